@@ -1,0 +1,122 @@
+#include "platform/ByteFiles.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace tavor1 {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+bool writeWithMode(const std::string& path, std::string_view bytes, const char* mode)
+{
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (!f)
+        return false;
+    const std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
+    // fclose flushes: a full disk shows up here, not in fwrite.
+    const bool closed = std::fclose(f) == 0;
+    return closed && written == bytes.size();
+}
+
+} // namespace
+
+bool fileExists(const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    return !ec && fs::exists(st) && !fs::is_directory(st);
+}
+
+bool isDirectory(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+bool removeFile(const std::string& path)
+{
+    if (path.empty() || isDirectory(path))
+        return false;
+    std::error_code ec;
+    return fs::remove(path, ec) && !ec;
+}
+
+std::optional<std::string> readFileBytes(const std::string& path, std::size_t maxBytes)
+{
+    if (isDirectory(path))
+        return std::nullopt;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return std::nullopt;
+    std::string content;
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+        if (n > 0) {
+            if (content.size() + n > maxBytes) {
+                ok = false;
+                break;
+            }
+            content.append(buf, n);
+        }
+        if (n < sizeof buf) {
+            ok = !std::ferror(f);
+            break;
+        }
+    }
+    std::fclose(f);
+    if (!ok)
+        return std::nullopt;
+    return content;
+}
+
+bool writeFileBytes(const std::string& path, std::string_view bytes)
+{
+    return writeWithMode(path, bytes, "wb");
+}
+
+bool appendFileBytes(const std::string& path, std::string_view bytes)
+{
+    return writeWithMode(path, bytes, "ab");
+}
+
+bool makeDirectory(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return isDirectory(path);
+}
+
+std::string joinPath(std::string_view dir, std::string_view name)
+{
+    while (!name.empty() && isSeparator(name.front()))
+        name.remove_prefix(1);
+    const bool hadDir = !dir.empty();
+    while (!dir.empty() && isSeparator(dir.back()))
+        dir.remove_suffix(1);
+    std::string out(dir);
+    if (hadDir)
+        out += kSeparator;
+    for (char c : name)
+        out += isSeparator(c) ? kSeparator : c;
+    return out;
+}
+
+} // namespace tavor1

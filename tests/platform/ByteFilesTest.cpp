@@ -1,0 +1,93 @@
+#include "platform/ByteFiles.h"
+#include "platform/Cp1252.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tavor1 {
+namespace {
+
+using test::TempDir;
+
+TEST(JoinPath, AcceptsTheDriversBackslashNames)
+{
+    EXPECT_EQ(joinPath("/dati", "\\SR_START.001"), "/dati/SR_START.001");
+    EXPECT_EQ(joinPath("/dati", "SR_START.001"), "/dati/SR_START.001");
+    EXPECT_EQ(joinPath("/dati/", "\\TRACE_202401\\TRACE_20240105_143012.TXT"),
+              "/dati/TRACE_202401/TRACE_20240105_143012.TXT");
+    // A registry path may end in a backslash that is no separator here.
+    EXPECT_EQ(joinPath("/dati\\", "LOGFILE.TXT"), "/dati/LOGFILE.TXT");
+    EXPECT_EQ(joinPath("/", "x"), "/x");
+}
+
+TEST(ByteFiles, RoundTripsBytesUnderAPathWithBlanksAndAccents)
+{
+    TempDir dir("tavor1 dati perché ");
+    const std::string sub = joinPath(dir.path(), "Cartella è già");
+    ASSERT_TRUE(makeDirectory(sub));
+    const std::string path = joinPath(sub, "\\SR_DATI.001");
+    const std::string bytes = std::string("PRNT,T\"caff\xE8\"\r\n\0\xFF", 17);
+
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    EXPECT_TRUE(fileExists(path));
+    EXPECT_EQ(readFileBytes(path), bytes);
+    ASSERT_TRUE(appendFileBytes(path, "X"));
+    EXPECT_EQ(readFileBytes(path), bytes + "X");
+    ASSERT_TRUE(writeFileBytes(path, ""));
+    EXPECT_EQ(readFileBytes(path), "");
+
+    EXPECT_TRUE(removeFile(path));
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_FALSE(removeFile(path)) << "a second delete reports nothing removed";
+}
+
+TEST(ByteFiles, TellsDirectoriesFromFiles)
+{
+    TempDir dir;
+    EXPECT_FALSE(fileExists(dir.path()));
+    EXPECT_TRUE(isDirectory(dir.path()));
+    EXPECT_FALSE(removeFile(dir.path()));
+    EXPECT_TRUE(isDirectory(dir.path())) << "removeFile must never delete a directory";
+    EXPECT_EQ(readFileBytes(dir.path()), std::nullopt);
+}
+
+TEST(ByteFiles, RefusesFilesOverTheReadLimit)
+{
+    TempDir dir;
+    const std::string path = dir.write("big", std::string(200000, 'x'));
+    EXPECT_EQ(readFileBytes(path, 199999), std::nullopt);
+    ASSERT_TRUE(readFileBytes(path, 200000).has_value());
+    EXPECT_EQ(readFileBytes(path, 200000)->size(), 200000u);
+}
+
+TEST(ByteFiles, AVanishedDirectoryFailsQuietly)
+{
+    std::string gone;
+    {
+        TempDir dir;
+        gone = dir.path();
+    }
+    const std::string path = joinPath(gone, "SR_ERR.001");
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_FALSE(removeFile(path));
+    EXPECT_FALSE(writeFileBytes(path, "x"));
+    EXPECT_FALSE(appendFileBytes(path, "x"));
+    EXPECT_EQ(readFileBytes(path), std::nullopt);
+}
+
+TEST(Cp1252, ConvertsTheWholeCodePageAndBack)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::string utf8 = cp1252ToUtf8(all);
+    EXPECT_EQ(utf8ToCp1252(utf8), all);
+    EXPECT_EQ(cp1252ToUtf8("\x80 caff\xE8"), "\u20AC caff\u00E8");
+    EXPECT_EQ(utf8ToCp1252("\u20AC \u0161 \u4E2D"), "\x80 \x9A ?");
+    EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?") << "a cut sequence must not read past the end";
+}
+
+} // namespace
+} // namespace tavor1
