@@ -1,0 +1,110 @@
+#pragma once
+
+#include "payment/POSData.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class QNetworkAccessManager;
+
+namespace tavor1 {
+
+class Clock;
+class MessageSink;
+struct Options;
+
+// Result codes of a card payment, as the job reports them to the host.
+namespace payment {
+inline constexpr std::int16_t kOk = 0;                // no payment requested, or approved
+inline constexpr std::int16_t kTimedOut = -200;       // the wait ended without a reply
+inline constexpr std::int16_t kServiceError = -201;   // error reply, or no transaction result
+inline constexpr std::int16_t kDeclined = -202;       // the terminal answered other than "00"
+inline constexpr std::int16_t kUnreachable = -203;    // the service could not be reached
+
+// The two transport texts that Pagame leaves in place of a reply body.
+inline constexpr const char* kTimedOutText = "Timed out.";
+inline constexpr const char* kUnreachableText = "A connection with the server could not be established";
+
+inline constexpr const char* kServicePath = "/WebKalidorWS/api/Payment/";
+} // namespace payment
+
+struct PaymentServiceSettings {
+    // Scheme, host and port of the payment web service, without the path.
+    // Only plain http is spoken.
+    std::string baseUrl = "http://localhost:80";
+    // A person completes the payment at the terminal while we wait, so the
+    // bound is generous; its expiry counts as "no reply" (-200).
+    int replyTimeoutMs = 300000;
+    // Redirects are followed up to this many hops; a loop ends as a failed exchange.
+    int maxRedirects = 10;
+    // A real reply is a few hundred bytes; anything past this is not read.
+    std::size_t maxReplyBytes = 1024 * 1024;
+};
+
+// The client of the local payment web service: takes the card payment that the
+// first line of a request asks for, files the outcome in POSData and keeps the
+// reply log. One payment at a time, on the caller's thread; the wait for the
+// reply runs the caller's event loop.
+class PaymentClient {
+public:
+    PaymentClient(QNetworkAccessManager& network, const Options& options, std::string dataDir,
+                  MessageSink& messages, const Clock& clock, PaymentServiceSettings settings = {});
+    ~PaymentClient();
+    PaymentClient(const PaymentClient&) = delete;
+    PaymentClient& operator=(const PaymentClient&) = delete;
+
+    // Reads the first line of the request file; when it is a payment line with
+    // an amount other than 0, performs the payment. Returns one of the
+    // payment:: codes and fills posData(). Resets posData() first, always.
+    std::int16_t ChiamataPOS(const std::string& requestPath);
+
+    // One HTTP exchange. True only when the reply carries TransactionResult
+    // "00". responseText gets the reply body, one of the two transport texts,
+    // or stays untouched when the exchange failed otherwise (a message says why).
+    bool Pagame(std::int32_t amount, std::int32_t selector, std::string& responseText);
+
+    // The outcome of the last ChiamataPOS, read by the outcome slip and SR_OUT.
+    const POSData& posData() const { return m_pos; }
+
+    // True when the last ChiamataPOS took an approved card payment: the
+    // customer has been charged, whatever happens to the document afterwards.
+    bool paymentApproved() const { return m_approved; }
+
+    // Writes the reply log of the last payment now, whatever CheckLogPagamento
+    // says, unless it has already been written. For the job to call when an
+    // approved payment is followed by a document that fails, so that the
+    // approval can be found. Returns the log's path, empty when there is no
+    // reply to log or the file could not be written.
+    std::string writeReplyLog();
+
+    // Path of the reply log written for the last payment, empty when none.
+    const std::string& replyLogPath() const { return m_logPath; }
+
+    // The service URL for an amount and selector (the selector segment only
+    // when it is not 0).
+    std::string paymentUrl(std::int32_t amount, std::int32_t selector) const;
+
+private:
+    std::int16_t runPayment(const std::string& requestPath);
+    void classifyReply(const std::string& body, bool approved, std::int16_t& result);
+
+    QNetworkAccessManager& m_network;
+    const Options& m_options;
+    std::string m_dataDir;
+    MessageSink& m_messages;
+    const Clock& m_clock;
+    PaymentServiceSettings m_settings;
+
+    POSData m_pos;
+    bool m_approved = false;
+    // The reply body of the last payment that reached classification, kept
+    // for a reply log written later on demand.
+    bool m_haveReply = false;
+    std::string m_lastReply;
+    std::string m_logPath;
+    // Set while a payment is waiting for its reply: a nested call is refused.
+    bool m_busy = false;
+};
+
+} // namespace tavor1
