@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavor1 {
+
+// The driver's command line. Everything is optional: without arguments the
+// program runs in window mode with its own folder as the program directory
+// and the data directory settled as at every start.
+struct DriverArgs {
+    bool headless = false;
+    bool simulate = false;
+    bool help = false;
+    // --data-dir: the data directory; wins over the registry override.
+    std::optional<std::string> dataDir;
+    // --config-dir: the program directory that holds the option files.
+    std::optional<std::string> configDir;
+    // --register-port: replaces the register's port 9100.
+    std::optional<int> registerPort;
+    // --payment-url: replaces the payment service base http://localhost:80.
+    std::optional<std::string> paymentUrl;
+    // --roll: in simulated mode, the simulated paper roll is appended here.
+    std::optional<std::string> rollFile;
+    // --closing-pause: length of one pause of the closing sequence, in ms.
+    int closingPauseMs = 1000;
+};
+
+struct ParsedArgs {
+    DriverArgs args;
+    std::string error; // empty when the command line was understood
+};
+
+// argv without the program name.
+ParsedArgs parseDriverArgs(const std::vector<std::string>& argv);
+
+// The text of `tavor1 --help`.
+std::string driverUsage();
+
+} // namespace tavor1

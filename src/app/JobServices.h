@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavor1 {
+
+class RegisterExchange;
+
+// What one job needs from the layers below: the trace, the connection, the
+// register exchange, the card payment, the transmission and the outcome slip.
+class JobServices {
+public:
+    virtual ~JobServices() = default;
+
+    virtual bool tracingOn() const = 0;
+    virtual void openTrace() = 0;
+    virtual void closeTrace() = 0;
+    virtual bool traceOpen() const = 0;
+    virtual void traceLine(const std::string& text) = 0;
+
+    // maxPolls counts 100 ms polls, as the selected connection time-out.
+    virtual bool ConnectAndWait(int maxPolls) = 0;
+    virtual bool ConnectionLost() const = 0;
+    virtual RegisterExchange& exchange() = 0;
+
+    virtual bool fileExists(const std::string& path) const = 0;
+
+    // The card payment of a request whose first line is "PAGA": 0 when none
+    // was asked for or it was approved, else a negative result.
+    virtual std::int16_t ChiamataPOS(const std::string& requestPath) = 0;
+    // The last ChiamataPOS took an approved card payment.
+    virtual bool paymentApproved() const = 0;
+    // An approved payment whose document then failed: the payment's reply log
+    // and the SR_OUT payment block are written, so the host and the operator
+    // find the approval and do not charge the customer again.
+    virtual void keepApprovedPayment(const std::string& outPath) = 0;
+
+    // DoSendFile: returns SendResult.
+    virtual int DoSendFile(const std::string& requestPath) = 0;
+    // The job result of a SendResult. For a lost connection (20) the
+    // transmission tells whether the document was completed after all.
+    virtual std::int16_t jobResultFor(int sendResult) = 0;
+
+    virtual std::int16_t StampaEsitoPOS() = 0;
+};
+
+} // namespace tavor1

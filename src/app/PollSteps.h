@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace tavor1 {
+
+// What a poll needs from the rest of the driver: the channel scan, the job
+// and its reporting, and the register identification. The job cycle owns the
+// timing and the re-entry rules; these steps own the files and the register.
+class PollSteps {
+public:
+    virtual ~PollSteps() = default;
+
+    // The channel scan: the channel whose job runs now (1..4), or 0. Calls
+    // startIdentification(n) for an enabled channel that has no SR_MATR yet.
+    virtual int scanChannels(const std::function<void(int channel)>& startIdentification) = 0;
+    // True when the channel's request SR_DATI is there and the job's paths
+    // are taken; otherwise answers E506 in SR_ERR and consumes the go signal.
+    virtual bool takeJob(int channel) = 0;
+    // Go_Execution: the whole job on the register; returns the job result.
+    virtual std::int16_t runJob() = 0;
+    // Closes the connection and answers the host (SR_ERR, or FINESCO).
+    // abandoned: the program is closing under the job; its files stay.
+    virtual void finishJob(std::int16_t result, bool abandoned) = 0;
+    // The register identification of the channel: writes SR_MATR on success
+    // or SR_ERR on failure; returns its code, 0 on success.
+    virtual std::int16_t identify(int channel) = 0;
+};
+
+} // namespace tavor1
