@@ -49,10 +49,24 @@ bool isDirectory(const std::string& path)
 
 bool removeFile(const std::string& path)
 {
-    if (path.empty() || isDirectory(path))
-        return false;
     std::error_code ec;
-    return fs::remove(path, ec) && !ec;
+    return removeFile(path, ec);
+}
+
+bool removeFile(const std::string& path, std::error_code& error)
+{
+    error.clear();
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
+    if (isDirectory(path)) {
+        error = std::make_error_code(std::errc::is_a_directory);
+        return false;
+    }
+    if (!fs::remove(path, error) && !error)
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return !error;
 }
 
 std::optional<std::string> readFileBytes(const std::string& path, std::size_t maxBytes)
@@ -100,7 +114,7 @@ bool makeDirectory(const std::string& path)
     if (path.empty())
         return false;
     std::error_code ec;
-    fs::create_directories(path, ec);
+    fs::create_directory(path, ec);
     return isDirectory(path);
 }
 

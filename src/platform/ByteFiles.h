@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tavor1 {
 
@@ -25,6 +26,8 @@ bool isDirectory(const std::string& path);
 // because this call removed it; false when it was absent or could not be
 // removed.
 bool removeFile(const std::string& path);
+// The same, telling why a removal failed.
+bool removeFile(const std::string& path, std::error_code& error);
 
 // The whole content of a file; empty optional when it cannot be read or is
 // larger than maxBytes.
@@ -35,7 +38,9 @@ bool writeFileBytes(const std::string& path, std::string_view bytes);
 // Appends to the file, creating it when absent.
 bool appendFileBytes(const std::string& path, std::string_view bytes);
 
-// Creates the directory (and missing parents). True when it exists afterwards.
+// Creates one directory; its parent must exist, so that a data directory
+// that has vanished is not silently made again under a new empty tree.
+// True when the directory exists afterwards.
 bool makeDirectory(const std::string& path);
 
 // dir + separator + name. The name may come in the driver's traditional form
