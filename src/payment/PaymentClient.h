@@ -87,7 +87,6 @@ public:
 
 private:
     std::int16_t runPayment(const std::string& requestPath);
-    void classifyReply(const std::string& body, bool approved, std::int16_t& result);
 
     QNetworkAccessManager& m_network;
     const Options& m_options;
@@ -96,7 +95,12 @@ private:
     const Clock& m_clock;
     PaymentServiceSettings m_settings;
 
+    // How the last Pagame ended below the level of the reply's content.
+    enum class Transport { None, Replied, TimedOut, Unreachable };
+
     POSData m_pos;
+    std::int16_t m_result = payment::kOk;
+    Transport m_transport = Transport::None;
     bool m_approved = false;
     // The reply body of the last payment that reached classification, kept
     // for a reply log written later on demand.

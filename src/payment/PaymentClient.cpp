@@ -1,0 +1,440 @@
+#include "payment/PaymentClient.h"
+
+#include "payment/PaymentReply.h"
+#include "platform/ByteFiles.h"
+#include "platform/Clock.h"
+#include "platform/Cp1252.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+
+namespace tavor1 {
+
+namespace {
+
+// Errors of this module carry the numbers the operator knows from the
+// original program's messages.
+constexpr int kErrOverflow = 6;
+constexpr int kErrTypeMismatch = 13;
+constexpr int kErrFileNotFound = 53;
+constexpr int kErrFileAccess = 75;
+
+// The longest first line we look at; a payment line is a few dozen bytes.
+constexpr std::size_t kMaxFirstLine = 64 * 1024;
+
+struct CallError {
+    int number;
+    std::string description;
+};
+
+char upper(char c)
+{
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    return true;
+}
+
+std::size_t findIgnoringCase(std::string_view text, std::string_view tag)
+{
+    if (tag.size() > text.size())
+        return std::string_view::npos;
+    for (std::size_t i = 0; i + tag.size() <= text.size(); ++i)
+        if (equalsIgnoringCase(text.substr(i, tag.size()), tag))
+            return i;
+    return std::string_view::npos;
+}
+
+// The request language's tag lookup for the two plain tags of a payment line:
+// first occurrence anywhere, value up to the next "," or ";".
+std::optional<std::string> tagValue(const std::string& line, std::string_view tag)
+{
+    const std::size_t at = findIgnoringCase(line, tag);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t start = at + tag.size();
+    const std::size_t end = line.find_first_of(",;", start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string trimBlanks(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// A 32-bit integer from a number text, rounding a fraction to even as the
+// original conversion did. Anything but a number is a type mismatch.
+std::int32_t toInt32(const std::string& text)
+{
+    const std::string t = trimBlanks(text);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    const std::size_t digitsFrom = i;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
+        ++i;
+    std::size_t digits = i - digitsFrom;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        const std::size_t fracFrom = i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
+            ++i;
+        digits += i - fracFrom;
+    }
+    if (digits == 0 || i != t.size())
+        throw CallError{kErrTypeMismatch, "Type mismatch"};
+    const double value = std::nearbyint(std::strtod(t.c_str(), nullptr));
+    if (!(value >= -2147483648.0 && value <= 2147483647.0))
+        throw CallError{kErrOverflow, "Overflow"};
+    return static_cast<std::int32_t>(value);
+}
+
+// The leading number of a text ("2abc" is 2, "abc" is 0), as a 32-bit integer.
+std::int32_t leadingInt32(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    std::size_t end = i;
+    if (end < text.size() && (text[end] == '+' || text[end] == '-'))
+        ++end;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+        ++end;
+    if (end < text.size() && text[end] == '.') {
+        ++end;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+            ++end;
+    }
+    const std::string number = text.substr(i, end - i);
+    const double value = std::nearbyint(std::strtod(number.c_str(), nullptr));
+    if (!(value >= -2147483648.0 && value <= 2147483647.0))
+        throw CallError{kErrOverflow, "Overflow"};
+    return static_cast<std::int32_t>(value);
+}
+
+// The first line of the file (up to CR or LF), or empty optional when the
+// file cannot be opened. isEmptyFile tells a 0-byte file apart.
+std::optional<std::string> readFirstLine(const std::string& path, bool& isEmptyFile)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string line;
+    char c;
+    isEmptyFile = true;
+    while (line.size() < kMaxFirstLine && in.get(c)) {
+        isEmptyFile = false;
+        if (c == '\r' || c == '\n')
+            break;
+        line += c;
+    }
+    return line;
+}
+
+// The terminal id becomes part of a file name; it comes from the network, so
+// characters that would leave the log folder or break the name are replaced.
+std::string fileNameSafe(const std::string& text)
+{
+    constexpr std::size_t kMaxLength = 64;
+    std::string out;
+    for (char c : text.substr(0, kMaxLength)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        const bool unsafe = u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"'
+            || c == '<' || c == '>' || c == '|';
+        out += unsafe ? '_' : c;
+    }
+    if (out == "." || out == "..")
+        out.assign(out.size(), '_');
+    return out;
+}
+
+} // namespace
+
+PaymentClient::PaymentClient(QNetworkAccessManager& network, const Options& options, std::string dataDir,
+                             MessageSink& messages, const Clock& clock, PaymentServiceSettings settings)
+    : m_network(network)
+    , m_options(options)
+    , m_dataDir(std::move(dataDir))
+    , m_messages(messages)
+    , m_clock(clock)
+    , m_settings(std::move(settings))
+{
+    while (!m_settings.baseUrl.empty() && m_settings.baseUrl.back() == '/')
+        m_settings.baseUrl.pop_back();
+}
+
+PaymentClient::~PaymentClient() = default;
+
+std::string PaymentClient::paymentUrl(std::int32_t amount, std::int32_t selector) const
+{
+    std::string url = m_settings.baseUrl + payment::kServicePath + std::to_string(amount);
+    if (selector != 0)
+        url += "/" + std::to_string(selector);
+    return url;
+}
+
+std::int16_t PaymentClient::ChiamataPOS(const std::string& requestPath)
+{
+    m_pos = POSData{};
+    m_approved = false;
+    m_haveReply = false;
+    m_lastReply.clear();
+    m_logPath.clear();
+    m_transport = Transport::None;
+    m_result = payment::kOk;
+    try {
+        return runPayment(requestPath);
+    } catch (const CallError& e) {
+        m_messages.showMessage("ERRORE-CHIAMATA-POS = " + e.description + " - " + std::to_string(e.number)
+                               + " - 0.");
+        return m_result;
+    }
+}
+
+std::int16_t PaymentClient::runPayment(const std::string& requestPath)
+{
+    bool isEmptyFile = false;
+    const std::optional<std::string> firstLine = readFirstLine(requestPath, isEmptyFile);
+    if (!firstLine)
+        throw CallError{kErrFileNotFound, "File not found"};
+    if (isEmptyFile)
+        return payment::kOk;
+
+    const std::string& line = *firstLine;
+    if (line.empty() || trimBlanks(line).size() <= 4 || !equalsIgnoringCase(line.substr(0, 4), "PAGA"))
+        return payment::kOk;
+    m_pos.Comando = "PAGA";
+
+    const std::optional<std::string> amountText = tagValue(line, ",V");
+    if (!amountText)
+        return payment::kOk;
+    const std::int32_t amount = toInt32(*amountText);
+    m_pos.Importo = *amountText;
+
+    const std::optional<std::string> selectorText = tagValue(line, ",P");
+    if (!selectorText)
+        return payment::kOk;
+    const std::int32_t selector = leadingInt32(*selectorText);
+
+    if (amount == 0)
+        return payment::kOk;
+
+    std::string responseText;
+    const bool ok = Pagame(amount, selector, responseText);
+    if (!ok && m_transport == Transport::TimedOut) {
+        m_pos.DescrErr = responseText;
+        return m_result = payment::kTimedOut;
+    }
+    if (!ok && m_transport == Transport::Unreachable) {
+        m_pos.DescrErr = responseText;
+        return m_result = payment::kUnreachable;
+    }
+
+    m_haveReply = true;
+    m_lastReply = responseText;
+    const PaymentReply reply(responseText);
+    if (reply.selects("/Error/ExceptionMessage")) {
+        m_pos.TransactionResult = "KO";
+        m_pos.Esito = "TRANSAZIONE ANNULLATA";
+        return m_result = payment::kServiceError;
+    }
+
+    if (const auto result = reply.text("/NativeMethods.POSData/TransactionResult")) {
+        m_result = ok ? payment::kOk : payment::kDeclined;
+        m_pos.TransactionResult = *result;
+        m_pos.Esito = *result;
+    } else {
+        m_result = payment::kServiceError;
+        m_pos.TransactionResult = "KO";
+        m_pos.Esito = "TRANSAZIONE ANNULLATA";
+    }
+    m_approved = ok && m_result == payment::kOk;
+
+    const auto field = [&reply](const char* xpath) { return reply.text(xpath).value_or(std::string()); };
+    m_pos.TerminalId = field("/NativeMethods.POSData/TerminalId");
+    m_pos.AcquirerId = field("/NativeMethods.POSData/AcquirerId");
+    m_pos.TransactionType = field("/NativeMethods.POSData/TransactionType");
+    m_pos.KODescription = field("/NativeMethods.POSData/KODescription");
+    m_pos.CardType = field("/NativeMethods.POSData/CardType");
+    m_pos.STAN = field("/NativeMethods.POSData/STAN");
+    m_pos.PAN = field("/NativeMethods.POSData/PAN");
+    // Relative to the document node; it selects the same element as the others.
+    m_pos.AuthorizationCode = field("NativeMethods.POSData/AuthorizationCode");
+    m_pos.OperationNumber = field("/NativeMethods.POSData/OperationNumber");
+    if (const auto dataTrs = reply.text("/NativeMethods.POSData/DataTrs")) {
+        m_pos.DataTrs = *dataTrs;
+        m_pos.DataOperazione = *dataTrs;
+    }
+
+    if (m_options.CheckLogPagamento && writeReplyLog().empty())
+        throw CallError{kErrFileAccess, "Path/File access error"};
+    return m_result;
+}
+
+std::string PaymentClient::writeReplyLog()
+{
+    if (!m_haveReply)
+        return {};
+    if (!m_logPath.empty())
+        return m_logPath;
+
+    const LocalDateTime t = m_clock.now();
+    char month[16];
+    char stamp[32];
+    std::snprintf(month, sizeof month, "%04d%02d", t.year, t.month);
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    const std::string folder = joinPath(m_dataDir, std::string("LOG-PAGAME-") + month);
+    const std::string path
+        = joinPath(folder, std::string("POSDATA-") + stamp + "-" + fileNameSafe(m_pos.TerminalId) + ".txt");
+    if (!makeDirectory(folder) || !writeFileBytes(path, m_lastReply + "\r\n"))
+        return {};
+    m_logPath = path;
+    return m_logPath;
+}
+
+bool PaymentClient::Pagame(std::int32_t amount, std::int32_t selector, std::string& responseText)
+{
+    m_transport = Transport::None;
+    const auto fail = [this](int number, const std::string& description) {
+        m_messages.showMessage("Errore " + std::to_string(number) + ": " + description
+                               + " in ModulePagame.Pagame:0.");
+        return false;
+    };
+    if (m_busy)
+        return fail(0, "pagamento gia' in corso");
+
+    const std::string urlText = paymentUrl(amount, selector);
+    const QUrl url(QString::fromLatin1(urlText.data(), static_cast<qsizetype>(urlText.size())));
+    if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
+        return fail(0, "indirizzo del servizio di pagamento non valido: " + urlText);
+
+    QNetworkRequest request(url);
+    // The service expects these four headers, in this order.
+    request.setRawHeader("Accept", "text/html, application/xhtml+xml, application/xml; q=0.9, */*; q=0.8");
+    request.setRawHeader("Accept-Encoding", "gzip,deflate");
+    request.setRawHeader("Accept-Language", "it-IT, it; q=0.8, en-US; q=0.5, en; q=0.3");
+    request.setRawHeader("Connection", "Keep-Alive");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+
+    m_busy = true;
+    QPointer<QNetworkReply> reply = m_network.get(request);
+    // Qt buffers no more than this ahead of our reads.
+    reply->setReadBufferSize(64 * 1024);
+
+    std::string body;
+    bool timedOut = false;
+    bool oversize = false;
+    bool redirectRefused = false;
+    int redirects = 0;
+
+    const auto takeData = [&] {
+        const QByteArray chunk = reply->readAll();
+        if (body.size() + static_cast<std::size_t>(chunk.size()) > m_settings.maxReplyBytes) {
+            oversize = true;
+            reply->abort();
+            return;
+        }
+        body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+    };
+
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        if (!oversize)
+            takeData();
+    });
+    QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
+        // Only plain http, and a bounded number of hops: a loop must end.
+        if (++redirects > m_settings.maxRedirects || target.scheme() != QLatin1String("http")) {
+            redirectRefused = true;
+            reply->abort();
+            return;
+        }
+        body.clear();
+        emit reply->redirectAllowed();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        reply->abort();
+    });
+    limit.start(m_settings.replyTimeoutMs);
+    // The wait runs the caller's events: a person is paying at the terminal.
+    if (!reply->isFinished())
+        loop.exec();
+    limit.stop();
+    if (!timedOut && !oversize && !redirectRefused && reply->bytesAvailable() > 0)
+        takeData();
+    m_busy = false;
+
+    const QNetworkReply::NetworkError error = reply->error();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const std::string errorText = utf8ToCp1252(reply->errorString().toStdString());
+    reply->deleteLater();
+
+    if (timedOut) {
+        m_transport = Transport::TimedOut;
+        responseText = payment::kTimedOutText;
+        return false;
+    }
+    if (oversize)
+        return fail(0, "risposta del servizio oltre " + std::to_string(m_settings.maxReplyBytes) + " byte");
+    if (redirectRefused)
+        return fail(0, "troppi reindirizzamenti");
+    if (error == QNetworkReply::ConnectionRefusedError) {
+        m_transport = Transport::Unreachable;
+        responseText = payment::kUnreachableText;
+        return false;
+    }
+    // An HTTP error status still carries the service's reply (an Error
+    // document); only a failure below HTTP leaves no reply to read.
+    const bool httpLevel = error == QNetworkReply::NoError
+        || (error >= QNetworkReply::ContentAccessDenied && status.isValid());
+    if (!httpLevel)
+        return fail(static_cast<int>(error), errorText);
+
+    m_transport = Transport::Replied;
+    responseText = body;
+    const PaymentReply parsed(body);
+    if (parsed.selects("/Error/Message"))
+        return false;
+    const auto result = parsed.text("/NativeMethods.POSData/TransactionResult");
+    return result && *result == "00";
+}
+
+} // namespace tavor1
