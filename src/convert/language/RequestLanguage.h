@@ -1,0 +1,45 @@
+#pragma once
+
+// Reading the request language: command words at the start of a line, tagged
+// parameters anywhere in it.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavor1 {
+
+// Finds `tag` in `line`, ignoring letter case, and reads its value.
+// atStart: the tag is a command word and counts only at column 1 (and only
+// within the first five characters); otherwise the first occurrence anywhere.
+// Not found: false, and `value` is left as it was.
+// Found: the value runs up to the next "," or ";" or the end of the line. It
+// starts right after a two-character tag; at the letter itself for ",S" and
+// ",R" (",S1" gives "S1"); at column 7 for "DISP", "PRNT" and "CLER" (after
+// "PRNT,:"); at column 1 for ".".
+// invoiceTextMode: the ",:" text of a "PRNT," line is taken literally, commas
+// included, up to a following ",H" tag, else to the end of the line less one
+// trailing ";".
+bool GetParam(bool atStart, std::string_view line, std::string_view tag, std::string& value,
+              bool invoiceTextMode = false);
+
+// GetParam of a tag anywhere in the line, as an optional.
+std::optional<std::string> FindParam(std::string_view line, std::string_view tag, bool invoiceTextMode = false);
+
+// The line starts with the command word `word` ("SALE", "PRNT,"), any case.
+bool StartsWithWord(std::string_view line, std::string_view word);
+
+// The line starts with "TEND,N" and the number `n` (any case), and no further
+// digit follows: "TEND,N1;" is tender 1, "TEND,N12" is not.
+bool StartsWithTender(std::string_view line, int n);
+
+// A number as the host writes one: blanks around, an optional sign, digits
+// with at most one "." or ",". At least one digit.
+bool IsNumeric(std::string_view text);
+
+// A whole number read up to the first non-digit (leading blanks and a sign
+// allowed): "12abc" is 12, "abc" is 0. Empty only when it does not fit.
+std::optional<std::int64_t> ReadInteger(std::string_view text);
+
+} // namespace tavor1
