@@ -1,0 +1,212 @@
+#include "link/RegisterConnection.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace tavor1 {
+
+namespace {
+const char* const kCloseFailure = "ERRORE NELLA CHIUSURA DELLA CONNESSIONE";
+}
+
+RegisterConnection::RegisterConnection(TraceSink& trace, const Clock& clock, std::uint16_t port,
+                                       ConnectionTimings timings, QObject* parent)
+    : QObject(parent), m_trace(trace), m_clock(clock), m_port(port), m_timings(timings)
+{
+    connect(&m_socket, &QTcpSocket::connected, this, &RegisterConnection::onConnected);
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, &RegisterConnection::onErrorOccurred);
+    connect(&m_socket, &QAbstractSocket::stateChanged, this, [this] { emit stateChanged(State()); });
+    // Frames are short and answered one at a time: send each at once.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+RegisterConnection::~RegisterConnection()
+{
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
+int RegisterConnection::State() const
+{
+    if (m_inError)
+        return Error;
+    switch (m_socket.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return Closed;
+    case QAbstractSocket::HostLookupState:
+        return ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return Connected;
+    case QAbstractSocket::ClosingState:
+        return Closing;
+    case QAbstractSocket::BoundState:
+    case QAbstractSocket::ListeningState:
+        return Opening;
+    }
+    return Error;
+}
+
+void RegisterConnection::closeSocket()
+{
+    // A bare ACK just written after a reply must still reach the register.
+    m_socket.flush();
+    m_socket.abort();
+    m_inError = false;
+}
+
+void RegisterConnection::waitFor(int ms, const std::function<bool()>& done)
+{
+    if (ms <= 0 || (done && done()))
+        return;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (done)
+        connect(this, &RegisterConnection::stateChanged, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+    timer.start(ms);
+    loop.exec();
+}
+
+bool RegisterConnection::CloseSocketConnection()
+{
+    if (State() != Closed)
+        closeSocket();
+    int count = 0;
+    while (State() > Closed) {
+        waitFor(m_timings.closePollMs, [this] { return State() == Closed; });
+        if (++count >= m_timings.closePolls && State() != Closed) {
+            emit statusText(QString::fromLatin1(kCloseFailure));
+            return false;
+        }
+    }
+    emit lampChanged(false);
+    return true;
+}
+
+void RegisterConnection::ResetReStartConnection(bool showClosing)
+{
+    if (State() != Closed) {
+        closeSocket();
+        if (showClosing) {
+            emit resetCaption(QStringLiteral("In Chiusura ..."));
+            waitFor(m_timings.showClosingMs);
+        }
+    }
+    int retry = 0;
+    while (State() != Closed) {
+        waitFor(m_timings.restartPollMs, [this] { return State() == Closed; });
+        if (State() == Closed)
+            break;
+        ++retry;
+        trace(" --> Retry n." + std::to_string(retry) + " -> " + kCloseFailure);
+        if (retry >= m_timings.restartRetries) {
+            emit statusText(QString::fromLatin1(kCloseFailure));
+            return;
+        }
+    }
+    if (State() == Closed) {
+        if (!m_remoteIP.empty())
+            m_socket.connectToHost(QString::fromLatin1(m_remoteIP.data(), static_cast<qsizetype>(m_remoteIP.size())),
+                                   m_port);
+    } else {
+        trace(" --> SOCKET CONNECTION FAILURE");
+    }
+}
+
+bool RegisterConnection::ConnectAndWait(int maxPolls)
+{
+    ResetReStartConnection(false);
+    int polls = 0;
+    for (;;) {
+        if (State() == Connected) {
+            m_connectionLost = false;
+            m_socketFault = false;
+            return true;
+        }
+        // Every other state is polled and counted, "closing" included: a
+        // register that keeps its end half-closed must not hold the job.
+        waitFor(m_timings.connectPollMs, [this] { return State() == Connected || (State() <= Closed && m_resetRequested); });
+        ++polls;
+        if (State() == Connected)
+            continue;
+        if (State() <= Closed && m_resetRequested) {
+            m_resetRequested = false;
+            return false;
+        }
+        if (polls > maxPolls)
+            return false;
+    }
+}
+
+void RegisterConnection::resetConnection()
+{
+    m_resetRequested = true;
+    ResetReStartConnection(true);
+    waitFor(m_timings.resetHoldMs);
+    CloseSocketConnection();
+}
+
+void RegisterConnection::onConnected()
+{
+    m_inError = false;
+    emit lampChanged(true);
+    trace(" --> Connection OK");
+}
+
+int RegisterConnection::winsockNumber(QAbstractSocket::SocketError error)
+{
+    using E = QAbstractSocket::SocketError;
+    switch (error) {
+    case E::RemoteHostClosedError:
+        return protocol::wserr::ConnectionAborted;
+    case E::SocketTimeoutError:
+        return protocol::wserr::TimedOut;
+    case E::ConnectionRefusedError:
+        return protocol::wserr::ConnectionRefused;
+    case E::HostNotFoundError:
+        return protocol::wserr::HostNotFound;
+    case E::NetworkError:
+        return protocol::wserr::NetworkDown;
+    case E::SocketAccessError:
+        return protocol::wserr::AccessDenied;
+    case E::SocketResourceError:
+        return protocol::wserr::NoBufferSpace;
+    case E::UnsupportedSocketOperationError:
+        return protocol::wserr::OperationNotSupported;
+    default:
+        return protocol::wserr::Other;
+    }
+}
+
+void RegisterConnection::onErrorOccurred(QAbstractSocket::SocketError error)
+{
+    const int number = winsockNumber(error);
+    const std::string description = m_socket.errorString().toLatin1().toStdString();
+    m_inError = true;
+    CloseSocketConnection();
+    const std::string text = "WS_Error n." + std::to_string(number) + " - " + description + " - " + std::to_string(number);
+    if (number == protocol::wserr::ConnectionAborted || number == protocol::wserr::TimedOut) {
+        m_connectionLost = true;
+        m_socketFault = false;
+    } else {
+        m_socketFault = true;
+        m_connectionLost = false;
+        emit statusText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    trace(" --> " + text);
+    emit stateChanged(State());
+}
+
+void RegisterConnection::trace(const std::string& text)
+{
+    if (m_trace.isTracing())
+        m_trace.writeLine(CurrDateTime(m_clock) + text);
+}
+
+} // namespace tavor1

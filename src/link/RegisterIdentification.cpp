@@ -1,0 +1,194 @@
+#include "link/RegisterIdentification.h"
+
+#include "link/Protocol.h"
+#include "link/RegisterQueries.h"
+#include "platform/ByteFiles.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#if __has_include("settings/IpAddress.h")
+#include "settings/IpAddress.h"
+#define TAVOR1_HAVE_IPADDRESS 1
+#endif
+
+namespace tavor1 {
+
+namespace {
+
+#ifndef TAVOR1_HAVE_IPADDRESS
+// Stand-in until the settings library carries the address check.
+bool ValidateIPAddress(const std::string& address)
+{
+    if (address.empty())
+        return false;
+    std::size_t start = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = address.find('.', start);
+        if (end == std::string::npos && part < 3)
+            return false;
+        const std::string text = address.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        char* rest = nullptr;
+        const double value = std::strtod(text.c_str(), &rest);
+        if (text.empty() || *rest != '\0' || value > 255)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+#endif
+
+constexpr const char* kCrLf = "\r\n";
+// An identification of this length is the older registers' serial number;
+// any other is the telematic form: a status letter, the serial number, and
+// the RT status at kRtStatusPosition.
+constexpr std::size_t kPlainIdentificationLength = 8;
+constexpr std::size_t kRtStatusPosition = 26;
+
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// Writes beside the target and renames, so that a host waiting for SR_MATR
+// never reads it half written.
+bool replaceFile(const std::string& path, std::string_view bytes)
+{
+    const std::string temporary = path + ".tmp";
+    if (!writeFileBytes(temporary, bytes))
+        return false;
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        removeFile(temporary);
+        return writeFileBytes(path, bytes);
+    }
+    return true;
+}
+
+} // namespace
+
+SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersion& version,
+                          const std::string& firmware)
+{
+    SrMatrContent content;
+    std::string& out = content.bytes;
+    if (identification.size() == kPlainIdentificationLength) {
+        content.serialNumber = identification;
+        out += identification + kCrLf;
+    } else {
+        content.serialNumber = std::string(Mid(identification, 2, 11));
+        // A reply too short to carry the status says nothing about RT: the
+        // register is taken for an older one rather than sent RT commands.
+        const std::string_view status = Mid(identification, kRtStatusPosition, 1);
+        content.registerIsRT = !status.empty() && status != "0";
+        out += content.serialNumber + kCrLf;
+        out += std::string(content.registerIsRT ? "Status: RT" : "Status: MF") + kCrLf;
+    }
+    out += std::string("DriverType: CustomEth") + kCrLf;
+    out += "Versione: " + std::to_string(version.major) + "." + std::to_string(version.minor) + ".0" + "."
+        + std::to_string(version.revision) + kCrLf;
+    out += "FW: " + firmware + kCrLf;
+    return content;
+}
+
+std::string IdentificationErrorText(std::int16_t code)
+{
+    switch (code) {
+    case -9:
+        return "E509: Coperchio stampante aperto e fine carta stampante";
+    case -8:
+        return "E501: Dump non eseguito, verificare se Ecr in errore o non connesso";
+    case -5:
+        return "E509: Coperchio stampante aperto";
+    case -4:
+        return "E096: Fine carta scontrino, sostituire rotolo";
+    default:
+        return "Errore generico sull'Ecr, verificare sul manuale del registratore";
+    }
+}
+
+std::string DumpStateText(std::int16_t code)
+{
+    if (code == 0)
+        return "DUMP ESEGUITO";
+    if (code == -10)
+        return "DUMP NON ESEGUITO" "NO RICEZIONE";
+    return "DUMP NON ESEGUITO : " + std::to_string(code);
+}
+
+RegisterIdentification::RegisterIdentification(RegisterExchange& exchange, RegisterFacts& facts, Options& options,
+                                               std::function<bool(int)> connectAndWait, const ExchangeFiles& files,
+                                               ProgramVersion version, IdentificationEvents* events)
+    : m_exchange(exchange), m_facts(facts), m_options(options), m_connectAndWait(std::move(connectAndWait)),
+      m_files(files), m_version(version), m_events(events)
+{
+}
+
+std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
+{
+    using namespace protocol;
+    m_facts.modelCode = 0;
+    m_running = true;
+    std::int16_t code = 0;
+    std::string identification;
+
+    if (!ValidateIPAddress(m_options.txtRemoteIP)
+        || !(m_connectAndWait && m_connectAndWait(m_options.connectionTimeoutSeconds()))) {
+        code = -1;
+    } else if (const std::int16_t r = m_exchange.TrasmettiStringa(msg::Identification); r != result::Accepted) {
+        code = r;
+    } else {
+        const std::string& reply = m_exchange.ReplyData();
+        if (reply.find(msg::Identification) != std::string::npos)
+            identification = std::string(Mid(reply, 7, 8));
+        else if (reply.size() >= 13)
+            identification = std::string(Mid(reply, 6, 8));
+
+        // A telematic register answers with its RT identification and status;
+        // an older one refuses the command and keeps the 8-character form.
+        if (m_exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted
+            && startsWith(m_exchange.ReplyData(), msg::RtIdentification))
+            identification = m_exchange.ReplyData().substr(4);
+
+        if (m_exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted
+            && startsWith(m_exchange.ReplyData(), msg::RegisterClass))
+            m_facts.modelCode = static_cast<int>(LeadingNumber(std::string_view(m_exchange.ReplyData()).substr(4)));
+
+        m_firmwareQuery = true;
+        m_facts.firmware.clear();
+        if (m_exchange.TrasmettiStringa(msg::Firmware) == result::Accepted
+            && startsWith(m_exchange.ReplyData(), msg::Firmware))
+            m_facts.firmware = FirmwareFromPayload(m_exchange.ReplyData());
+        m_exchange.TrasmettiStringa(msg::EndOfJob);
+        m_firmwareQuery = false;
+    }
+
+    Zefocx21_EvDumpConfDone(identification, code, channel);
+    m_running = false;
+    return code;
+}
+
+void RegisterIdentification::Zefocx21_EvDumpConfDone(const std::string& identification, std::int16_t code,
+                                                     int channel)
+{
+    if (code == 0) {
+        const SrMatrContent content = BuildSrMatr(identification, m_version, m_facts.firmware);
+        replaceFile(m_files.path(ExchangeFile::SR_MATR, channel), content.bytes);
+        m_facts.serialNumber = content.serialNumber;
+        m_facts.RegisterIsRT = content.registerIsRT;
+        if (content.registerIsRT) {
+            m_options.chbPagamentiEstesi = true;
+            m_options.chbInversioneScontiSuReso = false;
+        }
+        m_files.SubKillErrFile(channel);
+    } else {
+        m_files.WriteErrFile(IdentificationErrorText(code), channel, m_exchange.LastRegisterError());
+        m_files.SubKillStartFile(channel);
+    }
+    if (m_events)
+        m_events->identificationEnded(channel, code);
+}
+
+} // namespace tavor1

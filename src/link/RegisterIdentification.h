@@ -1,0 +1,81 @@
+#pragma once
+
+// The register identification of a channel: serial number, RT or not, model
+// class and firmware, published in the channel's SR_MATR file.
+
+#include "app/files/ExchangeFiles.h"
+#include "link/RegisterExchange.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tavor1 {
+
+struct ProgramVersion {
+    int major = 1;
+    int minor = 0;
+    int revision = 0;
+};
+
+// What the end of an identification changes outside the link: the window's
+// dump-state box, the channel's pending flag, the directory watcher and the
+// poll timer. The link itself writes SR_MATR or SR_ERR and removes SR_START.
+class IdentificationEvents {
+public:
+    virtual ~IdentificationEvents() = default;
+    // code 0: SR_MATR written; facts hold what was learnt. Otherwise the
+    // identification is to be done again.
+    virtual void identificationEnded(int channel, std::int16_t code) = 0;
+};
+
+// The SR_MATR file of an identification, CR LF after every line.
+struct SrMatrContent {
+    std::string bytes;
+    std::string serialNumber;  // its first line
+    bool registerIsRT = false;
+};
+SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersion& version,
+                          const std::string& firmware);
+
+// The SR_ERR line of a failed identification.
+std::string IdentificationErrorText(std::int16_t code);
+// The channel's dump-state box after an identification.
+std::string DumpStateText(std::int16_t code);
+
+class RegisterIdentification {
+public:
+    // connectAndWait(maxPolls) connects the register and waits for it (true
+    // when connected). A telematic register also turns on the extended
+    // payments and turns off the inversion of discounts on returns in options.
+    RegisterIdentification(RegisterExchange& exchange, RegisterFacts& facts, Options& options,
+                           std::function<bool(int maxPolls)> connectAndWait, const ExchangeFiles& files,
+                           ProgramVersion version = {}, IdentificationEvents* events = nullptr);
+
+    // Identifies the register for the channel and reports it; returns the code
+    // (0 done, -1 no valid address or no connection, else the failed
+    // exchange's result).
+    std::int16_t Zefocx21_DoDumpConf(int channel);
+    void Zefocx21_EvDumpConfDone(const std::string& identification, std::int16_t code, int channel);
+
+    bool isRunning() const { return m_running; }
+    // The closing sequence leaves a firmware query alone.
+    bool isFirmwareQueryRunning() const { return m_firmwareQuery; }
+
+private:
+    RegisterExchange& m_exchange;
+    RegisterFacts& m_facts;
+    Options& m_options;
+    std::function<bool(int)> m_connectAndWait;
+    const ExchangeFiles& m_files;
+    ProgramVersion m_version;
+    IdentificationEvents* m_events;
+    bool m_running = false;
+    bool m_firmwareQuery = false;
+};
+
+} // namespace tavor1

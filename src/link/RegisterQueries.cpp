@@ -1,0 +1,77 @@
+#include "link/RegisterQueries.h"
+
+#include "link/Protocol.h"
+
+#include <regex>
+
+namespace tavor1 {
+
+RegisterQueries::RegisterQueries(RegisterExchange& exchange, TraceSink& trace, const Clock& clock)
+    : m_exchange(exchange), m_trace(trace), m_clock(clock)
+{
+}
+
+std::string RegisterQueries::ReadGranTotale()
+{
+    if (m_exchange.TrasmettiStringa(protocol::msg::GrandTotal) != protocol::result::Accepted)
+        return {};
+    const std::string& payload = m_exchange.ReplyData();
+    if (payload.size() < 14)
+        return {};
+    std::string line = "GRTO,V" + std::string(Mid(payload, 5, 10)) + ";";
+    if (m_trace.isTracing())
+        m_trace.writeLine(CurrDateTime(m_clock) + " --> " + line);
+    return line;
+}
+
+std::string RegisterQueries::ReadNumeroAzzeramenti()
+{
+    if (m_exchange.TrasmettiStringa(protocol::msg::FiscalClosings) != protocol::result::Accepted)
+        return {};
+    const std::string& payload = m_exchange.ReplyData();
+    if (payload.size() < 12)
+        return {};
+    return std::string(Mid(payload, 5, 4));
+}
+
+std::string FirmwareFromPayload(std::string_view payload)
+{
+    // A firmware text is a line of a few dozen characters. The regex engine
+    // recurses per character, so anything far longer is not looked at.
+    constexpr std::size_t kLongestFirmwareReply = 512;
+    if (payload.size() > kLongestFirmwareReply)
+        return {};
+    static const std::regex pattern(R"(^[^\s]*\s+(\d{2}\.\d{2}\.\d{2})\s+.*$|^.*Rel\.\s+(.*)\s+$)");
+    std::match_results<std::string_view::const_iterator> match;
+    if (!std::regex_match(payload.begin(), payload.end(), match, pattern))
+        return {};
+    if (match[1].matched && match[1].length() > 0)
+        return match[1].str();
+    return match[2].matched ? match[2].str() : std::string();
+}
+
+long long LeadingNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    // 18 digits cannot overflow; the register's widest field has ten.
+    for (int digits = 0; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 18; ++i, ++digits)
+        value = value * 10 + (text[i] - '0');
+    return negative ? -value : value;
+}
+
+std::string_view Mid(std::string_view text, std::size_t position, std::size_t length)
+{
+    if (position == 0 || position > text.size())
+        return {};
+    return text.substr(position - 1, length);
+}
+
+} // namespace tavor1

@@ -1,0 +1,43 @@
+#pragma once
+
+// Single-command queries of the register's facts, read at fixed positions of
+// the reply's payload.
+
+#include "link/RegisterExchange.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavor1 {
+
+class RegisterQueries {
+public:
+    RegisterQueries(RegisterExchange& exchange, TraceSink& trace, const Clock& clock = SystemClock::instance());
+
+    // "GRTO,V" + the ten characters of the grand total + ";", or empty.
+    std::string ReadGranTotale();
+    // The four characters of the number of fiscal closings, or empty.
+    std::string ReadNumeroAzzeramenti();
+
+private:
+    RegisterExchange& m_exchange;
+    TraceSink& m_trace;
+    const Clock& m_clock;
+};
+
+// The firmware version in a "1013" payload: the second word when it is of the
+// form dd.dd.dd, else the text after a trailing "Rel."; empty when neither.
+std::string FirmwareFromPayload(std::string_view payload);
+
+// The numeric value of the leading digits of a text (blanks before them and a
+// sign allowed), 0 when there are none; the register's counters and amounts
+// are read this way.
+long long LeadingNumber(std::string_view text);
+
+// The characters of a 1-based position and length, as far as the text reaches.
+std::string_view Mid(std::string_view text, std::size_t position, std::size_t length);
+
+} // namespace tavor1
