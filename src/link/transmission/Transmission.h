@@ -138,7 +138,8 @@ private:
 
     std::int16_t exchange(const std::string& command);
     bool sendLine(const std::string& line, std::int16_t& result, std::string& freshReply);
-    PaperEndOutcome waitForPaper();
+    // cancellable: a cancel asked for during the wait ends it.
+    PaperEndOutcome waitForPaper(bool cancellable);
     void cancelDocument();
     void runDeferredCancel();
     void pause(int milliseconds);
