@@ -471,7 +471,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
 
     std::string listPath = requestPath;
     if (!m_job.testReceiptMode) {
-        const int converted = m_services.convert ? m_services.convert(requestPath, m_conversion) : 1;
+        const int converted = m_services.convert ? m_services.convert(requestPath, m_job.channel, m_conversion) : 1;
         if (converted != 0) {
             finishOutput(send::ConversionFailed);
             return send::ConversionFailed;

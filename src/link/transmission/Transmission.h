@@ -48,8 +48,9 @@ public:
 
 // Services the transmission calls out to. Empty members are skipped.
 struct TransmissionServices {
-    // Converts the request into KB.txt; 0 when a command list was written.
-    std::function<int(const std::string& requestPath, ConversionResult& result)> convert;
+    // Converts the request of a channel into KB.txt; 0 when a command list
+    // was written.
+    std::function<int(const std::string& requestPath, int channel, ConversionResult& result)> convert;
     // The data dump of a "READ," line into the named file.
     std::function<void(const std::string& fileName)> dump;
     // Register queries used by the SR_OUT summary.
