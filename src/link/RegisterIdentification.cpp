@@ -3,41 +3,14 @@
 #include "link/Protocol.h"
 #include "link/RegisterQueries.h"
 #include "platform/ByteFiles.h"
+#include "settings/IpAddress.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
-
-#if __has_include("settings/IpAddress.h")
-#include "settings/IpAddress.h"
-#define TAVOR1_HAVE_IPADDRESS 1
-#endif
 
 namespace tavor1 {
 
 namespace {
-
-#ifndef TAVOR1_HAVE_IPADDRESS
-// Stand-in until the settings library carries the address check.
-bool ValidateIPAddress(const std::string& address)
-{
-    if (address.empty())
-        return false;
-    std::size_t start = 0;
-    for (int part = 0; part < 4; ++part) {
-        const std::size_t end = address.find('.', start);
-        if (end == std::string::npos && part < 3)
-            return false;
-        const std::string text = address.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        char* rest = nullptr;
-        const double value = std::strtod(text.c_str(), &rest);
-        if (text.empty() || *rest != '\0' || value > 255)
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-#endif
 
 constexpr const char* kCrLf = "\r\n";
 // An identification of this length is the older registers' serial number;

@@ -1,0 +1,107 @@
+#include "LinkTestSupport.h"
+
+#include "link/Protocol.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+
+#include <gtest/gtest.h>
+
+namespace tavor1::test {
+
+namespace {
+
+// The link's waits run Qt event loops: one application object for the whole
+// test program.
+class QtApplication final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance())
+            m_app = new QCoreApplication(m_argc, m_argv);
+    }
+
+private:
+    int m_argc = 1;
+    char m_name[11] = "link_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    QCoreApplication* m_app = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+} // namespace
+
+ScriptedRegister::ScriptedRegister()
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* next = m_server.nextPendingConnection()) {
+            m_client = next;
+            m_pending.clear();
+            connect(next, &QTcpSocket::readyRead, this, [this] { onData(); });
+        }
+    });
+}
+
+QByteArray ScriptedRegister::dataReply(const std::string& payload)
+{
+    QByteArray reply;
+    reply += protocol::ACK;
+    reply += protocol::STX;
+    reply += "000";
+    reply += QByteArray(payload.data(), static_cast<qsizetype>(payload.size()));
+    reply += "00";
+    reply += protocol::ETX;
+    return reply;
+}
+
+void ScriptedRegister::onData()
+{
+    const QByteArray bytes = m_client->readAll();
+    m_pending.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    for (;;) {
+        if (!m_pending.empty() && m_pending[0] == protocol::ACK) {
+            ++bareAcks;
+            m_pending.erase(0, 1);
+            continue;
+        }
+        const std::size_t end = m_pending.find(protocol::ETX);
+        if (end == std::string::npos)
+            return;
+        const std::string frame = m_pending.substr(0, end + 1);
+        m_pending.erase(0, end + 1);
+        frames.push_back(frame);
+        // STX, two sequence digits, station ... two checksum digits, ETX.
+        const std::string command = frame.size() >= 7 ? frame.substr(4, frame.size() - 7) : std::string();
+        if (onFrame)
+            onFrame(command, frame, *m_client);
+    }
+}
+
+std::int16_t ScriptedExchange::TrasmettiStringa(const std::string& command)
+{
+    sent.push_back(command);
+    m_lastError.clear();
+    const auto found = answers.find(command.substr(0, 4));
+    if (found == answers.end())
+        return protocol::result::NoReply;
+    if (!found->second.payload.empty())
+        m_replyData = found->second.payload;
+    m_lastError = found->second.registerError;
+    return found->second.result;
+}
+
+bool waitUntil(const std::function<bool()>& done, int deadlineMs)
+{
+    QDeadlineTimer deadline(deadlineMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+} // namespace tavor1::test

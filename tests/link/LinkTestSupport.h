@@ -1,0 +1,78 @@
+#pragma once
+
+#include "link/RegisterExchange.h"
+#include "platform/Sinks.h"
+
+#include <QByteArray>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tavor1::test {
+
+// Trace lines kept in memory; time stamps come from the test's fixed clock.
+class RecordingTrace final : public TraceSink {
+public:
+    bool isTracing() const override { return on; }
+    void writeLine(const std::string& line) override { lines.push_back(line); }
+    bool on = true;
+    std::vector<std::string> lines;
+};
+
+// A register stand-in on 127.0.0.1 (free port) whose answer to each frame the
+// test decides. Frames arrive whole or in pieces; each one complete frame
+// (STX .. ETX) is handed to onFrame, each bare ACK counted.
+class ScriptedRegister : public QObject {
+public:
+    ScriptedRegister();
+    std::uint16_t port() const { return m_server.serverPort(); }
+
+    // Called with the frame's command (sequence, station and checksum
+    // stripped), the raw frame, and the client.
+    std::function<void(const std::string& command, const std::string& frame, QTcpSocket& client)> onFrame;
+
+    std::vector<std::string> frames;
+    int bareAcks = 0;
+    QTcpSocket* client() const { return m_client; }
+
+    // ACK, STX, "00", station, payload, "00", ETX.
+    static QByteArray dataReply(const std::string& payload);
+
+private:
+    void onData();
+    QTcpServer m_server;
+    QTcpSocket* m_client = nullptr;
+    std::string m_pending;
+};
+
+// A register exchange that answers from a table of payloads by message
+// number, for the procedures built on top of the exchange.
+class ScriptedExchange final : public RegisterExchange {
+public:
+    struct Answer {
+        std::int16_t result = 0;
+        std::string payload;
+        std::string registerError;
+    };
+    std::int16_t TrasmettiStringa(const std::string& command) override;
+    const std::string& ReplyData() const override { return m_replyData; }
+    const std::string& LastRegisterError() const override { return m_lastError; }
+
+    std::map<std::string, Answer> answers;  // by the command's first four characters
+    std::vector<std::string> sent;
+
+private:
+    std::string m_replyData;
+    std::string m_lastError;
+};
+
+// Runs events until done() or the deadline (ms) passes; true when done.
+bool waitUntil(const std::function<bool()>& done, int deadlineMs = 5000);
+
+} // namespace tavor1::test
