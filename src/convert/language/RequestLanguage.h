@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavor1 {
 
@@ -41,5 +42,9 @@ bool IsNumeric(std::string_view text);
 // A whole number read up to the first non-digit (leading blanks and a sign
 // allowed): "12abc" is 12, "abc" is 0. Empty only when it does not fit.
 std::optional<std::int64_t> ReadInteger(std::string_view text);
+
+// The lines of a request file: ends are CR LF, LF or a lone CR; a last line
+// without an end counts, a final line end does not make an empty line.
+std::vector<std::string> SplitRequestLines(std::string_view bytes);
 
 } // namespace tavor1
