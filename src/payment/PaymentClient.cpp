@@ -7,14 +7,15 @@
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -335,9 +336,62 @@ bool PaymentClient::Pagame(std::int32_t amount, std::int32_t selector, std::stri
         return fail(0, "pagamento gia' in corso");
 
     const std::string urlText = paymentUrl(amount, selector);
-    const QUrl url(QString::fromLatin1(urlText.data(), static_cast<qsizetype>(urlText.size())));
+    QUrl url(QString::fromLatin1(urlText.data(), static_cast<qsizetype>(urlText.size())));
     if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
         return fail(0, "indirizzo del servizio di pagamento non valido: " + urlText);
+
+    m_busy = true;
+    // One bound for the whole exchange, redirects included.
+    QDeadlineTimer deadline(m_settings.replyTimeoutMs);
+    HttpExchange exchange;
+    for (int hop = 0;; ++hop) {
+        exchange = exchangeOnce(url, deadline);
+        if (exchange.outcome != HttpExchange::Outcome::Redirect)
+            break;
+        // Redirects are followed by hand: only plain http, and a bounded
+        // number of hops, so that a loop ends.
+        if (hop >= m_settings.maxRedirects || exchange.redirectTo.scheme() != QLatin1String("http")) {
+            exchange.outcome = HttpExchange::Outcome::Failed;
+            exchange.errorNumber = 0;
+            exchange.errorText = "troppi reindirizzamenti o destinazione non http";
+            break;
+        }
+        url = exchange.redirectTo;
+    }
+    m_busy = false;
+
+    switch (exchange.outcome) {
+    case HttpExchange::Outcome::TimedOut:
+        m_transport = Transport::TimedOut;
+        responseText = payment::kTimedOutText;
+        return false;
+    case HttpExchange::Outcome::Refused:
+        m_transport = Transport::Unreachable;
+        responseText = payment::kUnreachableText;
+        return false;
+    case HttpExchange::Outcome::Failed:
+    case HttpExchange::Outcome::Redirect:
+        return fail(exchange.errorNumber, exchange.errorText);
+    case HttpExchange::Outcome::Reply:
+        break;
+    }
+
+    m_transport = Transport::Replied;
+    responseText = exchange.body;
+    const PaymentReply parsed(exchange.body);
+    if (parsed.selects("/Error/Message"))
+        return false;
+    const auto result = parsed.text("/NativeMethods.POSData/TransactionResult");
+    return result && *result == "00";
+}
+
+PaymentClient::HttpExchange PaymentClient::exchangeOnce(const QUrl& url, const QDeadlineTimer& deadline)
+{
+    HttpExchange exchange;
+    if (deadline.hasExpired()) {
+        exchange.outcome = HttpExchange::Outcome::TimedOut;
+        return exchange;
+    }
 
     QNetworkRequest request(url);
     // The service expects these four headers, in this order.
@@ -345,96 +399,72 @@ bool PaymentClient::Pagame(std::int32_t amount, std::int32_t selector, std::stri
     request.setRawHeader("Accept-Encoding", "gzip,deflate");
     request.setRawHeader("Accept-Language", "it-IT, it; q=0.8, en-US; q=0.5, en; q=0.3");
     request.setRawHeader("Connection", "Keep-Alive");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
-    m_busy = true;
-    QPointer<QNetworkReply> reply = m_network.get(request);
+    QNetworkReply* reply = m_network.get(request);
     // Qt buffers no more than this ahead of our reads.
     reply->setReadBufferSize(64 * 1024);
 
-    std::string body;
     bool timedOut = false;
     bool oversize = false;
-    bool redirectRefused = false;
-    int redirects = 0;
-
     const auto takeData = [&] {
+        if (oversize)
+            return;
         const QByteArray chunk = reply->readAll();
-        if (body.size() + static_cast<std::size_t>(chunk.size()) > m_settings.maxReplyBytes) {
+        if (exchange.body.size() + static_cast<std::size_t>(chunk.size()) > m_settings.maxReplyBytes) {
             oversize = true;
             reply->abort();
             return;
         }
-        body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+        exchange.body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
     };
 
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (!oversize)
-            takeData();
-    });
-    QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
-        // Only plain http, and a bounded number of hops: a loop must end.
-        if (++redirects > m_settings.maxRedirects || target.scheme() != QLatin1String("http")) {
-            redirectRefused = true;
-            reply->abort();
-            return;
-        }
-        body.clear();
-        emit reply->redirectAllowed();
-    });
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, takeData);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
         timedOut = true;
         reply->abort();
     });
-    limit.start(m_settings.replyTimeoutMs);
+    limit.start(std::max<qint64>(0, deadline.remainingTime()));
     // The wait runs the caller's events: a person is paying at the terminal.
     if (!reply->isFinished())
         loop.exec();
     limit.stop();
-    if (!timedOut && !oversize && !redirectRefused && reply->bytesAvailable() > 0)
+    if (!timedOut && reply->bytesAvailable() > 0)
         takeData();
-    m_busy = false;
 
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const std::string errorText = utf8ToCp1252(reply->errorString().toStdString());
+    const QUrl redirect = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    exchange.errorNumber = static_cast<int>(error);
+    exchange.errorText = utf8ToCp1252(reply->errorString().toStdString());
     reply->deleteLater();
 
     if (timedOut) {
-        m_transport = Transport::TimedOut;
-        responseText = payment::kTimedOutText;
-        return false;
+        exchange.outcome = HttpExchange::Outcome::TimedOut;
+    } else if (oversize) {
+        exchange.outcome = HttpExchange::Outcome::Failed;
+        exchange.errorNumber = 0;
+        exchange.errorText = "risposta del servizio oltre " + std::to_string(m_settings.maxReplyBytes) + " byte";
+    } else if (error == QNetworkReply::ConnectionRefusedError) {
+        exchange.outcome = HttpExchange::Outcome::Refused;
+    } else if (error == QNetworkReply::NoError && redirect.isValid()) {
+        exchange.outcome = HttpExchange::Outcome::Redirect;
+        exchange.redirectTo = url.resolved(redirect);
+    } else if (error == QNetworkReply::NoError || (error >= QNetworkReply::ContentAccessDenied && status.isValid())) {
+        // An HTTP error status still carries the service's reply (an Error
+        // document); only a failure below HTTP leaves no reply to read.
+        exchange.outcome = HttpExchange::Outcome::Reply;
+    } else {
+        exchange.outcome = HttpExchange::Outcome::Failed;
     }
-    if (oversize)
-        return fail(0, "risposta del servizio oltre " + std::to_string(m_settings.maxReplyBytes) + " byte");
-    if (redirectRefused)
-        return fail(0, "troppi reindirizzamenti");
-    if (error == QNetworkReply::ConnectionRefusedError) {
-        m_transport = Transport::Unreachable;
-        responseText = payment::kUnreachableText;
-        return false;
-    }
-    // An HTTP error status still carries the service's reply (an Error
-    // document); only a failure below HTTP leaves no reply to read.
-    const bool httpLevel = error == QNetworkReply::NoError
-        || (error >= QNetworkReply::ContentAccessDenied && status.isValid());
-    if (!httpLevel)
-        return fail(static_cast<int>(error), errorText);
-
-    m_transport = Transport::Replied;
-    responseText = body;
-    const PaymentReply parsed(body);
-    if (parsed.selects("/Error/Message"))
-        return false;
-    const auto result = parsed.text("/NativeMethods.POSData/TransactionResult");
-    return result && *result == "00";
+    return exchange;
 }
 
 } // namespace tavor1

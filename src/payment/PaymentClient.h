@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include <QUrl>
+
+class QDeadlineTimer;
 class QNetworkAccessManager;
 
 namespace tavor1 {
@@ -86,7 +89,18 @@ public:
     std::string paymentUrl(std::int32_t amount, std::int32_t selector) const;
 
 private:
+    // One GET of one URL, without following a redirect.
+    struct HttpExchange {
+        enum class Outcome { Reply, Redirect, TimedOut, Refused, Failed };
+        Outcome outcome = Outcome::Failed;
+        std::string body;
+        QUrl redirectTo;
+        int errorNumber = 0;
+        std::string errorText;
+    };
+
     std::int16_t runPayment(const std::string& requestPath);
+    HttpExchange exchangeOnce(const QUrl& url, const QDeadlineTimer& deadline);
 
     QNetworkAccessManager& m_network;
     const Options& m_options;

@@ -10,12 +10,13 @@ namespace tavor1::paysim {
 
 namespace {
 
-QByteArray posDataBody(const QByteArray& result, const QByteArray& koDescription, const QByteArray& authorization)
+QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, const QByteArray& koDescription,
+                       const QByteArray& authorization)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
            "<NativeMethods.POSData>"
            "<TransactionResult>" + result + "</TransactionResult>"
-           "<TerminalId>12345678</TerminalId>"
+           "<TerminalId>" + terminalId + "</TerminalId>"
            "<AcquirerId>00000000001</AcquirerId>"
            "<TransactionType>PAGAMENTO</TransactionType>"
            "<KODescription>" + koDescription + "</KODescription>"
@@ -64,14 +65,14 @@ quint16 PaymentSimulator::start(quint16 port)
     return m_port;
 }
 
-QByteArray PaymentSimulator::approvedBody()
+QByteArray PaymentSimulator::approvedBody() const
 {
-    return posDataBody("00", "", "A1B2C3");
+    return posDataBody(m_terminalId, "00", "", "A1B2C3");
 }
 
-QByteArray PaymentSimulator::declinedBody()
+QByteArray PaymentSimulator::declinedBody() const
 {
-    return posDataBody("05", "CARTA RIFIUTATA", "");
+    return posDataBody(m_terminalId, "05", "CARTA RIFIUTATA", "");
 }
 
 QByteArray PaymentSimulator::errorMessageBody()
@@ -123,15 +124,17 @@ bool PaymentSimulator::handleRequest(const QHttpServerRequest& request, QTcpSock
         writeReply(socket, 200, QByteArray(kHugeBodyBytes, 'x'));
         break;
     case Outcome::RedirectLoop:
-        writeReply(socket, 302, {}, "Location: " + request.url().path(QUrl::FullyEncoded).toLatin1() + "\r\n");
+        writeReply(socket, 302, {},
+                   "Location: " + request.url().path(QUrl::FullyEncoded).toLatin1() + "?hop="
+                       + QByteArray::number(static_cast<qsizetype>(m_requests.size())) + "\r\n");
         break;
     case Outcome::Slow: {
         // The socket is the timer's context: a client that gives up first
         // takes the pending reply with it.
         QPointer<QTcpSocket> guarded(socket);
-        QTimer::singleShot(m_setting.delayMs, socket, [guarded] {
+        QTimer::singleShot(m_setting.delayMs, socket, [guarded, body = approvedBody()] {
             if (guarded && guarded->state() == QAbstractSocket::ConnectedState)
-                writeReply(guarded, 200, approvedBody());
+                writeReply(guarded, 200, body);
         });
         break;
     }

@@ -43,9 +43,12 @@ public:
     const std::vector<RecordedRequest>& requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
 
+    // The terminal id that the transaction replies carry.
+    void setTerminalId(const QByteArray& terminalId) { m_terminalId = terminalId; }
+
     // The reply bodies, for tests that compare what the client kept.
-    static QByteArray approvedBody();
-    static QByteArray declinedBody();
+    QByteArray approvedBody() const;
+    QByteArray declinedBody() const;
     static QByteArray errorMessageBody();
     static QByteArray exceptionBody();
     static QByteArray garbageBody();
@@ -64,6 +67,7 @@ private:
     OutcomeSetting m_setting;
     std::vector<RecordedRequest> m_requests;
     quint16 m_port = 0;
+    QByteArray m_terminalId = "12345678";
 };
 
 } // namespace tavor1::paysim

@@ -1,0 +1,302 @@
+#include "PaymentTestSupport.h"
+
+#include "payment/PaymentClient.h"
+#include "paysim/PaymentSimulator.h"
+#include "platform/Clock.h"
+#include "settings/Options.h"
+#include "support/TempDir.h"
+
+#include <QNetworkAccessManager>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace tavor1 {
+namespace {
+
+using paysim::Outcome;
+using paysim::PaymentSimulator;
+
+constexpr int kTestReplyTimeoutMs = 1500;
+
+class PaymentClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureCoreApplication();
+        ASSERT_NE(simulator.start(0), 0);
+        makeClient("http://127.0.0.1:" + std::to_string(simulator.port()));
+    }
+
+    void makeClient(const std::string& baseUrl)
+    {
+        PaymentServiceSettings settings;
+        settings.baseUrl = baseUrl;
+        settings.replyTimeoutMs = kTestReplyTimeoutMs;
+        client = std::make_unique<PaymentClient>(network, options, dir.path(), messages, clock, settings);
+    }
+
+    // A request whose first line is the given one, followed by a sale.
+    std::int16_t pay(const std::string& firstLine)
+    {
+        return client->ChiamataPOS(dir.write("SR_DATI.001", firstLine + "\r\nSALE,N1,P1250\r\n"));
+    }
+
+    std::vector<std::string> logFiles() const
+    {
+        std::vector<std::string> names;
+        const std::filesystem::path folder = dir.file("LOG-PAGAME-202612");
+        if (std::filesystem::is_directory(folder))
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    test::TempDir dir;
+    PaymentSimulator simulator;
+    QNetworkAccessManager network;
+    Options options;
+    FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 12}};
+    test::RecordingMessages messages;
+    std::unique_ptr<PaymentClient> client;
+};
+
+// --- The request's first line decides whether the service is called at all.
+
+struct NoCallCase {
+    const char* name;
+    std::string request;
+    std::string comando;
+    std::string importo;
+};
+
+class PaymentNotRequested : public PaymentClientTest, public ::testing::WithParamInterface<NoCallCase> {};
+
+TEST_P(PaymentNotRequested, ReturnsZeroWithoutCallingTheService)
+{
+    const NoCallCase& c = GetParam();
+    EXPECT_EQ(client->ChiamataPOS(dir.write("SR_DATI.001", c.request)), payment::kOk);
+    EXPECT_TRUE(simulator.requests().empty());
+    EXPECT_EQ(client->posData().Comando, c.comando);
+    EXPECT_EQ(client->posData().Importo, c.importo);
+    EXPECT_TRUE(client->posData().TransactionResult.empty());
+    EXPECT_FALSE(client->paymentApproved());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstLines, PaymentNotRequested,
+    ::testing::Values(NoCallCase{"SaleLine", "SALE,N1,P100\r\nPAGA,V1250,P0\r\n", "", ""},
+                      NoCallCase{"EmptyFile", "", "", ""},
+                      NoCallCase{"NoSelector", "PAGA,V1250\r\n", "PAGA", "1250"},
+                      NoCallCase{"ZeroAmount", "PAGA,V0,P1\r\n", "PAGA", "0"},
+                      NoCallCase{"NoAmount", "PAGA,P1\r\n", "PAGA", ""},
+                      NoCallCase{"BlankBeforeWord", " PAGA,V100,P0\r\n", "", ""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PaymentClientTest, MissingRequestFileIsReportedAndReturnsZero)
+{
+    EXPECT_EQ(client->ChiamataPOS(dir.file("SR_DATI.009")), payment::kOk);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0].rfind("ERRORE-CHIAMATA-POS = ", 0), 0u) << messages.texts[0];
+    EXPECT_TRUE(simulator.requests().empty());
+}
+
+// --- The URL and the headers the service sees.
+
+struct PathCase {
+    const char* name;
+    std::string firstLine;
+    QByteArray path;
+};
+
+class PaymentPath : public PaymentClientTest, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(PaymentPath, AmountAndOptionalSelectorFormThePath)
+{
+    pay(GetParam().firstLine);
+    ASSERT_EQ(simulator.requests().size(), 1u);
+    EXPECT_EQ(simulator.requests()[0].method, "GET");
+    EXPECT_EQ(simulator.requests()[0].path, GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, PaymentPath,
+    ::testing::Values(PathCase{"NoSelector", "PAGA,V1250,P0", "/WebKalidorWS/api/Payment/1250"},
+                      PathCase{"Selector", "PAGA,V1250,P2", "/WebKalidorWS/api/Payment/1250/2"},
+                      PathCase{"NegativeAmount", "PAGA,V-500,P0", "/WebKalidorWS/api/Payment/-500"},
+                      PathCase{"LowerCaseAndTrailingText", "paga,p3x,v1250;", "/WebKalidorWS/api/Payment/1250/3"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PaymentClientTest, SendsTheFourHeadersInOrder)
+{
+    pay("PAGA,V1250,P0");
+    ASSERT_EQ(simulator.requests().size(), 1u);
+    const QList<QPair<QByteArray, QByteArray>> expected{
+        {"Accept", "text/html, application/xhtml+xml, application/xml; q=0.9, */*; q=0.8"},
+        {"Accept-Encoding", "gzip,deflate"},
+        {"Accept-Language", "it-IT, it; q=0.8, en-US; q=0.5, en; q=0.3"},
+        {"Connection", "Keep-Alive"},
+    };
+    QList<QPair<QByteArray, QByteArray>> ours;
+    for (const auto& header : simulator.requests()[0].headers)
+        for (const auto& wanted : expected)
+            if (header.first.compare(wanted.first, Qt::CaseInsensitive) == 0)
+                ours.append({wanted.first, header.second});
+    EXPECT_EQ(ours, expected);
+}
+
+// --- One row per outcome of the service.
+
+struct OutcomeCase {
+    const char* name;
+    Outcome outcome;
+    std::int16_t result;
+    std::string esito;
+    std::string transactionResult;
+    bool logged;     // with CheckLogPagamento ticked
+    bool messaged;   // the operator is shown an error
+};
+
+class PaymentOutcome : public PaymentClientTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(PaymentOutcome, IsClassifiedAndLogged)
+{
+    const OutcomeCase& c = GetParam();
+    options.CheckLogPagamento = true;
+    simulator.setOutcome(c.outcome, c.outcome == Outcome::Slow ? 100 : 0);
+
+    EXPECT_EQ(pay("PAGA,V1250,P0"), c.result);
+    const POSData& pos = client->posData();
+    EXPECT_EQ(pos.Comando, "PAGA");
+    EXPECT_EQ(pos.Importo, "1250");
+    EXPECT_EQ(pos.Esito, c.esito);
+    EXPECT_EQ(pos.TransactionResult, c.transactionResult);
+    EXPECT_EQ(logFiles().size(), c.logged ? 1u : 0u);
+    EXPECT_EQ(!messages.texts.empty(), c.messaged) << (messages.texts.empty() ? "" : messages.texts[0]);
+    EXPECT_EQ(client->paymentApproved(), c.result == payment::kOk);
+}
+
+const std::string kCancelled = "TRANSAZIONE ANNULLATA";
+
+INSTANTIATE_TEST_SUITE_P(
+    Service, PaymentOutcome,
+    ::testing::Values(OutcomeCase{"Approved", Outcome::Approved, payment::kOk, "00", "00", true, false},
+                      OutcomeCase{"ApprovedLate", Outcome::Slow, payment::kOk, "00", "00", true, false},
+                      OutcomeCase{"Declined", Outcome::Declined, payment::kDeclined, "05", "05", true, false},
+                      OutcomeCase{"ErrorWithException", Outcome::Exception, payment::kServiceError, kCancelled, "KO",
+                                  false, false},
+                      OutcomeCase{"ErrorWithMessageOnly", Outcome::ErrorMessage, payment::kServiceError, kCancelled,
+                                  "KO", true, false},
+                      OutcomeCase{"NotXml", Outcome::Garbage, payment::kServiceError, kCancelled, "KO", true, false},
+                      OutcomeCase{"EmptyBody", Outcome::Empty, payment::kServiceError, kCancelled, "KO", true, false},
+                      OutcomeCase{"HugeBody", Outcome::Huge, payment::kServiceError, kCancelled, "KO", true, true},
+                      OutcomeCase{"RedirectLoop", Outcome::RedirectLoop, payment::kServiceError, kCancelled, "KO",
+                                  true, true},
+                      OutcomeCase{"ClosedWithoutReply", Outcome::Close, payment::kServiceError, kCancelled, "KO", true,
+                                  true},
+                      OutcomeCase{"NeverAnswers", Outcome::Silent, payment::kTimedOut, "", "", false, false}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
+{
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    const POSData& pos = client->posData();
+    EXPECT_EQ(pos.TerminalId, "12345678");
+    EXPECT_EQ(pos.AcquirerId, "00000000001");
+    EXPECT_EQ(pos.TransactionType, "PAGAMENTO");
+    EXPECT_EQ(pos.KODescription, "");
+    EXPECT_EQ(pos.CardType, "VISA");
+    EXPECT_EQ(pos.STAN, "000123");
+    EXPECT_EQ(pos.PAN, "************1234");
+    EXPECT_EQ(pos.AuthorizationCode, "A1B2C3");
+    EXPECT_EQ(pos.OperationNumber, "000045");
+    EXPECT_EQ(pos.DataTrs, "05/12/2026 14:30:12");
+    EXPECT_EQ(pos.DataOperazione, pos.DataTrs);
+    EXPECT_TRUE(pos.DescrErr.empty());
+    EXPECT_TRUE(pos.DescrErrAggi.empty());
+}
+
+TEST_F(PaymentClientTest, TimeoutAndUnreachableCarryTheTransportText)
+{
+    simulator.setOutcome(Outcome::Silent);
+    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kTimedOut);
+    EXPECT_EQ(client->posData().DescrErr, "Timed out.");
+
+    // A port that was free a moment ago: nobody listens there.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+    makeClient("http://127.0.0.1:" + std::to_string(closedPort));
+    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kUnreachable);
+    EXPECT_EQ(client->posData().DescrErr, "A connection with the server could not be established");
+    EXPECT_TRUE(client->posData().TransactionResult.empty());
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(PaymentClientTest, RedirectLoopEndsAfterABoundedNumberOfHops)
+{
+    simulator.setOutcome(Outcome::RedirectLoop);
+    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kServiceError);
+    EXPECT_EQ(simulator.requests().size(), static_cast<std::size_t>(PaymentServiceSettings{}.maxRedirects + 1));
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0].rfind("Errore 0: ", 0), 0u) << messages.texts[0];
+    EXPECT_TRUE(messages.texts[0].ends_with(" in ModulePagame.Pagame:0.")) << messages.texts[0];
+}
+
+// --- The reply log.
+
+TEST_F(PaymentClientTest, ReplyLogHoldsTheBodyUnderTheTerminalsName)
+{
+    options.CheckLogPagamento = true;
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-12345678.txt"});
+    EXPECT_EQ(dir.read("LOG-PAGAME-202612/POSDATA-20261205143012-12345678.txt"),
+              simulator.approvedBody().toStdString() + "\r\n");
+}
+
+TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
+{
+    options.CheckLogPagamento = true;
+    simulator.setTerminalId("../..\\evil:1");
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-.._.._evil_1.txt"});
+}
+
+TEST_F(PaymentClientTest, ApprovedPaymentCanBeLoggedOnDemandOnce)
+{
+    // The option is clear: no log during the payment.
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_TRUE(client->paymentApproved());
+    EXPECT_TRUE(logFiles().empty());
+
+    // The document then fails: the job asks for the log.
+    const std::string path = client->writeReplyLog();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(dir.read("LOG-PAGAME-202612/POSDATA-20261205143012-12345678.txt"),
+              simulator.approvedBody().toStdString() + "\r\n");
+    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
+    EXPECT_EQ(client->writeReplyLog(), path);
+    EXPECT_EQ(logFiles().size(), 1u);
+
+    // A request without payment leaves nothing to log.
+    pay("SALE,N1,P100");
+    EXPECT_FALSE(client->paymentApproved());
+    EXPECT_TRUE(client->writeReplyLog().empty());
+}
+
+TEST_F(PaymentClientTest, OptionLogIsNotWrittenTwice)
+{
+    options.CheckLogPagamento = true;
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
+    EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
+    EXPECT_EQ(logFiles().size(), 1u);
+}
+
+} // namespace
+} // namespace tavor1
