@@ -104,6 +104,22 @@ bool writeFileBytes(const std::string& path, std::string_view bytes)
     return writeWithMode(path, bytes, "wb");
 }
 
+bool replaceFileBytes(const std::string& path, std::string_view bytes)
+{
+    const std::string temp = path + ".tmp";
+    if (!writeFileBytes(temp, bytes)) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        return false;
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (!ec)
+        return true;
+    fs::remove(temp, ec);
+    return false;
+}
+
 bool appendFileBytes(const std::string& path, std::string_view bytes)
 {
     return writeWithMode(path, bytes, "ab");

@@ -35,6 +35,10 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 
 // Creates or truncates the file and writes the bytes. True when all were written.
 bool writeFileBytes(const std::string& path, std::string_view bytes);
+// Writes a sibling temporary file and moves it over the target, so that a
+// failure half-way (full disk, power loss) leaves the old content in place
+// rather than a cut file. For files the program itself keeps (options).
+bool replaceFileBytes(const std::string& path, std::string_view bytes);
 // Appends to the file, creating it when absent.
 bool appendFileBytes(const std::string& path, std::string_view bytes);
 
