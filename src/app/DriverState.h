@@ -1,16 +1,14 @@
 #pragma once
 
-#include <array>
+#include "app/files/ChannelState.h"
 
 namespace tavor1 {
 
 // The job flags of the main window, shared by the job cycle, the job steps
 // and the window.
 struct DriverState {
-    // Per channel: the register identification is still to be done.
-    std::array<bool, 4> DumpPending{true, true, true, true};
-    // Per channel: the test button wrote a test receipt there.
-    std::array<bool, 4> TestReceiptPending{false, false, false, false};
+    // Per channel: DumpPending, TestReceiptPending and the stuck go signal.
+    ChannelStates channels{};
     // The channel whose request the test button wrote (1..4), 0 when none.
     // Only that channel's next job is sent as raw register commands.
     int testReceiptChannel = 0;

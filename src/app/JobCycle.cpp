@@ -4,6 +4,7 @@
 #include "app/PollSteps.h"
 #include "app/TestReceipt.h"
 #include "app/TimerSetting.h"
+#include "app/files/ExchangeFiles.h"
 #include "platform/ByteFiles.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
@@ -11,15 +12,6 @@
 #include <algorithm>
 
 namespace tavor1 {
-
-namespace {
-
-std::string channelFile(const std::string& dataDir, const char* base, int channel)
-{
-    return joinPath(dataDir, std::string(base) + ".00" + std::to_string(channel));
-}
-
-} // namespace
 
 JobCycle::JobCycle(Options& options, DriverState& state, PollSteps& steps, MessageSink& messages,
                    std::string dataDir, QObject* parent)
@@ -98,7 +90,8 @@ void JobCycle::poll()
         m_state.TestReceiptMode = false;
         if (m_state.testReceiptChannel == channel)
             m_state.testReceiptChannel = 0;
-        m_state.TestReceiptPending.fill(false);
+        for (auto& c : m_state.channels)
+            c.TestReceiptPending = false;
         if (!abandoned) {
             rearm(2);
             emit testButtonsEnabled(true);
@@ -126,7 +119,7 @@ void JobCycle::startIdentification(int channel)
         return;
     m_state.DumpRunning = true;
     const std::int16_t code = m_steps.identify(channel);
-    m_state.DumpPending[channel - 1] = code != 0;
+    m_state.channels[channel - 1].DumpPending = code != 0;
     if (code == 0 && !m_state.closing)
         StartDirWatch();
     if (!m_state.closing)
@@ -240,24 +233,24 @@ bool JobCycle::runTestReceipt()
 {
     if (!m_state.WindowShown)
         return false;
-    if (std::all_of(m_state.DumpPending.begin(), m_state.DumpPending.end(), [](bool b) { return b; })) {
+    if (std::all_of(m_state.channels.begin(), m_state.channels.end(), [](const ChannelState& c) { return c.DumpPending; })) {
         emit registerMessage("DUMP NON ANCORA ESEGUITO");
         return false;
     }
     int target = 0;
     for (int n = 1; n <= 4; ++n) {
-        if (m_options.channelEnabled[n - 1] && !m_state.DumpPending[n - 1]) {
+        if (m_options.channelEnabled[n - 1] && !m_state.channels[n - 1].DumpPending) {
             target = n;
-            m_state.TestReceiptPending[n - 1] = true;
+            m_state.channels[n - 1].TestReceiptPending = true;
         }
     }
     if (target == 0)
         return false;
-    const bool written = writeFileBytes(channelFile(m_dataDir, "SR_DATI", target), buildTestReceipt(m_options))
-        && writeFileBytes(channelFile(m_dataDir, "SR_START", target), kTestReceiptStart);
+    const bool written = writeFileBytes(joinPath(m_dataDir, exchangeFileName(ExchangeFile::SR_DATI, target)), buildTestReceipt(m_options))
+        && writeFileBytes(joinPath(m_dataDir, exchangeFileName(ExchangeFile::SR_START, target)), kTestReceiptStart);
     if (!written) {
         m_messages.showMessage("Scontrino di prova non scritto in " + m_dataDir);
-        m_state.TestReceiptPending[target - 1] = false;
+        m_state.channels[target - 1].TestReceiptPending = false;
         return false;
     }
     m_state.testReceiptChannel = target;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DirWatcher.h"
 #include "app/DriverState.h"
 
 #include <QObject>
@@ -12,7 +13,6 @@
 
 namespace tavor1 {
 
-class DirWatcher;
 class MessageSink;
 class PollSteps;
 struct Options;

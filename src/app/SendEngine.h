@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tavor1 {
+
+class Clock;
+class ExchangeFiles;
+class MessageSink;
+class RegisterConnection;
+class RegisterLink;
+class TraceSink;
+struct Options;
+struct POSData;
+struct RegisterFacts;
+
+// The document transmission as the driver wires it: the receipt converter,
+// the data dump, the register queries and the connection under one roof.
+// Kept behind this small interface so that the window and the job cycle do
+// not see the transmission's headers.
+class SendEngine {
+public:
+    SendEngine(RegisterLink& link, RegisterConnection& connection, const Options& options,
+               const RegisterFacts& facts, std::string dataDir, ExchangeFiles& files, TraceSink& trace,
+               MessageSink& messages, const Clock& clock);
+    ~SendEngine();
+
+    // DoSendFile for the channel's request; returns SendResult.
+    std::int16_t send(const std::string& requestPath, int channel, const std::string& outPath,
+                      bool testReceiptMode, const POSData* pos);
+    // "Annullla Doc".
+    void cancel();
+    // The register's text of its error 99 in the last transmission.
+    std::string registerErrorText() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace tavor1
