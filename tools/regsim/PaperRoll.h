@@ -27,6 +27,8 @@ struct PrintedDocument {
     int number = 0;
     // The number of the daily closing the document belongs to (closings made + 1).
     int zNumber = 0;
+    // Fiscal documents and invoices: the amount of the document, in cents.
+    long long total = 0;
     std::vector<std::string> lines;
     // A document is sealed when nothing more can be printed on it.
     bool sealed = false;

@@ -108,11 +108,21 @@ private:
     std::string subtotalAdjustment(const std::string& command, bool discount);
     std::string payment(const std::string& command);
     std::string closeReceipt();
-    std::string cancelReceipt(const std::string& reason);
+    std::string cancelReceipt();
+    std::string closeNonFiscal();
+    std::string reprint();
+    std::string cashMovement(const std::string& command);
+    std::string reference(const std::string& command);
+    // A void reference completed without a receipt: prints the void document.
+    void completeReference();
+    // "" when nothing is open, else the refusal code for a new document.
+    std::string refuseIfOpen() const;
 
     // Opens a receipt when none is; "" or the refusal code.
     std::string ensureReceipt();
     std::string printInDocument(const std::string& line);
+    // "" when the open document can take that many more lines, else the refusal.
+    std::string roomFor(std::size_t lines);
     void printAmountLine(const std::string& text, std::int64_t cents);
     void printFooter(const std::string& label);
     void printHeader(const std::string& title);
@@ -129,7 +139,6 @@ private:
 
     DocumentState m_state = DocumentState::Idle;
     Receipt m_receipt;
-    ReceiptKind m_nextKind = ReceiptKind::Sale; // set by a document reference ("7101", "7102")
     std::int64_t m_invoiceTotal = 0;
     DayTotals m_day;
     std::array<std::int64_t, 100> m_departmentTotals{};
@@ -144,8 +153,14 @@ private:
     int m_paperEndPolls = 0;
     int m_coverOpenPolls = 0;
     std::string m_ownErrorText;
-    // Text of the last sealed fiscal document, for the reprint.
-    std::vector<std::string> m_lastDocumentLines;
+    // A document reference ("7101", "7102", "7114") waiting for its document.
+    struct Reference {
+        bool pending = false;
+        ReceiptKind kind = ReceiptKind::Sale;
+        int zNumber = 0; // of the document referred to; 0 when not given
+        int number = 0;
+    };
+    Reference m_reference;
 };
 
 } // namespace tavor1::regsim

@@ -84,6 +84,7 @@ private:
         QByteArray later;
         int delayMs = 0;
         bool drop = false;
+        bool executed = false; // the register carried the command out
     };
     Answer answer(const ReceivedFrame& frame);
     Answer answerBadFrame();
