@@ -83,16 +83,12 @@ TEST(RegistryOverrides, CustomDataDirectoryMustExist)
 
     store.set("CustomPathDataDir", text(dir.path() + "\\"));
     EXPECT_EQ(ReadCustomPathDataDir(store), dir.path());
-    store.set("CustomPathDataDir", text(dir.path() + "/"));
-    EXPECT_EQ(ReadCustomPathDataDir(store), dir.path());
     store.set("CustomPathDataDir", text(dir.path()));
     EXPECT_EQ(ReadCustomPathDataDir(store), dir.path());
     store.set("CustomPathDataDir", text(dir.file("assente")));
     EXPECT_EQ(ReadCustomPathDataDir(store), "");
     store.set("CustomPathDataDir", text(dir.write("un file", "")));
     EXPECT_EQ(ReadCustomPathDataDir(store), "") << "a file is no data directory";
-    store.set("CustomPathDataDir", text(""));
-    EXPECT_EQ(ReadCustomPathDataDir(store), "");
     store.set("CustomPathDataDir", dword(7));
     EXPECT_EQ(ReadCustomPathDataDir(store), "");
 }
@@ -105,9 +101,6 @@ TEST(RegistryOverrides, AddressIsReturnedAsStored)
     EXPECT_EQ(ReadIPAddress(store), "");
     store.set("IPAddress", text("192.168.1.50"));
     EXPECT_EQ(ReadIPAddress(store), "192.168.1.50");
-    store.set("IPAddress", text("192.168.1.50"), "SOFTWARE\\Other");
-    store.set("IPAddress", text("not validated here"));
-    EXPECT_EQ(ReadIPAddress(store), "not validated here");
 }
 
 TEST(QSettingsStore, ReadsTheProgramsKeyAndItsGroups)
