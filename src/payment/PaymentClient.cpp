@@ -1,5 +1,6 @@
 #include "payment/PaymentClient.h"
 
+#include "convert/language/RequestLanguage.h"
 #include "payment/PaymentReply.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
@@ -40,43 +41,6 @@ struct CallError {
     int number;
     std::string description;
 };
-
-char upper(char c)
-{
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    return true;
-}
-
-std::size_t findIgnoringCase(std::string_view text, std::string_view tag)
-{
-    if (tag.size() > text.size())
-        return std::string_view::npos;
-    for (std::size_t i = 0; i + tag.size() <= text.size(); ++i)
-        if (equalsIgnoringCase(text.substr(i, tag.size()), tag))
-            return i;
-    return std::string_view::npos;
-}
-
-// The request language's tag lookup for the two plain tags of a payment line:
-// first occurrence anywhere, value up to the next "," or ";".
-std::optional<std::string> tagValue(const std::string& line, std::string_view tag)
-{
-    const std::size_t at = findIgnoringCase(line, tag);
-    if (at == std::string_view::npos)
-        return std::nullopt;
-    const std::size_t start = at + tag.size();
-    const std::size_t end = line.find_first_of(",;", start);
-    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
 
 bool isBlank(char c)
 {
@@ -232,17 +196,18 @@ std::int16_t PaymentClient::runPayment(const std::string& requestPath)
         return payment::kOk;
 
     const std::string& line = *firstLine;
-    if (line.empty() || trimBlanks(line).size() <= 4 || !equalsIgnoringCase(line.substr(0, 4), "PAGA"))
+    std::string word;
+    if (line.empty() || trimBlanks(line).size() <= 4 || !GetParam(true, line, "PAGA", word))
         return payment::kOk;
     m_pos.Comando = "PAGA";
 
-    const std::optional<std::string> amountText = tagValue(line, ",V");
+    const std::optional<std::string> amountText = FindParam(line, ",V");
     if (!amountText)
         return payment::kOk;
     const std::int32_t amount = toInt32(*amountText);
     m_pos.Importo = *amountText;
 
-    const std::optional<std::string> selectorText = tagValue(line, ",P");
+    const std::optional<std::string> selectorText = FindParam(line, ",P");
     if (!selectorText)
         return payment::kOk;
     const std::int32_t selector = leadingInt32(*selectorText);
