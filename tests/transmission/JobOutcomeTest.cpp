@@ -1,0 +1,107 @@
+// The end of a job: result texts and the exchange files the host sees.
+
+#include "support/TempDir.h"
+
+#include "app/files/ExchangeFiles.h"
+#include "link/transmission/JobOutcome.h"
+#include "platform/Clock.h"
+
+#include <gtest/gtest.h>
+
+namespace tavor1 {
+namespace {
+
+class ReportJobOutcomeTest : public ::testing::Test {
+protected:
+    void startJob()
+    {
+        dir.write("SR_START.001", "x");
+        dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
+        jobRunning = true;
+    }
+    JobOutcomeContext context()
+    {
+        JobOutcomeContext ctx;
+        ctx.files = &files;
+        ctx.channel = 1;
+        ctx.showStatus = [this](const std::string& line) { statusLines.push_back(line); };
+        return ctx;
+    }
+
+    test::TempDir dir;
+    FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
+    ExchangeFiles files{dir.path(), clock};
+    bool jobRunning = false;
+    std::vector<std::string> statusLines;
+};
+
+TEST_F(ReportJobOutcomeTest, SuccessRemovesTheRequestAndAPaperEndLine)
+{
+    startJob();
+    dir.write("SR_ERR.001", "E096: Fine carta scontrino, sostituire rotolo\r\n");
+    EXPECT_TRUE(ReportJobOutcome(job::Ok, context(), jobRunning));
+    EXPECT_FALSE(jobRunning);
+    EXPECT_FALSE(dir.exists("SR_ERR.001"));
+    EXPECT_FALSE(dir.exists("SR_DATI.001"));
+    EXPECT_FALSE(dir.exists("SR_START.001"));
+    EXPECT_EQ(dir.read("FINESCO.001"), "finesco");
+    EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : TUTTO OK"});
+}
+
+TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
+{
+    startJob();
+    JobOutcomeContext ctx = context();
+    ctx.registerErrorText = "STAMPANTE GUASTA";
+    ctx.lastRegisterError = "99";
+    EXPECT_TRUE(ReportJobOutcome(job::RegisterOwnError, ctx, jobRunning));
+    EXPECT_EQ(dir.read("SR_ERR.001"), "Errore 99: STAMPANTE GUASTA : ERRORE 99\r\n");
+    EXPECT_TRUE(dir.exists("SR_DATI.001"));
+    EXPECT_FALSE(dir.exists("SR_START.001"));
+    EXPECT_FALSE(dir.exists("FINESCO.001"));
+    EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
+}
+
+TEST_F(ReportJobOutcomeTest, NothingHappensWithoutAJob)
+{
+    dir.write("SR_START.001", "x");
+    EXPECT_TRUE(ReportJobOutcome(job::Network, context(), jobRunning));
+    EXPECT_TRUE(dir.exists("SR_START.001"));
+    EXPECT_FALSE(dir.exists("SR_ERR.001"));
+    EXPECT_TRUE(statusLines.empty());
+}
+
+// The job results with no text of their own, and the driver's own failures.
+TEST(JobOutcomeTexts, ResultsWithoutATextOfTheirOwnAreGeneric)
+{
+    EXPECT_EQ(JobErrorText(-6, ""), "Errore generico sull'Ecr, verificare sul manuale del registratore");
+    EXPECT_EQ(JobStatusLine(-6, ""), "TAVOR1 TERMINATO : ERRORE GENERICO SU ECR");
+    EXPECT_EQ(JobErrorText(job::RequestVanished, ""), "E506: Trasmissione non avvenuta: file di input non presente");
+    EXPECT_EQ(JobErrorText(job::ConversionFailed, ""), "E502: Conversione non riuscita: verificare il file SR_DATI");
+    EXPECT_EQ(JobResultForSendResult(42), job::Ok) << "codes no row speaks of";
+    EXPECT_EQ(JobErrorText(-202, ""), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS");
+    EXPECT_EQ(JobStatusText(-201, ""), "E602:  Ricevuto errore dal servizio");
+}
+
+struct IdentificationCase {
+    std::int16_t code;
+    const char* text;
+};
+
+class IdentificationTextTest : public ::testing::TestWithParam<IdentificationCase> {};
+
+TEST_P(IdentificationTextTest, MatchesTheCode)
+{
+    EXPECT_EQ(IdentificationErrorText(GetParam().code), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JobOutcome, IdentificationTextTest,
+    ::testing::Values(IdentificationCase{-9, "E509: Coperchio stampante aperto e fine carta stampante"},
+                      IdentificationCase{-8, "E501: Dump non eseguito, verificare se Ecr in errore o non connesso"},
+                      IdentificationCase{-5, "E509: Coperchio stampante aperto"},
+                      IdentificationCase{-4, "E096: Fine carta scontrino, sostituire rotolo"},
+                      IdentificationCase{-1, "Errore generico sull'Ecr, verificare sul manuale del registratore"}));
+
+} // namespace
+} // namespace tavor1

@@ -1,0 +1,152 @@
+// The SR_OUT summary against a scripted register, compared with whole files.
+
+#include "ScriptedRegister.h"
+
+#include "payment/SrOutFile.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace tavor1 {
+namespace {
+
+using test::ScriptedRegister;
+using test::ScriptedReply;
+
+class RecordingTrace final : public TraceSink {
+public:
+    bool isTracing() const override { return true; }
+    void writeLine(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+struct SrOutCase {
+    const char* name;
+    bool rt;
+    bool matricola;
+    bool noTotals;
+    bool payment;
+    bool shortTotals;
+    const char* expected;
+};
+
+class SrOutGoldenTest : public ::testing::TestWithParam<SrOutCase> {};
+
+TEST_P(SrOutGoldenTest, WritesTheSummary)
+{
+    const SrOutCase& c = GetParam();
+    ScriptedRegister reg;
+    if (c.shortTotals)
+        reg.script("1004", ScriptedReply{0, "10040042000001000"});
+    Options options;
+    options.chbMatricola = c.matricola;
+    options.chbDisabTotalizzatori = c.noTotals;
+    RegisterFacts facts;
+    facts.RegisterIsRT = c.rt;
+    facts.serialNumber = "99MEX012345";
+    facts.firmware = "08.06.02";
+    POSData pos;
+    if (c.payment) {
+        pos.Comando = "PAGA";
+        pos.Importo = "1250";
+        pos.Esito = "00";
+        pos.DataOperazione = "05/12/2026";
+        pos.TerminalId = "12345678";
+        pos.TransactionResult = "00";
+        pos.PAN = "************1234";
+        pos.DataTrs = "05/12/2026";
+    }
+    SrOutContext ctx;
+    ctx.link = &reg;
+    ctx.options = &options;
+    ctx.facts = &facts;
+    ctx.pos = &pos;
+    ctx.version = ProgramVersion{2, 1, 23};
+    ctx.readNumeroAzzeramenti = [] { return std::string("0041"); };
+    ctx.readGranTotale = [] { return std::string("GRTO,V0001234567;"); };
+
+    std::string out;
+    EXPECT_TRUE(CreateSrOut_File(out, ctx));
+    EXPECT_EQ(out, c.expected);
+}
+
+constexpr const char* kPaymentBlock = " \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\nIMPORTO EUR 1250\r\n"
+                                      "DATA  : 05/12/2026\r\nDESCR. ERR       : \r\nDESCR. ERR AGGI. : \r\n"
+                                      "TerminalId : 12345678\r\nAcquirerId : \r\nTransactionType : \r\n"
+                                      "TransactionResult : 00\r\nKODescription : \r\nCardType : \r\nSTAN : \r\n"
+                                      " PAN : ************1234\r\nAuthorizationCode : \r\nOperationNumber : \r\n"
+                                      "DataTrs : 05/12/2026\r\n";
+
+const std::string kHead = "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n";
+const std::string kTail = "Versione: 2.1.0.23\r\nFW: 08.06.02\r\n";
+const std::string kTotals = "GTOT,V123456789;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";
+const std::string kNotRt = kHead + "DATE,05/12/26  SCONTR. N.0041,E,A1;\r\n" + kTail;
+const std::string kRt = kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail;
+const std::string kNotRtPlain = kNotRt + kTotals;
+const std::string kRtPlain = kRt + kTotals;
+const std::string kRtMatr = kRt + kTotals + "MATR,99MEX012345;\r\n";
+const std::string kNoTotals = kNotRt + "MATR,99MEX012345;\r\n";
+const std::string kWithPayment = kNotRt + kTotals + kPaymentBlock + "MATR,99MEX012345;\r\n";
+const std::string kShort = kHead + "DATE,05/12/26,E,A1;\r\n" + kTail + "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    SrOut, SrOutGoldenTest,
+    ::testing::Values(SrOutCase{"NotRt", false, false, false, false, false, kNotRtPlain.c_str()},
+                      SrOutCase{"Rt", true, false, false, false, false, kRtPlain.c_str()},
+                      SrOutCase{"RtWithSerial", true, true, false, false, false, kRtMatr.c_str()},
+                      SrOutCase{"TotalsDisabled", false, true, true, false, false, kNoTotals.c_str()},
+                      SrOutCase{"CardPayment", false, true, false, true, false, kWithPayment.c_str()},
+                      SrOutCase{"ShortDayTotals", false, false, false, false, true, kShort.c_str()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SrOut, RefusedClockLeavesTheFileEmpty)
+{
+    ScriptedRegister reg;
+    Options options;
+    RegisterFacts facts;
+    SrOutContext ctx;
+    ctx.link = &reg;
+    ctx.options = &options;
+    ctx.facts = &facts;
+    std::string out;
+
+    reg.script("1001", ScriptedReply{-1, "ERR01", "01"});
+    EXPECT_FALSE(CreateSrOut_File(out, ctx));
+    reg.script("1001", ScriptedReply{0, "1234"});
+    EXPECT_FALSE(CreateSrOut_File(out, ctx)) << "a reply shorter than 14 characters";
+    reg.script("1001", ScriptedReply{0, "99999999999999"});
+    EXPECT_TRUE(CreateSrOut_File(out, ctx)) << "14 characters without the number";
+    EXPECT_EQ(out, "");
+
+    reg.script("1004", ScriptedReply{-1, "ERR01", "01"});
+    EXPECT_TRUE(CreateSrOut_File(out, ctx));
+    EXPECT_EQ(out, "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n") << "a refused 1004 leaves the TIME line only";
+}
+
+TEST(SrOut, TracesWhatItWrites)
+{
+    ScriptedRegister reg;
+    Options options;
+    options.chbMatricola = true;
+    RegisterFacts facts;
+    facts.serialNumber = "SIM00001";
+    RecordingTrace trace;
+    FixedClock clock(LocalDateTime{2026, 12, 5, 14, 30, 12});
+    int queries = 0;
+    SrOutContext ctx{&reg, &options, &facts, nullptr, ProgramVersion{2, 1, 23}, &trace, &clock,
+                     [&queries] { return std::to_string(41 + queries++); }, [] { return std::string(); }};
+    std::string out;
+    ASSERT_TRUE(CreateSrOut_File(out, ctx));
+    EXPECT_THAT(trace.lines, ::testing::ElementsAre("20261205_143012:  --> DATE,05/12/26  SCONTR. N.0041,E,A1;",
+                                                    "20261205_143012:  --> Versione 2.1.0.23",
+                                                    "20261205_143012:  --> GTOT,V123456789;",
+                                                    "20261205_143012:  --> NAZF,V42;",
+                                                    "20261205_143012:  --> MATR,SIM00001"));
+    EXPECT_THAT(out, ::testing::HasSubstr("NAZF,V41;\r\n"));
+}
+
+} // namespace
+} // namespace tavor1

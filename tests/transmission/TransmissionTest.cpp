@@ -1,0 +1,460 @@
+// The command loop against a scripted register: reactions to every reply,
+// the paper-end wait, the lost connection and its counter check, the cancel.
+
+#include "ScriptedRegister.h"
+#include "support/TempDir.h"
+
+#include "app/files/ExchangeFiles.h"
+#include "link/transmission/JobOutcome.h"
+#include "link/transmission/Transmission.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tavor1 {
+namespace {
+
+using test::ScriptedRegister;
+using test::ScriptedReply;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::string joined(const std::vector<std::string>& commands)
+{
+    std::string text;
+    for (const std::string& c : commands)
+        text += c + "\n";
+    return text;
+}
+
+class RecordingMessages final : public MessageSink {
+public:
+    void showMessage(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+class TransmissionTest : public ::testing::Test {
+protected:
+    TransmissionTest()
+    {
+        facts.serialNumber = "99MEX012345";
+        facts.firmware = "08.06.02";
+        services.convert = [this](const std::string&, int, ConversionResult& result) {
+            if (convertFails)
+                return 1;
+            const bool invoice = result.invoiceTextMode;
+            result = flags;
+            result.invoiceTextMode = invoice || flags.invoiceTextMode;
+            std::string kb;
+            for (const std::string& line : commandList)
+                kb += line + "\r\n";
+            if (writeKb)
+                dir.write("KB.txt", kb);
+            return 0;
+        };
+        services.readNumeroAzzeramenti = [] { return std::string("0122"); };
+        services.readGranTotale = [] { return std::string("GRTO,V0001234567;"); };
+    }
+
+    Transmission& tx()
+    {
+        if (!m_tx)
+            m_tx = std::make_unique<Transmission>(reg, reg, options, facts, dir.path(), files, trace, messages,
+                                                  clock, services, TransmissionTimings{0, 0, 3});
+        return *m_tx;
+    }
+
+    std::int16_t send(bool testReceipt = false)
+    {
+        SendJob job;
+        job.channel = 1;
+        job.outPath = dir.file("SR_OUT.001");
+        job.testReceiptMode = testReceipt;
+        job.pos = &pos;
+        return tx().DoSendFile(dir.file("SR_DATI.001"), job);
+    }
+
+    // A paid receipt: sale, cash payment, closing, drawer.
+    void paidReceipt()
+    {
+        commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011", "70081"};
+        flags.PaymentSeen = true;
+    }
+
+    test::TempDir dir;
+    FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
+    ExchangeFiles files{dir.path(), clock};
+    Options options;
+    RegisterFacts facts;
+    NullTraceSink trace;
+    RecordingMessages messages;
+    ScriptedRegister reg;
+    TransmissionServices services;
+    std::vector<std::string> commandList;
+    ConversionResult flags;
+    bool convertFails = false;
+    bool writeKb = true;
+    POSData pos;
+
+private:
+    std::unique_ptr<Transmission> m_tx;
+};
+
+TEST_F(TransmissionTest, PaidReceiptGoesOutInOrderAndEndsTheDocument)
+{
+    paidReceipt();
+    reg.script("3004", ScriptedReply{0, "3004 000000750"});
+    ASSERT_EQ(send(), send::Complete) << joined(reg.sent);
+    EXPECT_THAT(reg.sent, ElementsAre("1004", "1104", "30161", commandList[0], commandList[1], commandList[2],
+                                      commandList[3], "7007RESTO" + std::string(29, ' ') + "\x7f 7,50", "1001", "1004", "3013",
+                                      "30160"));
+    EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n"
+                                      "DATE,05/12/26  SCONTR. N.0042,E,A1;\r\n"
+                                      "Versione: 1.0.0.0\r\n"
+                                      "FW: 08.06.02\r\n"
+                                      "GTOT,V123456789;\r\n"
+                                      "GRTO,V0001234567;\r\n"
+                                      "NAZF,V0122;\r\n");
+}
+
+TEST_F(TransmissionTest, PaymentWithoutAmountShowsTheRunningAmount)
+{
+    paidReceipt();
+    flags.PaymentTypeUsed[PaymentCash] = true;
+    flags.PaymentTypeUsed[PaymentOther] = true;
+    flags.otherPaymentName = "BANCOMAT";
+    ASSERT_EQ(send(), send::Complete);
+    const std::vector<std::string> doc = reg.documentCommands();
+    const auto payment = std::find(doc.begin(), doc.end(), commandList[1]);
+    ASSERT_NE(payment, doc.end());
+    EXPECT_THAT(std::vector<std::string>(payment + 1, payment + 4),
+                ElementsAre("1003", "7007CONTANTI" + std::string(25, ' ') + "\x7f 12,50",
+                            "7007BANCOMAT" + std::string(25, ' ') + "\x7f 12,50"));
+}
+
+TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
+{
+    options.chbMatricola = true;
+    commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011"};
+    reg.script("3011", ScriptedReply{0, "05/12/2026 14:31    0043"});
+    ASSERT_EQ(send(), send::Complete);
+    EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:31 CASSA   1 ,E,A1;\r\n"
+                                      "DATE,05/12/26  SCONTR. N.0043,E,A1;\r\n"
+                                      "MATR,99MEX012345;\r\n");
+    EXPECT_EQ(reg.count("1001"), 0) << "the summary was already written";
+}
+
+TEST_F(TransmissionTest, PaperEndPollsTheStatusAndResendsTheRefusedLine)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100901"});
+    reg.script("1009", ScriptedReply{1, {}, {}, true});
+    int errChecks = 0;
+    reg.onSend = [&](const std::string& c) {
+        if (c == "1009" && ++errChecks == 1) {
+            EXPECT_EQ(dir.read("SR_ERR.001"), "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
+        }
+    };
+    ASSERT_EQ(send(), send::Complete) << joined(reg.sent);
+    EXPECT_EQ(reg.count("1009"), 3);
+    EXPECT_EQ(reg.count(commandList[0]), 2);
+}
+
+TEST_F(TransmissionTest, PaperEndWaitEndsWhenTheConnectionIsLost)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100901"});
+    reg.dropOn("1009", false);
+    EXPECT_EQ(send(), send::ConnectionLost);
+    EXPECT_EQ(reg.reconnects, 1);
+    EXPECT_EQ(reg.count(commandList[0]), 1) << "the document is never sent again";
+}
+
+TEST_F(TransmissionTest, PaperEndWaitEndsForTheCancelButton)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100901"});
+    reg.onSend = [&](const std::string& c) {
+        if (c == "1009")
+            tx().Annullo_Click();
+    };
+    EXPECT_EQ(send(), send::CancelledByOperator);
+    EXPECT_EQ(reg.count("1009"), 1);
+    EXPECT_THAT(joined(reg.sent), HasSubstr("3001818Annull.transazione000000000\n3011\n3013\n30160\n"));
+}
+
+TEST_F(TransmissionTest, PaperEndWaitGivesUpOnARegisterThatStopsAnswering)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    for (int i = 0; i < 3; ++i)
+        reg.script("1009", ScriptedReply{1, {}, {}, true});
+    EXPECT_EQ(send(), send::NoReply);
+    EXPECT_EQ(JobResultForSendResult(send::NoReply), job::NoAnswer);
+}
+
+TEST_F(TransmissionTest, JournalWarningOnAMiddleCommandDoesNotStopTheDocument)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-12, "ERR31", "31"});
+    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(reg.count("3013"), 1);
+
+    reg.sent.clear();
+    reg.script("70081", ScriptedReply{-12, "ERR31", "31"});
+    EXPECT_EQ(send(), send::JournalNearlyFull) << "the last command's warning reaches the job";
+}
+
+TEST_F(TransmissionTest, NegativeVatSendsTheCancellationLineAndStops)
+{
+    paidReceipt();
+    reg.script("300408", ScriptedReply{-29, "ERR29", "29"});
+    EXPECT_EQ(send(), send::NegativeVat);
+    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", commandList[0], commandList[1],
+                                                    "3001818Annull.transazione000000000", "30160"));
+}
+
+TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
+    // The register's own text may hold "ERR" itself.
+    reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
+    EXPECT_EQ(send(), send::RegisterOwnError);
+    EXPECT_EQ(tx().RegisterErrorText(), "ERRORE DI STAMPA");
+    EXPECT_EQ(JobErrorText(job::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
+}
+
+TEST_F(TransmissionTest, RegisterOwnErrorWithoutAnswerKeepsNoStaleText)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
+    reg.script("1015", ScriptedReply{1, {}, {}, true});
+    EXPECT_EQ(send(), send::RegisterOwnError);
+    EXPECT_EQ(tx().RegisterErrorText(), "");
+}
+
+struct DropCase {
+    const char* name;
+    const char* dropOn;   // the command whose reply is lost
+    bool executed;        // the register carried it out before the loss
+    bool reconnects;
+    std::int16_t expected;
+};
+
+class ConnectionDropTest : public TransmissionTest, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
+{
+    const DropCase& c = GetParam();
+    paidReceipt();
+    reg.reconnectWorks = c.reconnects;
+    reg.dropOn(c.dropOn, c.executed);
+    EXPECT_EQ(send(), c.expected) << joined(reg.sent);
+    const std::string out = dir.read("SR_OUT.001");
+    if (c.expected == send::Complete) {
+        EXPECT_THAT(out, HasSubstr("SCONTR. N.0042")) << "SR_OUT is written after the counter check";
+    } else {
+        EXPECT_THAT(out, Not(HasSubstr("DATE,")));
+    }
+    EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
+    EXPECT_EQ(JobResultForSendResult(send::ConnectionLost), job::Network);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, ConnectionDropTest,
+    ::testing::Values(DropCase{"BeforeTheDocument", "1004", false, true, send::ConnectionLost},
+                      DropCase{"DuringTheSales", "31011", false, true, send::ConnectionLost},
+                      DropCase{"ClosingNotReceived", "3011", false, true, send::ConnectionLost},
+                      DropCase{"AfterTheClosingCommand", "3011", true, true, send::Complete},
+                      DropCase{"AtTheEndOfDocument", "3013", true, true, send::Complete},
+                      DropCase{"ReconnectFails", "3011", true, false, send::ConnectionLost}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TransmissionTest, CounterThatCannotBeReadAfterTheLossIsAFailure)
+{
+    paidReceipt();
+    reg.dropOn("3011", true);
+    reg.script("1004", ScriptedReply{0, "1004"}); // before the document: no counter in the reply
+    EXPECT_EQ(send(), send::ConnectionLost);
+}
+
+TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
+{
+    paidReceipt();
+    reg.onSend = [&](const std::string& c) {
+        if (c == commandList[0])
+            tx().Annullo_Click();
+    };
+    EXPECT_EQ(send(), send::CancelledByOperator);
+    EXPECT_THAT(reg.documentCommands(),
+                ElementsAre("30161", commandList[0], "7007                                        ",
+                            "3001818Annull.transazione000000000", "3011", "3013", "30160"));
+    EXPECT_EQ(JobErrorText(JobResultForSendResult(send::CancelledByOperator), ""),
+              "E511: Documento annullato dall'operatore");
+}
+
+TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
+{
+    paidReceipt();
+    reg.onSend = [&](const std::string& c) {
+        if (c == "3011")
+            tx().Annullo_Click();
+    };
+    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0);
+}
+
+TEST_F(TransmissionTest, CancelOutsideAJobConnectsAndCancels)
+{
+    reg.connected = false;
+    tx().Annullo_Click();
+    EXPECT_EQ(reg.reconnects, 1);
+    EXPECT_THAT(reg.sent, ElementsAre("7007                                        ",
+                                      "3001818Annull.transazione000000000", "3011", "3013"));
+}
+
+TEST_F(TransmissionTest, CancelWhileAnotherExchangeWaitsGoesOutAfterIt)
+{
+    reg.busy = true;
+    tx().Annullo_Click();
+    EXPECT_TRUE(reg.sent.empty());
+    reg.busy = false;
+    QDeadlineTimer deadline(5000);
+    while (reg.sent.size() < 4 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 1);
+}
+
+TEST_F(TransmissionTest, FailedConversionSendsNothing)
+{
+    convertFails = true;
+    EXPECT_EQ(send(), send::ConversionFailed);
+    EXPECT_TRUE(reg.sent.empty());
+    EXPECT_EQ(JobResultForSendResult(send::ConversionFailed), job::ConversionFailed);
+}
+
+TEST_F(TransmissionTest, MissingCommandListSendsNothing)
+{
+    paidReceipt();
+    writeKb = false;
+    EXPECT_EQ(send(), send::ConversionFailed);
+    EXPECT_TRUE(reg.sent.empty());
+}
+
+TEST_F(TransmissionTest, SrOutThatCannotBeCreatedSendsNothing)
+{
+    paidReceipt();
+    SendJob job;
+    job.outPath = dir.file("no such folder/SR_OUT.001");
+    EXPECT_EQ(tx().DoSendFile(dir.file("SR_DATI.001"), job), send::OutputUnavailable);
+    EXPECT_TRUE(reg.sent.empty());
+    EXPECT_EQ(messages.texts.size(), 1u);
+}
+
+TEST_F(TransmissionTest, ApprovedPaymentReachesSrOutEvenWhenTheDocumentFails)
+{
+    paidReceipt();
+    pos.Comando = "PAGA";
+    pos.Esito = "00";
+    pos.TransactionResult = "00";
+    pos.Importo = "2000";
+    reg.script("31011", ScriptedReply{-5, "ERR37", "37"});
+    EXPECT_EQ(send(), send::CoverOpen);
+    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr(" \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\n"
+                                                  "IMPORTO EUR 2000\r\n"));
+
+    convertFails = true;
+    EXPECT_EQ(send(), send::ConversionFailed);
+    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("* ACQUISTO CON POS *"));
+}
+
+TEST_F(TransmissionTest, TestReceiptIsSentAsItStands)
+{
+    dir.write("SR_DATI.001", "7007ARTICOLO\r\n310110122ARTICOLO 1            000000001\r\n3011\r\n3013\r\n");
+    services.convert = [](const std::string&, int, ConversionResult&) -> int {
+        ADD_FAILURE() << "a test receipt is not converted";
+        return 1;
+    };
+    EXPECT_EQ(send(true), send::Complete);
+    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "7007ARTICOLO", "310110122ARTICOLO 1            000000001",
+                                                    "3011", "3013", "30160"));
+}
+
+TEST_F(TransmissionTest, InvoiceAndReportDocumentsGetNoEndOfReceipt)
+{
+    paidReceipt();
+    flags.FunctionSeen = true;
+    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(reg.count("3013"), 0);
+}
+
+TEST_F(TransmissionTest, DailyReportWritesTheSummaryBeforeTheClosing)
+{
+    commandList = {"2002"};
+    flags.FunctionSeen = true;
+    EXPECT_EQ(send(), send::Complete);
+    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "2002", "30160"));
+    EXPECT_EQ(reg.sent[3], "1001") << "the summary reads the day before the closing resets it";
+}
+
+TEST_F(TransmissionTest, ReadLinesGoToTheDump)
+{
+    std::vector<std::string> dumped;
+    services.dump = [&](const std::string& file) { dumped.push_back(file); };
+    commandList = {"READ,1,TOTALI.TXT", "READ,7,X", "3003"};
+    EXPECT_EQ(send(), send::Complete);
+    EXPECT_THAT(dumped, ElementsAre("TOTALI.TXT"));
+    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "READ,7,X", "3003", "30160"));
+}
+
+struct PercentCase {
+    const char* name;
+    const char* line;
+    long long subtotal;
+    const char* command;
+};
+
+class SubtotalPercentTest : public TransmissionTest, public ::testing::WithParamInterface<PercentCase> {};
+
+TEST_P(SubtotalPercentTest, SendsTheAdjustmentOfTheRunningSubtotal)
+{
+    reg.subtotal = GetParam().subtotal;
+    EXPECT_EQ(tx().SubtotalPercent(GetParam().line), 0);
+    EXPECT_THAT(reg.sent, ElementsAre("1003", GetParam().command));
+}
+
+// Amounts are rounded to whole cents, halves away from zero.
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, SubtotalPercentTest,
+    ::testing::Values(PercentCase{"Discount", "DOST%10", 1250, "3001318SCONTO SBTL 10.00%000000125"},
+                      PercentCase{"Markup", "MOST%5", 2000, "3001216MAGG. SBTL 5.00%000000100"},
+                      PercentCase{"DecimalPoint", "DOST%10.5", 1250, "3001318SCONTO SBTL 10.50%000000131"},
+                      PercentCase{"HalfCentAwayFromZero", "DOST%50", 1001, "3001318SCONTO SBTL 50.00%000000501"},
+                      PercentCase{"OwnDescription", "MOST%12.5,EXTRA, SERVIZIO", 1999,
+                                  "3001222EXTRA. SERVIZIO 12.50%000000250"},
+                      PercentCase{"ThirdDecimal", "DOST%33.333", 10000, "3001318SCONTO SBTL 33.33%000003333"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TransmissionTest, SubtotalPercentStopsWhenTheSubtotalCannotBeRead)
+{
+    reg.script("1003", ScriptedReply{-7, "ERR21", "21"});
+    EXPECT_EQ(tx().SubtotalPercent("DOST%10"), -7);
+    EXPECT_THAT(reg.sent, ElementsAre("1003"));
+}
+
+} // namespace
+} // namespace tavor1
