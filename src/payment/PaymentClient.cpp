@@ -27,8 +27,8 @@ namespace tavor1 {
 
 namespace {
 
-// Errors of this module carry the numbers the operator knows from the
-// original program's messages.
+// Numbers of the errors shown in this module's messages; the operator and
+// the manual know them by these numbers.
 constexpr int kErrOverflow = 6;
 constexpr int kErrTypeMismatch = 13;
 constexpr int kErrFileNotFound = 53;

@@ -31,13 +31,6 @@ POSData approvedPayment()
     return pos;
 }
 
-TEST(OutcomeSlip, PrintLineCarriesTheTextLength)
-{
-    EXPECT_EQ(slipPrintLine("ESITO : "), "4003108ESITO : ");
-    EXPECT_EQ(slipPrintLine(""), "4003100");
-    EXPECT_EQ(slipPrintLine(std::string(30, '-')), "4003130" + std::string(30, '-'));
-}
-
 TEST(OutcomeSlip, ApprovedLayoutInOrder)
 {
     test::ScriptedExchange link;

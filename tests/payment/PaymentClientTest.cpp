@@ -175,6 +175,7 @@ TEST_P(PaymentOutcome, IsClassifiedAndLogged)
     EXPECT_EQ(pos.Importo, "1250");
     EXPECT_EQ(pos.Esito, c.esito);
     EXPECT_EQ(pos.TransactionResult, c.transactionResult);
+    EXPECT_EQ(pos.DescrErr, c.result == payment::kTimedOut ? "Timed out." : "");
     EXPECT_EQ(logFiles().size(), c.logged ? 1u : 0u);
     EXPECT_EQ(!messages.texts.empty(), c.messaged) << (messages.texts.empty() ? "" : messages.texts[0]);
     EXPECT_EQ(client->paymentApproved(), c.result == payment::kOk);
@@ -220,12 +221,8 @@ TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
     EXPECT_TRUE(pos.DescrErrAggi.empty());
 }
 
-TEST_F(PaymentClientTest, TimeoutAndUnreachableCarryTheTransportText)
+TEST_F(PaymentClientTest, UnreachableServiceCarriesTheTransportText)
 {
-    simulator.setOutcome(Outcome::Silent);
-    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kTimedOut);
-    EXPECT_EQ(client->posData().DescrErr, "Timed out.");
-
     // A port that was free a moment ago: nobody listens there.
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
@@ -257,6 +254,11 @@ TEST_F(PaymentClientTest, ReplyLogHoldsTheBodyUnderTheTerminalsName)
     EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-12345678.txt"});
     EXPECT_EQ(dir.read("LOG-PAGAME-202612/POSDATA-20261205143012-12345678.txt"),
               simulator.approvedBody().toStdString() + "\r\n");
+
+    // Asked again after a failed document: the same log, not a second one.
+    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
+    EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
+    EXPECT_EQ(logFiles().size(), 1u);
 }
 
 TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
@@ -287,15 +289,6 @@ TEST_F(PaymentClientTest, ApprovedPaymentCanBeLoggedOnDemandOnce)
     pay("SALE,N1,P100");
     EXPECT_FALSE(client->paymentApproved());
     EXPECT_TRUE(client->writeReplyLog().empty());
-}
-
-TEST_F(PaymentClientTest, OptionLogIsNotWrittenTwice)
-{
-    options.CheckLogPagamento = true;
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
-    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
-    EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
-    EXPECT_EQ(logFiles().size(), 1u);
 }
 
 } // namespace
