@@ -107,7 +107,7 @@ void printFile(const HostArgs& a, ExchangeFile f, std::ostream& out)
         out << "\n";
 }
 
-int waitReady(const HostArgs& a, Clock::time_point deadline, std::ostream& out, std::ostream& err)
+int waitReady(const HostArgs& a, Clock::time_point deadline, std::ostream& out, std::ostream& err, bool print = true)
 {
     if (!waitUntil(deadline, [&] { return fileExists(path(a, ExchangeFile::SR_MATR)); })) {
         err << "tavor1-host: no " << exchangeFileName(ExchangeFile::SR_MATR, a.channel) << " within the time-out"
@@ -116,7 +116,8 @@ int waitReady(const HostArgs& a, Clock::time_point deadline, std::ostream& out, 
             printFile(a, ExchangeFile::SR_ERR, err);
         return kTimedOut;
     }
-    printFile(a, ExchangeFile::SR_MATR, out);
+    if (print)
+        printFile(a, ExchangeFile::SR_MATR, out);
     return kDone;
 }
 
@@ -131,7 +132,7 @@ int submit(const HostArgs& a, Clock::time_point deadline, std::ostream& out, std
         err << "tavor1-host: cannot read " << a.request << "\n";
         return kUsage;
     }
-    if (int rc = waitReady(a, deadline, out, err); rc != kDone)
+    if (int rc = waitReady(a, deadline, out, err, false); rc != kDone)
         return rc;
     if (fileExists(path(a, ExchangeFile::SR_START))) {
         err << "tavor1-host: " << exchangeFileName(ExchangeFile::SR_START, a.channel)

@@ -1,13 +1,34 @@
-// Placeholder entry until the driver exists: dispatches sub-commands.
+// The tavor1 executable: reads the command line and hands over to the driver
+// or to the converter's command.
+#include "app/App.h"
+#include "app/DriverArgs.h"
+
+#if __has_include("convert/ConvertCommand.h")
+#include "convert/ConvertCommand.h"
+#define TAVOR1_HAS_CONVERT 1
+#endif
+
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-        std::puts("tavor1: fiscal printing driver");
+#ifdef TAVOR1_HAS_CONVERT
+    if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
+        return tavor1::runConvertCommand(argc, argv, std::cout, std::cerr);
+#endif
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const tavor1::ParsedArgs parsed = tavor1::parseDriverArgs(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "tavor1: %s\n\n%s", parsed.error.c_str(), tavor1::driverUsage().c_str());
+        return 2;
+    }
+    if (parsed.args.help) {
+        std::fputs(tavor1::driverUsage().c_str(), stdout);
         return 0;
     }
-    std::fputs("tavor1: the driver is not built yet\n", stderr);
-    return 1;
+    return tavor1::runDriver(parsed.args, argc, argv);
 }
