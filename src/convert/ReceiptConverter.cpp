@@ -28,10 +28,12 @@ void traceLine(const ConversionContext& ctx, const std::string& text)
     if (ctx.trace != nullptr && ctx.trace->isTracing()) ctx.trace->writeLine(CurrDateTime(clockOf(ctx)) + text);
 }
 
-// Ends a conversion without a command list.
+// Ends a conversion without a command list. A list left by an earlier job
+// goes too, so that nothing can ever send it for this request.
 int noCommandList(const ConversionContext& ctx, ConversionResult& result, const std::string& reason)
 {
     if (result.failureReason.empty()) result.failureReason = reason;
+    removeFile(joinPath(ctx.dataDir, kCommandListName));
     traceLine(ctx, " --> ConvertRequestFile: " + result.failureReason);
     return 1;
 }

@@ -59,6 +59,7 @@ TEST_F(ConvertFile, EmptyRequestGivesNothing)
     dir.write("KB.txt", "3011\r\n");
     EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", ""), ctx, result), 1);
     EXPECT_FALSE(result.failureReason.empty());
+    EXPECT_FALSE(dir.exists("KB.txt"));
 }
 
 // A list left by an earlier job must never go out for a request that fails.

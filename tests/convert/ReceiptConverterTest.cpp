@@ -149,6 +149,9 @@ INSTANTIATE_TEST_SUITE_P(PrintAndDisplay, ConversionTable, ::testing::Values(
              c.options.CheckStampaLogo = true;
              c.options.chbNoInviaApCassetto = true;
          }},
+    Case{"InvoiceTextKeepsCommas", {"OPFS,V100", "PRNT,:TOT, IVA,H1", "CLFS"},
+         {"400121000000100", "4003408TOT, IVA", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
+    Case{"ReceiptTextEndsAtComma", {"PRNT,:TOT, IVA"}, {"3002103TOT"}},
     Case{"ClearLine", {"CLER,C123"}, {"30021" "03123"}},
     Case{"DisplayRowsJoined", {"DISP,N1,:alto", "DISP,N2,:basso"}, {"7007" + pad("ALTO", 20) + pad("BASSO", 20)}},
     Case{"UpperRowAlone", {"DISP,N1,:ALTO", "SUBT"}, {pad("7007ALTO", 44), "3003"}},
