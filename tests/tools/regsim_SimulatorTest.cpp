@@ -281,6 +281,44 @@ TEST_F(RegisterSimulatorTest, DailyClosingCountsAndZeroesTheDay)
     EXPECT_EQ(simulator.roll().fiscalNumbers().back(), "0002-0001");
 }
 
+TEST_F(RegisterSimulatorTest, NonFiscalInvoiceAndReferencedDocuments)
+{
+    Client client(simulator.port());
+    EXPECT_EQ(client.send("4003105CIAO!"), "ERR02") << "no document to print on";
+    ASSERT_EQ(client.send("40011"), "4001");
+    ASSERT_EQ(client.send("4002"), "4002");
+    EXPECT_EQ(client.send("1011"), "101102");
+    EXPECT_EQ(client.send(saleCommand(100)), "ERR98");
+    ASSERT_EQ(client.send("4003120* ACQUISTO CON POS *"), "4003");
+    ASSERT_EQ(client.send("4004"), "4004");
+
+    ASSERT_EQ(client.send("400121000001500"), "4001");
+    ASSERT_EQ(client.send("4003F19TOTALE FATTURE EURO000001500"), "4003");
+    ASSERT_EQ(client.send("4006"), "4006");
+    const std::string totals = client.send("1004");
+    EXPECT_EQ(totals.substr(17, 4) + totals.substr(21, 9), "0001000001500") << "invoices at 18..30";
+    EXPECT_EQ(totals.substr(43, 4), "0001") << "one non-fiscal document";
+
+    // A return referring to an earlier receipt prints a return document.
+    sellOne(client, 800);
+    ASSERT_EQ(client.send("7101R00010001"), "71010");
+    ASSERT_EQ(client.send(saleCommand(800)), "3101");
+    ASSERT_EQ(client.send("3011"), "3011");
+    ASSERT_EQ(client.send("3013"), "3013");
+    // A void of the register's own receipt needs no articles.
+    ASSERT_EQ(client.send("7101A000100018"), "71010");
+    ASSERT_EQ(client.send("3013"), "3013");
+    EXPECT_EQ(client.send("7101A000100018"), "71012") << "voided once only";
+    const std::string after = client.send("1004");
+    EXPECT_EQ(after.substr(4, 4), "0003");
+    EXPECT_EQ(after.substr(8, 9), "000000800") << "sales only";
+    EXPECT_EQ(after.substr(65, 9), "000000800") << "voids at 66..74";
+    EXPECT_EQ(after.substr(74, 9), "000000800") << "returns at 75..83";
+    EXPECT_EQ(simulator.roll().count(DocumentKind::ReturnReceipt), 1);
+    EXPECT_EQ(simulator.roll().count(DocumentKind::VoidReceipt), 1);
+    EXPECT_EQ(simulator.roll().fiscalNumbers(), (std::vector<std::string>{"0001-0001", "0001-0002", "0001-0003"}));
+}
+
 struct IdentificationCase {
     const char* name;
     bool rt;

@@ -946,6 +946,10 @@ std::string RegisterModel::reference(const std::string& command)
     if (number == "7101" && command.size() >= 13 && isDigits(std::string_view(command).substr(5, 8))) {
         m_reference.zNumber = static_cast<int>(leadingNumber(std::string_view(command).substr(5, 4)));
         m_reference.number = static_cast<int>(leadingNumber(std::string_view(command).substr(9, 4)));
+        if (referenceKind == ReceiptKind::Void && m_voided.count({m_reference.zNumber, m_reference.number})) {
+            m_reference = Reference{};
+            return number + "2"; // state "2": the document cannot be changed any more
+        }
     }
     if (number == "7101")
         return number + "0"; // state "0": the document may be referred to
@@ -975,6 +979,8 @@ void RegisterModel::completeReference()
     if (reference.zNumber > 0)
         m_roll.print("RIF. DOC. N. " + zeroPadded(reference.zNumber, 4) + "-" + zeroPadded(reference.number, 4));
     printAmountLine("TOTALE ANNULLATO", amount);
+    if (reference.zNumber > 0)
+        m_voided.insert({reference.zNumber, reference.number});
     m_day.voids += amount;
     printFooter("DOC.N. " + zeroPadded(currentZ(), 4) + "-" + zeroPadded(document.number, 4));
     m_roll.seal();

@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavor1::regsim {
@@ -161,6 +163,8 @@ private:
         int number = 0;
     };
     Reference m_reference;
+    // Own documents already voided (closing, number): a second void is refused.
+    std::set<std::pair<int, int>> m_voided;
 };
 
 } // namespace tavor1::regsim
