@@ -4,6 +4,7 @@
 // and cash desk, date and document number, the driver's version, the
 // register's firmware and totals, the card payment and the serial number.
 
+#include "link/RegisterIdentification.h"
 #include "payment/POSData.h"
 
 #include <functional>
@@ -17,12 +18,6 @@ class RegisterExchange;
 class TraceSink;
 struct Options;
 struct RegisterFacts;
-
-struct ProgramVersion {
-    int major = 1;
-    int minor = 0;
-    int revision = 0;
-};
 
 // "major.minor.0.revision", as SR_OUT and the trace show it.
 std::string ProgramVersionText(const ProgramVersion& version);

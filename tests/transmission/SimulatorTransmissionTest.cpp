@@ -1,0 +1,262 @@
+// The transmission end to end below the job: the real converter and register
+// link against the register simulator on a free port.
+
+#include "support/TempDir.h"
+
+#include "app/files/ExchangeFiles.h"
+#include "link/RegisterConnection.h"
+#include "link/RegisterLink.h"
+#include "link/transmission/JobOutcome.h"
+#include "link/transmission/RegisterLinkControl.h"
+#include "link/transmission/Transmission.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+#include "regsim/RegisterSimulator.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tavor1 {
+namespace {
+
+using regsim::DocumentKind;
+using regsim::Fault;
+using regsim::FaultMode;
+using ::testing::HasSubstr;
+
+constexpr const char* kSale = "31011";
+constexpr const char* kPayment = "300408";
+constexpr const char* kDrawer = "70081";
+
+Fault dropOn(const std::string& command)
+{
+    Fault fault;
+    fault.mode = FaultMode::DropConnection;
+    fault.command = command;
+    return fault;
+}
+
+std::string joined(const std::vector<std::string>& commands)
+{
+    std::string text;
+    for (const std::string& c : commands)
+        text += c + "\n";
+    return text;
+}
+
+class SimulatorTransmission : public ::testing::Test {
+protected:
+    SimulatorTransmission()
+    {
+        EXPECT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
+        connection.setRemoteIP("127.0.0.1");
+        connection.setPort(sim.port());
+        facts.serialNumber = "99SIM000001";
+        facts.firmware = "08.06.02";
+        ConversionSources sources;
+        sources.options = &options;
+        sources.facts = &facts;
+        sources.dataDir = dir.path();
+        sources.messages = &messages;
+        sources.clock = &clock;
+        tx = std::make_unique<Transmission>(link, control, options, facts, dir.path(), files, trace, messages, clock,
+                                            standardTransmissionServices(link, trace, clock, sources),
+                                            TransmissionTimings{10, 10, 3});
+    }
+
+    // One sale paid in cash; the job's connection is opened first.
+    std::int16_t sendReceipt()
+    {
+        const std::string request = dir.write("SR_DATI.001", "SALE,N1,P1000\r\nCASH,V1000\r\n");
+        EXPECT_TRUE(control.connectAndWait());
+        SendJob job;
+        job.outPath = dir.file("SR_OUT.001");
+        return tx->DoSendFile(request, job);
+    }
+
+    // What the host finds at the end of the job.
+    void report(std::int16_t jobResult)
+    {
+        dir.write("SR_START.001", "00000000");
+        bool running = true;
+        JobOutcomeContext ctx;
+        ctx.files = &files;
+        ctx.channel = 1;
+        ctx.registerErrorText = tx->RegisterErrorText();
+        ctx.lastRegisterError = link.LastRegisterError();
+        ctx.showStatus = [this](const std::string& line) { status = line; };
+        ReportJobOutcome(jobResult, ctx, running);
+    }
+
+    int sent(const std::string& prefix) const
+    {
+        return static_cast<int>(std::count_if(sim.commands().begin(), sim.commands().end(),
+                                              [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    }
+
+    test::TempDir dir;
+    FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 12}};
+    NullTraceSink trace;
+    NullMessageSink messages;
+    Options options;
+    RegisterFacts facts;
+    ExchangeFiles files{dir.path(), clock};
+    regsim::RegisterSimulator sim{regsim::RegisterConfig{}, clock};
+    RegisterConnection connection{trace, clock, 0};
+    RegisterLink link{connection, trace, clock, ExchangeTimings{2000, 1000}};
+    RegisterLinkControl control{connection, link, options};
+    std::unique_ptr<Transmission> tx;
+    std::string status;
+};
+
+TEST_F(SimulatorTransmission, ReceiptIsPrintedOnceAndReported)
+{
+    options.chbMatricola = true;
+    ASSERT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 1);
+    const std::string out = dir.read("SR_OUT.001");
+    EXPECT_THAT(out, HasSubstr("TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\nDATE,05/12/26  SCONTR. N."));
+    EXPECT_THAT(out, HasSubstr("\r\nMATR,99SIM000001;\r\n"));
+    report(JobResultForSendResult(send::Complete));
+    EXPECT_EQ(dir.read("FINESCO.001"), "finesco");
+    EXPECT_EQ(status, "TAVOR1 TERMINATO : TUTTO OK");
+}
+
+// One row per register condition: what the register answers, what the send
+// gives, what the job reports and what the host and the window read.
+struct ConditionCase {
+    const char* name;
+    const char* command;   // the command the register answers so
+    FaultMode mode;
+    const char* code;
+    std::int16_t sendResult;
+    std::int16_t jobResult;
+    const char* errLine;   // SR_ERR, empty for none
+    const char* statusText;
+};
+
+class RegisterConditionTest : public SimulatorTransmission, public ::testing::WithParamInterface<ConditionCase> {};
+
+TEST_P(RegisterConditionTest, ReachesTheHostAsItsOwnResult)
+{
+    const ConditionCase& c = GetParam();
+    Fault fault;
+    fault.mode = c.mode;
+    fault.command = c.command;
+    fault.code = c.code;
+    fault.text = "TESTINA GUASTA";
+    sim.addFault(fault);
+
+    const std::int16_t sendResult = sendReceipt();
+    EXPECT_EQ(sendResult, c.sendResult) << joined(sim.commands());
+    const std::int16_t jobResult = JobResultForSendResult(sendResult);
+    EXPECT_EQ(jobResult, c.jobResult);
+    report(jobResult);
+    if (std::string(c.errLine).empty()) {
+        EXPECT_FALSE(dir.exists("SR_ERR.001"));
+    } else {
+        EXPECT_EQ(dir.read("SR_ERR.001"), std::string(c.errLine) + "\r\n");
+    }
+    EXPECT_EQ(status, std::string("TAVOR1 TERMINATO : ") + c.statusText);
+    EXPECT_EQ(dir.exists("FINESCO.001"), jobResult == job::Ok);
+    // A warning on the last command reaches the host although the receipt
+    // was printed: the job reports it as the register's journal state.
+    const bool printed = jobResult == job::Ok || c.sendResult == send::JournalExhausted ||
+                         c.sendResult == send::JournalNearlyFull;
+    EXPECT_EQ(sim.roll().fiscalNumbers().size(), printed ? 1u : 0u) << sim.roll().text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, RegisterConditionTest,
+    ::testing::Values(
+        ConditionCase{"PrintBufferFull", kSale, FaultMode::ErrorReply, "09", send::PrintBufferFull, job::PrintBufferFull,
+                      "Fine Buffer di stampa: chiudere manualmente lo scontrino", "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
+        ConditionCase{"RtDocumentNotFound", kSale, FaultMode::ErrorReply, "12", send::RtDocumentNotFound,
+                      job::RtDocumentNotFound, "Errore 12 : Documento RT non trovato non modificabile ",
+                      "Errore 12 : Documento RT non trovato non modificabile "},
+        ConditionCase{"RegisterNoAnswer", kSale, FaultMode::ErrorReply, "20", send::RegisterNoAnswer, job::NoAnswer,
+                      "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        ConditionCase{"Nak", kSale, FaultMode::Nak, "", send::NoReply, job::NoAnswer,
+                      "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        ConditionCase{"Silence", kSale, FaultMode::Silence, "", send::NoReply, job::NoAnswer,
+                      "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        ConditionCase{"ReceiptOpen", kSale, FaultMode::ErrorReply, "21", send::ReceiptOpen, job::ReceiptOpen,
+                      "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
+        ConditionCase{"NonFiscalOpen", kSale, FaultMode::ErrorReply, "98", send::ReceiptOpen, job::ReceiptOpen,
+                      "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
+        ConditionCase{"NegativeTotal", "3011", FaultMode::ErrorReply, "23", send::NegativeTotal, job::NegativeTotal,
+                      "E505: Totale scontrino negativo", "TOTALE SCONTRINO NEGATIVO"},
+        ConditionCase{"NegativeVat", "3011", FaultMode::ErrorReply, "29", send::NegativeVat, job::NegativeVat,
+                      "Errore 29 : IVA Negativa Documento RT Annullato ", "RILEVATO ERRORE 29 : "},
+        ConditionCase{"JournalExhaustedOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "30", send::JournalExhausted,
+                      job::JournalExhausted, "E508: Giornale elettronico esaurito : sostituire",
+                      "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
+        ConditionCase{"JournalNearlyFullOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "31", send::JournalNearlyFull,
+                      job::JournalNearlyFull, "E507: Giornale elettronico in esaurimento",
+                      "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
+        ConditionCase{"JournalNearlyFullOnAMiddleCommand", kSale, FaultMode::ErrorReply, "31", send::Complete, job::Ok,
+                      "", "TUTTO OK"},
+        ConditionCase{"CoverOpen", kSale, FaultMode::ErrorReply, "37", send::CoverOpen, job::CoverOpen,
+                      "E509: Coperchio stampante aperto", "CHIUDERE SPORTELLINO STAMPANTE"},
+        ConditionCase{"FiscalMemoryFull", kSale, FaultMode::ErrorReply, "51", send::FiscalMemoryFull,
+                      job::FiscalMemoryFull, "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
+        ConditionCase{"OwnError", kSale, FaultMode::ErrorReply, "99", send::RegisterOwnError, job::RegisterOwnError,
+                      "Errore 99: TESTINA GUASTA", "RILEVATO ERRORE 99: TESTINA GUASTA"},
+        ConditionCase{"OtherError", kSale, FaultMode::ErrorReply, "45", send::RegisterError, job::RegisterError,
+                      "Errore generico sull'Ecr, verificare sul manuale del registratore", "ERRORE GENERICO SU ECR"},
+        ConditionCase{"ConnectionLostDuringTheSales", kPayment, FaultMode::DropConnection, "", send::ConnectionLost,
+                      job::Network, "E520: Errore di connessione rete", "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
+        ConditionCase{"ConnectionLostAfterTheClosing", kDrawer, FaultMode::DropConnection, "", send::Complete, job::Ok,
+                      "", "TUTTO OK"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimulatorTransmission, PaperEndWaitsForThePaperAndResendsTheLine)
+{
+    sim.setPaperEnd(2);
+    std::string errDuringWait;
+    QObject::connect(&sim, &regsim::RegisterSimulator::commandReceived, [&](const QByteArray& command) {
+        if (command == "1009" && errDuringWait.empty())
+            errDuringWait = dir.read("SR_ERR.001");
+    });
+    ASSERT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    EXPECT_EQ(errDuringWait, "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
+    EXPECT_EQ(sent("1009"), 3);
+    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 1);
+    report(job::Ok);
+    EXPECT_FALSE(dir.exists("SR_ERR.001")) << "the paper-end line goes when the job succeeds";
+}
+
+TEST_F(SimulatorTransmission, NegativeVatCancelsTheReceipt)
+{
+    sim.failCommand("3011", "29");
+    EXPECT_EQ(sendReceipt(), send::NegativeVat);
+    const std::vector<std::string>& commands = sim.commands();
+    const auto closing = std::find(commands.begin(), commands.end(), "3011");
+    ASSERT_NE(closing, commands.end());
+    ASSERT_NE(closing + 1, commands.end());
+    EXPECT_EQ(*(closing + 1), "3001818Annull.transazione000000000");
+    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
+}
+
+TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
+{
+    sim.addFault(dropOn("1004"));
+    EXPECT_EQ(sendReceipt(), send::ConnectionLost);
+    EXPECT_EQ(sent(kSale), 0);
+    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
+}
+
+TEST_F(SimulatorTransmission, ConnectionLostOnTheEndOfDocumentKeepsTheCompletedReceipt)
+{
+    sim.addFault(dropOn("3013"));
+    EXPECT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    EXPECT_EQ(sent(kSale), 1);
+    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0001"));
+}
+
+} // namespace
+} // namespace tavor1
