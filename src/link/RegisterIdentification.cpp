@@ -104,15 +104,18 @@ std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
     using namespace protocol;
     m_facts.modelCode = 0;
     m_running = true;
+    m_registerAnswered = false;
     std::int16_t code = 0;
     std::string identification;
 
     if (!ValidateIPAddress(m_options.txtRemoteIP)
         || !(m_connectAndWait && m_connectAndWait(m_options.connectionTimeoutSeconds()))) {
         code = -1;
-    } else if (const std::int16_t r = m_exchange.TrasmettiStringa(msg::Identification); r != result::Accepted) {
-        code = r;
     } else {
+        m_registerAnswered = true;
+        code = m_exchange.TrasmettiStringa(msg::Identification);
+    }
+    if (code == result::Accepted) {
         const std::string& reply = m_exchange.ReplyData();
         if (reply.find(msg::Identification) != std::string::npos)
             identification = std::string(Mid(reply, 7, 8));
@@ -157,7 +160,8 @@ void RegisterIdentification::Zefocx21_EvDumpConfDone(const std::string& identifi
         }
         m_files.SubKillErrFile(channel);
     } else {
-        m_files.WriteErrFile(IdentificationErrorText(code), channel, m_exchange.LastRegisterError());
+        m_files.WriteErrFile(IdentificationErrorText(code), channel,
+                             m_registerAnswered ? m_exchange.LastRegisterError() : std::string());
         m_files.SubKillStartFile(channel);
     }
     if (m_events)

@@ -76,6 +76,10 @@ private:
     IdentificationEvents* m_events;
     bool m_running = false;
     bool m_firmwareQuery = false;
+    // The register's error code goes into SR_ERR only when this
+    // identification talked to the register: without an address or a
+    // connection LastRegisterError is still an earlier job's.
+    bool m_registerAnswered = true;
 };
 
 } // namespace tavor1

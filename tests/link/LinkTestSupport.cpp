@@ -40,7 +40,7 @@ ScriptedRegister::ScriptedRegister()
         while (QTcpSocket* next = m_server.nextPendingConnection()) {
             m_client = next;
             m_pending.clear();
-            connect(next, &QTcpSocket::readyRead, this, [this] { onData(); });
+            connect(next, &QTcpSocket::readyRead, this, [this, next] { onData(*next); });
         }
     });
 }
@@ -57,9 +57,9 @@ QByteArray ScriptedRegister::dataReply(const std::string& payload)
     return reply;
 }
 
-void ScriptedRegister::onData()
+void ScriptedRegister::onData(QTcpSocket& client)
 {
-    const QByteArray bytes = m_client->readAll();
+    const QByteArray bytes = client.readAll();
     m_pending.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     for (;;) {
         if (!m_pending.empty() && m_pending[0] == protocol::ACK) {
@@ -76,7 +76,7 @@ void ScriptedRegister::onData()
         // STX, two sequence digits, station ... two checksum digits, ETX.
         const std::string command = frame.size() >= 7 ? frame.substr(4, frame.size() - 7) : std::string();
         if (onFrame)
-            onFrame(command, frame, *m_client);
+            onFrame(command, frame, client);
     }
 }
 
@@ -91,6 +91,17 @@ std::int16_t ScriptedExchange::TrasmettiStringa(const std::string& command)
         m_replyData = found->second.payload;
     m_lastError = found->second.registerError;
     return found->second.result;
+}
+
+ConnectionTimings fastConnection()
+{
+    ConnectionTimings t;
+    t.closePollMs = 20;
+    t.restartPollMs = 20;
+    t.showClosingMs = 20;
+    t.connectPollMs = 20;
+    t.resetHoldMs = 50;
+    return t;
 }
 
 bool waitUntil(const std::function<bool()>& done, int deadlineMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/RegisterConnection.h"
 #include "link/RegisterExchange.h"
 #include "platform/Sinks.h"
 
@@ -45,7 +46,7 @@ public:
     static QByteArray dataReply(const std::string& payload);
 
 private:
-    void onData();
+    void onData(QTcpSocket& client);
     QTcpServer m_server;
     QTcpSocket* m_client = nullptr;
     std::string m_pending;
@@ -71,6 +72,9 @@ private:
     std::string m_replyData;
     std::string m_lastError;
 };
+
+// Connection pauses short enough for tests.
+ConnectionTimings fastConnection();
 
 // Runs events until done() or the deadline (ms) passes; true when done.
 bool waitUntil(const std::function<bool()>& done, int deadlineMs = 5000);

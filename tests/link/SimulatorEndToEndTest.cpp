@@ -2,7 +2,6 @@
 #include "support/TempDir.h"
 
 #include "app/files/ExchangeFiles.h"
-#include "link/DataDump.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterLink.h"
@@ -74,31 +73,6 @@ TEST_F(AgainstSimulator, AnOlderRegisterKeepsItsEightCharacters)
     ASSERT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.001"), "SIM00042\r\nDriverType: CustomEth\r\nVersione: 1.0.0.0\r\nFW: 4.5\r\n");
     EXPECT_FALSE(facts.RegisterIsRT);
-}
-
-TEST_F(AgainstSimulator, TheDumpReadsTheDayTotals)
-{
-    start({});
-    ASSERT_TRUE(connection->ConnectAndWait(100));
-    const std::string file = dir.file("dump.txt");
-    EXPECT_EQ(DumpDataEcr(*link, file, false), 0);
-    const std::string text = dir.read("dump.txt");
-    EXPECT_EQ(text.rfind("DataCode|DataDescription|Value|Index\r\n80|NUM.SCONTR.FISCALI|0\r\n", 0), 0u) << text;
-    EXPECT_NE(text.find("18|TOT.LORDO GIORN.|0.00\r\n83|NUM.AZZ.FISC.|0\r\n"), std::string::npos) << text;
-}
-
-TEST_F(AgainstSimulator, ALoneAckFromTheRegisterIsFollowedThrough)
-{
-    start({});
-    ASSERT_TRUE(connection->ConnectAndWait(100));
-    regsim::Fault fault;
-    fault.mode = regsim::FaultMode::LoneAck;
-    fault.command = "1105";
-    fault.delayMs = 100;
-    simulator->addFault(fault);
-    EXPECT_EQ(link->TrasmettiStringa("1105"), 0);
-    EXPECT_EQ(link->ReplyData().substr(0, 4), "1105");
-    EXPECT_EQ(link->TrasmettiStringa("1009"), 0) << "the link stays in step afterwards";
 }
 
 } // namespace
