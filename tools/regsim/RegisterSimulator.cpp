@@ -195,10 +195,12 @@ void RegisterSimulator::onDocumentSealed(const PrintedDocument& document)
 {
     const std::string text = document.text();
     if (!m_rollFile.empty()) {
-        if (std::FILE* file = std::fopen(m_rollFile.c_str(), "ab")) {
-            std::fwrite(text.data(), 1, text.size(), file);
-            std::fclose(file);
-        }
+        std::FILE* file = std::fopen(m_rollFile.c_str(), "ab");
+        const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (file && std::fclose(file) != 0)
+            std::fprintf(stderr, "tavor1-regsim: cannot close the roll file %s\n", m_rollFile.c_str());
+        else if (!written)
+            std::fprintf(stderr, "tavor1-regsim: cannot write the roll file %s\n", m_rollFile.c_str());
     }
     emit documentPrinted(QByteArray::fromStdString(text));
 }
