@@ -62,15 +62,6 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
 }
 
-TEST_F(ReportJobOutcomeTest, NothingHappensWithoutAJob)
-{
-    dir.write("SR_START.001", "x");
-    EXPECT_TRUE(ReportJobOutcome(job::Network, context(), jobRunning));
-    EXPECT_TRUE(dir.exists("SR_START.001"));
-    EXPECT_FALSE(dir.exists("SR_ERR.001"));
-    EXPECT_TRUE(statusLines.empty());
-}
-
 // The job results with no text of their own, and the driver's own failures.
 TEST(JobOutcomeTexts, ResultsWithoutATextOfTheirOwnAreGeneric)
 {
@@ -82,26 +73,6 @@ TEST(JobOutcomeTexts, ResultsWithoutATextOfTheirOwnAreGeneric)
     EXPECT_EQ(JobErrorText(-202, ""), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS");
     EXPECT_EQ(JobStatusText(-201, ""), "E602:  Ricevuto errore dal servizio");
 }
-
-struct IdentificationCase {
-    std::int16_t code;
-    const char* text;
-};
-
-class IdentificationTextTest : public ::testing::TestWithParam<IdentificationCase> {};
-
-TEST_P(IdentificationTextTest, MatchesTheCode)
-{
-    EXPECT_EQ(IdentificationErrorText(GetParam().code), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    JobOutcome, IdentificationTextTest,
-    ::testing::Values(IdentificationCase{-9, "E509: Coperchio stampante aperto e fine carta stampante"},
-                      IdentificationCase{-8, "E501: Dump non eseguito, verificare se Ecr in errore o non connesso"},
-                      IdentificationCase{-5, "E509: Coperchio stampante aperto"},
-                      IdentificationCase{-4, "E096: Fine carta scontrino, sostituire rotolo"},
-                      IdentificationCase{-1, "Errore generico sull'Ecr, verificare sul manuale del registratore"}));
 
 } // namespace
 } // namespace tavor1

@@ -16,13 +16,6 @@ namespace {
 using test::ScriptedRegister;
 using test::ScriptedReply;
 
-class RecordingTrace final : public TraceSink {
-public:
-    bool isTracing() const override { return true; }
-    void writeLine(const std::string& line) override { lines.push_back(line); }
-    std::vector<std::string> lines;
-};
-
 struct SrOutCase {
     const char* name;
     bool rt;
@@ -124,28 +117,6 @@ TEST(SrOut, RefusedClockLeavesTheFileEmpty)
     reg.script("1004", ScriptedReply{-1, "ERR01", "01"});
     EXPECT_TRUE(CreateSrOut_File(out, ctx));
     EXPECT_EQ(out, "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n") << "a refused 1004 leaves the TIME line only";
-}
-
-TEST(SrOut, TracesWhatItWrites)
-{
-    ScriptedRegister reg;
-    Options options;
-    options.chbMatricola = true;
-    RegisterFacts facts;
-    facts.serialNumber = "SIM00001";
-    RecordingTrace trace;
-    FixedClock clock(LocalDateTime{2026, 12, 5, 14, 30, 12});
-    int queries = 0;
-    SrOutContext ctx{&reg, &options, &facts, nullptr, ProgramVersion{2, 1, 23}, &trace, &clock,
-                     [&queries] { return std::to_string(41 + queries++); }, [] { return std::string(); }};
-    std::string out;
-    ASSERT_TRUE(CreateSrOut_File(out, ctx));
-    EXPECT_THAT(trace.lines, ::testing::ElementsAre("20261205_143012:  --> DATE,05/12/26  SCONTR. N.0041,E,A1;",
-                                                    "20261205_143012:  --> Versione 2.1.0.23",
-                                                    "20261205_143012:  --> GTOT,V123456789;",
-                                                    "20261205_143012:  --> NAZF,V42;",
-                                                    "20261205_143012:  --> MATR,SIM00001"));
-    EXPECT_THAT(out, ::testing::HasSubstr("NAZF,V41;\r\n"));
 }
 
 } // namespace

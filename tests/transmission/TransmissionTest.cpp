@@ -154,78 +154,49 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
     EXPECT_EQ(reg.count("1001"), 0) << "the summary was already written";
 }
 
-TEST_F(TransmissionTest, PaperEndPollsTheStatusAndResendsTheRefusedLine)
+// The paper-end wait goes on while the register answers with its status, and
+// ends for a lost connection, the cancel button, or a register gone silent.
+struct PaperEndCase {
+    const char* name;
+    std::function<void(ScriptedRegister&, Transmission&)> during;
+    std::int16_t expected;
+};
+
+class PaperEndTest : public TransmissionTest, public ::testing::WithParamInterface<PaperEndCase> {};
+
+TEST_P(PaperEndTest, EndsTheWait)
 {
     paidReceipt();
     reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
     reg.script("1009", ScriptedReply{0, "100901"});
-    reg.script("1009", ScriptedReply{1, {}, {}, true});
-    int errChecks = 0;
-    reg.onSend = [&](const std::string& c) {
-        if (c == "1009" && ++errChecks == 1) {
-            EXPECT_EQ(dir.read("SR_ERR.001"), "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
-        }
-    };
-    ASSERT_EQ(send(), send::Complete) << joined(reg.sent);
-    EXPECT_EQ(reg.count("1009"), 3);
-    EXPECT_EQ(reg.count(commandList[0]), 2);
+    GetParam().during(reg, tx());
+    EXPECT_EQ(send(), GetParam().expected) << joined(reg.sent);
+    EXPECT_EQ(reg.count(commandList[0]), 1) << "the refused line is not sent again";
+    if (GetParam().expected == send::CancelledByOperator) {
+        EXPECT_THAT(joined(reg.sent), HasSubstr("3001818Annull.transazione000000000\n3011\n3013\n30160\n"));
+    }
 }
 
-TEST_F(TransmissionTest, PaperEndWaitEndsWhenTheConnectionIsLost)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
-    reg.script("1009", ScriptedReply{0, "100901"});
-    reg.dropOn("1009", false);
-    EXPECT_EQ(send(), send::ConnectionLost);
-    EXPECT_EQ(reg.reconnects, 1);
-    EXPECT_EQ(reg.count(commandList[0]), 1) << "the document is never sent again";
-}
-
-TEST_F(TransmissionTest, PaperEndWaitEndsForTheCancelButton)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
-    reg.script("1009", ScriptedReply{0, "100901"});
-    reg.onSend = [&](const std::string& c) {
-        if (c == "1009")
-            tx().Annullo_Click();
-    };
-    EXPECT_EQ(send(), send::CancelledByOperator);
-    EXPECT_EQ(reg.count("1009"), 1);
-    EXPECT_THAT(joined(reg.sent), HasSubstr("3001818Annull.transazione000000000\n3011\n3013\n30160\n"));
-}
-
-TEST_F(TransmissionTest, PaperEndWaitGivesUpOnARegisterThatStopsAnswering)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
-    for (int i = 0; i < 3; ++i)
-        reg.script("1009", ScriptedReply{1, {}, {}, true});
-    EXPECT_EQ(send(), send::NoReply);
-    EXPECT_EQ(JobResultForSendResult(send::NoReply), job::NoAnswer);
-}
-
-TEST_F(TransmissionTest, JournalWarningOnAMiddleCommandDoesNotStopTheDocument)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-12, "ERR31", "31"});
-    EXPECT_EQ(send(), send::Complete);
-    EXPECT_EQ(reg.count("3013"), 1);
-
-    reg.sent.clear();
-    reg.script("70081", ScriptedReply{-12, "ERR31", "31"});
-    EXPECT_EQ(send(), send::JournalNearlyFull) << "the last command's warning reaches the job";
-}
-
-TEST_F(TransmissionTest, NegativeVatSendsTheCancellationLineAndStops)
-{
-    paidReceipt();
-    reg.script("300408", ScriptedReply{-29, "ERR29", "29"});
-    EXPECT_EQ(send(), send::NegativeVat);
-    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", commandList[0], commandList[1],
-                                                    "3001818Annull.transazione000000000", "30160"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, PaperEndTest,
+    ::testing::Values(
+        PaperEndCase{"ConnectionLost", [](ScriptedRegister& r, Transmission&) { r.dropOn("1009", false); },
+                     send::ConnectionLost},
+        PaperEndCase{"CancelButton",
+                     [](ScriptedRegister& r, Transmission& t) {
+                         r.onSend = [&t](const std::string& c) {
+                             if (c == "1009")
+                                 t.Annullo_Click();
+                         };
+                     },
+                     send::CancelledByOperator},
+        PaperEndCase{"RegisterSilent",
+                     [](ScriptedRegister& r, Transmission&) {
+                         for (int i = 0; i < 3; ++i)
+                             r.script("1009", ScriptedReply{1, {}, {}, true});
+                     },
+                     send::NoReply}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
 {
@@ -236,15 +207,6 @@ TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
     EXPECT_EQ(send(), send::RegisterOwnError);
     EXPECT_EQ(tx().RegisterErrorText(), "ERRORE DI STAMPA");
     EXPECT_EQ(JobErrorText(job::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
-}
-
-TEST_F(TransmissionTest, RegisterOwnErrorWithoutAnswerKeepsNoStaleText)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
-    reg.script("1015", ScriptedReply{1, {}, {}, true});
-    EXPECT_EQ(send(), send::RegisterOwnError);
-    EXPECT_EQ(tx().RegisterErrorText(), "");
 }
 
 struct DropCase {
@@ -318,17 +280,15 @@ TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
     EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0);
 }
 
-TEST_F(TransmissionTest, CancelOutsideAJobConnectsAndCancels)
+TEST_F(TransmissionTest, CancelOutsideADocumentConnectsAndWaitsForTheRunningExchange)
 {
     reg.connected = false;
     tx().Annullo_Click();
     EXPECT_EQ(reg.reconnects, 1);
     EXPECT_THAT(reg.sent, ElementsAre("7007                                        ",
                                       "3001818Annull.transazione000000000", "3011", "3013"));
-}
 
-TEST_F(TransmissionTest, CancelWhileAnotherExchangeWaitsGoesOutAfterIt)
-{
+    reg.sent.clear();
     reg.busy = true;
     tx().Annullo_Click();
     EXPECT_TRUE(reg.sent.empty());
@@ -339,30 +299,21 @@ TEST_F(TransmissionTest, CancelWhileAnotherExchangeWaitsGoesOutAfterIt)
     EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 1);
 }
 
-TEST_F(TransmissionTest, FailedConversionSendsNothing)
+TEST_F(TransmissionTest, NothingIsSentWithoutACommandListOrAnSrOut)
 {
     convertFails = true;
     EXPECT_EQ(send(), send::ConversionFailed);
-    EXPECT_TRUE(reg.sent.empty());
-    EXPECT_EQ(JobResultForSendResult(send::ConversionFailed), job::ConversionFailed);
-}
-
-TEST_F(TransmissionTest, MissingCommandListSendsNothing)
-{
-    paidReceipt();
+    convertFails = false;
     writeKb = false;
     EXPECT_EQ(send(), send::ConversionFailed);
-    EXPECT_TRUE(reg.sent.empty());
-}
+    EXPECT_EQ(JobResultForSendResult(send::ConversionFailed), job::ConversionFailed);
 
-TEST_F(TransmissionTest, SrOutThatCannotBeCreatedSendsNothing)
-{
-    paidReceipt();
+    writeKb = true;
     SendJob job;
     job.outPath = dir.file("no such folder/SR_OUT.001");
     EXPECT_EQ(tx().DoSendFile(dir.file("SR_DATI.001"), job), send::OutputUnavailable);
-    EXPECT_TRUE(reg.sent.empty());
     EXPECT_EQ(messages.texts.size(), 1u);
+    EXPECT_TRUE(reg.sent.empty()) << joined(reg.sent);
 }
 
 TEST_F(TransmissionTest, ApprovedPaymentReachesSrOutEvenWhenTheDocumentFails)
@@ -394,15 +345,7 @@ TEST_F(TransmissionTest, TestReceiptIsSentAsItStands)
                                                     "3011", "3013", "30160"));
 }
 
-TEST_F(TransmissionTest, InvoiceAndReportDocumentsGetNoEndOfReceipt)
-{
-    paidReceipt();
-    flags.FunctionSeen = true;
-    EXPECT_EQ(send(), send::Complete);
-    EXPECT_EQ(reg.count("3013"), 0);
-}
-
-TEST_F(TransmissionTest, DailyReportWritesTheSummaryBeforeTheClosing)
+TEST_F(TransmissionTest, ReportsGetTheSummaryBeforeTheClosingAndNoEndOfReceipt)
 {
     commandList = {"2002"};
     flags.FunctionSeen = true;
@@ -448,13 +391,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   "3001222EXTRA. SERVIZIO 12.50%000000250"},
                       PercentCase{"ThirdDecimal", "DOST%33.333", 10000, "3001318SCONTO SBTL 33.33%000003333"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(TransmissionTest, SubtotalPercentStopsWhenTheSubtotalCannotBeRead)
-{
-    reg.script("1003", ScriptedReply{-7, "ERR21", "21"});
-    EXPECT_EQ(tx().SubtotalPercent("DOST%10"), -7);
-    EXPECT_THAT(reg.sent, ElementsAre("1003"));
-}
 
 } // namespace
 } // namespace tavor1
