@@ -92,7 +92,6 @@ private:
         case 'T': {
             const std::int64_t n = takeNumber();
             const std::string number = std::exchange(m_number, {});
-            m_tender = true;
             if (n == 1)
                 m_command = "CASH";
             else if (n == 2)
@@ -103,6 +102,7 @@ private:
                 m_command = "TEND";
                 m_dept = number;
             }
+            m_tender = !m_command.empty();
             return;
         }
         case 'Z': {

@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StreamCase{"CardWithoutNumber", "1000H3T", "CARD,V1000;\r\n"},
                     StreamCase{"OtherTender", "1000H5T", "TEND,N5,V1000;\r\n"},
                     StreamCase{"TenderWithoutNumberDoesNothing", "1000HT", ""},
+                    StreamCase{"NoTenderLeavesPricesAsPrices", "0T150H7P", "PLUI,N7,P150;\r\n"},
                     StreamCase{"Credit", "500H12M", "CRED;\r\n"},
                     StreamCase{"Recount", "13M", "RECO;\r\n"}),
     streamName);

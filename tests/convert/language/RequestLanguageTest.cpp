@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ParamCase{"LongerStornoTag", false, "SALE,N1,S1;", ",S1", false, true, "1"},
                     ParamCase{"ReturnValueIsLetter", false, "SALE,N1,R;", ",R", false, true, "R"},
                     ParamCase{"PointFromColumnOne", false, "12.5,X", ".", false, true, "12.5"},
-                    ParamCase{"BinaryLine", false, std::string("SA\0LE,N\xff\x01;", 12), ",N", false, true,
+                    ParamCase{"BinaryLine", false, std::string("SA\0LE,N\xff\x01;", 10), ",N", false, true,
                               std::string("\xff\x01", 2)}),
     [](const auto& info) { return std::string(info.param.name); });
 
