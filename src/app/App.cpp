@@ -9,6 +9,8 @@
 #include "app/StderrMessageSink.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/qt/QSettingsStore.h"
+#include "settings/RegistrySettings.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -48,7 +50,11 @@ struct Session {
 int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messages, Session& s)
 {
     s.config.programDir = programDirectory(args, argv0);
-    s.config.dataDir = settleDataDir(s.config.programDir, std::string(), args.dataDir);
+    // The registry's overrides; --data-dir wins over CustomPathDataDir.
+    const QSettingsStore registry;
+    s.config.dataDir = settleDataDir(s.config.programDir, args.dataDir ? std::string() : ReadCustomPathDataDir(registry),
+                                     args.dataDir);
+    s.config.registryIPAddress = ReadIPAddress(registry);
     s.config.closingPauseMs = args.closingPauseMs;
     if (!isDirectory(s.config.dataDir)) {
         messages.showMessage(missingDataDirText(s.config.dataDir));
@@ -124,6 +130,8 @@ int runDriver(const DriverArgs& args, int argc, char** argv)
     Driver driver(session.config, *messages, SystemClock::instance());
     MainWindow window(driver, session.simulation.get());
     QObject::connect(&driver, &Driver::finished, &app, [] { QCoreApplication::exit(0); });
+    SignalBridge signals_;
+    QObject::connect(&signals_, &SignalBridge::terminationRequested, &window, &MainWindow::terminate);
     window.start();
     return app.exec();
 }

@@ -49,6 +49,9 @@ public:
 
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 
+    // "T&ermina Tavor1": the closing sequence behind the closing notice.
+    void terminate();
+
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -65,7 +68,6 @@ private:
     void openManual();
     void openPrinterPage();
     void showRoll();
-    void terminate();
     void validateIP();
     void resetConnection();
     void onJobStarted();
