@@ -146,7 +146,8 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
 {
     options.chbMatricola = true;
     commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011"};
-    reg.script("3011", ScriptedReply{0, "05/12/2026 14:31    0043"});
+    // The link gives 1 for this reply: it carries no echo of "3011".
+    reg.script("3011", ScriptedReply{1, "05/12/2026 14:31    0043"});
     ASSERT_EQ(send(), send::Complete);
     EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:31 CASSA   1 ,E,A1;\r\n"
                                       "DATE,05/12/26  SCONTR. N.0043,E,A1;\r\n"

@@ -539,7 +539,8 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             sendLine(line, r, reply);
 
             // Closing data: date dd?mm?yyyy, time hh:mm at 12, number at 21.
-            if (contains(reply, ":")) {
+            const bool closingData = contains(reply, ":");
+            if (closingData) {
                 AppendSrOutLine(m_out, "TIME,CASS. 1 " + mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
                 AppendSrOutLine(m_out, "DATE," + mid(reply, 1, 2) + "/" + mid(reply, 4, 2) + "/" + mid(reply, 9, 2) +
                                            "  SCONTR. N." + mid(reply, 21, 4) + ",E,A1;");
@@ -551,6 +552,13 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             const char* paymentNumber = m_options.chbPagamentiEstesi ? "3007" : "3004";
             if (contains(reply, paymentNumber))
                 change = leadingNumber(mid(reply, 6, 9));
+
+            // A closing-data reply does not echo the command, so the exchange
+            // calls it unusable; yet the register sent it because the
+            // document closed. Reading it as a failure would have the host
+            // print the receipt again.
+            if (closingData && r == result::NoReply)
+                r = result::Accepted;
 
             switch (r) {
             case result::Accepted:

@@ -1,0 +1,35 @@
+// The line normaliser on arbitrary bytes: every width, every folding table.
+#include "FuzzSupport.h"
+#include "convert/language/LineNormaliser.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const int width = data[0] % 64;
+    const std::string_view line = tavor1::fuzz::asText(data + 1, size - 1);
+    // Request files are split into lines before they are normalised.
+    if (line.find_first_of("\r\n") != std::string_view::npos)
+        return 0;
+
+    const std::string normalised = tavor1::NormalizeRequestLine(line);
+    const std::string parsed = tavor1::ParseCommandLine(line, width);
+    const std::string printed = tavor1::PreparePrintLine(line, width);
+    tavor1::FoldCommandText(line);
+    tavor1::FoldPrintText(line);
+    tavor1::UpperCase1252(line);
+
+    // Every normalised line is terminated, and a print line never carries a
+    // byte the register cannot print.
+    if (!normalised.empty() && normalised.back() != ';' && !line.starts_with("READ") && !line.starts_with("read"))
+        std::abort();
+    if (!parsed.empty() && parsed.back() != ';')
+        std::abort();
+    for (const unsigned char c : printed) {
+        if (c >= 129)
+            std::abort();
+    }
+    return 0;
+}
