@@ -3,10 +3,7 @@
 #include "app/App.h"
 #include "app/DriverArgs.h"
 
-#if __has_include("convert/ConvertCommand.h")
 #include "convert/ConvertCommand.h"
-#define TAVOR1_HAS_CONVERT 1
-#endif
 
 #include <cstdio>
 #include <cstring>
@@ -16,10 +13,8 @@
 
 int main(int argc, char** argv)
 {
-#ifdef TAVOR1_HAS_CONVERT
     if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
         return tavor1::runConvertCommand(argc, argv, std::cout, std::cerr);
-#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     const tavor1::ParsedArgs parsed = tavor1::parseDriverArgs(args);
     if (!parsed.error.empty()) {

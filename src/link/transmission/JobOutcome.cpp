@@ -93,17 +93,6 @@ std::string JobErrorText(std::int16_t jobResult, const std::string& registerErro
     }
 }
 
-std::string IdentificationErrorText(std::int16_t identificationCode)
-{
-    switch (identificationCode) {
-    case -9: return "E509: Coperchio stampante aperto e fine carta stampante";
-    case -8: return "E501: Dump non eseguito, verificare se Ecr in errore o non connesso";
-    case -5: return "E509: Coperchio stampante aperto";
-    case -4: return "E096: Fine carta scontrino, sostituire rotolo";
-    default: return "Errore generico sull'Ecr, verificare sul manuale del registratore";
-    }
-}
-
 bool ReportJobOutcome(std::int16_t jobResult, const JobOutcomeContext& ctx, bool& jobRunning)
 {
     if (!jobRunning)

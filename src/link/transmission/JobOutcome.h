@@ -70,8 +70,6 @@ std::string JobStatusLine(std::int16_t jobResult, const std::string& registerErr
 // The SR_ERR line of a failed job (the register's own code is appended by
 // WriteErrFile when there was one).
 std::string JobErrorText(std::int16_t jobResult, const std::string& registerErrorText);
-// The SR_ERR line of a failed register identification.
-std::string IdentificationErrorText(std::int16_t identificationCode);
 
 // What the end of a job needs besides the result.
 struct JobOutcomeContext {
