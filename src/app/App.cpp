@@ -56,6 +56,10 @@ int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messa
                                      args.dataDir);
     s.config.registryIPAddress = ReadIPAddress(registry);
     s.config.closingPauseMs = args.closingPauseMs;
+    if (args.replyTimeoutMs)
+        s.config.exchangeTimings.replyTimeoutMs = *args.replyTimeoutMs;
+    if (args.secondWaitMs)
+        s.config.exchangeTimings.secondWaitMs = *args.secondWaitMs;
     if (!isDirectory(s.config.dataDir)) {
         messages.showMessage(missingDataDirText(s.config.dataDir));
         return 1;

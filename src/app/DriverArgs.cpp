@@ -62,6 +62,16 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
                 return out;
             }
             a.closingPauseMs = *ms;
+        } else if (opt == "--reply-timeout" || opt == "--second-wait") {
+            auto v = value();
+            if (!v) return out;
+            // Below 100 ms no register answers at all; above 10 minutes is no limit.
+            auto ms = parseInt(*v, 100, 600000);
+            if (!ms) {
+                out.error = opt + " needs milliseconds from 100 to 600000, not \"" + *v + "\"";
+                return out;
+            }
+            (opt == "--reply-timeout" ? a.replyTimeoutMs : a.secondWaitMs) = *ms;
         } else {
             out.error = "unknown option \"" + opt + "\"";
             return out;
@@ -79,6 +89,7 @@ std::string driverUsage()
     return "Usage:\n"
            "  tavor1 [--headless] [--data-dir DIR] [--config-dir DIR] [--register-port N]\n"
            "         [--payment-url URL] [--simulate [--roll FILE]] [--closing-pause MS]\n"
+           "         [--reply-timeout MS] [--second-wait MS]\n"
            "  tavor1 convert REQUEST [--data-dir DIR] [--config-dir DIR] [--rt] [--model N]\n"
            "         [--serial S] [--channel N]\n"
            "\n"
@@ -96,6 +107,9 @@ std::string driverUsage()
            "  --roll FILE         with --simulate: append the simulated paper roll to FILE\n"
            "  --closing-pause MS  length of each pause of the closing sequence (default 1000;\n"
            "                      the idle close waits 5 pauses, a close during a job 3)\n"
+           "  --reply-timeout MS  how long to wait for a register reply (default 40000)\n"
+           "  --second-wait MS    how long to wait for the reply frame after the register's\n"
+           "                      ACK (default 16000)\n"
            "\n"
            "  convert             converts REQUEST into the register commands, prints them\n"
            "                      and writes KB.txt as the driver would\n";

@@ -25,6 +25,12 @@ struct DriverArgs {
     std::optional<std::string> rollFile;
     // --closing-pause: length of one pause of the closing sequence, in ms.
     int closingPauseMs = 1000;
+    // --reply-timeout: limit of the wait for a whole register reply, in ms;
+    // unset keeps the register's own 40 s.
+    std::optional<int> replyTimeoutMs;
+    // --second-wait: limit of the wait for the reply frame after a lone ACK,
+    // in ms; unset keeps 16 s.
+    std::optional<int> secondWaitMs;
 };
 
 struct ParsedArgs {
