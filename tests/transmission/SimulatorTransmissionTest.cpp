@@ -69,9 +69,11 @@ protected:
     }
 
     // One sale paid in cash; the job's connection is opened first.
-    std::int16_t sendReceipt()
+    std::int16_t sendReceipt() { return sendRequest("SALE,N1,P1000\r\nCASH,V1000\r\n"); }
+
+    std::int16_t sendRequest(const std::string& text)
     {
-        const std::string request = dir.write("SR_DATI.001", "SALE,N1,P1000\r\nCASH,V1000\r\n");
+        const std::string request = dir.write("SR_DATI.001", text);
         EXPECT_TRUE(control.connectAndWait());
         SendJob job;
         job.outPath = dir.file("SR_OUT.001");
@@ -224,6 +226,42 @@ TEST_F(SimulatorTransmission, NegativeVatCancelsTheReceipt)
     EXPECT_EQ(*(closing + 1), "3001818Annull.transazione000000000");
     EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
 }
+
+// A connection lost on a document's last command: the register's counters
+// tell whether the document was completed, whatever kind of document it is.
+struct LostReplyCase {
+    const char* name;
+    const char* request;
+    const char* command;
+    FaultMode mode;
+    std::int16_t sendResult;
+};
+
+class LostReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<LostReplyCase> {};
+
+TEST_P(LostReplyTest, IsSettledByTheRegistersCounters)
+{
+    const LostReplyCase& c = GetParam();
+    Fault fault;
+    fault.mode = c.mode;
+    fault.command = c.command;
+    sim.addFault(fault);
+    EXPECT_EQ(sendRequest(c.request), c.sendResult) << joined(sim.commands());
+    EXPECT_EQ(sent(c.command), 1) << "the document's last command is never sent again";
+}
+
+const char* const kInvoice = "OPFS,V12200,A\r\nPRNT,:FATTURA N. 15\r\nPRNT,:CONSULENZA 100,00\r\nCLFS\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, LostReplyTest,
+    ::testing::Values(
+        LostReplyCase{"ReceiptClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011", FaultMode::DropAfterDoing,
+                      send::Complete},
+        LostReplyCase{"ReceiptNotClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011", FaultMode::DropConnection,
+                      send::ConnectionLost},
+        LostReplyCase{"InvoiceClosed", kInvoice, "4006", FaultMode::DropAfterDoing, send::Complete},
+        LostReplyCase{"InvoiceNotClosed", kInvoice, "4006", FaultMode::DropConnection, send::ConnectionLost}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
 {

@@ -14,6 +14,7 @@ enum class FaultMode {
     LoneAck,        // carries the command out, answers ACK at once and the reply frame only after delayMs
     Silence,        // answers nothing at all; the command is not carried out
     DropConnection, // closes the connection without answering; the command is not carried out
+    DropAfterDoing, // carries the command out, then closes the connection: the reply is lost
 };
 
 // One scripted fault. It applies to a frame whose command begins with

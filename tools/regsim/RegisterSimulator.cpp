@@ -145,6 +145,11 @@ RegisterSimulator::Answer RegisterSimulator::answer(const ReceivedFrame& frame)
         case FaultMode::DropConnection:
             answer.drop = true;
             return answer;
+        case FaultMode::DropAfterDoing:
+            m_model.execute(frame.command);
+            answer.executed = true;
+            answer.drop = true;
+            return answer;
         case FaultMode::Silence:
             return answer;
         case FaultMode::Nak:

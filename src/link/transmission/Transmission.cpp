@@ -313,9 +313,11 @@ bool Transmission::writeSummary()
     return CreateSrOut_File(m_out, ctx);
 }
 
-// The register's document counters: the receipt number of the day's totals
-// and the number of fiscal closings (a daily report moves the latter). Empty
-// when the register does not tell them.
+// The register's document counters: the day's counts of receipts, invoices,
+// fiscal receipts and MF-read receipts, and the number of fiscal closings (a
+// daily report moves the latter). Any document that completes moves one of
+// them; an invoice leaves the receipt count alone. Empty when the register
+// does not tell them.
 bool Transmission::readCounters(std::string& counters)
 {
     counters.clear();
@@ -324,7 +326,9 @@ bool Transmission::readCounters(std::string& counters)
         return false;
     if (totals != result::Accepted || m_link.ReplyData().size() < 8)
         return true;
-    const std::string receiptNumber = mid(m_link.ReplyData(), 5, 4);
+    const std::string& day = m_link.ReplyData();
+    const std::string receiptNumber = mid(day, 5, 4) + "/" + mid(day, 18, 4) + "/" + mid(day, 31, 4) + "/" +
+                                      mid(day, 44, 4);
     const std::int16_t closings = exchange(protocol::msg::FiscalClosings);
     if (closings == result::SocketFailure)
         return false;
