@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build check demo bench clean
+.PHONY: all setup configure build check check-sanitize fuzz demo bench clean
 
 all: build
 
@@ -21,6 +21,23 @@ build: configure
 # All tests: unit, simulator and end-to-end.
 check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The same tests built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then every fuzz target for FUZZ_SECONDS each.
+SAN_BUILD ?= build-san
+FUZZ_SECONDS ?= 30
+
+$(SAN_BUILD)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(SAN_BUILD) -G Ninja -DTAVOR1_FUZZ=ON -DTAVOR1_BENCH=OFF
+
+check-sanitize: setup $(SAN_BUILD)/build.ninja
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	bash scripts/fuzz $(SAN_BUILD) $(FUZZ_SECONDS)
+
+fuzz: setup $(SAN_BUILD)/build.ninja
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	bash scripts/fuzz $(SAN_BUILD) $(FUZZ_SECONDS)
 
 demo: build
 	@bash scripts/demo $(BUILD)
