@@ -1,10 +1,13 @@
 // Conversion cost of a mixed request: articles with quantities, adjustments,
 // print and display lines, subtotals and payments, in memory and through the
 // request file and KB.txt as the driver runs it.
+#include "BenchMain.h"
 #include "convert/ReceiptConverter.h"
 #include "platform/ByteFiles.h"
 
 #include <benchmark/benchmark.h>
+
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -39,16 +42,21 @@ void BM_ConvertLines(benchmark::State& state)
     tavor1::ConversionContext ctx;
     for (auto _ : state) {
         tavor1::ConversionResult result;
-        benchmark::DoNotOptimize(tavor1::ConvertRequestLines(lines, ctx, result));
+        if (tavor1::ConvertRequestLines(lines, ctx, result) != 0) {
+            state.SkipWithError(("no command list: " + result.failureReason).c_str());
+            break;
+        }
         benchmark::DoNotOptimize(result.commands.data());
     }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_ConvertLines)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 void BM_ConvertFile(benchmark::State& state)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "tavor1-convert-bench";
+    // One folder per run: two runs at once must not share KB.txt.
+    const auto dir = std::filesystem::temp_directory_path() / ("tavor1-convert-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::string bytes;
     for (const auto& line : mixedRequest(static_cast<std::size_t>(state.range(0)))) bytes += line + "\r\n";
@@ -58,12 +66,19 @@ void BM_ConvertFile(benchmark::State& state)
     ctx.dataDir = dir.string();
     for (auto _ : state) {
         tavor1::ConversionResult result;
-        benchmark::DoNotOptimize(tavor1::ConvertRequestFile(request, ctx, result));
+        if (tavor1::ConvertRequestFile(request, ctx, result) != 0) {
+            state.SkipWithError(("no KB.txt: " + result.failureReason).c_str());
+            break;
+        }
     }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_ConvertFile)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    return tavor1::bench::runBenchmarks(argc, argv);
+}
