@@ -193,7 +193,9 @@ public:
                 continue;
             const std::string matr = file("SR_MATR", n);
             if (!waitUntil(data(), [&] { return fileExists(matr) || !running(); }, 20000) || !running()) {
-                fail("no SR_MATR." + std::string("00") + std::to_string(n) + " within 20 s");
+                fail("no SR_MATR.00" + std::to_string(n)
+                     + (running() ? std::string(" within 20 s")
+                                  : " before tavor1 ended with status " + std::to_string(m_process.exitCode())));
                 return false;
             }
         }
