@@ -94,6 +94,7 @@ ReceiptConversion::Flow ReceiptConversion::convertLine(const std::vector<std::st
 
     const std::string& raw = lines[index];
     if (m_cashOnly && !StartsWithWord(raw, "CASH")) return Flow::Next;
+    m_rawLine = raw;
     // A trailer line keeps the 32 characters it is printed with.
     m_line = StartsWithWord(raw, "EXTL,") ? ParseCommandLine(raw, kPrintTextWidth) : NormalizeRequestLine(raw);
 
@@ -176,6 +177,19 @@ std::optional<std::string> ReceiptConversion::param(std::string_view tag) const
 
 bool ReceiptConversion::startsWith(std::string_view word) const { return StartsWithWord(m_line, word); }
 
+std::string_view ReceiptConversion::tagArea() const
+{
+    if (!m_result.invoiceTextMode || !startsWith("PRNT,")) return m_line;
+    // In invoice text mode a print line's text runs to its ",H" and may hold
+    // commas: an address such as "VIA ROMA,SCALA B" is text, not a storno.
+    // Only what follows the text is looked at.
+    const std::string_view line(m_line);
+    const std::size_t text = findNoCase(line, ",:");
+    if (text == std::string_view::npos) return line;
+    const std::size_t attribute = findNoCase(line.substr(text + 2), ",H");
+    return attribute == std::string_view::npos ? std::string_view{} : line.substr(text + 2 + attribute);
+}
+
 bool ReceiptConversion::tenderRow(std::int64_t n) const
 {
     // "TEND,N1" to "TEND,N3" are cash, cheque and card wherever ",N" stands.
@@ -242,7 +256,11 @@ ReceiptConversion::Flow ReceiptConversion::onOpfs()
     if (auto value = param(",V")) {
         total = smallInteger(*value);
         // A zero or unreadable total is the one the invoice rewriting summed.
-        if (total == 0 || (m_ctx.options.OptFiscal() && !IsNumeric(*value))) total = m_invoiceKeptTotal;
+        // Whether the host wrote a number shows only on its own line: the
+        // normaliser turns "Vabc" and a bare "V" into "V1", one cent.
+        const auto written = FindParam(m_rawLine, ",V");
+        const bool unreadable = !written || !IsNumeric(*written);
+        if (total == 0 || (m_ctx.options.OptFiscal() && unreadable)) total = m_invoiceKeptTotal;
     }
     auto field = amountField(total, "della fattura");
     if (!field) return Flow::Fail;
@@ -385,8 +403,9 @@ void ReceiptConversion::onStornoTags()
         {",S2", 2, "STORNO BUONO CORRISP."},
         {",S", 0, "STORNO"},
     };
+    const std::string_view area = tagArea();
     for (const auto& k : kinds) {
-        if (findNoCase(m_line, k.tag) == std::string::npos) continue;
+        if (findNoCase(area, k.tag) == std::string::npos) continue;
         m_stornoFlag = true;
         m_stornoKind = k.kind;
         m_list.push_back("30021" + lengthPrefixed(k.text));
@@ -396,7 +415,7 @@ void ReceiptConversion::onStornoTags()
 
 void ReceiptConversion::onReturnTag()
 {
-    if (m_referencedDocument || findNoCase(m_line, ",R") == std::string::npos) return;
+    if (m_referencedDocument || findNoCase(tagArea(), ",R") == std::string::npos) return;
     m_returnFlag = true;
     m_list.push_back("3002104RESO");
 }

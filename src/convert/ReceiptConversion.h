@@ -61,6 +61,8 @@ private:
     // Parameter lookup on the current (normalised) line.
     std::optional<std::string> param(std::string_view tag) const;
     bool startsWith(std::string_view word) const;
+    // Where the storno and return tags count on the current line.
+    std::string_view tagArea() const;
     // A "TEND" line with ",N" 1, 2 or 3: cash, cheque or card.
     bool tenderRow(std::int64_t n) const;
     // The direction of an article adjustment, inverted once after a return
@@ -110,6 +112,8 @@ private:
     std::int64_t m_docNumber = 0;
 
     // Per-line state.
+    // The line as the host wrote it, and as normalised for the handlers.
+    std::string_view m_rawLine;
     std::string m_line;
     std::string m_command;
     std::string m_display;

@@ -22,14 +22,16 @@ constexpr SingleKey kSingleKeys[] = {
     {'c', "REGK"}, {'z', "ZKEY"}, {'y', "MGRK"}, {'x', "XKEY"},
 };
 
-// The fixed test bar codes of the "Z" key, sent as the command text.
+// The fixed test bar codes of the "Z" key, sent as the command text. The
+// tails of 3 and 4 (a quote, blanks, "' CODE 39") are part of the text the
+// register has always been sent; they are not comments.
 const char* testBarcode(std::int64_t n)
 {
     switch (n) {
     case 1: return "BARC,T1,H0,1234567890123;";
     case 2: return "BARC,T2,H0,1234567890123";
-    case 3: return "BARC,T4,H0,1234567890123;\"           CODE 39";
-    case 4: return "BARC,T4,H0,1234567890123;\"             CODE 128";
+    case 3: return "BARC,T4,H0,1234567890123;\"          ' CODE 39";
+    case 4: return "BARC,T4,H0,1234567890123;\"            ' CODE 128";
     default: return nullptr;
     }
 }

@@ -81,24 +81,32 @@ TEST_F(ConvertFile, KeyStrokesArePreConverted)
     EXPECT_TRUE(dir.exists("tempSL.txt"));
 }
 
+// Without a readable total on its "OPFS" line the invoice goes out with the
+// total of its articles, never with the one cent the normaliser would make of
+// "Vabc" or a bare "V". Commas of its print lines stay text.
 TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
 {
     ctx.options.OptNonFiscal = false; // "Input Fiscale"
     int pauses = 0;
     ctx.pause = [&](int ms) { pauses += ms == 200 ? 1 : 0; };
-    const std::string request = dir.write("SR_DATI.001",
-        "OPFS,N7,:ROSSI SRL\r\nPLUD,N1,P1220,I2200,:LIBRO\r\nPLUD,N2,P500,I0,:SERVIZIO\r\nCASH\r\nCLFS\r\n");
-    ASSERT_EQ(ConvertRequestFile(request, ctx, result), 0) << result.failureReason;
-    EXPECT_EQ(pauses, 1);
-    EXPECT_TRUE(dir.exists("SR_DATI.001.txt"));
-    EXPECT_TRUE(result.invoiceTextMode);
-    EXPECT_EQ(result.InvoiceTotal, "000001720");
-    ASSERT_GE(result.commands.size(), 4u);
-    EXPECT_EQ(result.commands[1], "400121000001720");
-    EXPECT_EQ(result.commands[result.commands.size() - 2], "4003F19TOTALE FATTURE EURO000001720");
-    EXPECT_EQ(result.commands.back(), "4006");
-    for (std::size_t i = 2; i + 2 < result.commands.size(); ++i)
-        EXPECT_EQ(result.commands[i].substr(0, 4), "4003") << result.commands[i];
+    for (const std::string opfs : {"OPFS,N7,:ROSSI SRL", "OPFS,Vabc,N7,:ROSSI SRL", "OPFS,V,N7", "OPFS,V0"}) {
+        const std::string request = dir.write("SR_DATI.001", opfs + "\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
+                                              "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nCASH\r\nCLFS\r\n");
+        ASSERT_EQ(ConvertRequestFile(request, ctx, result), 0) << result.failureReason;
+        EXPECT_TRUE(dir.exists("SR_DATI.001.txt"));
+        EXPECT_TRUE(result.invoiceTextMode);
+        EXPECT_EQ(result.InvoiceTotal, "000001720") << opfs;
+        ASSERT_GE(result.commands.size(), 4u);
+        EXPECT_EQ(result.commands[1], "400121000001720");
+        EXPECT_EQ(result.commands[result.commands.size() - 2], "4003F19TOTALE FATTURE EURO000001720");
+        EXPECT_EQ(result.commands.back(), "4006");
+        for (std::size_t i = 2; i + 2 < result.commands.size(); ++i)
+            EXPECT_EQ(result.commands[i].substr(0, 4), "4003") << opfs << ": " << result.commands[i];
+        EXPECT_NE(std::find(result.commands.begin(), result.commands.end(), "4003123Via Roma,Scala B,Rif. 2"),
+                  result.commands.end());
+        result.invoiceTextMode = false; // the transmission resets it for each job
+    }
+    EXPECT_EQ(pauses, 4);
 }
 
 TEST_F(ConvertFile, InvoiceWithUnknownVatRateFails)

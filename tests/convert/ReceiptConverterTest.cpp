@@ -149,8 +149,9 @@ INSTANTIATE_TEST_SUITE_P(PrintAndDisplay, ConversionTable, ::testing::Values(
              c.options.CheckStampaLogo = true;
              c.options.chbNoInviaApCassetto = true;
          }},
-    Case{"InvoiceTextKeepsCommas", {"OPFS,V100", "PRNT,:TOT, IVA,H1", "CLFS"},
-         {"400121000000100", "4003408TOT, IVA", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
+    // ",S" and ",R" inside an invoice text are text, not a storno or a return.
+    Case{"InvoiceTextKeepsCommas", {"OPFS,V100", "PRNT,:ROSSI,SCALA B,RIF 2,H1", "CLFS"},
+         {"400121000000100", "4003419ROSSI,SCALA B,RIF 2", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
     Case{"ReceiptTextEndsAtComma", {"PRNT,:TOT, IVA"}, {"3002103TOT"}},
     Case{"ClearLine", {"CLER,C123"}, {"30021" "03123"}},
     Case{"DisplayRowsJoined", {"DISP,N1,:alto", "DISP,N2,:basso"}, {"7007" + pad("ALTO", 20) + pad("BASSO", 20)}},
@@ -202,10 +203,10 @@ INSTANTIATE_TEST_SUITE_P(Credits, ConversionTable, ::testing::Values(
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Reports, ConversionTable, ::testing::Values(
-    Case{"ResetFiscalReport", {"ZKEY", "FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : AZZERAMENTO", 40), "2002"}},
-    Case{"ReadingAfterXkey", {"ZKEY", "XKEY", "FUNC,N2"}, {"7007" + pad("RAPP. REPARTI : LETTURA", 40), "2103"}},
-    Case{"ReportStopsTheClosing", {"SALE,N1,P100", "ZKEY", "FUNC,N3"},
-         {kShow100, kSale100, "7007" + pad("RAPP. FINANZIARIO", 40), "220202"}},
+    Case{"ResetReportAfterSalesHasNoClosing", {"SALE,N1,P100", "ZKEY", "FUNC,N1"},
+         {kShow100, kSale100, "7007" + pad("RAPP. FISCALE : AZZERAMENTO", 40), "2002"}},
+    Case{"ReadingAfterXkey", {"ZKEY", "XKEY", "FUNC,N2", "FUNC,N3"},
+         {"7007" + pad("RAPP. REPARTI : LETTURA", 40), "2103", "7007" + pad("LETT. FINANZIARIO", 40), "220302"}},
     Case{"ReceiptVoid", {"SALE,N1,P100", "FUNC,N25"}, {kShow100, kSale100, "3101817ANNULLO SCONTRINO000000000", "3011", "3013"}},
     Case{"Func39ReenablesClosing", {"SALE,N1,P100", "FUNC,N2", "FUNC,N39", "CASH"},
          {kShow100, kSale100, "7007" + pad("RAPP. REPARTI : LETTURA", 40), "2103", "7007" + pad("CONTANTI", 40),

@@ -198,16 +198,5 @@ TEST_F(InvoiceTest, FileFormReadsTheCopyAndRewritesTheRequest)
     EXPECT_EQ(trace.lines.size(), 1u);
 }
 
-TEST_F(InvoiceTest, BinaryInputEndsCleanly)
-{
-    std::string noise;
-    for (int i = 0; i < 200000; ++i)
-        noise += static_cast<char>((i * 7919) % 256);
-    std::vector<std::string> source = SplitRequestLines(noise);
-    source.insert(source.begin(), "OPFS;");
-    rewrite(source);
-    SUCCEED();
-}
-
 } // namespace
 } // namespace tavor1

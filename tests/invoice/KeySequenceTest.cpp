@@ -79,7 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
                     StreamCase{"Operator", "7O", "OPER,C7;\r\n"},
                     StreamCase{"Function", "25F", "FUNC,N25;\r\n"},
                     StreamCase{"ClearLine", "12#", "CLER,C12;\r\n"},
-                    StreamCase{"TestBarcode", "1Z2Z", "BARC,T1,H0,1234567890123;\r\nBARC,T2,H0,1234567890123;\r\n"},
+                    StreamCase{"TestBarcodes", "1Z2Z3Z4Z",
+                               "BARC,T1,H0,1234567890123;\r\nBARC,T2,H0,1234567890123;\r\n"
+                               "BARC,T4,H0,1234567890123;\"          ' CODE 39;\r\n"
+                               "BARC,T4,H0,1234567890123;\"            ' CODE 128;\r\n"},
                     StreamCase{"UnbalancedQuoteSwallowsTheRest", "\"OPEN a 1R", ""},
                     StreamCase{"PendingKeysAtTheEndWriteNothing", "150H3*", ""}),
     streamName);

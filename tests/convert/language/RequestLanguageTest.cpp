@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <random>
 
 namespace tavor1 {
 namespace {
@@ -141,25 +140,9 @@ TEST(VatRateTable, BadFilesLeaveDefaultsOrSkipItems)
     EXPECT_EQ(table.rates(), VatRateTable::kDefaults);
 }
 
-// Whatever bytes a host writes, the normaliser and the parameter reader end
-// cleanly, with output of the order of the input.
-TEST(RequestLanguage, AnyBytesNormaliseWithoutHarm)
+// A line far longer than any field is cut in one pass, not part by part.
+TEST(RequestLanguage, HugeLineNormalisesQuickly)
 {
-    std::mt19937 random(20261205);
-    std::uniform_int_distribution<int> byteOf(0, 255);
-    const char* starts[] = {"SALE,", "PLUD,", "PRNT,:", "DISP,", "DELD,", "READ,", ""};
-    for (int i = 0; i < 2000; ++i) {
-        std::string line = starts[i % 7];
-        const int length = i % 97;
-        for (int k = 0; k < length; ++k)
-            line += static_cast<char>(byteOf(random));
-        const std::string out = NormalizeRequestLine(line);
-        EXPECT_LE(out.size(), 2 * line.size() + 2) << i;
-        std::string value;
-        for (const char* tag : {",N", ",:", ",S", ",R", "PRNT,", "."})
-            GetParam(false, out, tag, value, i % 2 == 0);
-    }
-
     const std::string huge = "PLUD,N1,P100,:" + std::string(100000, 'a') + "," + std::string(100000, ',');
     const auto start = std::chrono::steady_clock::now();
     const std::string out = NormalizeRequestLine(huge);
