@@ -263,6 +263,44 @@ INSTANTIATE_TEST_SUITE_P(
         LostReplyCase{"InvoiceNotClosed", kInvoice, "4006", FaultMode::DropConnection, send::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A line refused or left unanswered once the register may have completed the
+// document: its counters tell whether it was printed, and a printed document
+// is never reported failed (the host would print it again).
+struct AfterClosingCase {
+    const char* name;
+    const char* command;
+    FaultMode mode;
+    const char* code;
+    int delayMs;
+    std::int16_t sendResult;
+};
+
+class AfterClosingTest : public SimulatorTransmission, public ::testing::WithParamInterface<AfterClosingCase> {};
+
+TEST_P(AfterClosingTest, IsReportedAsWhatThePaperShows)
+{
+    const AfterClosingCase& c = GetParam();
+    Fault fault;
+    fault.mode = c.mode;
+    fault.command = c.command;
+    fault.code = c.code;
+    fault.delayMs = c.delayMs;
+    sim.addFault(fault);
+    EXPECT_EQ(sendReceipt(), c.sendResult) << joined(sim.commands());
+    EXPECT_EQ(sim.roll().fiscalNumbers().size(), c.sendResult == send::Complete ? 1u : 0u) << sim.roll().text();
+    EXPECT_EQ(sent(c.command), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, AfterClosingTest,
+    ::testing::Values(
+        AfterClosingCase{"DrawerRefused", kDrawer, FaultMode::ErrorReply, "37", 0, send::Complete},
+        AfterClosingCase{"DrawerUnanswered", kDrawer, FaultMode::Nak, "", 0, send::Complete},
+        // The second wait of the link lasts 1000 ms here.
+        AfterClosingCase{"ClosingReplyTooLate", "3011", FaultMode::LoneAck, "", 1500, send::Complete},
+        AfterClosingCase{"ClosingNotCarriedOut", "3011", FaultMode::Nak, "", 0, send::NoReply}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
 {
     sim.addFault(dropOn("1004"));

@@ -510,6 +510,8 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
     std::size_t lineCount = 0;
     std::string lastLine;
     bool connectionLost = false;
+    // The transmission stopped on a refusal or a missing reply.
+    bool stoppedOnFailure = false;
     // Once a receipt has been closed it is printed: a cancel can no longer
     // take it back, and reporting it cancelled would have it printed twice.
     bool receiptClosed = false;
@@ -619,8 +621,10 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             default: sendResult = r; goOn = true; break;
             }
         }
-        if (stop)
+        if (stop) {
+            stoppedOnFailure = !connectionLost;
             break;
+        }
         if (contains(line, "3004") || contains(line, "3007"))
             showPayments();
     }
@@ -630,6 +634,15 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         // After a loss the register's reply to the payment is gone: no change
         // is shown on a guess.
         change = 0;
+    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator && documentCompletedAfterLoss()) {
+        // The register refused or did not answer a line after it had
+        // completed the document (the drawer after the closing, a closing
+        // whose reply came too late): the document is printed, and a job
+        // reported failed would have the host print it a second time.
+        if (m_trace.isTracing())
+            m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: documento completato, esito " +
+                              std::to_string(sendResult) + " non riportato");
+        sendResult = send::Complete;
     }
 
     if (sendResult == send::Complete && change != 0)
