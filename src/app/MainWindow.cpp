@@ -1,7 +1,10 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutWindow.h"
+#include "app/ClosingNotice.h"
 #include "app/Driver.h"
 #include "app/JobCycle.h"
+#include "app/RollView.h"
 #include "app/Simulation.h"
 #include "platform/ByteFiles.h"
 #include "platform/Cp1252.h"
@@ -13,8 +16,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,10 +23,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -35,13 +35,12 @@ namespace tavor1 {
 
 namespace {
 
-constexpr int kVersionMajor = 1;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionRevision = 0;
 constexpr const char* kTitle = "Tavor1";
 constexpr const char* kCaption = "Zef_Tavor1 per Custom  vers. RETE                  RT  V7";
 constexpr const char* kIdleTip = "Tavor1 in attesa esecuzione...";
 constexpr const char* kBusyTip = "Tavor1 in esecuzione...";
+constexpr const char* kValidateCaption = "Valida IP";
+constexpr const char* kResetCaption = "Reset Connessione";
 
 QString toQ(const std::string& cp1252)
 {
@@ -51,10 +50,7 @@ QString toQ(const std::string& cp1252)
 // Texts typed into the window go back into the model as Windows-1252 bytes.
 std::string fromQ(const QString& text)
 {
-    std::string out;
-    for (QChar c : text)
-        out += c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?';
-    return out;
+    return utf8ToCp1252(text.toStdString());
 }
 
 class WindowMessageSink final : public MessageSink {
@@ -65,42 +61,53 @@ public:
     }
 };
 
+enum class OptionFrame { Program, Other };
+
 struct OptionBox {
     const char* name;
     const char* caption;
     bool Options::*member;
-    const char* toolTip;
+    OptionFrame frame;
+    const char* toolTip = nullptr;
 };
 
-// The option check boxes, in the frames they live in.
-const OptionBox kProgramOptions[] = {
-    {"chbTrace", "Abilita Trace di Comunicazione", &Options::chbTrace, nullptr},
-    {"chbConvXonXoff", "Conversione da XonXoff", &Options::chbConvXonXoff, nullptr},
-    {"chkDisableDisplay", "Disabilita Display Articoli", &Options::chkDisableDisplay, nullptr},
-    {"chkCodFisc", "Abilita Stampa CF/PIVA", &Options::chkCodFisc, nullptr},
-    {"chbDescrizione", "Abilita Descizione 44", &Options::chbDescrizione, nullptr},
-};
-const OptionBox kOtherOptions[] = {
-    {"chbPagamentiEstesi", "Abilita Estensione Pagamenti", &Options::chbPagamentiEstesi, nullptr},
-    {"chbInversioneScontiSuReso", "Abilita Inversione Sconti su Reso", &Options::chbInversioneScontiSuReso, nullptr},
-    {"chbAbilRistampaDaErroreSocket", "Abilita Ristampa da Errore di Rete ", &Options::chbAbilRistampaDaErroreSocket, nullptr},
-    {"chbNoInviaApCassetto", "Non Invia Apert. Cassetto da SW", &Options::chbNoInviaApCassetto, nullptr},
-    {"chbDisabTotalizzatori", "Disab.  Totalizzatori", &Options::chbDisabTotalizzatori,
+// The option check boxes, in the order they stand in their frames.
+const OptionBox kOptionBoxes[] = {
+    {"chbTrace", "Abilita Trace di Comunicazione", &Options::chbTrace, OptionFrame::Program},
+    {"chbConvXonXoff", "Conversione da XonXoff", &Options::chbConvXonXoff, OptionFrame::Program},
+    {"chkDisableDisplay", "Disabilita Display Articoli", &Options::chkDisableDisplay, OptionFrame::Program},
+    {"chkCodFisc", "Abilita Stampa CF/PIVA", &Options::chkCodFisc, OptionFrame::Program},
+    {"chbDescrizione", "Abilita Descizione 44", &Options::chbDescrizione, OptionFrame::Program},
+    {"chbPagamentiEstesi", "Abilita Estensione Pagamenti", &Options::chbPagamentiEstesi, OptionFrame::Other},
+    {"chbInversioneScontiSuReso", "Abilita Inversione Sconti su Reso", &Options::chbInversioneScontiSuReso,
+     OptionFrame::Other},
+    {"chbAbilRistampaDaErroreSocket", "Abilita Ristampa da Errore di Rete ", &Options::chbAbilRistampaDaErroreSocket,
+     OptionFrame::Other},
+    {"chbNoInviaApCassetto", "Non Invia Apert. Cassetto da SW", &Options::chbNoInviaApCassetto, OptionFrame::Other},
+    {"chbDisabTotalizzatori", "Disab.  Totalizzatori", &Options::chbDisabTotalizzatori, OptionFrame::Other,
      "Disabilita richiesta dati dei totalizzatori a fine scontrino"},
-    {"chkForzaIntestazioneFattura", "Forza Intest. Fattura", &Options::chkForzaIntestazioneFattura, nullptr},
-    {"CheckLogPagamento", "Log Pagam. POS", &Options::CheckLogPagamento, nullptr},
-    {"CheckStampaLogo", "Logo In Coda", &Options::CheckStampaLogo, nullptr},
-    {"chbMatricola", "Matricola in Out File", &Options::chbMatricola, nullptr},
+    {"chkForzaIntestazioneFattura", "Forza Intest. Fattura", &Options::chkForzaIntestazioneFattura,
+     OptionFrame::Other},
+    {"CheckLogPagamento", "Log Pagam. POS", &Options::CheckLogPagamento, OptionFrame::Other},
+    {"CheckStampaLogo", "Logo In Coda", &Options::CheckStampaLogo, OptionFrame::Other},
+    {"chbMatricola", "Matricola in Out File", &Options::chbMatricola, OptionFrame::Other},
 };
 
-QLineEdit* statusBox(const char* name, const char* toolTip, QWidget* parent)
+QLineEdit* statusBox(const QString& name, const char* toolTip, QWidget* parent)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
     if (toolTip)
         box->setToolTip(toolTip);
     return box;
+}
+
+// Wide enough for the longest text the box is given.
+void fitText(QLineEdit* box, const QString& longest)
+{
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(longest) + 16);
 }
 
 QFrame* lamp(const QString& name, QWidget* parent)
@@ -113,12 +120,37 @@ QFrame* lamp(const QString& name, QWidget* parent)
     return f;
 }
 
-} // namespace
-
-QString aboutVersionText(int major, int minor, int revision)
+// The program's icon, drawn so that it shows on any desktop theme: the idle
+// one in blue, the one of a running job (Image1) in orange.
+QIcon programIcon(const QColor& colour)
 {
-    return QStringLiteral("Versione %1.%2.0.%3").arg(major).arg(minor).arg(revision);
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(colour);
+    painter.setPen(colour.darker(150));
+    painter.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 6, 6);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(15);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, "T1");
+    return QIcon(pixmap);
 }
+
+QIcon idleIcon()
+{
+    return programIcon(QColor(0x1f, 0x5f, 0xbf));
+}
+
+QIcon busyIcon()
+{
+    return programIcon(QColor(0xe0, 0x7b, 0x00));
+}
+
+} // namespace
 
 std::unique_ptr<MessageSink> MainWindow::makeMessageSink()
 {
@@ -126,39 +158,48 @@ std::unique_ptr<MessageSink> MainWindow::makeMessageSink()
 }
 
 MainWindow::MainWindow(Driver& driver, Simulation* simulation, QWidget* parent)
-    : QMainWindow(parent), m_driver(driver), m_simulation(simulation)
+    : QMainWindow(parent), m_driver(driver), m_simulation(simulation), m_trayTip(kIdleTip)
 {
     setObjectName("fTavor1");
     setWindowTitle(kCaption);
-    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    setWindowIcon(idleIcon());
     buildControls();
     buildMenus();
     connectDriver();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    delete m_rollView;
+}
 
 void MainWindow::buildControls()
 {
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
+    grid->setContentsMargins(10, 8, 10, 10);
+    grid->setSpacing(8);
     setCentralWidget(central);
 
-    // Channels.
+    // Channels: the box that puts the channel in service, its lamp and its
+    // dump-state box (Text4..Text7).
     auto* ports = new QGroupBox("Porte di comunicazione", central);
     ports->setObjectName("Frame1");
     auto* portsLayout = new QGridLayout(ports);
+    portsLayout->setHorizontalSpacing(6);
     for (int n = 1; n <= 4; ++n) {
         auto* label = new QLabel(QStringLiteral("COM %1").arg(n), ports);
         auto* box = new QCheckBox(ports);
         box->setObjectName(QStringLiteral("Check%1").arg(n));
         box->setToolTip(QStringLiteral("Abilita / disabilita COM%1").arg(n));
+        label->setBuddy(box);
         m_check[n - 1] = box;
         auto* l = lamp(QStringLiteral("ShapeCom%1").arg(n), ports);
         l->setToolTip(QStringLiteral("Verde, se COM%1 disponibile").arg(n));
         m_channelLamp[n - 1] = l;
-        auto* dump = statusBox(QStringLiteral("Text%1").arg(n + 3).toLatin1().constData(), nullptr, ports);
+        auto* dump = statusBox(QStringLiteral("Text%1").arg(n + 3), nullptr, ports);
         dump->setToolTip(QStringLiteral("Segnala se DUMP ricevuto su COM%1").arg(n));
+        fitText(dump, "DUMP NON ESEGUITONO RICEZIONE");
         m_dumpState[n - 1] = dump;
         portsLayout->addWidget(label, n - 1, 0);
         portsLayout->addWidget(box, n - 1, 1);
@@ -166,17 +207,19 @@ void MainWindow::buildControls()
         portsLayout->addWidget(dump, n - 1, 3);
         connect(box, &QCheckBox::toggled, this, [this, n](bool on) { m_driver.cycle().setChannelEnabled(n, on); });
     }
-    grid->addWidget(ports, 0, 0);
+    portsLayout->setColumnStretch(3, 1);
 
-    // The register's address and the connection.
+    // The register's address, the connection and the program's options.
     m_frame2 = new QGroupBox("Configurazione Programma", central);
     m_frame2->setObjectName("Frame2");
     auto* conf = new QGridLayout(m_frame2);
     conf->addWidget(new QLabel("Ind. IP Stampante Fiscale", m_frame2), 0, 0);
     m_txtRemoteIP = new QLineEdit(m_frame2);
     m_txtRemoteIP->setObjectName("txtRemoteIP");
+    m_txtRemoteIP->setMaxLength(64);
+    fitText(m_txtRemoteIP, "255.255.255.255");
     conf->addWidget(m_txtRemoteIP, 0, 1);
-    m_cmdValidateIP = new QPushButton("Valida IP", m_frame2);
+    m_cmdValidateIP = new QPushButton(kValidateCaption, m_frame2);
     m_cmdValidateIP->setObjectName("cmdValidateIP");
     m_cmdValidateIP->setToolTip("Validazione Indirizzo IP");
     conf->addWidget(m_cmdValidateIP, 0, 2);
@@ -188,18 +231,35 @@ void MainWindow::buildControls()
     m_cboToutConn->setToolTip("Timeout in sec. di attesa Connessione");
     m_cboToutConn->addItems({"10 sec.", "20 sec.", "30 sec.", "40 sec.", "50 sec.", "60 sec."});
     conf->addWidget(m_cboToutConn, 1, 1);
-    m_cmdResetConn = new QPushButton("Reset Connessione", m_frame2);
+    m_cmdResetConn = new QPushButton(kResetCaption, m_frame2);
     m_cmdResetConn->setObjectName("cmdResetConn");
     m_cmdResetConn->setToolTip("Chiude e Riavvia la connessione di Rete");
+    // Wide enough for its caption while the connection closes.
+    m_cmdResetConn->setMinimumWidth(m_cmdResetConn->sizeHint().width());
     conf->addWidget(m_cmdResetConn, 1, 2);
     int row = 2;
-    for (const auto& o : kProgramOptions) {
-        auto* box = new QCheckBox(o.caption, m_frame2);
+
+    m_frame6 = new QGroupBox("Altre Opzioni", central);
+    m_frame6->setObjectName("Frame6");
+    auto* other = new QVBoxLayout(m_frame6);
+    for (const OptionBox& o : kOptionBoxes) {
+        const bool inProgram = o.frame == OptionFrame::Program;
+        auto* box = new QCheckBox(o.caption, inProgram ? m_frame2 : m_frame6);
         box->setObjectName(o.name);
+        if (o.toolTip)
+            box->setToolTip(o.toolTip);
         auto member = o.member;
         connect(box, &QCheckBox::toggled, this, [this, member](bool on) { m_driver.options().*member = on; });
-        conf->addWidget(box, row++, 0, 1, 3);
+        m_optionBoxes.emplace_back(box, member);
+        if (member == &Options::chbInversioneScontiSuReso)
+            m_chbInversioneScontiSuReso = box;
+        if (inProgram)
+            conf->addWidget(box, row++, 0, 1, 4);
+        else
+            other->addWidget(box);
     }
+    other->addStretch(1);
+
     auto* invoices = new QGroupBox("Gest. Fatture su Scontrino", m_frame2);
     invoices->setObjectName("FrameFatture");
     auto* inv = new QHBoxLayout(invoices);
@@ -209,23 +269,11 @@ void MainWindow::buildControls()
     m_optFiscal->setObjectName("OptFiscal");
     inv->addWidget(m_optNonFiscal);
     inv->addWidget(m_optFiscal);
+    inv->addStretch(1);
     connect(m_optNonFiscal, &QRadioButton::toggled, this, [this](bool on) { m_driver.options().OptNonFiscal = on; });
-    conf->addWidget(invoices, row++, 0, 1, 3);
-    grid->addWidget(m_frame2, 0, 1, 2, 1);
-
-    m_frame6 = new QGroupBox("Altre Opzioni", central);
-    m_frame6->setObjectName("Frame6");
-    auto* other = new QVBoxLayout(m_frame6);
-    for (const auto& o : kOtherOptions) {
-        auto* box = new QCheckBox(o.caption, m_frame6);
-        box->setObjectName(o.name);
-        if (o.toolTip)
-            box->setToolTip(o.toolTip);
-        auto member = o.member;
-        connect(box, &QCheckBox::toggled, this, [this, member](bool on) { m_driver.options().*member = on; });
-        other->addWidget(box);
-    }
-    grid->addWidget(m_frame6, 0, 2, 2, 1);
+    conf->addWidget(invoices, row++, 0, 1, 4);
+    conf->setRowStretch(row, 1);
+    conf->setColumnStretch(1, 1);
 
     // Poll mode and timer.
     m_frame3 = new QGroupBox("Impostazioni ", central);
@@ -238,6 +286,8 @@ void MainWindow::buildControls()
     m_txtTimerVal = new QLineEdit(m_frame3);
     m_txtTimerVal->setObjectName("txtTimerVal");
     m_txtTimerVal->setToolTip("Valore del timer in secondi");
+    m_txtTimerVal->setMaxLength(9);
+    fitText(m_txtTimerVal, "600000");
     m_setTimer = new QPushButton("Set timer", m_frame3);
     m_setTimer->setObjectName("cmdSetTimer");
     m_setTimer->setToolTip("Cliccare per settare il timer");
@@ -248,22 +298,30 @@ void MainWindow::buildControls()
     settings->addWidget(m_txtTimerVal, 0, 1);
     settings->addWidget(m_setTimer, 1, 1);
     settings->addWidget(m_text3, 2, 0, 1, 2);
-    grid->addWidget(m_frame3, 1, 0);
+    settings->setRowStretch(3, 1);
 
+    // What the register and the program report. Every box here is read-only,
+    // so the frame stays readable while the configuration is locked.
     m_frame4 = new QGroupBox("Messaggi", central);
     m_frame4->setObjectName("Frame4");
     auto* msgs = new QGridLayout(m_frame4);
     m_text1 = statusBox("Text1", "Messaggi ricevuti da ECR", m_frame4);
     m_text2 = statusBox("Text2", "Stato del programma", m_frame4);
     m_text8 = statusBox("Text8", "Matricola", m_frame4);
-    msgs->addWidget(m_text1, 0, 0, 1, 2);
-    msgs->addWidget(m_text2, 1, 0, 1, 2);
-    msgs->addWidget(new QLabel("Matricola", m_frame4), 2, 0);
-    msgs->addWidget(m_text8, 2, 1);
-    msgs->addWidget(new QLabel("Path Scambio  Dati ", m_frame4), 3, 0);
     m_txtAppDataVista = statusBox("txtAppDataVista", nullptr, m_frame4);
-    msgs->addWidget(m_txtAppDataVista, 3, 1);
-    grid->addWidget(m_frame4, 2, 0, 1, 3);
+    const std::pair<const char*, QLineEdit*> rows[] = {{"Messaggi ricevuti da ECR", m_text1},
+                                                       {"Stato del programma", m_text2},
+                                                       {"Matricola", m_text8},
+                                                       {"Path Scambio  Dati ", m_txtAppDataVista}};
+    int r = 0;
+    for (const auto& [caption, box] : rows) {
+        auto* label = new QLabel(caption, m_frame4);
+        if (box == m_txtAppDataVista)
+            label->setObjectName("lblPathScambioDati");
+        msgs->addWidget(label, r, 0);
+        msgs->addWidget(box, r++, 1);
+    }
+    msgs->setColumnStretch(1, 1);
 
     auto* buttons = new QHBoxLayout;
     m_cmbFile = new QPushButton(" Esegui Test", central);
@@ -273,8 +331,17 @@ void MainWindow::buildControls()
     m_annullo->setObjectName("Annullo");
     buttons->addWidget(m_cmbFile);
     buttons->addWidget(m_annullo);
-    buttons->addStretch();
+    buttons->addStretch(1);
+
+    grid->addWidget(ports, 0, 0);
+    grid->addWidget(m_frame3, 1, 0);
+    grid->addWidget(m_frame2, 0, 1, 2, 1);
+    grid->addWidget(m_frame6, 0, 2, 2, 1);
+    grid->addWidget(m_frame4, 2, 0, 1, 3);
     grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->setRowStretch(1, 1);
+    // Never smaller than the controls need: nothing is clipped on a small screen.
+    central->setMinimumSize(central->sizeHint());
 
     connect(m_txtRemoteIP, &QLineEdit::editingFinished, this,
             [this] { m_driver.setRemoteIP(fromQ(m_txtRemoteIP->text().trimmed())); });
@@ -284,7 +351,11 @@ void MainWindow::buildControls()
     connect(m_cmdResetConn, &QPushButton::clicked, this, &MainWindow::resetConnection);
     connect(m_cmbFile, &QPushButton::clicked, this, [this] { m_driver.cycle().runTestReceipt(); });
     connect(m_annullo, &QPushButton::clicked, this, [this] { m_driver.cancelDocument(); });
-    connect(m_setTimer, &QPushButton::clicked, this, [this] { m_driver.setTimer(fromQ(m_txtTimerVal->text())); });
+    connect(m_setTimer, &QPushButton::clicked, this, [this] {
+        m_driver.setTimer(fromQ(m_txtTimerVal->text()));
+        // The box shows the value taken ("60" for 75 seconds).
+        m_txtTimerVal->setText(toQ(m_driver.options().txtTimerVal));
+    });
     connect(m_optionFast, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectFast(); });
     connect(m_optionSlow, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectSlow(); });
 }
@@ -293,13 +364,14 @@ void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu("&File");
     m_fileMenu->setObjectName("m_file");
-    QAction* esci = m_fileMenu->addAction("T&ermina Tavor1", this, &MainWindow::terminate);
-    esci->setObjectName("m_esci");
-    m_fileMenu->setDefaultAction(esci);
     if (m_simulation) {
         QAction* roll = m_fileMenu->addAction("Rotolo simulato", this, &MainWindow::showRoll);
         roll->setObjectName("m_roll");
+        m_fileMenu->addSeparator();
     }
+    QAction* esci = m_fileMenu->addAction("T&ermina Tavor1", this, &MainWindow::terminate);
+    esci->setObjectName("m_esci");
+    m_fileMenu->setDefaultAction(esci);
     QMenu* help = menuBar()->addMenu("&?");
     help->setObjectName("m_help");
     help->addAction("&Manuale Tavor1", this, &MainWindow::openManual)->setObjectName("m_manual");
@@ -312,7 +384,8 @@ void MainWindow::buildTray()
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     m_tray = new QSystemTrayIcon(windowIcon(), this);
-    m_tray->setToolTip(kIdleTip);
+    m_tray->setToolTip(m_trayTip);
+    // A right click opens the "&File" menu, "T&ermina Tavor1" its default item.
     m_tray->setContextMenu(m_fileMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick)
@@ -335,8 +408,11 @@ void MainWindow::connectDriver()
     connect(&cycle, &JobCycle::watchStarted, this, [this] { m_frame3->setTitle("Stato del collegamento"); });
     connect(&cycle, &JobCycle::jobStarted, this, &MainWindow::onJobStarted);
     connect(&cycle, &JobCycle::jobFinished, this, &MainWindow::onJobFinished);
+    // An RT register turns extended payments on and the inversion of
+    // discounts on returns off: the boxes show what the model now holds.
+    connect(&cycle, &JobCycle::identificationFinished, this, [this] { showOptionsFromModel(); });
     connect(&cycle, &JobCycle::channelsInService, this, [this](bool any) {
-        for (QGroupBox* f : {m_frame2, m_frame6, m_frame3, m_frame4})
+        for (QGroupBox* f : {m_frame2, m_frame6, m_frame3})
             f->setEnabled(!any);
     });
     connect(&cycle, &JobCycle::testButtonsEnabled, this, [this](bool on) {
@@ -355,7 +431,7 @@ void MainWindow::connectDriver()
     if (m_simulation)
         connect(m_simulation, &Simulation::documentPrinted, this, [this](const QString& text) {
             if (m_rollView)
-                m_rollView->appendPlainText(text);
+                m_rollView->appendDocument(text);
         });
 }
 
@@ -375,30 +451,14 @@ void MainWindow::fillFromModel()
     // Painting the model must not write back into it through the handlers.
     const QSignalBlocker blockers[] = {QSignalBlocker(m_check[0]), QSignalBlocker(m_check[1]),
                                        QSignalBlocker(m_check[2]), QSignalBlocker(m_check[3]),
-                                       QSignalBlocker(m_cboToutConn), QSignalBlocker(m_optNonFiscal)};
+                                       QSignalBlocker(m_cboToutConn)};
     for (int n = 0; n < 4; ++n) {
         m_check[n]->setChecked(o.channelEnabled[n]);
         setLamp(m_channelLamp[n], true);
     }
-    for (QCheckBox* box : findChildren<QCheckBox*>()) {
-        for (const auto* table : {std::begin(kProgramOptions), std::begin(kOtherOptions)}) {
-            (void)table;
-        }
-        for (const auto& opt : kProgramOptions)
-            if (box->objectName() == opt.name) {
-                QSignalBlocker b(box);
-                box->setChecked(o.*opt.member);
-            }
-        for (const auto& opt : kOtherOptions)
-            if (box->objectName() == opt.name) {
-                QSignalBlocker b(box);
-                box->setChecked(o.*opt.member);
-            }
-    }
+    showOptionsFromModel();
     m_txtRemoteIP->setText(toQ(o.txtRemoteIP));
     m_cboToutConn->setCurrentIndex(o.cboToutConn);
-    m_optNonFiscal->setChecked(o.OptNonFiscal);
-    m_optFiscal->setChecked(!o.OptNonFiscal);
     m_optionFast->setChecked(o.OptionFAST);
     m_optionSlow->setChecked(!o.OptionFAST);
     m_txtTimerVal->setText(toQ(o.txtTimerVal));
@@ -407,8 +467,24 @@ void MainWindow::fillFromModel()
     m_txtAppDataVista->setText(toQ(m_driver.config().dataDir));
     setLamp(m_shapeConn, false);
     const bool any = o.channelEnabled[0] || o.channelEnabled[1] || o.channelEnabled[2] || o.channelEnabled[3];
-    for (QGroupBox* f : {m_frame2, m_frame6, m_frame3, m_frame4})
+    for (QGroupBox* f : {m_frame2, m_frame6, m_frame3})
         f->setEnabled(!any);
+}
+
+void MainWindow::showOptionsFromModel()
+{
+    const Options& o = m_driver.options();
+    for (const auto& [box, member] : m_optionBoxes) {
+        const QSignalBlocker blocker(box);
+        box->setChecked(o.*member);
+    }
+    {
+        const QSignalBlocker a(m_optNonFiscal), b(m_optFiscal);
+        m_optNonFiscal->setChecked(o.OptNonFiscal);
+        m_optFiscal->setChecked(!o.OptNonFiscal);
+    }
+    // An RT register has no use for the inversion of discounts on returns.
+    m_chbInversioneScontiSuReso->setVisible(!m_driver.facts().RegisterIsRT);
 }
 
 void MainWindow::ShowMainWindow()
@@ -445,13 +521,14 @@ void MainWindow::terminate()
     m_driver.state().WindowShown = false;
     if (m_tray)
         m_tray->hide();
+    if (m_rollView)
+        m_rollView->hide();
     hide();
-    QDialog notice(this);
-    notice.setObjectName("fChiusura");
-    notice.setWindowFlag(Qt::WindowStaysOnTopHint);
-    auto* layout = new QVBoxLayout(&notice);
-    layout->addWidget(new QLabel(" Chiusura programma Tavor1 in corso ...", &notice));
+    // The closing sequence's pauses run the event loop, so the notice paints
+    // and stays up until the sequence has ended.
+    ClosingNotice notice(this);
     notice.show();
+    notice.raise();
     m_driver.close();
 }
 
@@ -465,53 +542,51 @@ void MainWindow::setLamp(QFrame* l, bool green)
 void MainWindow::setText(QLineEdit* box, const std::string& text)
 {
     box->setText(toQ(text));
+    box->setCursorPosition(0);
 }
 
 void MainWindow::validateIP()
 {
-    const QString caption = m_cmdValidateIP->text();
+    // The verdict stands in the button's caption for two seconds. The caption
+    // to restore is the fixed one: a second click meanwhile must not keep the
+    // verdict for good.
     m_cmdValidateIP->setText(ValidateIPAddress(fromQ(m_txtRemoteIP->text())) ? "IP OK" : "IP non Valido");
-    QTimer::singleShot(2000, m_cmdValidateIP, [b = m_cmdValidateIP, caption] { b->setText(caption); });
+    QTimer::singleShot(2000, m_cmdValidateIP, [b = m_cmdValidateIP] { b->setText(kValidateCaption); });
 }
 
 void MainWindow::resetConnection()
 {
-    const QString caption = m_cmdResetConn->text();
+    if (m_resetting)
+        return;
+    m_resetting = true;
     m_driver.setRemoteIP(fromQ(m_txtRemoteIP->text().trimmed()));
     m_driver.connection().resetConnection();
-    m_cmdResetConn->setText(caption);
+    m_cmdResetConn->setText(kResetCaption);
+    m_resetting = false;
+}
+
+void MainWindow::setTrayState(bool busy)
+{
+    m_trayTip = busy ? kBusyTip : kIdleTip;
+    if (m_tray) {
+        m_tray->setIcon(busy ? busyIcon() : windowIcon());
+        m_tray->setToolTip(m_trayTip);
+    }
 }
 
 void MainWindow::onJobStarted()
 {
-    if (m_tray)
-        m_tray->setToolTip(kBusyTip);
+    setTrayState(true);
 }
 
 void MainWindow::onJobFinished()
 {
-    if (m_tray)
-        m_tray->setToolTip(kIdleTip);
+    setTrayState(false);
 }
 
 void MainWindow::showAbout()
 {
-    QDialog about(this);
-    about.setObjectName("frmAbout");
-    about.setWindowTitle("Informazioni su Tavor1");
-    auto* layout = new QVBoxLayout(&about);
-    auto* title = new QLabel(QStringLiteral("%1 per sistemi Windows 32 bit").arg(kTitle), &about);
-    title->setObjectName("lblTitle");
-    auto* version = new QLabel(aboutVersionText(kVersionMajor, kVersionMinor, kVersionRevision), &about);
-    version->setObjectName("lblVersion");
-    auto* description = new QLabel("Driver di stampa fiscale per registratori di cassa in rete", &about);
-    description->setObjectName("lblDescription");
-    auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-    connect(ok, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    layout->addWidget(title);
-    layout->addWidget(version);
-    layout->addWidget(description);
-    layout->addWidget(ok);
+    AboutWindow about(ProgramVersion{}, this);
     about.exec();
 }
 
@@ -519,7 +594,7 @@ void MainWindow::openManual()
 {
     const std::string path = joinPath(m_driver.config().programDir, "mantavor1.pdf");
     if (fileExists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(toQ(path)));
     else
         QMessageBox::information(this, kTitle, toQ("File: " + path + " non trovato"));
 }
@@ -536,19 +611,15 @@ void MainWindow::openPrinterPage()
 void MainWindow::showRoll()
 {
     if (!m_rollView) {
-        m_rollView = new QPlainTextEdit(nullptr);
-        m_rollView->setAttribute(Qt::WA_DeleteOnClose, false);
-        m_rollView->setObjectName("rollView");
-        m_rollView->setWindowTitle("Rotolo simulato");
-        m_rollView->setReadOnly(true);
-        m_rollView->setFont(QFont("Monospace"));
-        m_rollView->resize(420, 600);
+        // A window of its own, not a child: deleted with the main window.
+        m_rollView = new RollView(nullptr);
+        m_rollView->setWindowIcon(windowIcon());
         if (m_simulation)
-            m_rollView->setPlainText(QString::fromUtf8(m_simulation->rollText()));
-        connect(this, &QObject::destroyed, m_rollView, &QObject::deleteLater);
+            m_rollView->setRoll(QString::fromStdString(m_simulation->rollText()));
     }
     m_rollView->show();
     m_rollView->raise();
+    m_rollView->activateWindow();
 }
 
 } // namespace tavor1

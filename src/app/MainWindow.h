@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Sinks.h"
+#include "settings/Options.h"
 
 #include <QMainWindow>
 
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -17,7 +20,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSystemTrayIcon;
@@ -25,6 +27,7 @@ class QSystemTrayIcon;
 namespace tavor1 {
 
 class Driver;
+class RollView;
 class Simulation;
 
 // fTavor1: the main window, a view of the options model and of the driver's
@@ -48,6 +51,10 @@ public:
     static std::unique_ptr<MessageSink> makeMessageSink();
 
     QSystemTrayIcon* trayIcon() const { return m_tray; }
+    // The notification-area tip, kept also where there is no notification area.
+    const QString& trayTip() const { return m_trayTip; }
+    // The simulated paper roll, once opened from the menu.
+    RollView* rollView() const { return m_rollView; }
 
     // "T&ermina Tavor1": the closing sequence behind the closing notice.
     void terminate();
@@ -61,6 +68,8 @@ private:
     void buildMenus();
     void buildTray();
     void fillFromModel();
+    void showOptionsFromModel();
+    void setTrayState(bool busy);
     void connectDriver();
     void setLamp(QFrame* lamp, bool green);
     void setText(QLineEdit* box, const std::string& text);
@@ -77,11 +86,17 @@ private:
     Simulation* m_simulation;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QString m_trayTip;
     bool m_closing = false;
+    // The reset button's wait runs the event loop: a second click meanwhile is ignored.
+    bool m_resetting = false;
 
     std::array<QCheckBox*, 4> m_check{};
+    // The option check boxes and the model member each one shows.
+    std::vector<std::pair<QCheckBox*, bool Options::*>> m_optionBoxes;
     std::array<QFrame*, 4> m_channelLamp{};
     std::array<QLineEdit*, 4> m_dumpState{}; // Text4..Text7
+    QCheckBox* m_chbInversioneScontiSuReso = nullptr;
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;
     QLineEdit* m_text3 = nullptr;
@@ -104,10 +119,7 @@ private:
     QGroupBox* m_frame3 = nullptr;
     QGroupBox* m_frame4 = nullptr;
     QGroupBox* m_frame6 = nullptr;
-    QPlainTextEdit* m_rollView = nullptr;
+    RollView* m_rollView = nullptr;
 };
-
-// The About window "Informazioni su Tavor1".
-QString aboutVersionText(int major, int minor, int revision);
 
 } // namespace tavor1
