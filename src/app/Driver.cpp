@@ -33,7 +33,7 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
     m_payment = std::make_unique<PaymentClient>(m_network, m_options, m_config.dataDir, m_messages, m_clock, pay);
-    m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_config.dataDir, m_files,
+    m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_vatRates, m_config.dataDir, m_files,
                                           m_trace, m_messages, m_clock);
     m_cycle = std::make_unique<JobCycle>(m_options, m_state, static_cast<PollSteps&>(*this), m_messages, m_config.dataDir);
     connect(m_cycle.get(), &JobCycle::jobFinished, this, [this] { onJobFinished(); });

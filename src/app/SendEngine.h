@@ -16,6 +16,7 @@ class TraceSink;
 struct Options;
 struct POSData;
 struct RegisterFacts;
+class VatRateTable;
 
 // The document transmission as the driver wires it: the receipt converter,
 // the data dump, the register queries and the connection under one roof.
@@ -23,9 +24,11 @@ struct RegisterFacts;
 // not see the transmission's headers.
 class SendEngine {
 public:
+    // vatRates is read at every conversion (the driver loads it after
+    // building this engine).
     SendEngine(RegisterLink& link, RegisterConnection& connection, const Options& options,
-               const RegisterFacts& facts, std::string dataDir, ExchangeFiles& files, TraceSink& trace,
-               MessageSink& messages, const Clock& clock);
+               const RegisterFacts& facts, const VatRateTable& vatRates, std::string dataDir, ExchangeFiles& files,
+               TraceSink& trace, MessageSink& messages, const Clock& clock);
     ~SendEngine();
 
     // DoSendFile for the channel's request; returns SendResult.

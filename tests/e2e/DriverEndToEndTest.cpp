@@ -2,6 +2,7 @@
 // register simulator inside the test (loopback, free port).
 
 #include "app/files/ExchangeFiles.h"
+#include "paysim/PaymentSimulator.h"
 #include "platform/ByteFiles.h"
 #include "regsim/RegisterSimulator.h"
 #include "support/TempDir.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -61,15 +63,15 @@ protected:
     }
 
     // Option files: the given channels, the simulator's address, Fast mode.
-    void start(const std::string& channels = "1000")
+    void start(const std::string& channels = "1000", const QStringList& extra = {})
     {
         writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
-        writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n");
+        writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
         driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        driver.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
-                     {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                      QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
-                      "--closing-pause", "20"});
+        QStringList args{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                         QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
+                         "--closing-pause", "20"};
+        driver.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"), args + extra);
         ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
     }
 
@@ -101,11 +103,31 @@ protected:
 
     int documents() const { return sim.roll().documentCount(); }
 
+    // The driver takes its card payments from a payment service simulator.
+    void startWithPayments(paysim::Outcome outcome)
+    {
+        ASSERT_NE(pay.start(0), 0);
+        pay.setOutcome(outcome);
+        start("1000", {"--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(pay.port())});
+    }
+
+    std::vector<std::string> lines(ExchangeFile f, int channel) const
+    {
+        std::vector<std::string> out;
+        const std::string text = read(f, channel);
+        for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            out.push_back(text.substr(at, end - at));
+        return out;
+    }
+
     regsim::RegisterSimulator sim;
     test::TempDir base;
     test::TempDir configDir;
     std::string dataDir = joinPath(base.path(), "dati scambio");
     QProcess driver;
+    paysim::PaymentSimulator pay;
+    // TVCHKSCO.TXT: no trace, display on, the simulator's address, "20 sec.".
+    std::string otherOptions = "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n";
 };
 
 const std::string kReceipt = "PLUD,N1,P250,Q2,:PANE COMUNE\r\nSALE,N2,P1000\r\nCASH,V1500\r\n";
@@ -125,6 +147,80 @@ TEST_F(DriverEndToEnd, IdentifiesTheRegisterAndServesAReceipt)
     EXPECT_FALSE(has(ExchangeFile::SR_ERR, 1));
     pump(300);
     EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
+}
+
+const std::string kCardReceipt =
+    "PAGA,V1830,P0\r\nPLUD,N1,P1500,:MAGLIETTA\r\nPLUD,N2,P330,:CALZINI\r\nCARD,V1830\r\n";
+
+TEST_F(DriverEndToEnd, ACardPaidReceiptReportsThePaymentInSrOutAndPrintsItsSlip)
+{
+    startWithPayments(paysim::Outcome::Approved);
+    waitReady(1);
+    submit(1, kCardReceipt);
+    ASSERT_TRUE(waitFor([&] { return jobEnded(1); }, 15000));
+    EXPECT_EQ(read(ExchangeFile::FINESCO, 1), "finesco") << read(ExchangeFile::SR_ERR, 1);
+    ASSERT_EQ(pay.requests().size(), 1u);
+    EXPECT_EQ(pay.requests()[0].path, "/WebKalidorWS/api/Payment/1830");
+
+    const std::vector<std::string> out = lines(ExchangeFile::SR_OUT, 1);
+    const auto heading = std::find(out.begin(), out.end(), "* ACQUISTO CON POS *");
+    ASSERT_NE(heading, out.begin()) << read(ExchangeFile::SR_OUT, 1);
+    ASSERT_NE(heading, out.end()) << read(ExchangeFile::SR_OUT, 1);
+    EXPECT_EQ(*(heading - 1), " ");
+    const std::vector<std::string> block(heading + 1, out.end());
+    const std::vector<std::string> expected = {
+        "COMANDO : PAGA", "ESITO : 00", "IMPORTO EUR 1830", "DATA  : 05/12/2026 14:30:12",
+        "DESCR. ERR       : ", "DESCR. ERR AGGI. : ", "TerminalId : 12345678", "AcquirerId : 00000000001",
+        "TransactionType : PAGAMENTO", "TransactionResult : 00", "KODescription : ", "CardType : VISA",
+        "STAN : 000123", " PAN : ************1234", "AuthorizationCode : A1B2C3", "OperationNumber : 000045",
+        "DataTrs : 05/12/2026 14:30:12"};
+    EXPECT_EQ(block, expected) << read(ExchangeFile::SR_OUT, 1);
+    EXPECT_EQ(out.at(1).rfind("DATE,", 0), 0u);
+    EXPECT_NE(out.at(1).find("  SCONTR. N.0001-0001,E,A1;"), std::string::npos) << out.at(1);
+
+    pump(300);
+    ASSERT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
+    ASSERT_EQ(sim.roll().count(regsim::DocumentKind::NonFiscal), 1) << sim.roll().text();
+    const std::string slip = sim.roll().documents().back().text();
+    EXPECT_NE(slip.find("IMPORTO EUR           18,30"), std::string::npos) << slip;
+    EXPECT_NE(slip.find("AuthorizationCode : A1B2C3"), std::string::npos) << slip;
+}
+
+TEST_F(DriverEndToEnd, ADeclinedCardPaymentPrintsOnlyItsSlipAndKeepsTheRequest)
+{
+    startWithPayments(paysim::Outcome::Declined);
+    waitReady(1);
+    submit(1, kCardReceipt);
+    ASSERT_TRUE(waitFor([&] { return jobEnded(1); }, 15000));
+    EXPECT_EQ(read(ExchangeFile::SR_ERR, 1), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS\r\n");
+    EXPECT_FALSE(has(ExchangeFile::FINESCO, 1));
+    EXPECT_FALSE(has(ExchangeFile::SR_START, 1));
+    EXPECT_EQ(read(ExchangeFile::SR_DATI, 1), kCardReceipt);
+    EXPECT_EQ(pay.requests().size(), 1u);
+
+    pump(300);
+    ASSERT_EQ(documents(), 1) << sim.roll().text();
+    const regsim::PrintedDocument& slip = sim.roll().documents().front();
+    EXPECT_EQ(slip.kind, regsim::DocumentKind::NonFiscal);
+    EXPECT_NE(slip.text().find("ESITO : 05"), std::string::npos) << slip.text();
+    EXPECT_NE(slip.text().find("KODescription : CARTA RIFIUTATA"), std::string::npos) << slip.text();
+    const auto& cmds = sim.commands();
+    EXPECT_EQ(std::count_if(cmds.begin(), cmds.end(), [](const std::string& c) { return c.rfind("3101", 0) == 0; }), 0);
+}
+
+TEST_F(DriverEndToEnd, TheShopsVatTableReachesTheInvoiceRewriting)
+{
+    // 19 % is not among the default rates: only the table of TVVALIVA.txt has it.
+    writeFileBytes(joinPath(configDir.path(), "TVVALIVA.txt"), "400\r\n1000\r\n2200\r\n1900\r\n");
+    otherOptions += "0\r\n0\r\n"; // fiscal input: invoices are rewritten into receipts
+    start();
+    waitReady(1);
+    submit(1, "OPFS;\r\nPLUD,:B,P100,I1900;\r\nCASH;\r\n");
+    ASSERT_TRUE(waitFor([&] { return jobEnded(1); }));
+    // With the default table the 19 % article would stop the rewriting.
+    EXPECT_TRUE(has(ExchangeFile::FINESCO, 1)) << read(ExchangeFile::SR_ERR, 1);
+    const auto& cmds = sim.commands();
+    EXPECT_TRUE(std::any_of(cmds.begin(), cmds.end(), [](const std::string& c) { return c.find("IVA D=19,00%") != std::string::npos; }));
 }
 
 TEST_F(DriverEndToEnd, AFailingReceiptAnswersInSrErrAndKeepsTheRequest)

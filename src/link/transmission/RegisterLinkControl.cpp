@@ -4,6 +4,7 @@
 #include "link/RegisterConnection.h"
 #include "link/RegisterLink.h"
 #include "link/RegisterQueries.h"
+#include "convert/language/VatRateTable.h"
 #include "settings/Options.h"
 
 #include <memory>
@@ -19,8 +20,7 @@ RegisterLinkControl::RegisterLinkControl(RegisterConnection& connection, Registe
 
 bool RegisterLinkControl::connectAndWait()
 {
-    const int pollMs = m_connection.timings().connectPollMs > 0 ? m_connection.timings().connectPollMs : 100;
-    return m_connection.ConnectAndWait(m_options.connectionTimeoutSeconds() * 1000 / pollMs);
+    return m_connection.ConnectAndWait(m_options.connectionTimeoutSeconds());
 }
 
 bool RegisterLinkControl::isConnected() const
@@ -50,7 +50,7 @@ TransmissionServices standardTransmissionServices(RegisterExchange& link, TraceS
             ctx.facts = *sources.facts;
         ctx.dataDir = sources.dataDir;
         ctx.channel = channel;
-        ctx.vatRates = sources.vatRates;
+        ctx.vatRates = sources.vatTable ? sources.vatTable->rates() : sources.vatRates;
         ctx.trace = sources.trace;
         ctx.messages = sources.messages;
         ctx.clock = sources.clock;

@@ -12,12 +12,14 @@ namespace tavor1 {
 
 class RegisterConnection;
 class RegisterLink;
+class VatRateTable;
 
 class RegisterLinkControl final : public LinkControl {
 public:
     RegisterLinkControl(RegisterConnection& connection, RegisterLink& link, const Options& options);
 
-    // Waits the connection time-out chosen in cboToutConn, in seconds.
+    // The connection wait of a job: the number of the selected cboToutConn
+    // entry counts the connection's polls, as everywhere else.
     bool connectAndWait() override;
     bool isConnected() const override;
     bool isBusy() const override;
@@ -37,6 +39,9 @@ struct ConversionSources {
     const RegisterFacts* facts = nullptr;
     std::string dataDir;
     std::array<int, 5> vatRates{400, 1000, 2200, 3600, 0};
+    // When set, the rates are taken from this table at each conversion
+    // instead of vatRates.
+    const VatRateTable* vatTable = nullptr;
     TraceSink* trace = nullptr;
     MessageSink* messages = nullptr;
     const Clock* clock = nullptr;
