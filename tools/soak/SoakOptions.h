@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavor1::soak {
+
+// The soak's command line.
+struct SoakOptions {
+    int jobs = 0;
+    // Empty: a seed is taken from the clock and printed, so the run can be replayed.
+    std::optional<std::uint64_t> seed;
+    // The driver to run; empty: the one built beside the soak.
+    std::string tavor1;
+    // Work in this folder and leave it behind; empty: a temporary folder
+    // that goes when the soak ends.
+    std::string keepDir;
+    bool help = false;
+};
+
+struct ParsedSoakArgs {
+    SoakOptions options;
+    std::string error; // empty when understood
+};
+
+// argv without the program name.
+ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv);
+
+std::string soakUsage();
+
+} // namespace tavor1::soak
