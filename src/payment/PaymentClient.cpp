@@ -204,8 +204,12 @@ std::int16_t PaymentClient::runPayment(const std::string& requestPath)
     const std::optional<std::string> amountText = FindParam(line, ",V");
     if (!amountText)
         return payment::kOk;
-    const std::int32_t amount = toInt32(*amountText);
     m_pos.Importo = *amountText;
+    // A payment was asked for but its amount cannot be read: the receipt
+    // must not be printed as paid when no payment was taken.
+    m_result = payment::kServiceError;
+    const std::int32_t amount = toInt32(*amountText);
+    m_result = payment::kOk;
 
     const std::optional<std::string> selectorText = FindParam(line, ",P");
     if (!selectorText)

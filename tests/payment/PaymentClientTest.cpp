@@ -105,6 +105,16 @@ TEST_F(PaymentClientTest, MissingRequestFileIsReportedAndReturnsZero)
     EXPECT_TRUE(simulator.requests().empty());
 }
 
+TEST_F(PaymentClientTest, AnUnreadableAmountStopsTheJobInsteadOfPrintingUnpaid)
+{
+    for (const char* amount : {"12a", "99999999999"}) {
+        const std::string request = dir.write("SR_DATI.001", std::string("PAGA,V") + amount + ",P0\r\n");
+        EXPECT_EQ(client->ChiamataPOS(request), payment::kServiceError) << amount;
+    }
+    EXPECT_EQ(messages.texts.size(), 2u);
+    EXPECT_TRUE(simulator.requests().empty());
+}
+
 // --- The URL and the headers the service sees.
 
 struct PathCase {
