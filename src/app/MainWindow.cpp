@@ -29,7 +29,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace tavor1 {
 
@@ -241,7 +240,9 @@ void MainWindow::buildControls()
 
     m_frame6 = new QGroupBox("Altre Opzioni", central);
     m_frame6->setObjectName("Frame6");
-    auto* other = new QVBoxLayout(m_frame6);
+    // Three columns under the other frames, so the window fits a 1024-pixel screen.
+    auto* other = new QGridLayout(m_frame6);
+    int otherCount = 0;
     for (const OptionBox& o : kOptionBoxes) {
         const bool inProgram = o.frame == OptionFrame::Program;
         auto* box = new QCheckBox(o.caption, inProgram ? m_frame2 : m_frame6);
@@ -255,10 +256,11 @@ void MainWindow::buildControls()
             m_chbInversioneScontiSuReso = box;
         if (inProgram)
             conf->addWidget(box, row++, 0, 1, 4);
-        else
-            other->addWidget(box);
+        else {
+            other->addWidget(box, otherCount % 3, otherCount / 3);
+            ++otherCount;
+        }
     }
-    other->addStretch(1);
 
     auto* invoices = new QGroupBox("Gest. Fatture su Scontrino", m_frame2);
     invoices->setObjectName("FrameFatture");
@@ -336,12 +338,13 @@ void MainWindow::buildControls()
     grid->addWidget(ports, 0, 0);
     grid->addWidget(m_frame3, 1, 0);
     grid->addWidget(m_frame2, 0, 1, 2, 1);
-    grid->addWidget(m_frame6, 0, 2, 2, 1);
-    grid->addWidget(m_frame4, 2, 0, 1, 3);
-    grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->addWidget(m_frame6, 2, 0, 1, 2);
+    grid->addWidget(m_frame4, 3, 0, 1, 2);
+    grid->addLayout(buttons, 4, 0, 1, 2);
     grid->setRowStretch(1, 1);
-    // Never smaller than the controls need: nothing is clipped on a small screen.
-    central->setMinimumSize(central->sizeHint());
+    grid->setColumnStretch(1, 1);
+    // The layout keeps the window at least as large as its controls' minimum
+    // sizes; the status boxes above have minimum widths that fit their texts.
 
     connect(m_txtRemoteIP, &QLineEdit::editingFinished, this,
             [this] { m_driver.setRemoteIP(fromQ(m_txtRemoteIP->text().trimmed())); });
