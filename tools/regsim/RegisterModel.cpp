@@ -123,6 +123,22 @@ std::optional<TextField> parseTextField(std::string_view rest)
     return field;
 }
 
+// A print line carries only a text. The register prints what it was sent
+// even when the length field undercounts it, as the driver's own test receipt
+// does with " STORNO" under a length of 06; a text shorter than its length
+// field is refused.
+std::optional<std::string> parsePrintText(std::string_view rest)
+{
+    if (rest.empty())
+        return std::string();
+    if (rest.size() < 2 || !isDigits(rest.substr(0, 2)))
+        return std::nullopt;
+    const std::size_t length = static_cast<std::size_t>((rest[0] - '0') * 10 + (rest[1] - '0'));
+    if (rest.size() < 2 + length)
+        return std::nullopt;
+    return std::string(rest.substr(2));
+}
+
 int paymentTypeOfName(const std::string& name)
 {
     if (name.rfind("CONTANTI", 0) == 0)
@@ -432,12 +448,12 @@ std::string RegisterModel::receiptCommand(const std::string& command)
         // attribute or letter, then "LL" + text
         if (command.size() < 5)
             return error(err::Malformed);
-        const std::optional<TextField> field = parseTextField(std::string_view(command).substr(5));
-        if (!field || field->hasAmount)
+        const std::optional<std::string> text = parsePrintText(std::string_view(command).substr(5));
+        if (!text)
             return error(err::Malformed);
         if (std::string refused = ensureReceipt(); !refused.empty())
             return refused;
-        if (std::string refused = printInDocument(field->text); !refused.empty())
+        if (std::string refused = printInDocument(*text); !refused.empty())
             return refused;
         return number;
     }
@@ -455,12 +471,12 @@ std::string RegisterModel::receiptCommand(const std::string& command)
         // document still being printed
         if (command.size() < 5)
             return error(err::Malformed);
-        const std::optional<TextField> field = parseTextField(std::string_view(command).substr(5));
-        if (!field || field->hasAmount)
+        const std::optional<std::string> text = parsePrintText(std::string_view(command).substr(5));
+        if (!text)
             return error(err::Malformed);
         if (m_state != DocumentState::Receipt && m_state != DocumentState::Idle)
             return error(err::NonFiscalOpen);
-        if (std::string refused = printInDocument(field->text); !refused.empty())
+        if (std::string refused = printInDocument(*text); !refused.empty())
             return refused;
         return number;
     }
