@@ -32,7 +32,7 @@ $(SAN_BUILD)/build.ninja:
 
 check-sanitize: setup $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
-	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	bash scripts/fuzz $(SAN_BUILD) $(FUZZ_SECONDS)
 
 fuzz: setup $(SAN_BUILD)/build.ninja
