@@ -301,6 +301,32 @@ INSTANTIATE_TEST_SUITE_P(
         AfterClosingCase{"ClosingNotCarriedOut", "3011", FaultMode::Nak, "", 0, send::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The SR_OUT summary's queries go wrong once after the receipt was printed:
+// the host still finds the receipt's number.
+class SummaryQueryTest : public SimulatorTransmission, public ::testing::WithParamInterface<FaultMode> {};
+
+TEST_P(SummaryQueryTest, IsAskedAgain)
+{
+    Fault fault;
+    fault.mode = GetParam();
+    fault.command = "1001";
+    fault.code = "21";
+    sim.addFault(fault);
+    ASSERT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0001,E,A1;"));
+    EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
+                         ::testing::Values(FaultMode::ErrorReply, FaultMode::Nak, FaultMode::DropConnection),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case FaultMode::ErrorReply: return std::string("Refused");
+                             case FaultMode::Nak: return std::string("Unanswered");
+                             default: return std::string("ConnectionLost");
+                             }
+                         });
+
 TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
 {
     sim.addFault(dropOn("1004"));

@@ -310,7 +310,20 @@ bool Transmission::writeSummary()
     ctx.clock = &m_clock;
     ctx.readNumeroAzzeramenti = m_services.readNumeroAzzeramenti;
     ctx.readGranTotale = m_services.readGranTotale;
-    return CreateSrOut_File(m_out, ctx);
+    // A query refused, unanswered or cut off by a lost connection leaves the
+    // summary without the document's number, and the host would be told of a
+    // printed document it cannot identify: it is asked for once more, over a
+    // new connection when the old one is gone.
+    std::string summary;
+    bool written = CreateSrOut_File(summary, ctx);
+    if (!written || summary.find("SCONTR. N.") == std::string::npos) {
+        if (m_control.isConnected() || m_control.connectAndWait()) {
+            summary.clear();
+            written = CreateSrOut_File(summary, ctx);
+        }
+    }
+    m_out += summary;
+    return written;
 }
 
 // The register's document counters: the day's counts of receipts, invoices,
