@@ -14,7 +14,8 @@ JobObservation printed()
     o.ended = true;
     o.finesco = true;
     o.finescoBytes = "finesco";
-    o.marker = MarkerCount{1, 1, 0};
+    o.marker = MarkerCount{1, 1, 0, 14};
+    o.srOutBytes = "TIME,CASS. 1 07:39 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0001-0014,E,A1;\r\n";
     o.expectation = Expectation::Either;
     return o;
 }
@@ -94,6 +95,20 @@ INSTANTIATE_TEST_SUITE_P(
                       return o;
                   },
                   "not on the roll exactly once (printed 0, on the roll 1)"},
+        CheckCase{"SrOutNamesAnotherReceipt",
+                  [] {
+                      auto o = printed();
+                      o.marker.receiptNumber = 15;
+                      return o;
+                  },
+                  "SR_OUT does not name receipt 15"},
+        CheckCase{"SrOutEmpty",
+                  [] {
+                      auto o = printed();
+                      o.srOutBytes.clear();
+                      return o;
+                  },
+                  "SR_OUT does not name receipt 14"},
         CheckCase{"PrintedTwice",
                   [] {
                       auto o = printed();

@@ -41,6 +41,8 @@ TEST(RollAudit, CountsEachJobsMarkerByWhatBecameOfItsDocument)
     EXPECT_EQ(audit.count(2).completed, 0);
     EXPECT_EQ(audit.count(3).completed, 1);
     EXPECT_EQ(audit.count(4).completed, 1);
+    EXPECT_EQ(audit.count(4).receiptNumber, 2);
+    EXPECT_EQ(audit.count(3).receiptNumber, 0);
     EXPECT_EQ(audit.count(5).completed, 0);
     EXPECT_EQ(audit.count(5).open, 1);
     EXPECT_EQ(audit.count(6).total, 0);
@@ -94,10 +96,12 @@ TEST(FaultPlan, ASeedReplaysThePlanAndPaymentFaultsNeedAPayment)
         const PlannedFault f = pa.pick(payment, 20);
         ASSERT_EQ(f.describe(), pb.pick(payment, 20).describe());
         ++seen[static_cast<std::size_t>(f.kind)];
-        if (!payment)
+        if (!payment) {
             ASSERT_TRUE(f.kind != FaultKind::PaymentDeclined && f.kind != FaultKind::PaymentError) << f.describe();
-        if (f.kind == FaultKind::Drop || f.kind == FaultKind::ErrorCode || f.kind == FaultKind::Nak)
+        }
+        if (f.kind == FaultKind::Drop || f.kind == FaultKind::ErrorCode || f.kind == FaultKind::Nak) {
             ASSERT_TRUE(f.frame >= 1 && f.frame <= 20) << f.describe();
+        }
     }
     for (std::size_t k = 0; k < kFaultKindCount; ++k)
         EXPECT_GT(seen[k], 30) << faultKindName(static_cast<FaultKind>(k));

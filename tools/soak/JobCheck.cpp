@@ -1,6 +1,27 @@
 #include "soak/JobCheck.h"
 
+#include <cstdio>
+
 namespace tavor1::soak {
+
+namespace {
+
+// SR_OUT names the printed receipt on its DATE line: "SCONTR. N." and, on a
+// telematic register, the closing number and "-" before the receipt's four digits.
+bool srOutNamesReceipt(const std::string& srOut, int number)
+{
+    const std::string tag = "SCONTR. N.";
+    const std::size_t at = srOut.find(tag);
+    if (at == std::string::npos)
+        return false;
+    const std::size_t end = srOut.find(',', at);
+    const std::string named = srOut.substr(at + tag.size(), end == std::string::npos ? std::string::npos : end - at - tag.size());
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", number % 10000);
+    return named.size() >= 4 && named.compare(named.size() - 4, 4, digits) == 0;
+}
+
+} // namespace
 
 std::vector<std::string> checkJob(const JobObservation& o)
 {
@@ -41,6 +62,8 @@ std::vector<std::string> checkJob(const JobObservation& o)
                  + std::to_string(o.marker.completed) + ", on the roll " + std::to_string(o.marker.total) + ")");
         if (o.srDati)
             fail("FINESCO, but SR_DATI is still there");
+        if (o.marker.receiptNumber > 0 && !srOutNamesReceipt(o.srOutBytes, o.marker.receiptNumber))
+            fail("FINESCO, but SR_OUT does not name receipt " + std::to_string(o.marker.receiptNumber));
         if (o.expectation == Expectation::Failure)
             fail("FINESCO, but this fault must make the job fail");
     }

@@ -20,6 +20,7 @@ struct JobObservation {
     bool srErr = false;
     std::string srErrBytes;
     bool srStart = false;
+    std::string srOutBytes;
     bool srDati = false;
     // The host deleted SR_DATI itself during the job.
     bool requestDeletedByHost = false;

@@ -27,6 +27,8 @@ void RollAudit::take(const std::vector<regsim::PrintedDocument>& documents, std:
             ++c.total;
             if (completed)
                 ++c.completed;
+            if (completed && document.kind == regsim::DocumentKind::Receipt)
+                c.receiptNumber = document.number;
             if (!document.sealed)
                 ++c.open;
         }

@@ -17,6 +17,8 @@ struct MarkerCount {
     int total = 0;     // lines carrying it, on any document
     int completed = 0; // on a numbered fiscal receipt or a finished non-fiscal document
     int open = 0;      // on a document still open on the register
+    // The number of the fiscal receipt it was printed on (the last one), 0 for none.
+    int receiptNumber = 0;
 };
 
 class RollAudit {

@@ -363,6 +363,7 @@ bool SoakRun::runJob(int job)
     o.srErr = fileExists(srErr);
     o.srErrBytes = readFileBytes(srErr).value_or("");
     o.srStart = fileExists(start);
+    o.srOutBytes = readFileBytes(srOut).value_or("");
     o.srDati = fileExists(dati);
     o.requestDeletedByHost = deletedByHost;
     m_audit.take(m_register.roll().documents(), documentsBefore);
