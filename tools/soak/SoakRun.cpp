@@ -13,7 +13,10 @@
 #include <QTimer>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+
+#include <sys/prctl.h>
 
 namespace tavor1::soak {
 
@@ -200,6 +203,9 @@ bool SoakRun::startDriver()
         "--closing-pause", "20",
     };
     m_driver.setProcessChannelMode(QProcess::MergedChannels);
+    // A soak stopped by a signal must not leave its driver serving the
+    // folder: the driver is told to close when the soak goes.
+    m_driver.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_driver.setStandardOutputFile(QString::fromStdString(joinPath(m_workDir, "tavor1.log")));
     m_driver.start(QString::fromStdString(m_driverPath), args);
     if (!m_driver.waitForStarted(10000)) {
@@ -250,6 +256,14 @@ void SoakRun::armFault(const PlannedFault& fault)
         f.mode = regsim::FaultMode::ErrorReply;
         f.code = fault.code;
         f.text = "ERRORE SIMULATO";
+        // The driver goes on after "journal exhausted" as after the "nearly
+        // full" warning, which holds only if the register has carried the
+        // command out; the simulator would refuse it, so it is given as a
+        // warning here.
+        if (fault.code == regsim::err::JournalExhausted) {
+            f.mode = regsim::FaultMode::CustomReply;
+            f.text = std::string(protocol::kErrorMarker) + fault.code;
+        }
         m_register.addFault(f);
         break;
     case FaultKind::Nak:
