@@ -51,10 +51,10 @@ SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersio
         content.serialNumber = identification;
         out += identification + kCrLf;
     } else {
-        content.serialNumber = std::string(Mid(identification, 2, 11));
+        content.serialNumber = Mid(identification, 2, 11);
         // A reply too short to carry the status says nothing about RT: the
         // register is taken for an older one rather than sent RT commands.
-        const std::string_view status = Mid(identification, kRtStatusPosition, 1);
+        const std::string status = Mid(identification, kRtStatusPosition, 1);
         content.registerIsRT = !status.empty() && status != "0";
         out += content.serialNumber + kCrLf;
         out += std::string(content.registerIsRT ? "Status: RT" : "Status: MF") + kCrLf;
@@ -118,9 +118,9 @@ std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
     if (code == result::Accepted) {
         const std::string& reply = m_exchange.ReplyData();
         if (reply.find(msg::Identification) != std::string::npos)
-            identification = std::string(Mid(reply, 7, 8));
+            identification = Mid(reply, 7, 8);
         else if (reply.size() >= 13)
-            identification = std::string(Mid(reply, 6, 8));
+            identification = Mid(reply, 6, 8);
 
         // A telematic register answers with its RT identification and status;
         // an older one refuses the command and keeps the 8-character form.

@@ -18,7 +18,7 @@ std::string RegisterQueries::ReadGranTotale()
     const std::string& payload = m_exchange.ReplyData();
     if (payload.size() < 14)
         return {};
-    std::string line = "GRTO,V" + std::string(Mid(payload, 5, 10)) + ";";
+    std::string line = "GRTO,V" + Mid(payload, 5, 10) + ";";
     if (m_trace.isTracing())
         m_trace.writeLine(CurrDateTime(m_clock) + " --> " + line);
     return line;
@@ -31,7 +31,7 @@ std::string RegisterQueries::ReadNumeroAzzeramenti()
     const std::string& payload = m_exchange.ReplyData();
     if (payload.size() < 12)
         return {};
-    return std::string(Mid(payload, 5, 4));
+    return Mid(payload, 5, 4);
 }
 
 std::string FirmwareFromPayload(std::string_view payload)
@@ -48,30 +48,6 @@ std::string FirmwareFromPayload(std::string_view payload)
     if (match[1].matched && match[1].length() > 0)
         return match[1].str();
     return match[2].matched ? match[2].str() : std::string();
-}
-
-long long LeadingNumber(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    // 18 digits cannot overflow; the register's widest field has ten.
-    for (int digits = 0; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 18; ++i, ++digits)
-        value = value * 10 + (text[i] - '0');
-    return negative ? -value : value;
-}
-
-std::string_view Mid(std::string_view text, std::size_t position, std::size_t length)
-{
-    if (position == 0 || position > text.size())
-        return {};
-    return text.substr(position - 1, length);
 }
 
 } // namespace tavor1

@@ -5,6 +5,7 @@
 
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 #include "platform/Sinks.h"
 
 #include <cstdint>
@@ -31,13 +32,5 @@ private:
 // The firmware version in a "1013" payload: the second word when it is of the
 // form dd.dd.dd, else the text after a trailing "Rel."; empty when neither.
 std::string FirmwareFromPayload(std::string_view payload);
-
-// The numeric value of the leading digits of a text (blanks before them and a
-// sign allowed), 0 when there are none; the register's counters and amounts
-// are read this way.
-long long LeadingNumber(std::string_view text);
-
-// The characters of a 1-based position and length, as far as the text reaches.
-std::string_view Mid(std::string_view text, std::size_t position, std::size_t length);
 
 } // namespace tavor1

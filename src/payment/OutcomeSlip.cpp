@@ -1,9 +1,9 @@
 #include "payment/OutcomeSlip.h"
 
 #include "link/RegisterExchange.h"
+#include "platform/NumberText.h"
 #include "platform/Sinks.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,32 +24,13 @@ constexpr const char* kPrintLine = "40031";
 
 constexpr std::size_t kAmountWidth = 15;
 
-// The leading number of a text: blanks, sign, digits, an optional fraction.
-double leadingNumber(const std::string& text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    std::size_t end = i;
-    if (end < text.size() && (text[end] == '+' || text[end] == '-'))
-        ++end;
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-        ++end;
-    if (end < text.size() && text[end] == '.') {
-        ++end;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-            ++end;
-    }
-    return std::strtod(text.substr(i, end - i).c_str(), nullptr);
-}
-
 } // namespace
 
 std::string slipAmountField(const std::string& importo)
 {
     // Whole cents, rounded half away from zero, then split into euro and cents
     // with integer arithmetic so that no binary fraction shows.
-    const double cents = std::round(leadingNumber(importo));
+    const double cents = std::round(LeadingFraction(importo));
     const bool negative = cents < 0;
     const long long magnitude = std::llabs(static_cast<long long>(cents));
     char text[48];

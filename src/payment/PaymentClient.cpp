@@ -5,6 +5,7 @@
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
+#include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 
@@ -87,21 +88,7 @@ std::int32_t toInt32(const std::string& text)
 // The leading number of a text ("2abc" is 2, "abc" is 0), as a 32-bit integer.
 std::int32_t leadingInt32(const std::string& text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    std::size_t end = i;
-    if (end < text.size() && (text[end] == '+' || text[end] == '-'))
-        ++end;
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-        ++end;
-    if (end < text.size() && text[end] == '.') {
-        ++end;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-            ++end;
-    }
-    const std::string number = text.substr(i, end - i);
-    const double value = std::nearbyint(std::strtod(number.c_str(), nullptr));
+    const double value = std::nearbyint(LeadingFraction(text));
     if (!(value >= -2147483648.0 && value <= 2147483647.0))
         throw CallError{kErrOverflow, "Overflow"};
     return static_cast<std::int32_t>(value);

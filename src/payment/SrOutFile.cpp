@@ -2,6 +2,7 @@
 
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
@@ -13,33 +14,6 @@ namespace tavor1 {
 namespace {
 
 constexpr std::string_view kPaymentHeading = "* ACQUISTO CON POS *";
-
-// Characters from a 1-based position, as far as the text reaches.
-std::string mid(std::string_view text, std::size_t position, std::size_t length)
-{
-    if (position == 0 || position > text.size())
-        return {};
-    return std::string(text.substr(position - 1, length));
-}
-
-// The value of the leading digits (blanks before them allowed), as the
-// register's counters are read; 0 without digits.
-long long leadingNumber(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > 100000000000000LL)
-            break;
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
 
 class Tracer {
 public:
@@ -118,7 +92,7 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
 
     const std::string zText = numeroAzzeramenti();
     char nextZ[24];
-    std::snprintf(nextZ, sizeof nextZ, "%04lld", leadingNumber(zText) + 1);
+    std::snprintf(nextZ, sizeof nextZ, "%04lld", LeadingNumber(zText) + 1);
 
     // The exchange replaces the payload only when a reply came: a refused
     // command must not be read through the previous command's reply.
@@ -133,17 +107,17 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
     const std::string_view r = std::string_view(clockReply).substr(at);
 
     // r: "1001", then DDMMYY and hhmm.
-    AppendSrOutLine(out, "TIME,CASS. 1 " + mid(r, 11, 2) + ":" + mid(r, 13, 2) + " CASSA   1 ,E,A1;");
-    std::string dateLine = "DATE," + mid(r, 5, 2) + "/" + mid(r, 7, 2) + "/" + mid(r, 9, 2);
+    AppendSrOutLine(out, "TIME,CASS. 1 " + Mid(r, 11, 2) + ":" + Mid(r, 13, 2) + " CASSA   1 ,E,A1;");
+    std::string dateLine = "DATE," + Mid(r, 5, 2) + "/" + Mid(r, 7, 2) + "/" + Mid(r, 9, 2);
 
     if (link.TrasmettiStringa("1004") != 0)
         return true;
     const std::string totals = link.ReplyData();
     if (totals.size() >= 92 && totals.find("1004") != std::string::npos) {
         if (ctx.facts->RegisterIsRT)
-            dateLine += std::string("  SCONTR. N.") + nextZ + "-" + mid(totals, 5, 4);
+            dateLine += std::string("  SCONTR. N.") + nextZ + "-" + Mid(totals, 5, 4);
         else
-            dateLine += "  SCONTR. N." + mid(totals, 5, 4);
+            dateLine += "  SCONTR. N." + Mid(totals, 5, 4);
     }
     dateLine += ",E,A1;";
     AppendSrOutLine(out, dateLine);
@@ -155,7 +129,7 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
     trace.line("Versione " + version);
 
     if (!ctx.options->chbDisabTotalizzatori) {
-        const std::string gtot = "GTOT,V" + std::to_string(leadingNumber(mid(totals, 9, 9))) + ";";
+        const std::string gtot = "GTOT,V" + std::to_string(LeadingNumber(Mid(totals, 9, 9))) + ";";
         AppendSrOutLine(out, gtot);
         trace.line(gtot);
         AppendSrOutLine(out, ctx.readGranTotale ? ctx.readGranTotale() : std::string());

@@ -1,5 +1,7 @@
 #include "convert/language/Decimal.h"
 
+#include "platform/NumberText.h"
+
 #include <cstdlib>
 #include <limits>
 
@@ -69,14 +71,8 @@ std::optional<Decimal> Decimal::fromUnits(std::int64_t units, int scale)
 
 std::optional<Decimal> Decimal::parse(std::string_view text, char point)
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = SkipBlanksAndSign(text, negative);
     Wide units = 0;
     int scale = 0;
     bool afterPoint = false;

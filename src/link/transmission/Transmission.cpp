@@ -5,6 +5,7 @@
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
@@ -36,30 +37,6 @@ bool startsWith(std::string_view text, std::string_view prefix)
 bool contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
-}
-
-std::string mid(std::string_view text, std::size_t position, std::size_t length)
-{
-    if (position == 0 || position > text.size())
-        return {};
-    return std::string(text.substr(position - 1, length));
-}
-
-long long leadingNumber(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > 100000000000000LL)
-            break;
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
 }
 
 std::vector<std::string> splitLines(const std::string& bytes)
@@ -277,7 +254,7 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
     const std::int16_t state = exchange(protocol::msg::ReceiptState);
     if (state != result::Accepted)
         return state;
-    const long long subtotal = leadingNumber(mid(m_link.ReplyData(), 42, 9));
+    const long long subtotal = LeadingNumber(Mid(m_link.ReplyData(), 42, 9));
 
     const bool discount = startsWith(command, "DOST");
     long long amount = percentageAmount(subtotal, percentage);
@@ -340,14 +317,14 @@ bool Transmission::readCounters(std::string& counters)
     if (totals != result::Accepted || m_link.ReplyData().size() < 8)
         return true;
     const std::string& day = m_link.ReplyData();
-    const std::string receiptNumber = mid(day, 5, 4) + "/" + mid(day, 18, 4) + "/" + mid(day, 31, 4) + "/" +
-                                      mid(day, 44, 4);
+    const std::string receiptNumber = Mid(day, 5, 4) + "/" + Mid(day, 18, 4) + "/" + Mid(day, 31, 4) + "/" +
+                                      Mid(day, 44, 4);
     const std::int16_t closings = exchange(protocol::msg::FiscalClosings);
     if (closings == result::SocketFailure)
         return false;
     if (closings != result::Accepted || m_link.ReplyData().size() < 8)
         return true;
-    counters = receiptNumber + "/" + mid(m_link.ReplyData(), 5, 4);
+    counters = receiptNumber + "/" + Mid(m_link.ReplyData(), 5, 4);
     return true;
 }
 
@@ -442,7 +419,7 @@ void Transmission::showPayments()
     if (!(used[PaymentCash] || used[PaymentCheque] || used[PaymentCard] || used[PaymentOther]))
         return;
     const std::int16_t r = exchange(protocol::msg::ReceiptState);
-    const long long cents = r == result::Accepted ? leadingNumber(mid(m_link.ReplyData(), 42, 9)) : 0;
+    const long long cents = r == result::Accepted ? LeadingNumber(Mid(m_link.ReplyData(), 42, 9)) : 0;
     const std::string names[4] = {"CONTANTI", "ASSEGNI", "CARTA DI CREDITO", m_conversion.otherPaymentName};
     for (std::size_t kind = 0; kind < 4; ++kind)
         if (used[kind])
@@ -538,7 +515,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         }
         if (startsWith(line, "READ")) {
             const std::vector<std::string> fields = splitAt(line, ',');
-            const long long kind = fields.size() >= 3 ? leadingNumber(fields[1]) : 0;
+            const long long kind = fields.size() >= 3 ? LeadingNumber(fields[1]) : 0;
             if (kind == 1 || kind == 2) {
                 if (m_services.dump)
                     m_services.dump(fields[2]);
@@ -560,9 +537,9 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             // Closing data: date dd?mm?yyyy, time hh:mm at 12, number at 21.
             const bool closingData = contains(reply, ":");
             if (closingData) {
-                AppendSrOutLine(m_out, "TIME,CASS. 1 " + mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
-                AppendSrOutLine(m_out, "DATE," + mid(reply, 1, 2) + "/" + mid(reply, 4, 2) + "/" + mid(reply, 9, 2) +
-                                           "  SCONTR. N." + mid(reply, 21, 4) + ",E,A1;");
+                AppendSrOutLine(m_out, "TIME,CASS. 1 " + Mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
+                AppendSrOutLine(m_out, "DATE," + Mid(reply, 1, 2) + "/" + Mid(reply, 4, 2) + "/" + Mid(reply, 9, 2) +
+                                           "  SCONTR. N." + Mid(reply, 21, 4) + ",E,A1;");
                 m_summaryWritten = true;
                 if (m_options.chbMatricola)
                     AppendSrOutLine(m_out, MatrLine(m_facts.serialNumber));
@@ -570,7 +547,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             }
             const char* paymentNumber = m_options.chbPagamentiEstesi ? "3007" : "3004";
             if (contains(reply, paymentNumber))
-                change = leadingNumber(mid(reply, 6, 9));
+                change = LeadingNumber(Mid(reply, 6, 9));
 
             // A closing-data reply does not echo the command, so the exchange
             // calls it unusable; yet the register sent it because the
