@@ -1,6 +1,7 @@
 #include "convert/ConvertCommand.h"
 #include "convert/ReceiptConverter.h"
 
+#include "support/Recorders.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,6 @@
 
 namespace tavor1 {
 namespace {
-
-class RecordingMessages final : public MessageSink {
-public:
-    void showMessage(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
 
 std::string crlf(const std::vector<std::string>& lines)
 {
@@ -34,7 +29,7 @@ protected:
         ctx.messages = &messages;
     }
     test::TempDir dir;
-    RecordingMessages messages;
+    test::RecordingMessages messages;
     ConversionContext ctx;
     ConversionResult result;
 };

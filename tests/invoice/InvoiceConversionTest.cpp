@@ -1,5 +1,6 @@
 #include "convert/language/RequestLanguage.h"
 #include "invoice/InvoiceConversion.h"
+#include "support/Recorders.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,7 @@
 namespace tavor1 {
 namespace {
 
-class RecordingTrace final : public TraceSink {
-public:
-    bool isTracing() const override { return true; }
-    void writeLine(const std::string& line) override { lines.push_back(line); }
-    std::vector<std::string> lines;
-};
+using test::joined;
 
 // A justified courtesy line of width 32: label and amount fill 30 characters.
 std::string J(const std::string& label, const std::string& amount, const std::string& suffix = "")
@@ -24,14 +20,6 @@ std::string J(const std::string& label, const std::string& amount, const std::st
 
 const std::string kBlank = "PRNT,:" + std::string(32, ' ') + ";";
 const std::string kEuro = "PRNT,:" + std::string(26, ' ') + "EURO;";
-
-std::string joined(const std::vector<std::string>& lines)
-{
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\n";
-    return out;
-}
 
 class InvoiceTest : public testing::Test {
 protected:
@@ -46,7 +34,7 @@ protected:
 
     VatRateTable rates;
     FixedClock clock{LocalDateTime{2026, 12, 5, 9, 7, 0}};
-    RecordingTrace trace;
+    test::RecordingTrace trace;
     InvoiceEnvironment env{rates, clock, trace};
     InvoiceHandover handover;
     bool ok = false;

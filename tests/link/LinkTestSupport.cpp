@@ -2,36 +2,7 @@
 
 #include "link/Protocol.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-
-#include <gtest/gtest.h>
-
 namespace tavor1::test {
-
-namespace {
-
-// The link's waits run Qt event loops: one application object for the whole
-// test program.
-class QtApplication final : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance())
-            m_app = new QCoreApplication(m_argc, m_argv);
-    }
-
-private:
-    int m_argc = 1;
-    char m_name[11] = "link_tests";
-    char* m_argv[2] = {m_name, nullptr};
-    QCoreApplication* m_app = nullptr;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-} // namespace
 
 ScriptedRegister::ScriptedRegister()
 {
@@ -102,17 +73,6 @@ ConnectionTimings fastConnection()
     t.connectPollMs = 20;
     t.resetHoldMs = 50;
     return t;
-}
-
-bool waitUntil(const std::function<bool()>& done, int deadlineMs)
-{
-    QDeadlineTimer deadline(deadlineMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
 }
 
 } // namespace tavor1::test

@@ -2,7 +2,8 @@
 
 #include "link/RegisterConnection.h"
 #include "link/RegisterExchange.h"
-#include "platform/Sinks.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 
 #include <QByteArray>
 #include <QTcpServer>
@@ -16,15 +17,6 @@
 #include <vector>
 
 namespace tavor1::test {
-
-// Trace lines kept in memory; time stamps come from the test's fixed clock.
-class RecordingTrace final : public TraceSink {
-public:
-    bool isTracing() const override { return on; }
-    void writeLine(const std::string& line) override { lines.push_back(line); }
-    bool on = true;
-    std::vector<std::string> lines;
-};
 
 // A register stand-in on 127.0.0.1 (free port) whose answer to each frame the
 // test decides. Frames arrive whole or in pieces; each one complete frame
@@ -75,8 +67,5 @@ private:
 
 // Connection pauses short enough for tests.
 ConnectionTimings fastConnection();
-
-// Runs events until done() or the deadline (ms) passes; true when done.
-bool waitUntil(const std::function<bool()>& done, int deadlineMs = 5000);
 
 } // namespace tavor1::test

@@ -1,31 +1,13 @@
 #pragma once
 
 #include "link/RegisterExchange.h"
-#include "platform/Sinks.h"
-
-#include <QCoreApplication>
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 
 #include <string>
 #include <vector>
 
 namespace tavor1::test {
-
-// The network code needs an application object; gtest's main makes none.
-inline void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "payment_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
-class RecordingMessages final : public MessageSink {
-public:
-    void showMessage(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
 
 // Stands in for the register: records every command and answers each with
 // the same result.

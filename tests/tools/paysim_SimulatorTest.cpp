@@ -1,7 +1,7 @@
 #include "paysim/PaySimOutcome.h"
 #include "paysim/PaymentSimulator.h"
+#include "support/EventLoop.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -11,16 +11,6 @@
 
 namespace tavor1::paysim {
 namespace {
-
-void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tools_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 struct ParseCase {
     const char* name;
@@ -58,7 +48,6 @@ class PaySimServer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureCoreApplication();
         ASSERT_NE(simulator.start(0), 0);
         socket.connectToHost(QHostAddress::LocalHost, simulator.port());
         ASSERT_TRUE(socket.waitForConnected(5000)) << socket.errorString().toStdString();

@@ -5,9 +5,9 @@
 #include "regsim/FaultModes.h"
 #include "regsim/FrameReader.h"
 #include "regsim/RegisterSimulator.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 
-#include <QCoreApplication>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -18,16 +18,6 @@
 
 namespace tavor1::regsim {
 namespace {
-
-void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tools_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 std::string pad(std::string text, std::size_t width)
 {
@@ -132,7 +122,6 @@ class RegisterSimulatorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureCoreApplication();
         ASSERT_TRUE(simulator.listen(0)) << simulator.errorString().toStdString();
     }
 
@@ -333,7 +322,6 @@ class IdentificationTest : public ::testing::TestWithParam<IdentificationCase> {
 
 TEST_P(IdentificationTest, AnswersAsTheDriverReadsIt)
 {
-    ensureCoreApplication();
     const IdentificationCase& c = GetParam();
     RegisterConfig config;
     config.rt = c.rt;

@@ -1,6 +1,8 @@
 // The transmission end to end below the job: the real converter and register
 // link against the register simulator on a free port.
 
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 #include "support/TempDir.h"
 
 #include "app/files/ExchangeFiles.h"
@@ -23,6 +25,8 @@
 namespace tavor1 {
 namespace {
 
+using test::joined;
+
 using regsim::DocumentKind;
 using regsim::Fault;
 using regsim::FaultMode;
@@ -38,14 +42,6 @@ Fault dropOn(const std::string& command)
     fault.mode = FaultMode::DropConnection;
     fault.command = command;
     return fault;
-}
-
-std::string joined(const std::vector<std::string>& commands)
-{
-    std::string text;
-    for (const std::string& c : commands)
-        text += c + "\n";
-    return text;
 }
 
 class SimulatorTransmission : public ::testing::Test {

@@ -2,6 +2,8 @@
 // the paper-end wait, the lost connection and its counter check, the cancel.
 
 #include "ScriptedRegister.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 #include "support/TempDir.h"
 
 #include "app/files/ExchangeFiles.h"
@@ -25,23 +27,10 @@ namespace {
 
 using test::ScriptedRegister;
 using test::ScriptedReply;
+using test::joined;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string joined(const std::vector<std::string>& commands)
-{
-    std::string text;
-    for (const std::string& c : commands)
-        text += c + "\n";
-    return text;
-}
-
-class RecordingMessages final : public MessageSink {
-public:
-    void showMessage(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
 
 class TransmissionTest : public ::testing::Test {
 protected:
@@ -97,7 +86,7 @@ protected:
     Options options;
     RegisterFacts facts;
     NullTraceSink trace;
-    RecordingMessages messages;
+    test::RecordingMessages messages;
     ScriptedRegister reg;
     TransmissionServices services;
     std::vector<std::string> commandList;
