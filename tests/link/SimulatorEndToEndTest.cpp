@@ -48,32 +48,43 @@ protected:
     std::unique_ptr<RegisterLink> link;
 };
 
-TEST_F(AgainstSimulator, ATelematicRegisterIsIdentifiedAsRT)
+struct IdentifiedRegister {
+    const char* name;
+    bool rt;
+    const char* serial;
+    const char* firmware;
+    int modelCode;
+    std::string srMatr;
+};
+
+class IdentifyingTheSimulator : public AgainstSimulator, public ::testing::WithParamInterface<IdentifiedRegister> {};
+
+// An RT register is named by its full serial and status; an older one keeps
+// the eight characters of its identification and has no status line.
+TEST_P(IdentifyingTheSimulator, WritesSrMatrAndTheRegistersFacts)
 {
+    const IdentifiedRegister& c = GetParam();
     regsim::RegisterConfig config;
-    config.rt = true;
-    config.serial = "99MEY012345";
-    config.modelCode = 7;
-    config.firmware = "08.06.02";
+    config.rt = c.rt;
+    config.serial = c.serial;
+    config.firmware = c.firmware;
+    config.modelCode = c.modelCode;
     start(config);
     ASSERT_EQ(identify(), 0);
-    EXPECT_EQ(dir.read("SR_MATR.001"),
-              "99MEY012345\r\nStatus: RT\r\nDriverType: CustomEth\r\nVersione: 1.0.0.0\r\nFW: 08.06.02\r\n");
-    EXPECT_TRUE(facts.RegisterIsRT);
-    EXPECT_EQ(facts.modelCode, 7);
+    EXPECT_EQ(dir.read("SR_MATR.001"), c.srMatr);
+    EXPECT_EQ(facts.RegisterIsRT, c.rt);
+    if (c.rt)
+        EXPECT_EQ(facts.modelCode, c.modelCode);
 }
 
-TEST_F(AgainstSimulator, AnOlderRegisterKeepsItsEightCharacters)
-{
-    regsim::RegisterConfig config;
-    config.rt = false;
-    config.serial = "SIM00042";
-    config.firmware = "4.5";
-    start(config);
-    ASSERT_EQ(identify(), 0);
-    EXPECT_EQ(dir.read("SR_MATR.001"), "SIM00042\r\nDriverType: CustomEth\r\nVersione: 1.0.0.0\r\nFW: 4.5\r\n");
-    EXPECT_FALSE(facts.RegisterIsRT);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Registers, IdentifyingTheSimulator,
+    ::testing::Values(
+        IdentifiedRegister{"Telematic", true, "99MEY012345", "08.06.02", 7,
+                           "99MEY012345\r\nStatus: RT\r\nDriverType: CustomEth\r\nVersione: 1.0.0.0\r\nFW: 08.06.02\r\n"},
+        IdentifiedRegister{"Older", false, "SIM00042", "4.5", 4,
+                           "SIM00042\r\nDriverType: CustomEth\r\nVersione: 1.0.0.0\r\nFW: 4.5\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tavor1

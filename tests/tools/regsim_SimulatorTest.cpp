@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 
 namespace tavor1::regsim {
@@ -309,59 +308,6 @@ TEST_F(RegisterSimulatorTest, NonFiscalInvoiceAndReferencedDocuments)
     EXPECT_EQ(simulator.roll().count(DocumentKind::VoidReceipt), 1);
     EXPECT_EQ(simulator.roll().fiscalNumbers(), (std::vector<std::string>{"0001-0001", "0001-0002", "0001-0003"}));
 }
-
-struct IdentificationCase {
-    const char* name;
-    bool rt;
-    const char* serial;
-    const char* firmware;
-    const char* expectedFirmware;
-};
-
-class IdentificationTest : public ::testing::TestWithParam<IdentificationCase> {};
-
-TEST_P(IdentificationTest, AnswersAsTheDriverReadsIt)
-{
-    const IdentificationCase& c = GetParam();
-    RegisterConfig config;
-    config.rt = c.rt;
-    config.serial = c.serial;
-    config.firmware = c.firmware;
-    config.modelCode = 4;
-    RegisterSimulator simulator(config);
-    ASSERT_TRUE(simulator.listen(0));
-    Client client(simulator.port());
-
-    const std::string identification = client.send("1008");
-    ASSERT_GE(identification.size(), 14u);
-    const std::string eight = identification.substr(6, 8);
-    EXPECT_EQ(std::string(c.serial).substr(std::string(c.serial).size() - 8), eight);
-
-    const std::string rt = client.send("1511");
-    if (c.rt) {
-        ASSERT_EQ(rt.substr(0, 4), "1511");
-        const std::string text = rt.substr(4);
-        EXPECT_NE(text.size(), 8u);
-        EXPECT_EQ(text.substr(1, 11), c.serial);
-        ASSERT_GE(text.size(), 26u);
-        EXPECT_NE(text[25], '0') << "character 26 marks an RT register";
-    } else {
-        EXPECT_EQ(rt.substr(0, 3), "ERR");
-    }
-    EXPECT_EQ(client.send("1214"), "12144");
-
-    const std::string firmware = client.send("1013");
-    const std::regex pattern(R"(^[^\s]*\s+(\d{2}\.\d{2}\.\d{2})\s+.*$|^.*Rel\.\s+(.*)\s+$)");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(firmware, match, pattern)) << firmware;
-    EXPECT_EQ(match[1].matched ? match[1].str() : match[2].str(), c.expectedFirmware);
-    EXPECT_EQ(firmware.find(':'), std::string::npos);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, IdentificationTest,
-                         ::testing::Values(IdentificationCase{"Telematic", true, "99MEY012345", "01.02.03", "01.02.03"},
-                                           IdentificationCase{"Older", false, "CK123456", "4.5", "4.5"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegisterSimulatorTest, ErrorOnACommandOrOnTheNthFrame)
 {
