@@ -31,6 +31,9 @@ std::string slipAmountField(const std::string& importo)
     // Whole cents, rounded half away from zero, then split into euro and cents
     // with integer arithmetic so that no binary fraction shows.
     const double cents = std::round(LeadingFraction(importo));
+    // An amount too wide for the field is shown as written, cut to the field.
+    if (!(std::fabs(cents) < 1e15))
+        return importo.substr(0, kAmountWidth);
     const bool negative = cents < 0;
     const long long magnitude = std::llabs(static_cast<long long>(cents));
     char text[48];

@@ -124,6 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AmountCase{"BelowOneEuro", "7", "           0,07"},
                       AmountCase{"TrailingText", "1250abc", "          12,50"},
                       AmountCase{"NotANumber", "abc", "           0,00"},
+                      AmountCase{"TooWide", std::string(400, '9'), std::string(15, '9')},
                       AmountCase{"LongerThanField", "123456789012345678", "123456789012345"}),
     [](const auto& info) { return info.param.name; });
 
