@@ -1,10 +1,12 @@
 #include "app/JobExecution.h"
 #include "app/JobServices.h"
 #include "link/RegisterExchange.h"
+#include "support/Recorders.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -103,60 +105,64 @@ TEST(GoExecution, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
     EXPECT_FALSE(s.open);
 }
 
-TEST(GoExecution, NoConnectionIsANetworkFailureWithNothingSent)
+// One row per way a job can go: its result, whether the document was sent,
+// whether the payment slip was printed (-1: not judged), and the trace is
+// closed whatever happens.
+struct GoCase {
+    const char* name;
+    std::function<void(FakeServices&)> setup;
+    std::int16_t result;
+    int sends;
+    int slips;
+    const char* sent = nullptr; // the commands sent, one a line; nullptr: not judged
+};
+
+class GoExecutionPaths : public ::testing::TestWithParam<GoCase> {};
+
+TEST_P(GoExecutionPaths, GiveTheirResult)
 {
+    const GoCase& c = GetParam();
     FakeServices s;
-    s.connects = false;
-    EXPECT_EQ(run(s), -20);
-    EXPECT_TRUE(s.reg.sent.empty());
+    c.setup(s);
+    EXPECT_EQ(run(s), c.result);
+    EXPECT_EQ(s.sends, c.sends);
+    if (c.slips >= 0) {
+        EXPECT_EQ(s.slips, c.slips);
+    }
+    if (c.sent) {
+        EXPECT_EQ(test::joined(s.reg.sent), c.sent);
+    }
     EXPECT_FALSE(s.open) << "the trace stays open";
 }
 
-TEST(GoExecution, ARegisterNotReadyStopsTheJob)
-{
-    FakeServices s;
-    s.reg.script = {{0, "101101"}};
-    EXPECT_EQ(run(s), -2);
-    EXPECT_EQ(s.sends, 0);
-    EXPECT_FALSE(s.open);
-}
-
-TEST(GoExecution, AShortStatusReplyOrStatusZeroGoesOn)
-{
-    for (const char* reply : {"10110", "101100xx"}) {
-        FakeServices s;
-        s.reg.script = {{0, reply}};
-        EXPECT_EQ(run(s), 0) << reply;
-    }
-}
-
-TEST(GoExecution, AnUnansweredStatusRequestIsNotJudgedOnThePreviousReply)
-{
-    FakeServices s;
-    s.reg.m_reply = "101101"; // left by an earlier exchange
-    s.reg.script = {{1, ""}};
-    EXPECT_EQ(run(s), 0);
-    EXPECT_EQ(s.sends, 1);
-}
-
-TEST(GoExecution, ARequestThatVanishedIsReportedBeforeAnyPayment)
-{
-    FakeServices s;
-    s.requestThere = false;
-    s.payment = -202;
-    EXPECT_EQ(run(s), -100);
-    EXPECT_EQ(s.sends, 0);
-}
-
-TEST(GoExecution, AFailedPaymentSkipsTheDocumentButPrintsItsSlip)
-{
-    FakeServices s;
-    s.payment = -202;
-    EXPECT_EQ(run(s), -202);
-    EXPECT_EQ(s.sends, 0);
-    EXPECT_EQ(s.slips, 1);
-    EXPECT_EQ(s.reg.sent, (std::vector<std::string>{"1011"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, GoExecutionPaths,
+    ::testing::Values(
+        GoCase{"NoConnectionSendsNothing", [](FakeServices& s) { s.connects = false; }, -20, 0, -1, ""},
+        GoCase{"RegisterNotReady", [](FakeServices& s) { s.reg.script = {{0, "101101"}}; }, -2, 0, -1},
+        GoCase{"ShortStatusReplyGoesOn", [](FakeServices& s) { s.reg.script = {{0, "10110"}}; }, 0, 1, -1},
+        GoCase{"StatusZeroGoesOn", [](FakeServices& s) { s.reg.script = {{0, "101100xx"}}; }, 0, 1, -1},
+        // The reply left by an earlier exchange must not be judged.
+        GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
+               [](FakeServices& s) {
+                   s.reg.m_reply = "101101";
+                   s.reg.script = {{1, ""}};
+               },
+               0, 1, -1},
+        GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
+               [](FakeServices& s) {
+                   s.requestThere = false;
+                   s.payment = -202;
+               },
+               -100, 0, -1},
+        GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip", [](FakeServices& s) { s.payment = -202; }, -202, 0, 1, "1011\n"},
+        GoCase{"NotListedSendCodeSkipsTheSlip",
+               [](FakeServices& s) {
+                   s.sendResult = 2;
+                   s.approved = true;
+               },
+               -2, 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
 {
@@ -166,15 +172,6 @@ TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
     EXPECT_EQ(run(s), -7);
     EXPECT_EQ(s.slips, 0);
     EXPECT_EQ(s.keptFor, "/data/SR_OUT.001");
-}
-
-TEST(GoExecution, ANotListedSendCodeSkipsTheSlip)
-{
-    FakeServices s;
-    s.sendResult = 2;
-    s.approved = true;
-    run(s);
-    EXPECT_EQ(s.slips, 0);
 }
 
 } // namespace

@@ -8,10 +8,9 @@
 #include "platform/ByteFiles.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 #include "support/TempDir.h"
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,23 +20,7 @@
 namespace tavor1 {
 namespace {
 
-// Runs the event loop until cond holds or the (generous) limit passes.
-bool waitFor(const std::function<bool()>& cond, int limitMs = 3000)
-{
-    QDeadlineTimer deadline(limitMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        pauseMs(5);
-    }
-    return true;
-}
-
-class RecordingSink final : public MessageSink {
-public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
+using test::waitUntil;
 
 // Stands in for the files and the register: a job waits on channel 1 while
 // its SR_START exists; the job itself can be scripted.
@@ -94,7 +77,7 @@ protected:
     test::TempDir dir;
     Options options;
     DriverState state;
-    RecordingSink messages;
+    test::RecordingMessages messages;
     FakeSteps steps{dir.path()};
     JobCycle cycle{options, state, steps, messages, dir.path()};
 
@@ -116,7 +99,7 @@ TEST_F(JobCycleTest, PollsAskedForDuringAJobRunOnceAfterItAndNeverStartASecondJo
     EXPECT_EQ(jobsSeenInside, 1);
     EXPECT_EQ(steps.jobs, 1);
     const int scansAfterJob = steps.scans;
-    ASSERT_TRUE(waitFor([&] { return steps.scans > scansAfterJob; })) << "the deferred poll never ran";
+    ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; })) << "the deferred poll never ran";
     EXPECT_EQ(steps.jobs, 1) << "the same go signal was served twice";
     EXPECT_EQ(cycle.rearmFlag(), 2);
 }
@@ -134,9 +117,9 @@ TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThe
         pauseMs(100);
     };
     goSignal(1);
-    ASSERT_TRUE(waitFor([&] { return steps.jobs == 1; })) << "the watcher did not raise a poll";
+    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; })) << "the watcher did not raise a poll";
     const int scansAfterJob = steps.scans;
-    ASSERT_TRUE(waitFor([&] { return steps.scans > scansAfterJob; }))
+    ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; }))
         << "changes made during the job were not reported after it";
     pauseMs(100);
     EXPECT_EQ(steps.jobs, 1);
@@ -146,7 +129,7 @@ TEST_F(JobCycleTest, FastModePicksUpAGoSignalWithoutThePollTimer)
 {
     cycle.StartDirWatch();
     goSignal(2);
-    ASSERT_TRUE(waitFor([&] { return steps.jobs == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; }));
     EXPECT_FALSE(fileExists(steps.startPath(2)));
 }
 
@@ -155,9 +138,9 @@ TEST_F(JobCycleTest, SlowModePollsOnTheTimerAndTheTickAfterAJobOnlyReArms)
     options.OptionFAST = false;
     options.TimerInterval = 20;
     cycle.start();
-    ASSERT_TRUE(waitFor([&] { return steps.scans >= 3; })) << "the timer does not poll";
+    ASSERT_TRUE(waitUntil([&] { return steps.scans >= 3; })) << "the timer does not poll";
     goSignal(1);
-    ASSERT_TRUE(waitFor([&] { return steps.jobs == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; }));
     EXPECT_EQ(cycle.rearmFlag(), 2);
     EXPECT_EQ(cycle.timerInterval(), 1000);
     const int scans = steps.scans;
@@ -232,8 +215,8 @@ TEST_F(JobCycleTest, SetTimerIsRefusedDuringAJob)
     state.JobRunning = true;
     bool saved = false;
     cycle.setTimer("30", [&](const std::string&) { saved = true; });
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0], "Connessione in corso, valore non accettato");
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "Connessione in corso, valore non accettato");
     EXPECT_FALSE(saved);
 }
 
@@ -244,21 +227,18 @@ protected:
     std::string dati(int n) { return readFileBytes(joinPath(dir.path(), exchangeFileName(ExchangeFile::SR_DATI, n))).value_or(""); }
 };
 
-TEST_F(TestReceiptButton, DoesNothingWhileTheWindowIsHidden)
+TEST_F(TestReceiptButton, DoesNothingWhileHiddenAndWaitsForAnIdentification)
 {
     state.channels[0].DumpPending = false;
-    EXPECT_FALSE(cycle.runTestReceipt());
-    EXPECT_EQ(dati(1), "");
-}
-
-TEST_F(TestReceiptButton, WaitsForAnIdentificationFirst)
-{
+    EXPECT_FALSE(cycle.runTestReceipt()) << "the window is hidden";
     state.WindowShown = true;
+    state.channels[0].DumpPending = true;
     std::string shown;
     QObject::connect(&cycle, &JobCycle::registerMessage, [&](const std::string& t) { shown = t; });
     EXPECT_FALSE(cycle.runTestReceipt());
     EXPECT_EQ(shown, "DUMP NON ANCORA ESEGUITO");
     EXPECT_FALSE(state.TestReceiptMode) << "a later host request would be sent unconverted";
+    EXPECT_EQ(dati(1), "");
 }
 
 TEST_F(TestReceiptButton, GoesToTheLastReadyChannelAndOnlyItsJobIsSentAsItStands)

@@ -8,13 +8,13 @@
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
+#include "support/EventLoop.h"
 #include "support/TempDir.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,23 +26,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 namespace tavor1 {
 namespace {
 
-// Runs the event loop until the condition holds or the deadline passes.
-bool waitUntil(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using test::waitUntil;
 
 class WindowFixture {
 protected:
@@ -89,15 +77,7 @@ struct ControlText {
     const char* toolTip;  // nullptr: not checked
 };
 
-void PrintTo(const ControlText& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-std::string controlName(const ::testing::TestParamInfo<ControlText>& info)
-{
-    return info.param.name;
-}
+void PrintTo(const ControlText& c, std::ostream* os) { *os << c.name; }
 
 class Captions : public WindowFixture, public ::testing::TestWithParam<ControlText> {
 protected:
@@ -113,22 +93,20 @@ TEST_P(Captions, StandAsTheProgramShowsThem)
         const char* property = qobject_cast<QGroupBox*>(w) ? "title" : "text";
         EXPECT_EQ(w->property(property).toString().toStdString(), c.caption);
     }
-    if (c.toolTip)
+    if (c.toolTip) {
         EXPECT_EQ(w->toolTip().toStdString(), c.toolTip);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Frames, Captions,
-                         ::testing::Values(ControlText{"Frame1", "Porte di comunicazione", nullptr},
-                                           ControlText{"Frame2", "Configurazione Programma", nullptr},
-                                           ControlText{"Frame3", "Impostazioni ", nullptr},
-                                           ControlText{"Frame4", "Messaggi", nullptr},
-                                           ControlText{"Frame6", "Altre Opzioni", nullptr},
-                                           ControlText{"FrameFatture", "Gest. Fatture su Scontrino", nullptr}),
-                         controlName);
-
 INSTANTIATE_TEST_SUITE_P(
-    Buttons, Captions,
-    ::testing::Values(ControlText{"CMBFile", " Esegui Test", "Esegue scontrino di prova per test collegamento"},
+    Controls, Captions,
+    ::testing::Values(ControlText{"Frame1", "Porte di comunicazione", nullptr},
+                      ControlText{"Frame2", "Configurazione Programma", nullptr},
+                      ControlText{"Frame3", "Impostazioni ", nullptr},
+                      ControlText{"Frame4", "Messaggi", nullptr},
+                      ControlText{"Frame6", "Altre Opzioni", nullptr},
+                      ControlText{"FrameFatture", "Gest. Fatture su Scontrino", nullptr},
+                      ControlText{"CMBFile", " Esegui Test", "Esegue scontrino di prova per test collegamento"},
                       ControlText{"Annullo", "Annullla Doc", nullptr},
                       ControlText{"cmdSetTimer", "Set timer", "Cliccare per settare il timer"},
                       ControlText{"cmdValidateIP", "Valida IP", "Validazione Indirizzo IP"},
@@ -136,12 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlText{"OptionFAST", "Notifica (Fast)", nullptr},
                       ControlText{"OptionSLOW", "Timer    (Slow)", nullptr},
                       ControlText{"OptNonFiscal", "Input Non Fiscale", nullptr},
-                      ControlText{"OptFiscal", "Input Fiscale", nullptr}),
-                         controlName);
-
-INSTANTIATE_TEST_SUITE_P(
-    OptionBoxes, Captions,
-    ::testing::Values(ControlText{"chbConvXonXoff", "Conversione da XonXoff", nullptr},
+                      ControlText{"OptFiscal", "Input Fiscale", nullptr},
+                      ControlText{"chbConvXonXoff", "Conversione da XonXoff", nullptr},
                       ControlText{"chbTrace", "Abilita Trace di Comunicazione", nullptr},
                       ControlText{"chkDisableDisplay", "Disabilita Display Articoli", nullptr},
                       ControlText{"chkCodFisc", "Abilita Stampa CF/PIVA", nullptr},
@@ -155,12 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlText{"CheckLogPagamento", "Log Pagam. POS", nullptr},
                       ControlText{"CheckStampaLogo", "Logo In Coda", nullptr},
                       ControlText{"chbMatricola", "Matricola in Out File", nullptr},
-                      ControlText{"chbDescrizione", "Abilita Descizione 44", nullptr}),
-                         controlName);
-
-INSTANTIATE_TEST_SUITE_P(
-    BoxesAndLamps, Captions,
-    ::testing::Values(ControlText{"Check1", nullptr, "Abilita / disabilita COM1"},
+                      ControlText{"chbDescrizione", "Abilita Descizione 44", nullptr},
+                      ControlText{"Check1", nullptr, "Abilita / disabilita COM1"},
                       ControlText{"Check4", nullptr, "Abilita / disabilita COM4"},
                       ControlText{"ShapeCom2", nullptr, "Verde, se COM2 disponibile"},
                       ControlText{"Text4", nullptr, "Segnala se DUMP ricevuto su COM1"},
@@ -171,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlText{"txtTimerVal", nullptr, "Valore del timer in secondi"},
                       ControlText{"cboToutConn", nullptr, "Timeout in sec. di attesa Connessione"},
                       ControlText{"lblPathScambioDati", "Path Scambio  Dati ", nullptr}),
-                         controlName);
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, WindowMenusAndLists)
 {
