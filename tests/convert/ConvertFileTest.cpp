@@ -49,20 +49,18 @@ TEST_F(ConvertFile, MissingRequestIsReportedThroughTheMessageSink)
     EXPECT_FALSE(dir.exists("KB.txt"));
 }
 
-TEST_F(ConvertFile, EmptyRequestGivesNothing)
-{
-    dir.write("KB.txt", "3011\r\n");
-    EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", ""), ctx, result), 1);
-    EXPECT_FALSE(result.failureReason.empty());
-    EXPECT_FALSE(dir.exists("KB.txt"));
-}
-
-// A list left by an earlier job must never go out for a request that fails.
+// A list left by an earlier job must never go out for a request that fails:
+// an empty one, a bad reference, an invoice with a rate outside the table.
 TEST_F(ConvertFile, FailedRequestLeavesNoOldList)
 {
-    dir.write("KB.txt", "31011012200000000000000000000000000000001\r\n");
-    EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", "DELD,N00120034,D01022025\r\n"), ctx, result), 1);
-    EXPECT_FALSE(dir.exists("KB.txt"));
+    ctx.options.OptNonFiscal = false;
+    for (const char* request : {"", "DELD,N00120034,D01022025\r\n", "OPFS,V100\r\nPLUD,N1,P100,I1700\r\nCLFS\r\n"}) {
+        dir.write("KB.txt", "31011012200000000000000000000000000000001\r\n");
+        result = {};
+        EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", request), ctx, result), 1) << request;
+        EXPECT_FALSE(result.failureReason.empty()) << request;
+        EXPECT_FALSE(dir.exists("KB.txt")) << request;
+    }
 }
 
 TEST_F(ConvertFile, KeyStrokesArePreConverted)
@@ -102,13 +100,6 @@ TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
         result.invoiceTextMode = false; // the transmission resets it for each job
     }
     EXPECT_EQ(pauses, 4);
-}
-
-TEST_F(ConvertFile, InvoiceWithUnknownVatRateFails)
-{
-    ctx.options.OptNonFiscal = false;
-    EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", "OPFS,V100\r\nPLUD,N1,P100,I1700\r\nCLFS\r\n"), ctx, result), 1);
-    EXPECT_FALSE(dir.exists("KB.txt"));
 }
 
 int runConvert(std::vector<std::string> args, std::string& out, std::string& err)

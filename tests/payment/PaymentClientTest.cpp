@@ -257,20 +257,6 @@ TEST_F(PaymentClientTest, RedirectLoopEndsAfterABoundedNumberOfHops)
 
 // --- The reply log.
 
-TEST_F(PaymentClientTest, ReplyLogHoldsTheBodyUnderTheTerminalsName)
-{
-    options.CheckLogPagamento = true;
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
-    EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-12345678.txt"});
-    EXPECT_EQ(dir.read("LOG-PAGAME-202612/POSDATA-20261205143012-12345678.txt"),
-              simulator.approvedBody().toStdString() + "\r\n");
-
-    // Asked again after a failed document: the same log, not a second one.
-    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
-    EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
-    EXPECT_EQ(logFiles().size(), 1u);
-}
-
 TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
 {
     options.CheckLogPagamento = true;
@@ -279,14 +265,23 @@ TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
     EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-.._.._evil_1.txt"});
 }
 
-TEST_F(PaymentClientTest, ApprovedPaymentCanBeLoggedOnDemandOnce)
+// The reply log is written during the payment with CheckLogPagamento ticked,
+// or on demand when the document fails; asked again, it is the same log.
+TEST_F(PaymentClientTest, ApprovedPaymentIsLoggedOnceUnderTheTerminalsName)
 {
-    // The option is clear: no log during the payment.
+    options.CheckLogPagamento = true;
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-12345678.txt"});
+    clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
+    EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
+    EXPECT_EQ(logFiles().size(), 1u);
+
+    std::filesystem::remove_all(dir.file("LOG-PAGAME-202612"));
+    options.CheckLogPagamento = false;
+    clock.set(LocalDateTime{2026, 12, 5, 14, 30, 12});
     ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
     ASSERT_TRUE(client->paymentApproved());
-    EXPECT_TRUE(logFiles().empty());
-
-    // The document then fails: the job asks for the log.
+    EXPECT_TRUE(logFiles().empty()) << "the option is clear: no log during the payment";
     const std::string path = client->writeReplyLog();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(dir.read("LOG-PAGAME-202612/POSDATA-20261205143012-12345678.txt"),

@@ -403,17 +403,6 @@ TEST_F(RegisterSimulatorTest, DropsTheConnectionAfterNFrames)
     EXPECT_EQ(again.send("1009"), "100900") << "the register takes a new connection";
 }
 
-TEST_F(RegisterSimulatorTest, LatencyHoldsRepliesBackInOrder)
-{
-    Client client(simulator.port());
-    simulator.setLatency(400);
-    client.write(client.frame("1104") + client.frame("1105"));
-    QTest::qWait(50);
-    EXPECT_EQ(client.pending(), "") << "nothing before the latency has passed";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return client.pending().find("1105") != std::string::npos; }, 5000));
-    EXPECT_LT(client.pending().find("1104"), client.pending().find("1105"));
-}
-
 TEST_F(RegisterSimulatorTest, ARepeatedFrameIsAnsweredButNotPrintedTwice)
 {
     Client client(simulator.port());
