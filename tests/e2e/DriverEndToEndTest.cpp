@@ -209,16 +209,6 @@ TEST_F(DriverEndToEnd, TheShopsVatTableReachesTheInvoiceRewriting)
     EXPECT_TRUE(std::any_of(cmds.begin(), cmds.end(), [](const std::string& c) { return c.find("IVA D=19,00%") != std::string::npos; }));
 }
 
-TEST_F(DriverEndToEnd, AGoSignalWithoutRequestIsAnsweredWithE506)
-{
-    start();
-    waitReady(1);
-    ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START, 1), "00000000\r\n"));
-    ASSERT_TRUE(waitFor([&] { return jobEnded(1); }));
-    EXPECT_EQ(read(ExchangeFile::SR_ERR, 1), "E506: Trasmissione non avvenuta: file di input non presente\r\n");
-    EXPECT_EQ(sim.roll().documentCount(), 0);
-}
-
 TEST_F(DriverEndToEnd, AGoSignalBeforeSrMatrWaitsForTheIdentification)
 {
     start();

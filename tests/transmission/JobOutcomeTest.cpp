@@ -35,19 +35,6 @@ protected:
     std::vector<std::string> statusLines;
 };
 
-TEST_F(ReportJobOutcomeTest, SuccessRemovesTheRequestAndAPaperEndLine)
-{
-    startJob();
-    dir.write("SR_ERR.001", "E096: Fine carta scontrino, sostituire rotolo\r\n");
-    EXPECT_TRUE(ReportJobOutcome(job::Ok, context(), jobRunning));
-    EXPECT_FALSE(jobRunning);
-    EXPECT_FALSE(dir.exists("SR_ERR.001"));
-    EXPECT_FALSE(dir.exists("SR_DATI.001"));
-    EXPECT_FALSE(dir.exists("SR_START.001"));
-    EXPECT_EQ(dir.read("FINESCO.001"), "finesco");
-    EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : TUTTO OK"});
-}
-
 TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
 {
     startJob();
