@@ -125,14 +125,6 @@ TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThe
     EXPECT_EQ(steps.jobs, 1);
 }
 
-TEST_F(JobCycleTest, FastModePicksUpAGoSignalWithoutThePollTimer)
-{
-    cycle.StartDirWatch();
-    goSignal(2);
-    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; }));
-    EXPECT_FALSE(fileExists(steps.startPath(2)));
-}
-
 TEST_F(JobCycleTest, SlowModePollsOnTheTimerAndTheTickAfterAJobOnlyReArms)
 {
     options.OptionFAST = false;

@@ -15,10 +15,7 @@ struct StreamCase {
     std::string lines; // the expected request lines, CR LF after each
 };
 
-void PrintTo(const StreamCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
 
 class KeyStreamTest : public testing::TestWithParam<StreamCase> {};
 
@@ -29,10 +26,7 @@ TEST_P(KeyStreamTest, WritesTheRequestLines)
     EXPECT_EQ(out.str(), GetParam().lines) << GetParam().stream;
 }
 
-std::string streamName(const testing::TestParamInfo<StreamCase>& info)
-{
-    return info.param.name;
-}
+std::string streamName(const testing::TestParamInfo<StreamCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Sales, KeyStreamTest,
@@ -125,10 +119,7 @@ struct PathCase {
     std::string expected;
 };
 
-void PrintTo(const PathCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadFilePathTest : public testing::TestWithParam<PathCase> {};
 

@@ -7,10 +7,7 @@
 namespace tavor1 {
 namespace {
 
-std::string printed(const std::string& text)
-{
-    return slipPrintLine(text);
-}
+std::string printed(const std::string& text) { return slipPrintLine(text); }
 
 POSData approvedPayment()
 {

@@ -10,10 +10,7 @@ struct FoldRow {
     const char* replacement;
 };
 
-std::string byte(int code)
-{
-    return std::string(1, static_cast<char>(code));
-}
+std::string byte(int code) { return std::string(1, static_cast<char>(code)); }
 
 // Every row of the command-line table. 130..156 and 183 are the DOS 850
 // codes of é, à, ç, ê, è, ì, ò, ù, £ and À.
@@ -86,15 +83,9 @@ struct LineCase {
     std::string expected;
 };
 
-void PrintTo(const LineCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
-std::string caseName(const testing::TestParamInfo<LineCase>& info)
-{
-    return info.param.name;
-}
+std::string caseName(const testing::TestParamInfo<LineCase>& info) { return info.param.name; }
 
 class ParseCommandLineTest : public testing::TestWithParam<LineCase> {};
 TEST_P(ParseCommandLineTest, Normalises)

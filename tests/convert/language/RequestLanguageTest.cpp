@@ -20,10 +20,7 @@ struct ParamCase {
     std::string value;
 };
 
-void PrintTo(const ParamCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const ParamCase& c, std::ostream* os) { *os << c.name; }
 
 class GetParamTest : public testing::TestWithParam<ParamCase> {};
 
