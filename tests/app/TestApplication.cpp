@@ -1,19 +1,18 @@
 // The window test needs a widget application, and every wait of the job
 // cycle runs the event loop: one application object for the whole run, on
-// the offscreen platform so that no display is needed.
+// the offscreen platform so that no display is needed. It lives in main so
+// that it is gone before the exit handlers run: a static one outlived Qt's own
+// statics and crashed the program on its way out.
 
 #include <QApplication>
 
-namespace {
-int setPlatform()
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    return 0;
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
-int platformSet = setPlatform();
-int argc = 1;
-char name[] = "app_tests";
-char* argv[] = {name, nullptr};
-QApplication application(argc, argv);
-} // namespace
