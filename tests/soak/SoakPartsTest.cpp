@@ -151,6 +151,8 @@ TEST(SoakOptions, CommandLine)
     EXPECT_EQ(p.options.tavor1, "/b/tavor1");
     EXPECT_EQ(p.options.keepDir, "/tmp/s");
     EXPECT_FALSE(parseSoakArgs({"--jobs", "5"}).options.seed);
+    EXPECT_TRUE(p.options.memoryCheck);
+    EXPECT_FALSE(parseSoakArgs({"--jobs", "5", "--no-memory-check"}).options.memoryCheck);
 
     EXPECT_EQ(parseSoakArgs({}).error, "--jobs is required");
     EXPECT_NE(parseSoakArgs({"--jobs", "0"}).error.find("--jobs needs a number"), std::string::npos);

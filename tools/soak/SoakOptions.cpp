@@ -29,6 +29,10 @@ ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv)
             o.help = true;
             continue;
         }
+        if (opt == "--no-memory-check") {
+            o.memoryCheck = false;
+            continue;
+        }
         if (opt != "--jobs" && opt != "--seed" && opt != "--tavor1" && opt != "--keep-dir") {
             out.error = "unknown option \"" + opt + "\"";
             return out;
@@ -68,7 +72,7 @@ ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv)
 std::string soakUsage()
 {
     return "Usage:\n"
-           "  tavor1-soak --jobs N [--seed S] [--tavor1 PATH] [--keep-dir DIR]\n"
+           "  tavor1-soak --jobs N [--seed S] [--tavor1 PATH] [--keep-dir DIR] [--no-memory-check]\n"
            "\n"
            "Runs tavor1 headless against a simulated register and payment service and\n"
            "sends it N jobs over its four channels, each with a fault picked at random\n"
