@@ -120,8 +120,11 @@ bool ExchangeFiles::SubKillStartFile(int channel) const
         return "Errore : " + std::to_string(runtimeErrorNumber(ec)) + " nella Funzione_Kill SR_START "
             + std::to_string(channel) + "Line : 0";
     });
+    // FINESCO and SR_ERR are written beside their names and renamed into
+    // place: a host reacts to their presence and may read them at once, and
+    // must never find one empty.
     if (!exists(ExchangeFile::SR_ERR, channel))
-        writeFileBytes(path(ExchangeFile::FINESCO, channel), kFinescoContent);
+        replaceFileBytes(path(ExchangeFile::FINESCO, channel), kFinescoContent);
     return removed;
 }
 
@@ -133,7 +136,7 @@ bool ExchangeFiles::WriteErrFile(std::string_view message, int channel, std::str
     if (!lastRegisterError.empty())
         line.append(" : ERRORE ").append(lastRegisterError);
     line += "\r\n";
-    return writeFileBytes(path(ExchangeFile::SR_ERR, channel), line);
+    return replaceFileBytes(path(ExchangeFile::SR_ERR, channel), line);
 }
 
 void ExchangeFiles::deleteAllAtStartup() const
