@@ -1,6 +1,7 @@
 // The line normaliser on arbitrary bytes: every width, every folding table.
 #include "FuzzSupport.h"
 #include "convert/language/LineNormaliser.h"
+#include "convert/language/RequestLanguage.h"
 
 #include <cstdlib>
 
@@ -21,13 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tavor1::FoldPrintText(line);
     tavor1::UpperCase1252(line);
 
-    // Every normalised line carries its terminator (a ";" anywhere counts, as
-    // the host may have written one), and a print line never carries a byte
-    // the register cannot print.
-    const bool isRead = line.size() >= 4 && (line.substr(0, 4) == "READ" || line.substr(0, 4) == "read");
-    if (!normalised.empty() && normalised.find(';') == std::string::npos && !isRead)
+    // A command line always leaves with its terminator (a ";" anywhere
+    // counts, as the host may have written one); a print line gets one only
+    // when it carries a text, and never carries a byte the register cannot
+    // print. READ lines pass unchanged.
+    const bool passesAsWritten = tavor1::StartsWithWord(line, "READ") || tavor1::StartsWithWord(line, "PRNT,");
+    if (!normalised.empty() && normalised.find(';') == std::string::npos && !passesAsWritten)
         std::abort();
     if (!parsed.empty() && parsed.find(';') == std::string::npos)
+        std::abort();
+    if (line.size() > 6 && line.find(",:") != std::string_view::npos && printed.find(';') == std::string::npos)
         std::abort();
     for (const unsigned char c : printed) {
         if (c >= 129)
