@@ -2,7 +2,7 @@
 // print and display lines, subtotals and payments, in memory and through the
 // request file and KB.txt as the driver runs it.
 #include "BenchMain.h"
-#include "convert/ReceiptConverter.h"
+#include "conversion/receipt/ReceiptConverter.h"
 #include "platform/ByteFiles.h"
 
 #include <benchmark/benchmark.h>

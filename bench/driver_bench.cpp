@@ -17,7 +17,7 @@
 // failures on standard error. Exit status 0, 1 when a run failed, 2 on usage.
 
 #include "platform/ByteFiles.h"
-#include "regsim/RegisterSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -383,7 +383,7 @@ int main(int argc, char** argv)
         return usage();
     const std::string mode = argv[1];
     // Beside the build's bench folder by default.
-    std::string tavor1 = (QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/main/tavor1")).toStdString();
+    std::string tavor1 = (QCoreApplication::applicationDirPath() + QStringLiteral("/../src/main/tavor1")).toStdString();
     int jobs = 1000;
     int seconds = 60;
     for (int i = 2; i < argc; ++i) {

@@ -8,12 +8,12 @@
 // the ratio alike.
 
 #include "BenchMain.h"
-#include "link/FrameCodec.h"
-#include "link/Protocol.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Protocol.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterLink.h"
 #include "platform/Sinks.h"
-#include "regsim/RegisterSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // ConvertRequestFile on arbitrary request bytes: the whole converter,
 // key-sequence and invoice pre-conversions included.
 #include "FuzzSupport.h"
-#include "convert/ReceiptConverter.h"
+#include "conversion/receipt/ReceiptConverter.h"
 #include "platform/ByteFiles.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The invoice-to-receipt rewriting on arbitrary request lines.
 #include "FuzzSupport.h"
-#include "convert/language/VatRateTable.h"
-#include "invoice/InvoiceConversion.h"
+#include "conversion/language/VatRateTable.h"
+#include "conversion/invoice/InvoiceConversion.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
 

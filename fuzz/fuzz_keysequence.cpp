@@ -1,6 +1,6 @@
 // The key-sequence conversion on arbitrary streams, unbalanced quotes included.
 #include "FuzzSupport.h"
-#include "invoice/KeySequence.h"
+#include "conversion/invoice/KeySequence.h"
 
 #include <sstream>
 

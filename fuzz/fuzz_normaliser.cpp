@@ -1,7 +1,7 @@
 // The line normaliser on arbitrary bytes: every width, every folding table.
 #include "FuzzSupport.h"
-#include "convert/language/LineNormaliser.h"
-#include "convert/language/RequestLanguage.h"
+#include "conversion/language/LineNormaliser.h"
+#include "conversion/language/RequestLanguage.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // The reply side of the framed exchange: completion, payload cut and
 // classification of arbitrary reply bytes against a command.
 #include "FuzzSupport.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 #include "link/DataDump.h"
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/RegisterQueries.h"
 #include "platform/ByteFiles.h"
 

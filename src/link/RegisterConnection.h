@@ -4,7 +4,7 @@
 // the wait until it stands, and the socket's connect and error events. The
 // exchange (RegisterLink) sends and receives on it.
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
 

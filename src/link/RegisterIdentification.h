@@ -3,7 +3,7 @@
 // The register identification of a channel: serial number, RT or not, model
 // class and firmware, published in the channel's SR_MATR file.
 
-#include "app/files/ExchangeFiles.h"
+#include "exchange/ExchangeFiles.h"
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"

@@ -1,6 +1,6 @@
 #include "link/RegisterLink.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -4,7 +4,7 @@
 // connection. One exchange at a time: an exchange asked for while another is
 // waiting (a button pressed during a job) is refused, never interleaved.
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"

@@ -1,6 +1,6 @@
 #include "link/RegisterQueries.h"
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include <regex>
 

@@ -1,6 +1,6 @@
 #include "payment/PaymentClient.h"
 
-#include "convert/language/RequestLanguage.h"
+#include "conversion/language/RequestLanguage.h"
 #include "payment/PaymentReply.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"

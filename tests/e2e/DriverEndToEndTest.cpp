@@ -1,10 +1,10 @@
 // The headless driver as a shop runs it, started as a subprocess against a
 // register simulator inside the test (loopback, free port).
 
-#include "app/files/ExchangeFiles.h"
-#include "paysim/PaymentSimulator.h"
+#include "exchange/ExchangeFiles.h"
+#include "simulators/payment/PaymentSimulator.h"
 #include "platform/ByteFiles.h"
-#include "regsim/RegisterSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 

@@ -1,7 +1,7 @@
 #include "LinkTestSupport.h"
 #include "support/TempDir.h"
 
-#include "app/files/ExchangeFiles.h"
+#include "exchange/ExchangeFiles.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterQueries.h"
 

@@ -1,6 +1,6 @@
 #include "LinkTestSupport.h"
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 
 namespace tavor1::test {
 

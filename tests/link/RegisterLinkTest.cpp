@@ -1,6 +1,6 @@
 #include "LinkTestSupport.h"
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterLink.h"
 

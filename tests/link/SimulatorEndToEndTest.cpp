@@ -1,11 +1,11 @@
 #include "LinkTestSupport.h"
 #include "support/TempDir.h"
 
-#include "app/files/ExchangeFiles.h"
+#include "exchange/ExchangeFiles.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterLink.h"
-#include "regsim/RegisterSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "PaymentTestSupport.h"
 
 #include "payment/PaymentClient.h"
-#include "paysim/PaymentSimulator.h"
+#include "simulators/payment/PaymentSimulator.h"
 #include "platform/Clock.h"
 #include "settings/Options.h"
 #include "support/TempDir.h"

@@ -2,8 +2,8 @@
 
 #include "support/TempDir.h"
 
-#include "app/files/ExchangeFiles.h"
-#include "link/transmission/JobOutcome.h"
+#include "exchange/ExchangeFiles.h"
+#include "transmission/JobOutcome.h"
 #include "platform/Clock.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 // register accepts them; "3011" closes the receipt and moves its number.
 
 #include "link/RegisterExchange.h"
-#include "link/transmission/Transmission.h"
+#include "transmission/Transmission.h"
 
 #include <deque>
 #include <functional>

@@ -6,9 +6,9 @@
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 
-#include "app/files/ExchangeFiles.h"
-#include "link/transmission/JobOutcome.h"
-#include "link/transmission/Transmission.h"
+#include "exchange/ExchangeFiles.h"
+#include "transmission/JobOutcome.h"
+#include "transmission/Transmission.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"

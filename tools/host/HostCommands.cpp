@@ -1,6 +1,6 @@
 #include "host/HostCommands.h"
 
-#include "app/files/ExchangeFiles.h"
+#include "exchange/ExchangeFiles.h"
 #include "platform/ByteFiles.h"
 #include "platform/Cp1252.h"
 

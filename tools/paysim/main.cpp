@@ -1,4 +1,4 @@
-#include "paysim/PaymentSimulator.h"
+#include "simulators/payment/PaymentSimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

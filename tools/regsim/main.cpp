@@ -1,7 +1,7 @@
 // tavor1-regsim: the simulated fiscal register on a port of 127.0.0.1.
 
-#include "regsim/RegisterSimulator.h"
-#include "regsim/SimulatorOptions.h"
+#include "simulators/register/RegisterSimulator.h"
+#include "simulators/register/SimulatorOptions.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "soak/FaultPlan.h"
 
-#include "regsim/FaultModes.h"
+#include "simulators/register/FaultModes.h"
 
 #include <algorithm>
 

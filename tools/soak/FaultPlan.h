@@ -3,7 +3,7 @@
 // The faults the soak injects, one per job, and what each allows the job to
 // end with.
 
-#include "paysim/PaySimOutcome.h"
+#include "simulators/payment/PaySimOutcome.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // which documents each job's marker was printed, and whether a marker ever
 // shows up twice.
 
-#include "regsim/PaperRoll.h"
+#include "simulators/register/PaperRoll.h"
 
 #include <cstddef>
 #include <map>

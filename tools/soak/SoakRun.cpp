@@ -1,6 +1,6 @@
 #include "soak/SoakRun.h"
 
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "platform/ByteFiles.h"
 #include "soak/JobCheck.h"
 #include "soak/ProcessMemory.h"

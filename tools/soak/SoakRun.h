@@ -5,9 +5,9 @@
 // channels, sending jobs with injected faults and checking after each one
 // that nothing was lost or printed twice.
 
-#include "app/files/ExchangeFiles.h"
-#include "paysim/PaymentSimulator.h"
-#include "regsim/RegisterSimulator.h"
+#include "exchange/ExchangeFiles.h"
+#include "simulators/payment/PaymentSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
 #include "soak/FaultPlan.h"
 #include "soak/RollAudit.h"
 #include "soak/SoakOptions.h"

@@ -1,0 +1,133 @@
+#include "conversion/language/FieldFormats.h"
+
+#include <cstdio>
+
+namespace tavor1 {
+
+namespace {
+
+std::string magnitudeDigits(std::int64_t value, bool& negative)
+{
+    negative = value < 0;
+    // Through unsigned so that the most negative value has a magnitude too.
+    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    return std::to_string(magnitude);
+}
+
+std::string euroText(const Decimal& cents)
+{
+    const auto euros = cents.dividedBy(Decimal::fromInteger(100), 2);
+    return euros ? euros->toFixedText(2, ',') : std::string("0,00");
+}
+
+} // namespace
+
+std::string RoundTwoDecimals(std::string_view text)
+{
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos)
+        return std::string(text);
+    const std::string truncated(text.substr(0, comma + 3 < text.size() ? comma + 3 : text.size()));
+    const std::size_t third = comma + 3;
+    const int thirdDigit = third < text.size() && text[third] >= '0' && text[third] <= '9' ? text[third] - '0' : 0;
+    if (thirdDigit < 5)
+        return truncated;
+    const auto value = Decimal::parse(truncated, ',');
+    if (!value)
+        return truncated;
+    const std::size_t firstNonBlank = truncated.find_first_not_of(' ');
+    const bool negative = firstNonBlank != std::string::npos && truncated[firstNonBlank] == '-';
+    const auto step = Decimal::fromUnits(negative ? -1 : 1, 2);
+    const auto rounded = value->plus(*step);
+    return rounded ? rounded->toText(',') : truncated;
+}
+
+std::string DotToComma(std::string_view text)
+{
+    std::string out(text);
+    const std::size_t dot = out.find('.');
+    if (dot != std::string::npos)
+        out[dot] = ',';
+    return out;
+}
+
+std::string CentsToDecimalText(std::string_view cents)
+{
+    if (cents.empty())
+        return "0,00";
+    if (cents.size() == 1)
+        return "0,0" + std::string(cents);
+    std::string out(cents.substr(0, cents.size() - 2));
+    out += ',';
+    out += cents.substr(cents.size() - 2);
+    return out;
+}
+
+std::string StripLeadingZeros(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of('0');
+    if (first == std::string_view::npos)
+        return std::string(text);
+    if (text[first] == ',')
+        return "0" + std::string(text.substr(first));
+    return std::string(text.substr(first));
+}
+
+std::string CentsToText(std::int64_t cents)
+{
+    if (cents == 0)
+        return "0,00";
+    bool negative = false;
+    std::string digits = magnitudeDigits(cents, negative);
+    if (digits.size() < 3)
+        digits.insert(0, 3 - digits.size(), '0');
+    return (negative ? "-" : "") + digits.substr(0, digits.size() - 2) + "," + digits.substr(digits.size() - 2);
+}
+
+std::string CentsToAmountText(const Decimal& cents)
+{
+    if (cents.isZero())
+        return "0,00";
+    return euroText(cents);
+}
+
+std::string DateTimeLine(const Clock& clock)
+{
+    const LocalDateTime t = clock.now();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "PRNT,:%02d-%02d-%04d   %02d:%02d;", t.day, t.month, t.year, t.hour, t.minute);
+    return buf;
+}
+
+std::string ZeroPad(std::int64_t value, int digits)
+{
+    bool negative = false;
+    std::string text = magnitudeDigits(value, negative);
+    if (digits > 0 && text.size() < std::size_t(digits))
+        text.insert(0, std::size_t(digits) - text.size(), '0');
+    return negative ? "-" + text : text;
+}
+
+std::string FormatAmount9(const Decimal& cents)
+{
+    return ZeroPad(cents.roundedToInteger(), 9);
+}
+
+std::string TextLength2(std::string_view text)
+{
+    return ZeroPad(static_cast<std::int64_t>(text.size()), 2);
+}
+
+std::string FixedWidth(std::string_view text, std::size_t width)
+{
+    std::string out(text.substr(0, width));
+    out.resize(width, ' ');
+    return out;
+}
+
+std::string DisplayAmount(const Decimal& cents)
+{
+    return euroText(cents);
+}
+
+} // namespace tavor1

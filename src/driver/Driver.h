@@ -1,0 +1,156 @@
+#pragma once
+
+#include "driver/DriverState.h"
+#include "driver/JobServices.h"
+#include "driver/PollSteps.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/TraceFile.h"
+#include "link/RegisterConnection.h"
+#include "link/RegisterIdentification.h"
+#include "link/RegisterLink.h"
+#include "conversion/language/VatRateTable.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
+
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tavor1 {
+
+class Clock;
+class JobCycle;
+class MessageSink;
+class PaymentClient;
+class SendEngine;
+
+// Where the driver runs and what it talks to.
+struct DriverConfig {
+    // The folder of the option files and the VAT-rate table.
+    std::string programDir;
+    // DataDir: the exchange files, without a trailing separator.
+    std::string dataDir;
+    std::uint16_t registerPort = 9100;
+    std::string paymentUrl = "http://localhost:80";
+    // The registry's IPAddress; replaces the option file's address when valid.
+    std::string registryIPAddress;
+    // Simulated mode: the address of the simulated register, over all others.
+    std::string forcedRemoteIP;
+    // One pause of the closing sequence.
+    int closingPauseMs = 1000;
+    ConnectionTimings connectionTimings{};
+    ExchangeTimings exchangeTimings{};
+};
+
+// The driver without its window: the state the main window owns for the whole
+// run (connection, exchange, options, job flags, poll cycle), the job steps
+// that join the layers below, start-up and the closing sequence. The window
+// and the headless runner are views and controllers over it.
+class Driver : public QObject, private PollSteps, private JobServices, private IdentificationEvents {
+    Q_OBJECT
+public:
+    Driver(DriverConfig config, MessageSink& messages, const Clock& clock, QObject* parent = nullptr);
+    ~Driver() override;
+
+    // Form_Load: clears every channel's exchange files, loads the options and
+    // the VAT-rate table, starts the first connection and arms the poll.
+    void load();
+    // The closing sequence. Idle: the channel files (not SR_DATI) go after the
+    // pauses and the options are saved. During a job or an identification:
+    // its wait ends at once, its files stay, the options are saved. finished()
+    // follows once nothing runs any more.
+    void close();
+    bool isClosing() const { return m_state.closing; }
+
+    const DriverConfig& config() const { return m_config; }
+    Options& options() { return m_options; }
+    DriverState& state() { return m_state; }
+    JobCycle& cycle() { return *m_cycle; }
+    RegisterConnection& connection() { return m_connection; }
+    RegisterLink& link() { return m_link; }
+    const RegisterFacts& facts() const { return m_facts; }
+    const ExchangeFiles& files() const { return m_files; }
+
+    // Writes the option files (and the VAT-rate table) now.
+    void saveOptions();
+    // "Set timer" with the text of the timer value box.
+    void setTimer(const std::string& typed);
+    // "Annullla Doc".
+    void cancelDocument();
+    // txtRemoteIP changed by the user.
+    void setRemoteIP(const std::string& address);
+
+signals:
+    // The closing sequence has ended; the program may end.
+    void finished();
+    // A status text for Text2.
+    void statusText(const std::string& text);
+    // A channel's dump-state box (Text4..Text7).
+    void dumpStateText(int channel, const std::string& text);
+    // The register's serial number for Text8.
+    void serialNumberChanged(const std::string& serial);
+
+private:
+    // PollSteps
+    int scanChannels(const std::function<void(int)>& startIdentification) override;
+    bool takeJob(int channel) override;
+    std::int16_t runJob() override;
+    void finishJob(std::int16_t result, bool abandoned) override;
+    std::int16_t identify(int channel) override;
+
+    // JobServices
+    bool tracingOn() const override;
+    void openTrace() override;
+    void closeTrace() override;
+    bool traceOpen() const override;
+    void traceLine(const std::string& text) override;
+    bool ConnectAndWait(int maxPolls) override;
+    bool ConnectionLost() const override;
+    RegisterExchange& exchange() override;
+    bool fileExists(const std::string& path) const override;
+    std::int16_t ChiamataPOS(const std::string& requestPath) override;
+    bool paymentApproved() const override;
+    void keepApprovedPayment(const std::string& outPath) override;
+    int DoSendFile(const std::string& requestPath) override;
+    std::int16_t jobResultFor(int sendResult) override;
+    std::int16_t StampaEsitoPOS() override;
+
+    // IdentificationEvents
+    void identificationEnded(int channel, std::int16_t code) override;
+
+    void loadOptions();
+    void onJobFinished();
+
+    DriverConfig m_config;
+    MessageSink& m_messages;
+    const Clock& m_clock;
+
+    Options m_options;
+    DriverState m_state;
+    RegisterFacts m_facts;
+    ExchangeFiles m_files;
+    TraceFile m_trace;
+    RegisterConnection m_connection;
+    RegisterLink m_link;
+    RegisterIdentification m_identification;
+    QNetworkAccessManager m_network;
+    std::unique_ptr<PaymentClient> m_payment;
+    std::unique_ptr<SendEngine> m_send;
+    std::unique_ptr<JobCycle> m_cycle;
+    VatRateTable m_vatRates;
+
+    // The address of the option files or the registry, before simulated mode.
+    std::string m_storedRemoteIP;
+    int m_currentChannel = 0;
+    std::string m_currentDatiPath;
+    std::string m_currentOutPath;
+    // The closing sequence ran while a job or an identification was running:
+    // finished() follows when it returns.
+    bool m_finishWhenIdle = false;
+    bool m_finished = false;
+};
+
+} // namespace tavor1

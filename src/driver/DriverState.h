@@ -1,0 +1,24 @@
+#pragma once
+
+#include "exchange/ChannelState.h"
+
+namespace tavor1 {
+
+// The job flags of the main window, shared by the job cycle, the job steps
+// and the window.
+struct DriverState {
+    // Per channel: DumpPending, TestReceiptPending and the stuck go signal.
+    ChannelStates channels{};
+    // The channel whose request the test button wrote (1..4), 0 when none.
+    // Only that channel's next job is sent as raw register commands.
+    int testReceiptChannel = 0;
+    // The running job's request holds register commands sent as they stand.
+    bool TestReceiptMode = false;
+    bool JobRunning = false;
+    bool DumpRunning = false;
+    bool WindowShown = false;
+    // Set by the closing sequence: no new identification or job starts.
+    bool closing = false;
+};
+
+} // namespace tavor1

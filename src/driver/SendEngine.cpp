@@ -1,0 +1,79 @@
+#include "driver/SendEngine.h"
+
+#include "link/RegisterConnection.h"
+#include "link/RegisterLink.h"
+#include "transmission/RegisterLinkControl.h"
+#include "transmission/Transmission.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace tavor1 {
+
+struct SendEngine::Impl {
+    Impl(RegisterLink& link, RegisterConnection& connection, const Options& options, const RegisterFacts& facts,
+         const VatRateTable& vatRates, std::string dataDir, ExchangeFiles& files, TraceSink& trace,
+         MessageSink& messages, const Clock& clock)
+        : control(connection, link, options),
+          transmission(link, control, options, facts, dataDir, files, trace, messages, clock,
+                       standardTransmissionServices(link, trace, clock,
+                                                    sources(options, facts, vatRates, dataDir, trace, messages, clock)))
+    {}
+
+    static ConversionSources sources(const Options& options, const RegisterFacts& facts, const VatRateTable& vatRates,
+                                     const std::string& dataDir, TraceSink& trace, MessageSink& messages,
+                                     const Clock& clock)
+    {
+        ConversionSources s;
+        s.options = &options;
+        s.facts = &facts;
+        // The table as loaded from TVVALIVA.txt when the job converts, not as
+        // it stood when the driver was built.
+        s.vatTable = &vatRates;
+        s.dataDir = dataDir;
+        s.trace = &trace;
+        s.messages = &messages;
+        s.clock = &clock;
+        s.pause = [](int ms) {
+            QEventLoop loop;
+            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
+        return s;
+    }
+
+    RegisterLinkControl control;
+    Transmission transmission;
+};
+
+SendEngine::SendEngine(RegisterLink& link, RegisterConnection& connection, const Options& options,
+                       const RegisterFacts& facts, const VatRateTable& vatRates, std::string dataDir,
+                       ExchangeFiles& files, TraceSink& trace, MessageSink& messages, const Clock& clock)
+    : m_impl(std::make_unique<Impl>(link, connection, options, facts, vatRates, std::move(dataDir), files, trace,
+                                    messages, clock))
+{}
+
+SendEngine::~SendEngine() = default;
+
+std::int16_t SendEngine::send(const std::string& requestPath, int channel, const std::string& outPath,
+                              bool testReceiptMode, const POSData* pos)
+{
+    SendJob job;
+    job.channel = channel;
+    job.outPath = outPath;
+    job.testReceiptMode = testReceiptMode;
+    job.pos = pos;
+    return m_impl->transmission.DoSendFile(requestPath, job);
+}
+
+void SendEngine::cancel()
+{
+    m_impl->transmission.Annullo_Click();
+}
+
+std::string SendEngine::registerErrorText() const
+{
+    return m_impl->transmission.RegisterErrorText();
+}
+
+} // namespace tavor1

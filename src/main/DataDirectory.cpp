@@ -1,0 +1,31 @@
+#include "main/DataDirectory.h"
+
+namespace tavor1 {
+
+namespace {
+
+std::string dropTrailingSeparator(std::string dir)
+{
+    if (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\'))
+        dir.pop_back();
+    return dir;
+}
+
+} // namespace
+
+std::string settleDataDir(const std::string& programDir, const std::string& customPathDataDir,
+                          const std::optional<std::string>& commandLineDataDir)
+{
+    if (commandLineDataDir && !commandLineDataDir->empty())
+        return dropTrailingSeparator(*commandLineDataDir);
+    if (!customPathDataDir.empty())
+        return dropTrailingSeparator(customPathDataDir);
+    return dropTrailingSeparator(programDir);
+}
+
+std::string missingDataDirText(const std::string& dataDir)
+{
+    return dataDir + " : DIR NON ESISTENTE";
+}
+
+} // namespace tavor1

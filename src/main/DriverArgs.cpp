@@ -1,0 +1,118 @@
+#include "main/DriverArgs.h"
+
+#include <charconv>
+
+namespace tavor1 {
+
+namespace {
+
+std::optional<int> parseInt(const std::string& text, int low, int high)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
+{
+    ParsedArgs out;
+    DriverArgs& a = out.args;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& opt = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argv.size()) {
+                out.error = opt + " needs a value";
+                return std::nullopt;
+            }
+            return argv[++i];
+        };
+        if (opt == "--headless") {
+            a.headless = true;
+        } else if (opt == "--simulate") {
+            a.simulate = true;
+        } else if (opt == "--help" || opt == "-h") {
+            a.help = true;
+        } else if (opt == "--data-dir") {
+            if (auto v = value()) a.dataDir = *v; else return out;
+        } else if (opt == "--config-dir") {
+            if (auto v = value()) a.configDir = *v; else return out;
+        } else if (opt == "--payment-url") {
+            if (auto v = value()) a.paymentUrl = *v; else return out;
+        } else if (opt == "--roll") {
+            if (auto v = value()) a.rollFile = *v; else return out;
+        } else if (opt == "--register-port") {
+            auto v = value();
+            if (!v) return out;
+            a.registerPort = parseInt(*v, 1, 65535);
+            if (!a.registerPort) {
+                out.error = "--register-port needs a port number from 1 to 65535, not \"" + *v + "\"";
+                return out;
+            }
+        } else if (opt == "--closing-pause") {
+            auto v = value();
+            if (!v) return out;
+            auto ms = parseInt(*v, 0, 60000);
+            if (!ms) {
+                out.error = "--closing-pause needs milliseconds from 0 to 60000, not \"" + *v + "\"";
+                return out;
+            }
+            a.closingPauseMs = *ms;
+        } else if (opt == "--reply-timeout" || opt == "--second-wait") {
+            auto v = value();
+            if (!v) return out;
+            // Below 100 ms no register answers at all; above 10 minutes is no limit.
+            auto ms = parseInt(*v, 100, 600000);
+            if (!ms) {
+                out.error = opt + " needs milliseconds from 100 to 600000, not \"" + *v + "\"";
+                return out;
+            }
+            (opt == "--reply-timeout" ? a.replyTimeoutMs : a.secondWaitMs) = *ms;
+        } else {
+            out.error = "unknown option \"" + opt + "\"";
+            return out;
+        }
+    }
+    if (a.dataDir && a.dataDir->empty())
+        out.error = "--data-dir needs a directory";
+    else if (a.configDir && a.configDir->empty())
+        out.error = "--config-dir needs a directory";
+    return out;
+}
+
+std::string driverUsage()
+{
+    return "Usage:\n"
+           "  tavor1 [--headless] [--data-dir DIR] [--config-dir DIR] [--register-port N]\n"
+           "         [--payment-url URL] [--simulate [--roll FILE]] [--closing-pause MS]\n"
+           "         [--reply-timeout MS] [--second-wait MS]\n"
+           "  tavor1 convert REQUEST [--data-dir DIR] [--config-dir DIR] [--rt] [--model N]\n"
+           "         [--serial S] [--channel N]\n"
+           "\n"
+           "Serves the exchange files SR_START/SR_DATI of channels 1 to 4 in the data\n"
+           "directory and drives the fiscal register over TCP.\n"
+           "\n"
+           "  --headless          no window and no display; message boxes become lines on\n"
+           "                      standard error; SIGTERM/SIGINT close the driver in order\n"
+           "  --data-dir DIR      the data directory (wins over the registry override)\n"
+           "  --config-dir DIR    the folder of the option files (default: the program's folder)\n"
+           "  --register-port N   the register's TCP port (default 9100)\n"
+           "  --payment-url URL   the payment service base (default http://localhost:80)\n"
+           "  --simulate          start a simulated register and payment service inside the\n"
+           "                      driver on loopback and use them instead of real ones\n"
+           "  --roll FILE         with --simulate: append the simulated paper roll to FILE\n"
+           "  --closing-pause MS  length of each pause of the closing sequence (default 1000;\n"
+           "                      the idle close waits 5 pauses, a close during a job 3)\n"
+           "  --reply-timeout MS  how long to wait for a register reply (default 40000)\n"
+           "  --second-wait MS    how long to wait for the reply frame after the register's\n"
+           "                      ACK (default 16000)\n"
+           "\n"
+           "  convert             converts REQUEST into the register commands, prints them\n"
+           "                      and writes KB.txt as the driver would\n";
+}
+
+} // namespace tavor1

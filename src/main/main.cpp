@@ -1,0 +1,29 @@
+// The tavor1 executable: reads the command line and hands over to the driver
+// or to the converter's command.
+#include "main/App.h"
+#include "main/DriverArgs.h"
+
+#include "conversion/receipt/ConvertCommand.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
+        return tavor1::runConvertCommand(argc, argv, std::cout, std::cerr);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const tavor1::ParsedArgs parsed = tavor1::parseDriverArgs(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "tavor1: %s\n\n%s", parsed.error.c_str(), tavor1::driverUsage().c_str());
+        return 2;
+    }
+    if (parsed.args.help) {
+        std::fputs(tavor1::driverUsage().c_str(), stdout);
+        return 0;
+    }
+    return tavor1::runDriver(parsed.args, argc, argv);
+}

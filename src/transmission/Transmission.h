@@ -1,0 +1,187 @@
+#pragma once
+
+// Sending one document to the register: the request is converted into the
+// command list (KB.txt), the commands go out one by one, every reply is
+// reacted to (paper end, register errors, closing data, change), payments and
+// change are shown on the customer display, and SR_OUT.00n receives what the
+// host reads back. Also the percentage subtotal adjustment and the cancel
+// button "Annullla Doc".
+
+#include "conversion/receipt/ReceiptConverter.h"
+#include "transmission/JobOutcome.h"
+#include "payment/POSData.h"
+#include "payment/SrOutFile.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QEventLoop;
+
+namespace tavor1 {
+
+class Clock;
+class ExchangeFiles;
+class MessageSink;
+class RegisterExchange;
+class TraceSink;
+struct Options;
+struct RegisterFacts;
+
+// What the transmission needs of the connection besides the exchange itself.
+class LinkControl {
+public:
+    virtual ~LinkControl() = default;
+    // (Re)opens the connection with the job's connection time-out and waits
+    // until it stands; true when connected.
+    virtual bool connectAndWait() = 0;
+    // The connection is open and has not been lost.
+    virtual bool isConnected() const = 0;
+    // An exchange is waiting for its reply; no other may start meanwhile.
+    virtual bool isBusy() const = 0;
+    // The end of a transmission forgets a reset asked for during it.
+    virtual void clearResetRequested() {}
+};
+
+// Services the transmission calls out to. Empty members are skipped.
+struct TransmissionServices {
+    // Converts the request of a channel into KB.txt; 0 when a command list
+    // was written.
+    std::function<int(const std::string& requestPath, int channel, ConversionResult& result)> convert;
+    // The data dump of a "READ," line into the named file.
+    std::function<void(const std::string& fileName)> dump;
+    // Register queries used by the SR_OUT summary.
+    std::function<std::string()> readNumeroAzzeramenti;
+    std::function<std::string()> readGranTotale;
+};
+
+// Pauses of the transmission. Tests shorten them.
+struct TransmissionTimings {
+    // Between two status polls while the register is out of paper.
+    int paperEndPollMs = 1000;
+    // Before the cancellation line after ERR 29, and before asking the text
+    // of ERR 99.
+    int errorPauseMs = 500;
+    // Status polls in a row without any usable reply after which a paper-end
+    // wait gives up: the register is no longer answering (a register that
+    // answers keeps the wait going for as long as the paper takes).
+    int paperEndSilentPolls = 3;
+};
+
+// One job's document.
+struct SendJob {
+    int channel = 1;
+    // SR_OUT.00n of the channel (CurrentOutPath).
+    std::string outPath;
+    // The request holds register commands already (the built-in test
+    // receipt): they are sent as they stand.
+    bool testReceiptMode = false;
+    // The card payment taken before the document; null when none.
+    const POSData* pos = nullptr;
+};
+
+class Transmission {
+public:
+    Transmission(RegisterExchange& link, LinkControl& control, const Options& options,
+                 const RegisterFacts& facts, std::string dataDir, ExchangeFiles& files,
+                 TraceSink& trace, MessageSink& messages, const Clock& clock,
+                 TransmissionServices services, TransmissionTimings timings = {},
+                 ProgramVersion version = {});
+    ~Transmission();
+    Transmission(const Transmission&) = delete;
+    Transmission& operator=(const Transmission&) = delete;
+
+    // Sends the document of requestPath and returns the SendResult (send::).
+    // SR_OUT is created before anything is sent; when it cannot be, or the
+    // request gives no command list, nothing reaches the register.
+    // A connection lost during the document is settled here: the connection
+    // is reopened and the register's document counters are compared with
+    // those read before the document. Only when they show the document was
+    // completed does the result become 0 (and SR_OUT is written); otherwise it
+    // is send::ConnectionLost and the document is never sent again.
+    // When the job's card payment was approved, SR_OUT carries the payment
+    // block whatever the result, so that the host can always find it.
+    std::int16_t DoSendFile(const std::string& requestPath, const SendJob& job);
+
+    // Sends a "DOST%"/"MOST%" line as a subtotal discount or markup of the
+    // given percentage of the running subtotal; returns the ExchangeResult.
+    std::int16_t SubtotalPercent(const std::string& command);
+
+    // The "Annullla Doc" button. During a transmission the cancel is carried
+    // out between two exchanges (a paper-end wait ends for it) and the
+    // transmission stops with send::CancelledByOperator. Otherwise the
+    // register's open document is cancelled at once, or as soon as a running
+    // exchange has finished: the display is cleared and the cancellation
+    // line, "3011" and "3013" are sent, their results not evaluated.
+    void Annullo_Click();
+
+    // True from the opening of the files to the end of the transmission.
+    bool transmissionRunning() const { return m_running; }
+    // The text the register gave for its error 99 in the last transmission.
+    const std::string& RegisterErrorText() const { return m_registerErrorText; }
+    // What the last conversion left (the job-level invoice mode included).
+    const ConversionResult& conversion() const { return m_conversion; }
+
+    // The amount of a percentage subtotal adjustment in whole cents:
+    // subtotal x percentage / 100, halves rounded away from zero. The
+    // percentage is a decimal text with "." or "," as separator.
+    static long long percentageAmount(long long subtotalCents, const std::string& percentage);
+    // A customer-display text: the name left-aligned in 20 characters, then
+    // the amount (euro, decimal comma) behind the character 127 and a blank,
+    // ending in column 40.
+    static std::string displayAmountText(const std::string& name, long long cents);
+
+private:
+    enum class PaperEndOutcome { Ready, ConnectionLost, Cancelled, Silent };
+
+    std::int16_t exchange(const std::string& command);
+    bool sendLine(const std::string& line, std::int16_t& result, std::string& freshReply);
+    // cancellable: a cancel asked for during the wait ends it.
+    PaperEndOutcome waitForPaper(bool cancellable);
+    void cancelDocument();
+    void runDeferredCancel();
+    void pause(int milliseconds);
+    bool writeSummary();
+    bool readCounters(std::string& counters);
+    bool documentCompletedAfterLoss();
+    void finishOutput(std::int16_t sendResult);
+    void showPayments();
+
+    RegisterExchange& m_link;
+    LinkControl& m_control;
+    const Options& m_options;
+    const RegisterFacts& m_facts;
+    std::string m_dataDir;
+    ExchangeFiles& m_files;
+    TraceSink& m_trace;
+    MessageSink& m_messages;
+    const Clock& m_clock;
+    TransmissionServices m_services;
+    TransmissionTimings m_timings;
+    ProgramVersion m_version;
+
+    // State of the running transmission.
+    SendJob m_job;
+    ConversionResult m_conversion;
+    bool m_running = false;
+    bool m_summaryWritten = false;
+    bool m_paperEndReported = false;
+    std::string m_out;
+    std::string m_registerErrorText;
+    // The document counters read before the first command; empty when the
+    // register could not tell.
+    std::string m_countersBefore;
+
+    // A cancel asked for during the transmission, carried out before the
+    // next exchange.
+    bool m_cancelRequested = false;
+    // A cancel asked for while another exchange was waiting.
+    bool m_cancelDeferred = false;
+    QEventLoop* m_pauseLoop = nullptr;
+    QObject m_timerContext;
+};
+
+} // namespace tavor1

@@ -1,0 +1,116 @@
+#include "conversion/language/Decimal.h"
+#include "conversion/language/FieldFormats.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace tavor1 {
+namespace {
+
+Decimal dec(const char* text)
+{
+    const auto d = Decimal::parse(text, '.');
+    EXPECT_TRUE(d.has_value()) << text;
+    return d.value_or(Decimal());
+}
+
+TEST(DecimalTest, HalvesRoundAwayFromZero)
+{
+    EXPECT_EQ(dec("12.345").roundedTo(2).toFixedText(2, ','), "12,35");
+    EXPECT_EQ(dec("12.3449").roundedTo(2).toFixedText(2, ','), "12,34");
+    EXPECT_EQ(dec("9.995").roundedTo(2).toText(','), "10");
+    EXPECT_EQ(dec("-12.345").roundedTo(2).toText('.'), "-12.35");
+    EXPECT_EQ(dec("0.5").roundedToInteger(), 1);
+    EXPECT_EQ(dec("-0.5").roundedToInteger(), -1);
+    EXPECT_EQ(dec("2.4999").roundedToInteger(), 2);
+}
+
+TEST(DecimalTest, ArithmeticIsExact)
+{
+    EXPECT_EQ(dec("0.1").times(Decimal::fromInteger(3))->toText('.'), "0.3");
+    EXPECT_EQ(dec("0.1").plus(dec("0.2"))->toText('.'), "0.3");
+    // 999 cents x 1.5 = 1498.5 cents: one price, one quantity, the half goes up.
+    EXPECT_EQ(FormatAmount9(*Decimal::fromInteger(999).times(dec("1.5"))), "000001499");
+    EXPECT_EQ(Decimal::fromInteger(1000).dividedBy(Decimal::fromInteger(3), 2)->toText('.'), "333.33");
+    EXPECT_EQ(Decimal::fromInteger(2).dividedBy(Decimal::fromInteger(3), 0)->units(), 1);
+    EXPECT_FALSE(Decimal::fromInteger(1).dividedBy(Decimal::fromInteger(0), 2).has_value());
+}
+
+TEST(DecimalTest, ReadingStopsAtTheFirstForeignCharacter)
+{
+    EXPECT_EQ(dec("2.5x7"), dec("2.5"));
+    EXPECT_EQ(dec("2.5.3"), dec("2.5"));
+    EXPECT_TRUE(dec("abc").isZero());
+    EXPECT_TRUE(dec("").isZero());
+    EXPECT_EQ(*Decimal::parse("12,5", ','), dec("12.5"));
+    EXPECT_EQ(dec("  -3"), Decimal::fromInteger(-3));
+}
+
+TEST(DecimalTest, NumbersTooLongToCarryAreRefusedNotWrapped)
+{
+    EXPECT_FALSE(Decimal::parse(std::string(30, '9')).has_value());
+    EXPECT_FALSE(Decimal::fromInteger(INT64_MAX / 2).times(Decimal::fromInteger(3)).has_value());
+    // Decimals beyond the carried scale are cut, not an error.
+    EXPECT_EQ(dec("1.123456789123"), dec("1.123456789"));
+}
+
+struct TextCase {
+    const char* name;
+    std::function<std::string()> run;
+    const char* expected;
+};
+
+class FieldFormatTest : public testing::TestWithParam<TextCase> {};
+
+TEST_P(FieldFormatTest, GivesTheExpectedText)
+{
+    EXPECT_EQ(GetParam().run(), GetParam().expected);
+}
+
+const FixedClock kDecember5{LocalDateTime{2026, 12, 5, 9, 7, 33}};
+
+INSTANTIATE_TEST_SUITE_P(
+    RoundTwoDecimals, FieldFormatTest,
+    testing::Values(TextCase{"ThirdDecimalBelowFive", [] { return RoundTwoDecimals("12,3449"); }, "12,34"},
+                    TextCase{"ThirdDecimalFive", [] { return RoundTwoDecimals("12,345"); }, "12,35"},
+                    TextCase{"CarryToWhole", [] { return RoundTwoDecimals("9,995"); }, "10"},
+                    TextCase{"NoComma", [] { return RoundTwoDecimals("7"); }, "7"},
+                    TextCase{"OneDecimal", [] { return RoundTwoDecimals("12,3"); }, "12,3"},
+                    TextCase{"CarryInsideDecimals", [] { return RoundTwoDecimals("12,305"); }, "12,31"},
+                    TextCase{"BelowOneCent", [] { return RoundTwoDecimals("0,005"); }, "0,01"},
+                    TextCase{"NegativeAwayFromZero", [] { return RoundTwoDecimals("-1,235"); }, "-1,24"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    CentsAndZeros, FieldFormatTest,
+    testing::Values(TextCase{"DecimalTextLong", [] { return CentsToDecimalText("12345"); }, "123,45"},
+                    TextCase{"DecimalTextTwo", [] { return CentsToDecimalText("12"); }, ",12"},
+                    TextCase{"DecimalTextOne", [] { return CentsToDecimalText("5"); }, "0,05"},
+                    TextCase{"StripDigits", [] { return StripLeadingZeros("00123"); }, "123"},
+                    TextCase{"StripBeforeComma", [] { return StripLeadingZeros(",50"); }, "0,50"},
+                    TextCase{"StripZerosBeforeComma", [] { return StripLeadingZeros("000,45"); }, "0,45"},
+                    TextCase{"StripZero", [] { return StripLeadingZeros("0"); }, "0"},
+                    TextCase{"CentsZero", [] { return CentsToText(0); }, "0,00"},
+                    TextCase{"CentsFive", [] { return CentsToText(5); }, "0,05"},
+                    TextCase{"CentsOneFifty", [] { return CentsToText(150); }, "1,50"},
+                    TextCase{"CentsLarge", [] { return CentsToText(123456); }, "1234,56"},
+                    TextCase{"CentsNegative", [] { return CentsToText(-150); }, "-1,50"},
+                    TextCase{"AmountHalfCent", [] { return CentsToAmountText(*Decimal::parse("1234.5")); }, "12,35"},
+                    TextCase{"AmountZero", [] { return CentsToAmountText(Decimal()); }, "0,00"},
+                    TextCase{"DotToComma", [] { return DotToComma("2.500"); }, "2,500"},
+                    TextCase{"DisplayAmount", [] { return DisplayAmount(Decimal::fromInteger(1250)); }, "12,50"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FieldFormatTest,
+    testing::Values(TextCase{"A9", [] { return FormatAmount9(Decimal::fromInteger(500)); }, "000000500"},
+                    TextCase{"A9RoundsHalfCent", [] { return FormatAmount9(*Decimal::parse("12.5")); }, "000000013"},
+                    TextCase{"LongerThanMask", [] { return ZeroPad(123, 2); }, "123"},
+                    TextCase{"LL", [] { return TextLength2("RESO"); }, "04"},
+                    TextCase{"D22Pads", [] { return FixedWidth("REPARTO 3", 12); }, "REPARTO 3   "},
+                    TextCase{"DateTimeLine", [] { return DateTimeLine(kDecember5); }, "PRNT,:05-12-2026   09:07;"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tavor1

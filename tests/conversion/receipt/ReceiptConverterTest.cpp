@@ -1,0 +1,317 @@
+#include "conversion/receipt/ReceiptConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavor1 {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kClear = "7007" + std::string(40, ' ');
+
+std::string pad(const std::string& text, std::size_t width)
+{
+    std::string s = text.substr(0, width);
+    s.resize(width, ' ');
+    return s;
+}
+
+// A display line: name in `nameWidth`, the amount mark and amount right-aligned
+// in the rest, 40 characters in all.
+std::string shown(const std::string& name, const std::string& amount, std::size_t nameWidth)
+{
+    const std::string tail = "\x7f " + amount;
+    return "7007" + pad(name, nameWidth) + std::string(40 - nameWidth - tail.size(), ' ') + tail;
+}
+
+std::string article(const char* message, const char* dept, const std::string& name, const char* amount9)
+{
+    return std::string(message) + dept + "22" + pad(name, 22) + amount9;
+}
+
+std::string joined(const Lines& lines)
+{
+    std::string s;
+    for (const auto& l : lines) s += "  [" + l + "]\n";
+    return s;
+}
+
+struct Case {
+    const char* name;
+    Lines request;
+    Lines expected; // after the initial display clear
+    std::function<void(ConversionContext&)> setup = nullptr;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class ConversionTable : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ConversionTable, GivesTheCommandList)
+{
+    const Case& c = GetParam();
+    ConversionContext ctx;
+    if (c.setup) c.setup(ctx);
+    ConversionResult result;
+    ASSERT_EQ(ConvertRequestLines(c.request, ctx, result), 0) << result.failureReason;
+    Lines expected{kClear};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(result.commands, expected) << "got:\n" << joined(result.commands);
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
+
+const std::string kSale100 = article("31011", "01", "REPARTO 1", "000000100");
+const std::string kSale1000 = article("31011", "01", "REPARTO 1", "000001000");
+const std::string kShow1000 = shown("REPARTO 1", "10,00", 22);
+const std::string kShow100 = shown("REPARTO 1", "1,00", 22);
+
+INSTANTIATE_TEST_SUITE_P(Articles, ConversionTable, ::testing::Values(
+    Case{"QuantityLineThenDisplayThenSale", {"SALE,N3,P250,Q2"},
+         {"3002109 2 X 2,50", shown("REPARTO 3", "5,00", 22), article("31011", "03", "REPARTO 3", "000000500"), "1010"}},
+    Case{"LowerCaseLineIsASale", {"sale,n1,p100"}, {kShow100, kSale100, "1010"}},
+    Case{"BlankBeforeCommandWordIsNoSale", {" SALE,N1,P100"}, {}},
+    Case{"QuantityOneHasNoQuantityLine", {"SALE,N1,P100,Q1"}, {kShow100, kSale100, "1010"}},
+    Case{"DecimalQuantityHasThreeDecimals", {"SALE,N1,P1000,Q1.5"},
+         {"3002114 1,500 X 10,00", shown("REPARTO 1", "15,00", 22), article("31011", "01", "REPARTO 1", "000001500"), "1010"}},
+    Case{"HalfCentRoundsAwayFromZero", {"SALE,N1,P3,Q0.5"},
+         {"3002113 0,500 X 0,03", shown("REPARTO 1", "0,02", 22), article("31011", "01", "REPARTO 1", "000000002"), "1010"}},
+    Case{"ThreeTenthsStayExact", {"SALE,N1,P10,Q0.3"},
+         {"3002113 0,300 X 0,10", shown("REPARTO 1", "0,03", 22), article("31011", "01", "REPARTO 1", "000000003"), "1010"}},
+    Case{"PludTextEndsAtComma", {"PLUD,N2,P150,:PANE,BIANCO"},
+         {shown("PANE", "1,50", 22), article("31011", "02", "PANE", "000000150"), "1010"}},
+    Case{"PludWithoutTextNamesItsDepartment", {"PLUD,N4,P150"},
+         {shown("REPARTO 4", "1,50", 22), article("31011", "04", "REPARTO 4", "000000150"), "1010"}},
+    Case{"SaleWithoutDepartmentGoesToOne", {"SALE,P100"}, {kShow100, kSale100, "1010"}},
+    Case{"SaleWithoutPriceHasNoAmountNorDisplay", {"SALE,N1"}, {article("31011", "01", "REPARTO 1", ""), "1010"}},
+    Case{"ReturnPrintsResoAndSells31019", {"SALE,N1,P100,R"},
+         {"3002104RESO", shown("RESO", "1,00", 22), article("31019", "01", "REPARTO 1", "000000100"), "1010"}},
+    Case{"StornoAccontoWinsOverStorno", {"SALE,N1,P100,S1"},
+         {"3002114STORNO ACCONTO", shown("STORNO", "1,00", 22), article("3101F", "01", "REPARTO 1", "000000100"), "1010"}},
+    Case{"StornoOmaggio", {"SALE,N1,P100,S3"},
+         {"3002114STORNO OMAGGIO", shown("STORNO", "1,00", 22), article("3101G", "01", "REPARTO 1", "000000100"), "1010"}},
+    Case{"PlainStorno", {"SALE,N1,P100,S"},
+         {"3002106STORNO", shown("STORNO", "1,00", 22), article("31014", "01", "REPARTO 1", "000000100"), "1010"}},
+    Case{"NoDisplayWhenDisabled", {"SALE,N1,P100", "CASH,V100"},
+         {kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
+         [](ConversionContext& c) { c.options.chkDisableDisplay = true; }}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(Adjustments, ConversionTable, ::testing::Values(
+    Case{"PercentDiscount", {"SALE,N1,P1000", "DISC,%10"},
+         {kShow1000, kSale1000, "7007" + pad(pad("SCONTO ART 10.00%", 22) + "10", 40),
+          "3101301" "22" + pad("SCONTO ART 10.00%", 22) + "000000100", "1010"}},
+    Case{"SecondPercentAppliesToFirstDiscount", {"SALE,N1,P1000", "DISC,%10", "DISC,%10"},
+         {kShow1000, kSale1000, "7007" + pad(pad("SCONTO ART 10.00%", 22) + "10", 40),
+          "3101301" "22" + pad("SCONTO ART 10.00%", 22) + "000000100",
+          "7007" + pad(pad("SCONTO ART 10.00%", 22) + "10", 40),
+          "3101301" "22" + pad("SCONTO ART 10.00%", 22) + "000000010", "1010"},},
+    Case{"PercentRoundsHalfCentUp", {"SALE,N1,P1245", "MAGG,%10,:PIU"},
+         {shown("REPARTO 1", "12,45", 22), article("31011", "01", "REPARTO 1", "000001245"),
+          "7007" + pad(pad("PIU", 22) + "10", 40), "3101201" "22" + pad("PIU", 22) + "000000125", "1010"}},
+    Case{"DiscountInvertedOnceAfterReturn", {"SALE,N1,P1000,R", "DISC,%10", "DISC,%10"},
+         {"3002104RESO", shown("RESO", "10,00", 22), article("31019", "01", "REPARTO 1", "000001000"),
+          "7007" + pad(pad("MAGG. ARTICOLO 10.00%", 22) + "10", 40),
+          "3101201" "22" + pad("MAGG. ARTICOLO 10.00%", 22) + "000000100",
+          "7007" + pad(pad("SCONTO ART 10.00%", 22) + "10", 40),
+          "3101301" "22" + pad("SCONTO ART 10.00%", 22) + "000000010", "1010"},
+         [](ConversionContext& c) { c.options.chbInversioneScontiSuReso = true; }},
+    Case{"NoInversionWithoutOption", {"SALE,N1,P1000,R", "COUP,V50"},
+         {"3002104RESO", shown("RESO", "10,00", 22), article("31019", "01", "REPARTO 1", "000001000"),
+          "7007" + pad(pad("SCONTO VALORE", 22) + "  \x7f 0,50", 40), "3101301" "22" + pad("SCONTO VALORE", 22) + "000000050",
+          "1010"}},
+    Case{"ValueSurcharge", {"SALE,N1,P1000", "ADDI,V50"},
+         {kShow1000, kSale1000, "7007" + pad(pad("MAGG. ART.", 22) + "   \x7f 0,50", 40),
+          "3101201" "22" + pad("MAGG. ART.", 22) + "000000050", "1010"}},
+    Case{"BareHeaderWithoutValue", {"SALE,N1,P1000", "DISC", "COUP"}, {kShow1000, kSale1000, "3101301", "3101301", "1010"}},
+    Case{"SubtotalSurcharge", {"ADDS,V100"},
+         {"7007" + pad(pad("MAGG. SBTL", 22) + "   \x7f 1,00", 40), "3001222" + pad("MAGG. SBTL", 22) + "000000100"}},
+    Case{"SubtotalDiscountWithoutValue", {"COST"}, {"30013"}},
+    Case{"SubtotalPercentsAreDirectives", {"SUBT", "DOST,%10,:PROMO", "MOST,%5"}, {"3003", "DOST%10,PROMO", "MOST%5"}}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(PrintAndDisplay, ConversionTable, ::testing::Values(
+    Case{"ReceiptPrintLineAndAttributes", {"PRNT,:GRAZIE", "PRNT,:BOLD,H1", "PRNT,:ALTO,H2"},
+         {"3002106GRAZIE", "3002404BOLD", "3002204ALTO"}},
+    Case{"NonFiscalDocument", {"OPNF", "PRNT,:RIGA", "CLNF"}, {"40011", "4002", "4003104RIGA", "4004"}},
+    Case{"OpnfClosesRunningReceipt", {"SALE,N1,P100", "OPNF", "CLNF"},
+         {kShow100, kSale100, "3011", "70081", "3013", "40011", "4002", "4004"}},
+    Case{"TrailerHeldUntilClosingAndCutAt32", {"EXTL,:" + std::string(40, 'X'), "SALE,N1,P100", "CASH"},
+         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011",
+          "3012132" + std::string(32, 'X'), "70081"}},
+    Case{"LogoAndNoDrawer", {"SALE,N1,P100", "CASH"},
+         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011", "3017011"},
+         [](ConversionContext& c) {
+             c.options.CheckStampaLogo = true;
+             c.options.chbNoInviaApCassetto = true;
+         }},
+    // ",S" and ",R" inside an invoice text are text, not a storno or a return.
+    Case{"InvoiceTextKeepsCommas", {"OPFS,V100", "PRNT,:ROSSI,SCALA B,RIF 2,H1", "CLFS"},
+         {"400121000000100", "4003419ROSSI,SCALA B,RIF 2", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
+    Case{"ReceiptTextEndsAtComma", {"PRNT,:TOT, IVA"}, {"3002103TOT"}},
+    Case{"ClearLine", {"CLER,C123"}, {"30021" "03123"}},
+    Case{"DisplayRowsJoined", {"DISP,N1,:alto", "DISP,N2,:basso"}, {"7007" + pad("ALTO", 20) + pad("BASSO", 20)}},
+    Case{"UpperRowAlone", {"DISP,N1,:ALTO", "SUBT"}, {pad("7007ALTO", 44), "3003"}},
+    Case{"LongUpperRowIsNotJoined", {"DISP,N1,:" + std::string(25, 'A'), "DISP,N2,:B"},
+         {pad("7007" + std::string(25, 'A'), 44), "7007" + std::string(20, ' ') + pad("B", 20)}},
+    Case{"LowerRowAlone", {"DISP,N2,:BASSO"}, {"7007" + std::string(20, ' ') + pad("BASSO", 20)}},
+    Case{"OpenDrawerAndCash", {"OPEN", "DEPO,V500", "PREL,V0"}, {"70081", "7106D000000500"}},
+    Case{"LotteryCodeInBrackets", {"LOTT,C[ABCD1234]"}, {"301908ABCD1234"}},
+    Case{"QrCode", {"QRCO,:ABC123"}, {"3021605106ABC123"}},
+    Case{"BarCodes", {"BARC,T4,H1,:12345", "BARC,T15,:ABC", "BARC,T2,:123", "BARC,:999"},
+         {"3021" "4" "2" "51" "07{B12345", "30216051" "03ABC", "302120" "51" "03123"}}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(Payments, ConversionTable, ::testing::Values(
+    Case{"CashWithAmount", {"SALE,N1,P100", "CASH,V100"},
+         {kShow100, kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"}},
+    Case{"CashExtended", {"SALE,N1,P100", "CASH"},
+         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "3007010008CONTANTI000000000", "3011", "70081"},
+         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+    Case{"TenderRowsAndNumberedTender", {"TEND,N2,V100", "TEND,N3,V100", "TEND,N5,V100", "TEND,N31,V100"},
+         {shown("ASSEGNI", "1,00", 20), "300407ASSEGNI000000100", shown("CARTA DI CREDITO", "1,00", 20),
+          "300416CARTA DI CREDITO000000100", shown("PAGAM. N.5", "1,00", 20), "300410PAGAM. N.5000000100"}},
+    Case{"NumberedTenderExtended", {"TEND,N12,V100,:BONIFICO"},
+         {shown("BONIFICO", "1,00", 20), "3007120008BONIFICO000000100"},
+         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+    Case{"DebitCardWithoutAmount", {"BANC"}, {"7007" + pad("BANCOMAT", 40), "300408BANCOMAT000000000"}},
+    Case{"VoucherWithoutExtendedOnlyDisplays", {"SALE,N1,P100", "TICK,V100,Q2"},
+         {kShow100, kSale100, shown("BUONO PASTO", "1,00", 20), "3011", "70081"}},
+    Case{"VoucherExtended", {"TICK,V700,Q2"}, {shown("BUONO PASTO", "7,00", 20), "3007050211BUONO PASTO000000700"},
+         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+    Case{"TaxCodeBlockBeforeFirstPayment", {"PRNT,:RSSMRA80A01H501U", "FUNC,N39", "SALE,N1,P100", "CASH,V100"},
+         {kShow100, kSale100, "3010105     ", "3010B16RSSMRA80A01H501U", "3010105     ",
+          shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
+         [](ConversionContext& c) { c.facts.modelCode = 3; }},
+    Case{"TaxCodeWithoutPaymentClosesWith700111", {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
+         {kShow100, kSale100, "1010", "3010105     ", "3010F1112345678901", "700111"},
+         [](ConversionContext& c) { c.facts.modelCode = 2; }}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(Credits, ConversionTable, ::testing::Values(
+    Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
+    Case{"CreditRTServices", {"CRED,V500,T2"}, {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500"},
+         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }},
+    Case{"CreditRTNamedWithoutAmount", {"CRED,T5,:PROMO"}, {"7007", "3007530005PROMO000000000"},
+         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }},
+    Case{"CreditRTUnknownTypeIsGoods", {"CRED,T9,V100"}, {shown("NON RISCOSSO BENI", "1,00", 20), "3007070017NON RISCOSSO BENI000000100"},
+         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(Reports, ConversionTable, ::testing::Values(
+    Case{"ResetReportAfterSalesHasNoClosing", {"SALE,N1,P100", "ZKEY", "FUNC,N1"},
+         {kShow100, kSale100, "7007" + pad("RAPP. FISCALE : AZZERAMENTO", 40), "2002"}},
+    Case{"ReadingAfterXkey", {"ZKEY", "XKEY", "FUNC,N2", "FUNC,N3"},
+         {"7007" + pad("RAPP. REPARTI : LETTURA", 40), "2103", "7007" + pad("LETT. FINANZIARIO", 40), "220302"}},
+    Case{"ReceiptVoid", {"SALE,N1,P100", "FUNC,N25"}, {kShow100, kSale100, "3101817ANNULLO SCONTRINO000000000", "3011", "3013"}},
+    Case{"Func39ReenablesClosing", {"SALE,N1,P100", "FUNC,N2", "FUNC,N39", "CASH"},
+         {kShow100, kSale100, "7007" + pad("RAPP. REPARTI : LETTURA", 40), "2103", "7007" + pad("CONTANTI", 40),
+          "300408CONTANTI000000000", "3011", "70081"}},
+    Case{"ReprintOnlyAsLastLine", {"RLPR", "SUBT", "RLPR"}, {"3003", "3013", "4007"}}),
+    caseName);
+
+const auto kOwnRT = [](ConversionContext& c) {
+    c.facts.RegisterIsRT = true;
+    c.facts.serialNumber = "99MEY012345";
+};
+
+INSTANTIATE_TEST_SUITE_P(References, ConversionTable, ::testing::Values(
+    Case{"ReturnOnOwnRegister", {"NDCR,N00120034,>99MEY012345,D01022025", "SALE,N1,P100,R", "CASH,V100"},
+         {"7101R00120034010220250", "7101R00120034010220258" "1199MEY012345", kShow100, kSale100,
+          "7007" + pad("CONTANTI", 40), "3011", "70081"},
+         kOwnRT},
+    Case{"ReturnOfForeignDocument", {"NDCR,N00120034,>88ABC000111,D01022025"},
+         {"7101R00120034010220250" "1188ABC000111", "7101R00120034010220251" "1188ABC000111"}, kOwnRT},
+    Case{"ReturnOfNonTelematicDocument", {"NDCR,N00120034,>ND,D01022025"}, {"7114R02ND01022025", "7101R00120034"}, kOwnRT},
+    Case{"VoidOfOwnDocumentConvertsOnlyCash", {"DELD,N00120034,>99MEY012345,D01022025", "SALE,N1,P100", "CASH,V100"},
+         {"7101A00120034010220258", "7101A00120034010220251", "7007" + pad("CONTANTI", 40)}, kOwnRT},
+    Case{"VoidOfPosDocument", {"DELD,N00120034,>POS,D01022025"}, {"7114A03POS01022025"}, kOwnRT},
+    Case{"ReturnWithoutRT", {"NDCR,:RIF 12"}, {"7102600000", "3010P12" + pad("RIF 12", 12)}}),
+    caseName);
+
+struct Failure {
+    const char* name;
+    Lines request;
+    bool rt;
+};
+
+void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
+
+class ConversionFailure : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
+{
+    ConversionContext ctx;
+    ctx.facts.RegisterIsRT = GetParam().rt;
+    ctx.facts.serialNumber = "99MEY012345";
+    ConversionResult result;
+    EXPECT_EQ(ConvertRequestLines(GetParam().request, ctx, result), 1) << joined(result.commands);
+    EXPECT_FALSE(result.failureReason.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, ConversionFailure, ::testing::Values(
+    Failure{"ReferenceNumberNotEightDigits", {"NDCR,N0012003,>ND,D01022025"}, true},
+    Failure{"ReferenceWithoutDate", {"DELD,N00120034,>ND"}, true},
+    Failure{"VoidWithoutRT", {"DELD,N00120034,>ND,D01022025"}, false},
+    Failure{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}, false},
+    Failure{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}, false},
+    Failure{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}, false},
+    Failure{"DiscountWithoutArticle", {"COUP,V100"}, false},
+    Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false}),
+    [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.name); });
+
+TEST(ConversionResultFlags, RestFlagsAndNamesForTheTransmission)
+{
+    ConversionContext ctx;
+    ConversionResult result;
+    result.invoiceTextMode = true; // left from earlier in the job
+    ASSERT_EQ(ConvertRequestLines({"SALE,N1,P100", "CASH,V50", "CHEQ", "TEND,N7,:BONIFICO"}, ctx, result), 0);
+    EXPECT_TRUE(result.PaymentSeen);
+    EXPECT_FALSE(result.FunctionSeen);
+    EXPECT_FALSE(result.PaymentTypeUsed[PaymentCash]);
+    EXPECT_TRUE(result.PaymentTypeUsed[PaymentCheque]);
+    EXPECT_FALSE(result.PaymentTypeUsed[PaymentCard]);
+    EXPECT_TRUE(result.PaymentTypeUsed[PaymentOther]);
+    EXPECT_EQ(result.otherPaymentName, "BONIFICO");
+    EXPECT_TRUE(result.invoiceTextMode);
+}
+
+TEST(ConversionResultFlags, PaymentAfterOwnVoidOnRTIsOnlyARest)
+{
+    ConversionContext ctx;
+    kOwnRT(ctx);
+    ConversionResult result;
+    ASSERT_EQ(ConvertRequestLines({"DELD,N00120034,>ND,D01022025", "BANC,V100"}, ctx, result), 0);
+    EXPECT_TRUE(result.PaymentTypeUsed[PaymentOther]);
+    EXPECT_TRUE(result.PaymentTypeUsed[PaymentCash]);
+    EXPECT_EQ(result.commands.back(), "7007" + pad("BANCOMAT", 40));
+}
+
+// Whatever the bytes, the conversion ends, and every command it produces fits
+// a register frame without a length field growing out of place.
+TEST(ConversionOfHostileInput, EndsAndKeepsCommandsFramable)
+{
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131 + 7) % 256);
+    const Lines requests[] = {
+        {binary},
+        {std::string("SALE,N1,P1\0\0\0", 13), std::string(3, '\0')},
+        {"PLUD,N1,P100,:\xc3\xa8 perch\xc3\xa9 \xe2\x82\xac", "PRNT,:\xc3\xa0\xc3\xa8"},
+        {"PRNT,:" + std::string(100000, 'A'), "CLER,C" + std::string(100000, '9'), "QRCO,:" + std::string(100000, 'Q')},
+        {"BARC,T4,:" + std::string(100000, 'B'), "DISP,N1,:" + std::string(100000, 'D'), "SALE,N" + std::string(50, '9')},
+    };
+    for (const auto& request : requests) {
+        ConversionContext ctx;
+        ConversionResult result;
+        const int code = ConvertRequestLines(request, ctx, result);
+        EXPECT_TRUE(code == 0 || code == 1);
+        for (const auto& command : result.commands) EXPECT_LE(command.size(), 255u) << command.substr(0, 60);
+    }
+}
+
+} // namespace
+} // namespace tavor1

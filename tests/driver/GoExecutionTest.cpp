@@ -1,0 +1,178 @@
+#include "driver/JobExecution.h"
+#include "driver/JobServices.h"
+#include "link/RegisterExchange.h"
+#include "support/Recorders.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavor1 {
+namespace {
+
+// A register that answers each command from a script; an unscripted command
+// is accepted with an empty reply. ReplyData keeps the last payload that
+// arrived, as the link does.
+class ScriptedExchange final : public RegisterExchange {
+public:
+    struct Answer {
+        std::int16_t result;
+        std::string reply; // empty: no payload arrived
+    };
+    std::int16_t TrasmettiStringa(const std::string& command) override
+    {
+        sent.push_back(command);
+        Answer a{0, ""};
+        if (!script.empty()) {
+            a = script.front();
+            script.pop_front();
+        }
+        if (!a.reply.empty())
+            m_reply = a.reply;
+        return a.result;
+    }
+    const std::string& ReplyData() const override { return m_reply; }
+    const std::string& LastRegisterError() const override { return m_error; }
+
+    std::deque<Answer> script;
+    std::vector<std::string> sent;
+    std::string m_reply;
+    std::string m_error;
+};
+
+class FakeServices final : public JobServices {
+public:
+    bool tracingOn() const override { return tracing; }
+    void openTrace() override { open = true; }
+    void closeTrace() override { open = false; }
+    bool traceOpen() const override { return open; }
+    void traceLine(const std::string& t) override { trace.push_back(t); }
+    bool ConnectAndWait(int maxPolls) override
+    {
+        lastMaxPolls = maxPolls;
+        return connects;
+    }
+    bool ConnectionLost() const override { return false; }
+    RegisterExchange& exchange() override { return reg; }
+    bool fileExists(const std::string&) const override { return requestThere; }
+    std::int16_t ChiamataPOS(const std::string&) override { return payment; }
+    bool paymentApproved() const override { return approved; }
+    void keepApprovedPayment(const std::string& outPath) override { keptFor = outPath; }
+    int DoSendFile(const std::string&) override
+    {
+        ++sends;
+        return sendResult;
+    }
+    std::int16_t jobResultFor(int code) override { return code == 0 ? 0 : static_cast<std::int16_t>(-code); }
+    std::int16_t StampaEsitoPOS() override
+    {
+        ++slips;
+        return 0;
+    }
+
+    ScriptedExchange reg;
+    bool tracing = true;
+    bool open = false;
+    std::vector<std::string> trace;
+    bool connects = true;
+    int lastMaxPolls = 0;
+    bool requestThere = true;
+    std::int16_t payment = 0;
+    bool approved = false;
+    std::string keptFor;
+    int sendResult = 0;
+    int sends = 0;
+    int slips = 0;
+};
+
+std::int16_t run(FakeServices& s)
+{
+    return Go_Execution(s, 20, "/data/SR_DATI.001", "/data/SR_OUT.001");
+}
+
+TEST(GoExecution, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
+{
+    FakeServices s;
+    EXPECT_EQ(run(s), 0);
+    EXPECT_EQ(s.lastMaxPolls, 20);
+    EXPECT_EQ(s.reg.sent, (std::vector<std::string>{"1011", "1109"}));
+    EXPECT_EQ(s.sends, 1);
+    EXPECT_EQ(s.slips, 1);
+    EXPECT_EQ(s.trace, (std::vector<std::string>{"Go_Execution: Result = 0"}));
+    EXPECT_FALSE(s.open);
+}
+
+// One row per way a job can go: its result, whether the document was sent,
+// whether the payment slip was printed (-1: not judged), and the trace is
+// closed whatever happens.
+struct GoCase {
+    const char* name;
+    std::function<void(FakeServices&)> setup;
+    std::int16_t result;
+    int sends;
+    int slips;
+    const char* sent = nullptr; // the commands sent, one a line; nullptr: not judged
+};
+
+class GoExecutionPaths : public ::testing::TestWithParam<GoCase> {};
+
+TEST_P(GoExecutionPaths, GiveTheirResult)
+{
+    const GoCase& c = GetParam();
+    FakeServices s;
+    c.setup(s);
+    EXPECT_EQ(run(s), c.result);
+    EXPECT_EQ(s.sends, c.sends);
+    if (c.slips >= 0) {
+        EXPECT_EQ(s.slips, c.slips);
+    }
+    if (c.sent) {
+        EXPECT_EQ(test::joined(s.reg.sent), c.sent);
+    }
+    EXPECT_FALSE(s.open) << "the trace stays open";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, GoExecutionPaths,
+    ::testing::Values(
+        GoCase{"NoConnectionSendsNothing", [](FakeServices& s) { s.connects = false; }, -20, 0, -1, ""},
+        GoCase{"RegisterNotReady", [](FakeServices& s) { s.reg.script = {{0, "101101"}}; }, -2, 0, -1},
+        GoCase{"ShortStatusReplyGoesOn", [](FakeServices& s) { s.reg.script = {{0, "10110"}}; }, 0, 1, -1},
+        GoCase{"StatusZeroGoesOn", [](FakeServices& s) { s.reg.script = {{0, "101100xx"}}; }, 0, 1, -1},
+        // The reply left by an earlier exchange must not be judged.
+        GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
+               [](FakeServices& s) {
+                   s.reg.m_reply = "101101";
+                   s.reg.script = {{1, ""}};
+               },
+               0, 1, -1},
+        GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
+               [](FakeServices& s) {
+                   s.requestThere = false;
+                   s.payment = -202;
+               },
+               -100, 0, -1},
+        GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip", [](FakeServices& s) { s.payment = -202; }, -202, 0, 1, "1011\n"},
+        GoCase{"NotListedSendCodeSkipsTheSlip",
+               [](FakeServices& s) {
+                   s.sendResult = 2;
+                   s.approved = true;
+               },
+               -2, 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
+{
+    FakeServices s;
+    s.approved = true;
+    s.sendResult = 7;
+    EXPECT_EQ(run(s), -7);
+    EXPECT_EQ(s.slips, 0);
+    EXPECT_EQ(s.keptFor, "/data/SR_OUT.001");
+}
+
+} // namespace
+} // namespace tavor1

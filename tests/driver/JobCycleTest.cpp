@@ -1,0 +1,310 @@
+#include "driver/DirWatcher.h"
+#include "driver/JobCycle.h"
+#include "driver/Pause.h"
+#include "driver/PollSteps.h"
+#include "driver/TestReceipt.h"
+#include "driver/TimerSetting.h"
+#include "exchange/ExchangeFiles.h"
+#include "platform/ByteFiles.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+namespace tavor1 {
+namespace {
+
+using test::waitUntil;
+
+// Stands in for the files and the register: a job waits on channel 1 while
+// its SR_START exists; the job itself can be scripted.
+class FakeSteps final : public PollSteps {
+public:
+    explicit FakeSteps(std::string dir) : dataDir(std::move(dir)) {}
+
+    int scanChannels(const std::function<void(int)>& startIdentification) override
+    {
+        ++scans;
+        for (int n = 1; n <= 4; ++n) {
+            if (identifyOnScan[n - 1])
+                startIdentification(n);
+            if (fileExists(startPath(n)))
+                return n;
+        }
+        return 0;
+    }
+    bool takeJob(int) override { return true; }
+    std::int16_t runJob() override
+    {
+        ++jobs;
+        if (duringJob)
+            duringJob();
+        return jobResult;
+    }
+    void finishJob(std::int16_t, bool abandoned) override
+    {
+        lastAbandoned = abandoned;
+        for (int n = 1; n <= 4; ++n)
+            removeFile(startPath(n));
+    }
+    std::int16_t identify(int) override
+    {
+        ++identifications;
+        return identifyCode;
+    }
+
+    std::string startPath(int n) const { return joinPath(dataDir, exchangeFileName(ExchangeFile::SR_START, n)); }
+
+    std::string dataDir;
+    int scans = 0;
+    int jobs = 0;
+    int identifications = 0;
+    std::int16_t jobResult = 0;
+    std::int16_t identifyCode = 0;
+    bool lastAbandoned = false;
+    std::array<bool, 4> identifyOnScan{};
+    std::function<void()> duringJob;
+};
+
+class JobCycleTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    Options options;
+    DriverState state;
+    test::RecordingMessages messages;
+    FakeSteps steps{dir.path()};
+    JobCycle cycle{options, state, steps, messages, dir.path()};
+
+    void goSignal(int channel) { ASSERT_TRUE(writeFileBytes(steps.startPath(channel), "00000000\r\n")); }
+};
+
+TEST_F(JobCycleTest, PollsAskedForDuringAJobRunOnceAfterItAndNeverStartASecondJob)
+{
+    goSignal(1);
+    int jobsSeenInside = -1;
+    steps.duringJob = [&] {
+        // A timer tick, a watcher event and the Slow button, all while the job waits.
+        cycle.onTimer21();
+        cycle.poll();
+        cycle.selectSlow();
+        jobsSeenInside = steps.jobs;
+    };
+    cycle.poll();
+    EXPECT_EQ(jobsSeenInside, 1);
+    EXPECT_EQ(steps.jobs, 1);
+    const int scansAfterJob = steps.scans;
+    ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; })) << "the deferred poll never ran";
+    EXPECT_EQ(steps.jobs, 1) << "the same go signal was served twice";
+    EXPECT_EQ(cycle.rearmFlag(), 2);
+}
+
+TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThemAfterIt)
+{
+    options.OptionFAST = true;
+    cycle.StartDirWatch();
+    ASSERT_TRUE(cycle.isWatching());
+    EXPECT_FALSE(cycle.timerActive());
+    steps.duringJob = [&] {
+        for (int i = 0; i < 20; ++i)
+            writeFileBytes(joinPath(dir.path(), "noise" + std::to_string(i)), "x");
+        writeFileBytes(steps.startPath(1), "again"); // the same go signal, touched again
+        pauseMs(100);
+    };
+    goSignal(1);
+    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; })) << "the watcher did not raise a poll";
+    const int scansAfterJob = steps.scans;
+    ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; }))
+        << "changes made during the job were not reported after it";
+    pauseMs(100);
+    EXPECT_EQ(steps.jobs, 1);
+}
+
+TEST_F(JobCycleTest, SlowModePollsOnTheTimerAndTheTickAfterAJobOnlyReArms)
+{
+    options.OptionFAST = false;
+    options.TimerInterval = 20;
+    cycle.start();
+    ASSERT_TRUE(waitUntil([&] { return steps.scans >= 3; })) << "the timer does not poll";
+    goSignal(1);
+    ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; }));
+    EXPECT_EQ(cycle.rearmFlag(), 2);
+    EXPECT_EQ(cycle.timerInterval(), 1000);
+    const int scans = steps.scans;
+    cycle.onTimer21(); // the re-arm tick
+    EXPECT_EQ(steps.scans, scans);
+    EXPECT_EQ(cycle.rearmFlag(), 0);
+    EXPECT_EQ(cycle.timerInterval(), 20);
+    cycle.onTimer21();
+    EXPECT_EQ(steps.scans, scans + 1);
+}
+
+TEST_F(JobCycleTest, PollTickWrapsAndStillPolls)
+{
+    options.OptionFAST = false;
+    for (int i = 0; i < 30002; ++i)
+        cycle.onTimer21();
+    EXPECT_EQ(cycle.pollTick(), 0);
+    EXPECT_EQ(steps.scans, 30002);
+}
+
+TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArmsThePoll)
+{
+    steps.identifyOnScan[0] = true;
+    steps.identifyCode = -8;
+    cycle.poll();
+    EXPECT_EQ(steps.identifications, 1);
+    EXPECT_TRUE(state.channels[0].DumpPending);
+    EXPECT_FALSE(cycle.isWatching());
+    EXPECT_EQ(cycle.rearmFlag(), 1);
+    EXPECT_TRUE(cycle.timerActive());
+    EXPECT_FALSE(state.DumpRunning);
+
+    steps.identifyCode = 0;
+    cycle.poll();
+    EXPECT_FALSE(state.channels[0].DumpPending);
+    EXPECT_TRUE(cycle.isWatching());
+}
+
+TEST_F(JobCycleTest, NoIdentificationOrJobStartsOnceClosing)
+{
+    steps.identifyOnScan[0] = true;
+    goSignal(1);
+    cycle.stopForClosing();
+    cycle.poll();
+    EXPECT_EQ(steps.identifications, 0);
+    EXPECT_EQ(steps.jobs, 0);
+}
+
+TEST_F(JobCycleTest, AJobThatRunsIntoTheClosingSequenceIsAbandonedNotReported)
+{
+    goSignal(1);
+    steps.duringJob = [&] { cycle.stopForClosing(); };
+    cycle.poll();
+    EXPECT_TRUE(steps.lastAbandoned);
+    EXPECT_FALSE(cycle.timerActive());
+}
+
+TEST_F(JobCycleTest, ClearingOneChannelBoxKeepsThePollTimerForTheOthers)
+{
+    options.OptionFAST = false;
+    cycle.setChannelEnabled(1, true);
+    cycle.setChannelEnabled(2, false);
+    EXPECT_FALSE(options.channelEnabled[1]);
+    EXPECT_TRUE(cycle.timerActive());
+    for (int n = 1; n <= 4; ++n)
+        cycle.setChannelEnabled(n, false);
+    EXPECT_FALSE(cycle.timerActive());
+}
+
+TEST_F(JobCycleTest, SetTimerIsRefusedDuringAJob)
+{
+    state.JobRunning = true;
+    bool saved = false;
+    cycle.setTimer("30", [&](const std::string&) { saved = true; });
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "Connessione in corso, valore non accettato");
+    EXPECT_FALSE(saved);
+}
+
+// ---- the test receipt
+
+class TestReceiptButton : public JobCycleTest {
+protected:
+    std::string dati(int n) { return readFileBytes(joinPath(dir.path(), exchangeFileName(ExchangeFile::SR_DATI, n))).value_or(""); }
+};
+
+TEST_F(TestReceiptButton, DoesNothingWhileHiddenAndWaitsForAnIdentification)
+{
+    state.channels[0].DumpPending = false;
+    EXPECT_FALSE(cycle.runTestReceipt()) << "the window is hidden";
+    state.WindowShown = true;
+    state.channels[0].DumpPending = true;
+    std::string shown;
+    QObject::connect(&cycle, &JobCycle::registerMessage, [&](const std::string& t) { shown = t; });
+    EXPECT_FALSE(cycle.runTestReceipt());
+    EXPECT_EQ(shown, "DUMP NON ANCORA ESEGUITO");
+    EXPECT_FALSE(state.TestReceiptMode) << "a later host request would be sent unconverted";
+    EXPECT_EQ(dati(1), "");
+}
+
+TEST_F(TestReceiptButton, GoesToTheLastReadyChannelAndOnlyItsJobIsSentAsItStands)
+{
+    state.WindowShown = true;
+    state.channels[0].DumpPending = false;
+    state.channels[2].DumpPending = false;
+    ASSERT_TRUE(cycle.runTestReceipt());
+    EXPECT_EQ(dati(1), "");
+    EXPECT_EQ(dati(3), buildTestReceipt(options));
+    EXPECT_TRUE(fileExists(steps.startPath(3)));
+    EXPECT_EQ(state.testReceiptChannel, 3);
+
+    // A host job on channel 1 is picked first: it is converted as usual.
+    goSignal(1);
+    std::vector<bool> modes;
+    steps.duringJob = [&] { modes.push_back(state.TestReceiptMode); };
+    steps.scans = 0;
+    cycle.poll(); // channel 1 (finishJob of the fake removes every go signal)
+    goSignal(3);
+    cycle.poll();
+    EXPECT_EQ(modes, (std::vector<bool>{false, true}));
+    EXPECT_EQ(state.testReceiptChannel, 0);
+}
+
+TEST(TestReceiptContent, EndsWithLogoAndDrawerAsTheOptionsSay)
+{
+    Options o;
+    o.CheckStampaLogo = true;
+    o.chbNoInviaApCassetto = false;
+    const std::string r = buildTestReceipt(o);
+    EXPECT_NE(r.find("3011\r\n3017011\r\n70081\r\n3013\r\n"), std::string::npos) << r;
+    EXPECT_EQ(r.substr(0, 46), "7007" + std::string(40, ' ') + "\r\n");
+    const std::string article = "7007ARTICOLO 1" + std::string(24, ' ') + "\x7F 0,01\r\n";
+    EXPECT_NE(r.find(article), std::string::npos);
+    o.CheckStampaLogo = false;
+    o.chbNoInviaApCassetto = true;
+    const std::string plain = buildTestReceipt(o);
+    EXPECT_NE(plain.find("300408CONTANTI000000000\r\n3011\r\n3013\r\n"), std::string::npos) << plain;
+}
+
+// ---- "Set timer"
+
+struct TimerCase {
+    const char* name;
+    const char* typed;
+    int intervalMs;
+    const char* box;
+    bool saved;
+    const char* message;
+};
+
+class SetTimer : public ::testing::TestWithParam<TimerCase> {};
+
+TEST_P(SetTimer, TakesSecondsBelowOneHundredAndMillisecondsAbove)
+{
+    const TimerCase& c = GetParam();
+    const TimerSetting s = computeTimerSetting(c.typed);
+    EXPECT_EQ(s.intervalMs, c.intervalMs);
+    EXPECT_EQ(s.boxText, c.box);
+    EXPECT_EQ(s.save, c.saved);
+    EXPECT_EQ(s.message, c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SetTimer,
+    ::testing::Values(TimerCase{"Seconds", "30", 30000, "30", true, ""},
+                      TimerCase{"SecondsCapped", "75", 60000, "60", true, ""},
+                      TimerCase{"Milliseconds", "500", 500, "500", true, ""},
+                      TimerCase{"MillisecondsCapped", "90000", 60000, "90000", true, ""},
+                      TimerCase{"Zero", "0", 1000, "0", false, "Valore non ammesso"},
+                      TimerCase{"Negative", "-5", 1000, "-5", false, ""},
+                      TimerCase{"NotANumber", "abc", 1000, "abc", false, "Valore non ammesso"},
+                      TimerCase{"Huge", "99999999999999999999", 60000, "99999999999999999999", true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tavor1
