@@ -6,6 +6,7 @@
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
 #include "exchange/ChannelScan.h"
+#include "exchange/LogFile.h"
 #include "transmission/JobOutcome.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
@@ -58,7 +59,11 @@ void Driver::load()
 void Driver::loadOptions()
 {
     m_options = Options{};
-    loadOptionFiles(m_config.programDir, m_options);
+    const OptionFilesReport report = loadOptionFiles(m_config.programDir, m_options);
+    m_unreadableOptionFiles = report.unreadable;
+    const LogFile log(m_config.dataDir, m_clock);
+    for (const std::string& problem : report.problems)
+        log.append(problem);
     if (!ValidateIPAddress(m_options.txtRemoteIP))
         m_options.txtRemoteIP.clear();
     if (!m_config.registryIPAddress.empty() && ValidateIPAddress(m_config.registryIPAddress))
@@ -66,7 +71,10 @@ void Driver::loadOptions()
     m_storedRemoteIP = m_options.txtRemoteIP;
     if (!m_config.forcedRemoteIP.empty())
         m_options.txtRemoteIP = m_config.forcedRemoteIP;
-    m_vatRates.LoadVatRates(m_config.programDir);
+    m_vatFileUnreadable = !m_vatRates.LoadVatRates(m_config.programDir);
+    if (m_vatFileUnreadable)
+        log.append(std::string(VatRateTable::kFileName) + ": file non leggibile, aliquote IVA iniziali e file non"
+                   " riscritto all'uscita");
 }
 
 void Driver::saveOptions()
@@ -75,8 +83,9 @@ void Driver::saveOptions()
     // The simulated register's address is not the shop's.
     if (!m_config.forcedRemoteIP.empty())
         stored.txtRemoteIP = m_storedRemoteIP;
-    SaveOptionFiles(m_config.programDir, stored);
-    m_vatRates.SaveVatRates(m_config.programDir);
+    SaveOptionFiles(m_config.programDir, stored, m_unreadableOptionFiles);
+    if (!m_vatFileUnreadable)
+        m_vatRates.SaveVatRates(m_config.programDir);
 }
 
 void Driver::setTimer(const std::string& typed)

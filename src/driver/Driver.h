@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavor1 {
 
@@ -142,6 +143,9 @@ private:
     std::unique_ptr<JobCycle> m_cycle;
     VatRateTable m_vatRates;
 
+    // Option files that could not be read at start-up: never written at exit.
+    std::vector<std::string> m_unreadableOptionFiles;
+    bool m_vatFileUnreadable = false;
     // The address of the option files or the registry, before simulated mode.
     std::string m_storedRemoteIP;
     int m_currentChannel = 0;

@@ -5,6 +5,7 @@
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/FreeMemory.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
@@ -14,6 +15,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace tavor1 {
 
@@ -28,6 +31,9 @@ constexpr const char* kSubtotalMarkup = "30012";
 constexpr const char* kSubtotalDiscount = "30013";
 // A command list larger than this is not a document.
 constexpr std::size_t kMaxCommandListBytes = 16u * 1024u * 1024u;
+// A request above this size has its job's freed memory handed back to the
+// system at the end; smaller jobs leave too little to be worth the call.
+constexpr std::uintmax_t kLargeRequestBytes = 1024u * 1024u;
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -462,6 +468,21 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         bool& flag;
         ~RunningFlag() { flag = false; }
     } runningFlag{m_running};
+    // Nothing of the job's command list outlives the job. After a large
+    // request the memory it took goes back to the system, once the lists
+    // below (declared later, so freed earlier) are gone too.
+    std::error_code sizeError;
+    const std::uintmax_t requestBytes = std::filesystem::file_size(requestPath, sizeError);
+    struct ListRelease {
+        std::vector<std::string>& commands;
+        bool large;
+        ~ListRelease()
+        {
+            std::vector<std::string>().swap(commands);
+            if (large)
+                releaseFreeMemory();
+        }
+    } listRelease{m_conversion.commands, !sizeError && requestBytes > kLargeRequestBytes};
 
     std::string listPath = requestPath;
     if (!m_job.testReceiptMode) {
