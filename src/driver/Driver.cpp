@@ -228,6 +228,11 @@ bool Driver::cancelDocumentLeftOpen()
     return m_recovery->cancelDocumentLeftOpen();
 }
 
+void Driver::registerHasNoOpenDocument()
+{
+    m_recovery->noDocumentOpen();
+}
+
 std::int16_t Driver::identify(int channel)
 {
     m_currentChannel = channel;
