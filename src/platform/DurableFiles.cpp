@@ -40,8 +40,9 @@ bool writeAndSync(const std::string& path, std::string_view bytes, int flags)
 void syncFolderOf(const std::string& path)
 {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
     if (folder.empty())
-        folder = std::filesystem::current_path();
+        folder = std::filesystem::current_path(ec);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
