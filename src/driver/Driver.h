@@ -4,6 +4,7 @@
 #include "driver/JobServices.h"
 #include "driver/PollSteps.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
 #include "exchange/TraceFile.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
@@ -24,6 +25,7 @@ namespace tavor1 {
 
 class Clock;
 class JobCycle;
+class JobRecovery;
 class MessageSink;
 class PaymentClient;
 class SendEngine;
@@ -96,6 +98,7 @@ signals:
 
 private:
     // PollSteps
+    bool settleInterruptedJobs() override;
     int scanChannels(const std::function<void(int)>& startIdentification) override;
     bool takeJob(int channel) override;
     std::int16_t runJob() override;
@@ -118,12 +121,16 @@ private:
     int DoSendFile(const std::string& requestPath) override;
     std::int16_t jobResultFor(int sendResult) override;
     std::int16_t StampaEsitoPOS() override;
+    bool cancelDocumentLeftOpen() override;
+    void registerHasNoOpenDocument() override;
 
     // IdentificationEvents
     void identificationEnded(int channel, std::int16_t code) override;
 
     void loadOptions();
     void onJobFinished();
+    // The job's outcome into the journal, before the host is answered.
+    void recordOutcome(std::int16_t result);
 
     DriverConfig m_config;
     MessageSink& m_messages;
@@ -141,6 +148,9 @@ private:
     std::unique_ptr<PaymentClient> m_payment;
     std::unique_ptr<SendEngine> m_send;
     std::unique_ptr<JobCycle> m_cycle;
+    // The job journal in the data directory, and what the driver does with it.
+    JobJournal m_journal;
+    std::unique_ptr<JobRecovery> m_recovery;
     VatRateTable m_vatRates;
 
     // Option files that could not be read at start-up: never written at exit.
