@@ -32,6 +32,7 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
+    pay.replyTimeoutMs = m_config.paymentTimeoutMs;
     m_payment = std::make_unique<PaymentClient>(m_network, m_options, m_config.dataDir, m_messages, m_clock, pay);
     m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_vatRates, m_config.dataDir, m_files,
                                           m_trace, m_messages, m_clock);

@@ -41,6 +41,11 @@ struct DriverConfig {
     std::string forcedRemoteIP;
     // One pause of the closing sequence.
     int closingPauseMs = 1000;
+    // The bound of the wait for the payment service's reply.
+    int paymentTimeoutMs = 300000;
+    // How long after its approval a failed sale's card payment may pay the
+    // retry of the unchanged request; 0: never.
+    std::int64_t approvalReuseSeconds = 15 * 60;
     ConnectionTimings connectionTimings{};
     ExchangeTimings exchangeTimings{};
 };

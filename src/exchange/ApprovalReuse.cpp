@@ -170,7 +170,7 @@ ApprovalVerdict decideApprovalReuse(const OpenApproval& approval, int channel,
     // A clock set back (or a journal time that does not read) gives no
     // elapsed time to trust: no reuse.
     const std::optional<std::int64_t> elapsed = secondsBetween(approval.approvedAt, nowText);
-    if (!elapsed || *elapsed < 0 || *elapsed > boundSeconds)
+    if (boundSeconds <= 0 || !elapsed || *elapsed < 0 || *elapsed > boundSeconds)
         return ApprovalVerdict::Expired;
     return ApprovalVerdict::Reuse;
 }

@@ -58,7 +58,7 @@ enum class ApprovalVerdict {
 
 // The rule. current is the stamp of the job's SR_DATI (nullopt when it could
 // not be read); nowText is the local time as journalTime writes it;
-// boundSeconds is the longest time from the approval to a reuse.
+// boundSeconds is the longest time from the approval to a reuse (0: no reuse).
 ApprovalVerdict decideApprovalReuse(const OpenApproval& approval, int channel,
                                     const std::optional<RequestStamp>& current, const std::string& nowText,
                                     std::int64_t boundSeconds);
