@@ -2,6 +2,7 @@
 
 #include "driver/JobCycle.h"
 #include "driver/JobExecution.h"
+#include "driver/JobRecovery.h"
 #include "driver/Pause.h"
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
@@ -28,7 +29,8 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
       m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
       m_identification(m_link, m_facts, m_options,
                        [this](int maxPolls) { return m_connection.ConnectAndWait(maxPolls); },
-                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this))
+                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this)),
+      m_journal(m_config.dataDir, clock)
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
@@ -36,6 +38,7 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
     m_payment = std::make_unique<PaymentClient>(m_network, m_options, m_config.dataDir, m_messages, m_clock, pay);
     m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_vatRates, m_config.dataDir, m_files,
                                           m_trace, m_messages, m_clock);
+    m_recovery = std::make_unique<JobRecovery>(m_journal, m_files, *m_send, m_clock);
     m_cycle = std::make_unique<JobCycle>(m_options, m_state, static_cast<PollSteps&>(*this), m_messages, m_config.dataDir);
     connect(m_cycle.get(), &JobCycle::jobFinished, this, [this] { onJobFinished(); });
     connect(m_cycle.get(), &JobCycle::identificationFinished, this, [this] { onJobFinished(); });
@@ -49,7 +52,8 @@ void Driver::load()
 {
     m_state = DriverState{};
     loadOptions();
-    m_files.deleteAllAtStartup();
+    // A job a crash interrupted keeps its request until it is settled.
+    m_files.deleteAllAtStartup(m_recovery->prepareAtStartup());
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
         m_connection.ResetReStartConnection(false);
@@ -160,14 +164,20 @@ bool Driver::takeJob(int channel)
 
 std::int16_t Driver::runJob()
 {
+    m_recovery->jobAccepted(m_currentChannel, m_currentDatiPath);
     return Go_Execution(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
 }
 
 void Driver::finishJob(std::int16_t result, bool abandoned)
 {
-    m_connection.CloseSocketConnection();
-    if (abandoned)
+    if (abandoned) {
+        // Left in flight in the journal: the next start settles it.
+        m_recovery->jobAbandoned();
+        m_connection.CloseSocketConnection();
         return;
+    }
+    recordOutcome(result);
+    m_connection.CloseSocketConnection();
     JobOutcomeContext ctx;
     ctx.files = &m_files;
     ctx.channel = m_currentChannel;
@@ -180,6 +190,35 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
     bool running = true;
     if (!ReportJobOutcome(result, ctx, running))
         m_state.channels[m_currentChannel - 1].goSignalStuck = true;
+    m_recovery->jobAnswered(m_files.exists(result == 0 ? ExchangeFile::FINESCO : ExchangeFile::SR_ERR,
+                                           m_currentChannel));
+}
+
+// ---- the job journal
+
+void Driver::recordOutcome(std::int16_t result)
+{
+    std::string answer;
+    if (result == 0) {
+        answer = tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
+    } else {
+        answer = JobErrorText(result, m_send->registerErrorText());
+        if (!m_link.LastRegisterError().empty())
+            answer += " : ERRORE " + m_link.LastRegisterError();
+        answer += "\r\n";
+    }
+    const std::string text = result == 0 ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
+    m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.ConnectionLost());
+}
+
+bool Driver::settleInterruptedJobs()
+{
+    return m_recovery->settlePending();
+}
+
+bool Driver::cancelDocumentLeftOpen()
+{
+    return m_recovery->cancelDocumentLeftOpen();
 }
 
 std::int16_t Driver::identify(int channel)
@@ -209,7 +248,10 @@ bool Driver::fileExists(const std::string& path) const { return tavor1::fileExis
 
 std::int16_t Driver::ChiamataPOS(const std::string& requestPath)
 {
-    return m_payment->ChiamataPOS(requestPath);
+    const std::int16_t result = m_payment->ChiamataPOS(requestPath);
+    if (result == 0 && m_payment->paymentApproved())
+        m_recovery->cardApproved(m_payment->posData());
+    return result;
 }
 
 bool Driver::paymentApproved() const
@@ -227,7 +269,7 @@ int Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
     return m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
-                        pos.Comando.empty() ? nullptr : &pos);
+                        pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
 }
 
 std::int16_t Driver::jobResultFor(int sendResult)

@@ -68,6 +68,14 @@ void JobCycle::poll()
     m_pollAgain = false;
     m_timer21.stop();
 
+    if (!m_steps.settleInterruptedJobs()) {
+        // The register does not answer yet: the timer asks again.
+        if (!m_state.closing)
+            m_timer21.start();
+        m_pollRunning = false;
+        return;
+    }
+
     const int channel = m_steps.scanChannels([this](int n) { startIdentification(n); });
     bool ok = channel >= 1 && channel <= 4 && !m_state.closing;
     if (ok)

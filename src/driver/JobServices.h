@@ -43,6 +43,10 @@ public:
     virtual std::int16_t jobResultFor(int sendResult) = 0;
 
     virtual std::int16_t StampaEsitoPOS() = 0;
+
+    // The register reported an open document before the job: true when the
+    // driver had left it open after a failure and has now cancelled it.
+    virtual bool cancelDocumentLeftOpen() { return false; }
 };
 
 } // namespace tavor1

@@ -20,6 +20,14 @@ enum class DocumentProgress {
     Unknown,      // the register did not tell its counters
 };
 
+// What became of a cancel of a document left open on the register.
+enum class DocumentCancel {
+    Unreachable, // the register did not answer: the cancel is still owed
+    NothingOpen, // the register has no document open
+    Cancelled,   // the open document was cancelled
+    StillOpen,   // the cancel was sent and the document is still open
+};
+
 // The request file of the job's channel as start-up found it.
 enum class RequestPresence {
     Same,     // still the journaled request

@@ -275,18 +275,24 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
                     nineDigits(amount));
 }
 
-bool Transmission::writeSummary()
+SrOutContext Transmission::summaryContext(const POSData* pos)
 {
     SrOutContext ctx;
     ctx.link = &m_link;
     ctx.options = &m_options;
     ctx.facts = &m_facts;
-    ctx.pos = m_job.pos;
+    ctx.pos = pos;
     ctx.version = m_version;
     ctx.trace = &m_trace;
     ctx.clock = &m_clock;
     ctx.readNumeroAzzeramenti = m_services.readNumeroAzzeramenti;
     ctx.readGranTotale = m_services.readGranTotale;
+    return ctx;
+}
+
+bool Transmission::writeSummary()
+{
+    const SrOutContext ctx = summaryContext(m_job.pos);
     // A query refused, unanswered or cut off by a lost connection leaves the
     // summary without the document's number, and the host would be told of a
     // printed document it cannot identify: it is asked for once more, over a
@@ -330,12 +336,52 @@ bool Transmission::readCounters(std::string& counters)
 
 bool Transmission::documentCompletedAfterLoss()
 {
+    return documentProgressSince(m_countersBefore) == DocumentProgress::Completed;
+}
+
+DocumentProgress Transmission::documentProgressSince(const std::string& countersBefore)
+{
     if (!m_control.connectAndWait())
-        return false;
+        return DocumentProgress::NotAsked;
     std::string after;
-    if (!readCounters(after) || after.empty() || m_countersBefore.empty())
-        return false;
-    return after != m_countersBefore;
+    if (!readCounters(after) || after.empty() || countersBefore.empty())
+        return DocumentProgress::Unknown;
+    return after != countersBefore ? DocumentProgress::Completed : DocumentProgress::NotCompleted;
+}
+
+std::optional<bool> Transmission::documentOpen()
+{
+    const std::int16_t r = exchange(protocol::msg::RegisterState);
+    const std::string& reply = m_link.ReplyData();
+    if (r != result::Accepted || reply.size() < 6 || !startsWith(reply, protocol::msg::RegisterState))
+        return std::nullopt;
+    return reply.compare(4, 2, "00") != 0;
+}
+
+DocumentCancel Transmission::cancelOpenDocument()
+{
+    if (!m_control.isConnected() && !m_control.connectAndWait())
+        return DocumentCancel::Unreachable;
+    const std::optional<bool> open = documentOpen();
+    if (!open)
+        return DocumentCancel::Unreachable;
+    if (!*open)
+        return DocumentCancel::NothingOpen;
+    cancelDocument();
+    const std::optional<bool> still = documentOpen();
+    if (!still)
+        return DocumentCancel::Unreachable;
+    return *still ? DocumentCancel::StillOpen : DocumentCancel::Cancelled;
+}
+
+std::string Transmission::registerSummary(const POSData* pos)
+{
+    std::string out;
+    if (m_control.isConnected() || m_control.connectAndWait())
+        CreateSrOut_File(out, summaryContext(pos));
+    if (pos && pos->Comando == "PAGA" && pos->TransactionResult == "00" && !HasPaymentBlock(out))
+        AppendPaymentBlock(out, *pos);
+    return out;
 }
 
 Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
@@ -494,6 +540,10 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         finishOutput(send::ConnectionLost);
         return send::ConnectionLost;
     }
+    if (m_job.countersRead)
+        m_job.countersRead(m_countersBefore);
+    if (m_job.documentBegun)
+        m_job.documentBegun();
 
     exchange(protocol::msg::TransmissionStart);
 
