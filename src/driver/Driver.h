@@ -18,10 +18,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tavor1 {
 
+class CardApprovals;
 class Clock;
 class JobCycle;
 class JobRecovery;
@@ -154,6 +156,10 @@ private:
     // The job journal in the data directory, and what the driver does with it.
     JobJournal m_journal;
     std::unique_ptr<JobRecovery> m_recovery;
+    // Card approvals whose document failed, and their reuse by a retry.
+    std::unique_ptr<CardApprovals> m_approvals;
+    // The earlier approval that pays the running job instead of a new charge.
+    std::optional<PosFields> m_reusedApproval;
     VatRateTable m_vatRates;
 
     // The address of the option files or the registry, before simulated mode.

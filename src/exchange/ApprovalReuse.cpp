@@ -183,6 +183,8 @@ JournalRecord approvalReusedRecord(std::uint64_t job, const OpenApproval& approv
     r.set(journalkey::FromJob, std::to_string(approval.approvedInJob));
     r.set(journalkey::Channel, std::to_string(approval.channel));
     r.set(journalkey::Amount, approval.amount);
+    for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
+        r.set(std::string(journalkey::PosPrefix) + kPosFieldNames[i], approval.pos[i]);
     return r;
 }
 

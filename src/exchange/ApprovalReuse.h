@@ -72,6 +72,7 @@ std::optional<std::int64_t> secondsBetween(const std::string& from, const std::s
 inline constexpr const char* kNotUsedNewRequest = "nuova richiesta sul canale";
 inline constexpr const char* kNotUsedExpired = "tempo per il riuso scaduto";
 
+// Recorded under the job it pays, with the approval's amount and POSData.
 JournalRecord approvalReusedRecord(std::uint64_t job, const OpenApproval& approval);
 // Recorded under the approving job, so that the record stays with it.
 JournalRecord approvalNotUsedRecord(const OpenApproval& approval, std::uint64_t byJob, const std::string& reason);
