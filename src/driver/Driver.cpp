@@ -221,7 +221,15 @@ void Driver::recordOutcome(std::int16_t result)
 
 bool Driver::settleInterruptedJobs()
 {
-    return m_recovery->settlePending();
+    if (!m_recovery->hasPending())
+        return true;
+    // The settlement writes answers and talks to the register like a job: a
+    // closing meanwhile leaves the exchange files alone and waits for it.
+    m_state.JobRunning = true;
+    const bool settled = m_recovery->settlePending();
+    m_state.JobRunning = false;
+    onJobFinished();
+    return settled && !m_state.closing;
 }
 
 bool Driver::cancelDocumentLeftOpen()

@@ -93,7 +93,10 @@ bool JobRecovery::settlePending()
             }
         }
         settle(job, need, progress);
-        ++it;
+        // Tried once: an answer that could not be written stays unanswered in
+        // the journal for the next start, and a cancel still owed is made
+        // before the next job that finds the document open.
+        it = m_pending.erase(it);
     }
     return !blocked;
 }
