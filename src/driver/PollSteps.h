@@ -13,8 +13,9 @@ public:
     virtual ~PollSteps() = default;
 
     // Settles a job that a crash interrupted before the last start, when the
-    // register answers. False while one still waits: the poll then takes no
-    // job and starts no identification.
+    // register answers. Runs after the channel scan (whose identifications
+    // it profits from); false while one still waits: the poll then takes no
+    // job.
     virtual bool settleInterruptedJobs() { return true; }
     // The channel scan: the channel whose job runs now (1..4), or 0. Calls
     // startIdentification(n) for an enabled channel that has no SR_MATR yet.

@@ -541,30 +541,45 @@ void JobJournal::compactIfLarge()
         compact();
 }
 
-std::vector<JournalJob> JobJournal::jobsInFlight() const
+std::vector<JournalJob> JournalReplay::jobsInFlight() const
 {
     std::vector<JournalJob> out;
-    for (const JournalJob& j : m_state.jobs)
+    for (const JournalJob& j : jobs)
         if (j.inFlight())
             out.push_back(j);
     return out;
 }
 
-std::vector<JournalJob> JobJournal::unansweredJobs() const
+std::vector<JournalJob> JournalReplay::unansweredJobs() const
 {
     std::vector<JournalJob> out;
-    for (const JournalJob& j : m_state.jobs)
+    for (const JournalJob& j : jobs)
         if (j.unanswered())
             out.push_back(j);
     return out;
 }
 
-std::optional<JournalJob> JobJournal::documentLeftOpen() const
+std::optional<JournalJob> JournalReplay::documentLeftOpen() const
 {
-    for (auto it = m_state.jobs.rbegin(); it != m_state.jobs.rend(); ++it)
+    for (auto it = jobs.rbegin(); it != jobs.rend(); ++it)
         if (it->documentStillOpen())
             return *it;
     return std::nullopt;
+}
+
+std::vector<JournalJob> JobJournal::jobsInFlight() const
+{
+    return m_state.jobsInFlight();
+}
+
+std::vector<JournalJob> JobJournal::unansweredJobs() const
+{
+    return m_state.unansweredJobs();
+}
+
+std::optional<JournalJob> JobJournal::documentLeftOpen() const
+{
+    return m_state.documentLeftOpen();
 }
 
 std::vector<JournalJob> JobJournal::lastJobs(std::size_t n) const

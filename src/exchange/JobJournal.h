@@ -184,6 +184,14 @@ struct JournalReplay {
     std::uint64_t lastJob = 0;
 
     const JournalJob* job(std::uint64_t id) const;
+
+    // Read-only queries, for a diagnosis that must not change the journal.
+    // Jobs a crash interrupted (no outcome yet).
+    std::vector<JournalJob> jobsInFlight() const;
+    // Jobs whose outcome was decided but whose answer is not known written.
+    std::vector<JournalJob> unansweredJobs() const;
+    // The newest job whose document is still open on the register, if any.
+    std::optional<JournalJob> documentLeftOpen() const;
 };
 
 // Folds records into jobs. Records of a job that has no "accepted" record

@@ -142,6 +142,7 @@ TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
     if (row.completed) {
         EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco");
         EXPECT_NE(read(ExchangeFile::SR_OUT).find("SCONTR. N."), std::string::npos) << read(ExchangeFile::SR_OUT);
+        EXPECT_EQ(read(ExchangeFile::SR_OUT).find("FW: \r\n"), std::string::npos) << "the register is identified first";
         EXPECT_FALSE(has(ExchangeFile::SR_DATI));
         EXPECT_EQ(receipts(), 1);
     } else {
