@@ -100,14 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReuseRow{"clockSetBack", 1, kept(), "2026-12-06 13:59:00", ApprovalVerdict::Expired}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ApprovalReuse, UnknownModificationTimeIsNeverTheSameFile)
-{
-    auto records = failedSale();
-    records[1] = at(cardApprovedRecord(1, 1, withMtime(kept(), 0), "1250", approvedPos()), kApprovedAt);
-    EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, withMtime(kept(), 0), "2026-12-06 14:01:00", kBound),
-              ApprovalVerdict::RequestChanged);
-}
-
 TEST(ApprovalReuse, AfterACrashTheSettledApprovalIsStillOpenAndReusable)
 {
     // The crash stopped job 1 after the approval; the start-up settled it as
