@@ -227,6 +227,8 @@ bool Driver::settleInterruptedJobs()
     // closing meanwhile leaves the exchange files alone and waits for it.
     m_state.JobRunning = true;
     const bool settled = m_recovery->settlePending();
+    // As after a job: the register is not held between jobs.
+    m_connection.CloseSocketConnection();
     m_state.JobRunning = false;
     onJobFinished();
     return settled && !m_state.closing;
@@ -235,6 +237,11 @@ bool Driver::settleInterruptedJobs()
 bool Driver::cancelDocumentLeftOpen()
 {
     return m_recovery->cancelDocumentLeftOpen();
+}
+
+void Driver::registerHasNoOpenDocument()
+{
+    m_recovery->noDocumentOpen();
 }
 
 std::int16_t Driver::identify(int channel)

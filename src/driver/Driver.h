@@ -128,6 +128,7 @@ private:
     std::int16_t jobResultFor(int sendResult) override;
     std::int16_t StampaEsitoPOS() override;
     bool cancelDocumentLeftOpen() override;
+    void registerHasNoOpenDocument() override;
 
     // IdentificationEvents
     void identificationEnded(int channel, std::int16_t code) override;

@@ -35,6 +35,8 @@ std::int16_t Go_Execution(JobServices& s, int timeoutSeconds, const std::string&
     // job goes on; one the driver did not leave is the operator's.
     if (status == 0 && registerStatusNotReady(reg.ReplyData()) && s.cancelDocumentLeftOpen())
         status = reg.TrasmettiStringa(protocol::msg::RegisterState);
+    if (status == 0 && reg.ReplyData().size() >= 6 && !registerStatusNotReady(reg.ReplyData()))
+        s.registerHasNoOpenDocument();
     if (status == 0 && registerStatusNotReady(reg.ReplyData())) {
         closeTrace();
         return -2;

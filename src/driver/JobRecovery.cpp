@@ -249,6 +249,16 @@ void JobRecovery::jobAbandoned()
     m_job = 0;
 }
 
+void JobRecovery::noDocumentOpen()
+{
+    while (const std::optional<JournalJob> open = m_journal.documentLeftOpen()) {
+        if (!m_journal.append(cancelledRecord(open->id)))
+            return;
+        log("Documento lasciato aperto dal lavoro " + std::to_string(open->id) + " canale " +
+            std::to_string(open->channel) + " non piu' aperto sul registratore");
+    }
+}
+
 bool JobRecovery::cancelDocumentLeftOpen()
 {
     const std::optional<JournalJob> open = m_journal.documentLeftOpen();

@@ -64,6 +64,8 @@ public:
     // the job goes on. False when the document is not the driver's (the
     // operator's sale without payment, say) or could not be cancelled.
     bool cancelDocumentLeftOpen();
+    // The register has no document open: a cancel still owed is void.
+    void noDocumentOpen();
 
     // The running job's journal number; 0 when none or unjournaled.
     std::uint64_t currentJob() const { return m_job; }

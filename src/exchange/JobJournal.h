@@ -42,7 +42,7 @@ enum class JournalRecordKind {
     DocumentBegun,     // "begun": the first command of the document is about to go out
     Outcome,           // "outcome": the job's result, decided before the host is answered
     Answered,          // "answered": FINESCO or SR_ERR is in place
-    DocumentCancelled, // "cancelled": a document the driver had left open was cancelled
+    DocumentCancelled, // "cancelled": a document the driver had left open is no longer open
     Unknown,           // a kind written by a newer driver
 };
 

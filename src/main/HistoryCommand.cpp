@@ -86,7 +86,7 @@ std::string historyLine(const JournalJob& job)
     if (job.documentStillOpen())
         line += "  [document left open on the register]";
     else if (job.leftOpen && job.cancelled)
-        line += "  [open document cancelled]";
+        line += "  [document left open: cleared]";
     return line;
 }
 

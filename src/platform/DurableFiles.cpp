@@ -39,9 +39,10 @@ bool writeAndSync(const std::string& path, std::string_view bytes, int flags)
 // A rename is durable only once the folder that holds the name is synced.
 void syncFolderOf(const std::string& path)
 {
-    std::string folder = std::filesystem::path(path).parent_path().string();
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
     if (folder.empty())
-        folder = ".";
+        folder = std::filesystem::current_path(ec);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;

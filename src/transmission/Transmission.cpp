@@ -4,6 +4,7 @@
 #include "protocol/Protocol.h"
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
+#include "platform/DurableFiles.h"
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
@@ -481,7 +482,9 @@ void Transmission::finishOutput(std::int16_t sendResult)
         AppendPaymentBlock(m_out, *m_job.pos);
     if (sendResult != send::Complete && m_out.empty())
         return;
-    if (!writeFileBytes(m_job.outPath, m_out))
+    // Synced and renamed into place: the host may read it as soon as FINESCO
+    // appears, and a power cut must not leave it empty behind a FINESCO.
+    if (!replaceFileDurably(m_job.outPath, m_out))
         m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + m_job.outPath);
 }
 

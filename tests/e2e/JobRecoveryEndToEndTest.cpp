@@ -249,35 +249,64 @@ TEST_F(DriverProcessTest, ASaleWithoutPaymentStaysOpenForTheRegister)
     EXPECT_FALSE(received("3001818"));
 }
 
-// The link drops in mid-receipt and again when the driver asks whether the
-// document is open: the cancel it owes is made before the next job, which
-// then prints instead of failing with E503.
-TEST_F(DriverProcessTest, ACancelOwedIsMadeBeforeTheNextJob)
-{
-    start();
-    waitReady();
-    Fault drop;
-    drop.mode = FaultMode::DropConnection;
-    drop.command = "3007";
-    sim.addFault(drop);
-    const int states = count("1011");
-    submit(kReceipt);
-    ASSERT_TRUE(waitFor([&] { return received("3007"); })) << commandsSent();
-    drop.command = "1011";
-    sim.addFault(drop);
-    ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
-    EXPECT_EQ(read(ExchangeFile::SR_ERR), kE520);
-    EXPECT_EQ(sim.model().documentState(), DocumentState::Receipt) << "the cancel could not be made yet";
-    EXPECT_EQ(count("1011"), states + 2) << commandsSent();
+class CancelOwed : public DriverProcessTest {
+protected:
+    // The link drops in mid-receipt and again when the driver asks whether
+    // the document is open: the job fails with its receipt open and the
+    // cancel owed.
+    void failWithTheCancelOwed()
+    {
+        start();
+        waitReady();
+        Fault drop;
+        drop.mode = FaultMode::DropConnection;
+        drop.command = "3007";
+        sim.addFault(drop);
+        const int states = count("1011");
+        submit(kReceipt);
+        ASSERT_TRUE(waitFor([&] { return received("3007"); })) << commandsSent();
+        drop.command = "1011";
+        sim.addFault(drop);
+        ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
+        EXPECT_EQ(read(ExchangeFile::SR_ERR), kE520);
+        EXPECT_EQ(sim.model().documentState(), DocumentState::Receipt) << "the cancel could not be made yet";
+        EXPECT_EQ(count("1011"), states + 2) << commandsSent();
+        ASSERT_TRUE(waitFor([&] { return !has(ExchangeFile::SR_START); }));
+        removeFile(file(ExchangeFile::SR_ERR));
+    }
+};
 
-    ASSERT_TRUE(waitFor([&] { return !has(ExchangeFile::SR_START); }));
-    removeFile(file(ExchangeFile::SR_ERR));
+// The next job cancels it and prints instead of failing with E503.
+TEST_F(CancelOwed, IsMadeBeforeTheNextJob)
+{
+    failWithTheCancelOwed();
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
     EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
     EXPECT_EQ(receipts(), 1);
     EXPECT_EQ(sim.model().documentState(), DocumentState::Idle);
     EXPECT_NE(readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("").find("annullato"), std::string::npos);
+}
+
+// The operator cleared it at the register: the receipt a later sale without
+// payment leaves open is the operator's, and is never cancelled.
+TEST_F(CancelOwed, LapsesWhenTheRegisterIsFoundClear)
+{
+    failWithTheCancelOwed();
+    sim.model().execute("3001818Annull.transazione000000000");
+    sim.model().execute("3013");
+    ASSERT_EQ(sim.model().documentState(), DocumentState::Idle);
+    submit(kSaleWithoutPayment);
+    ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
+    EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco");
+
+    removeFile(file(ExchangeFile::FINESCO));
+    const int cancels = count("3001818");
+    submit(kReceipt);
+    ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
+    EXPECT_EQ(read(ExchangeFile::SR_ERR).substr(0, std::string(kE503).size()), kE503);
+    EXPECT_EQ(sim.model().documentState(), DocumentState::Receipt);
+    EXPECT_EQ(count("3001818"), cancels) << commandsSent();
 }
 
 } // namespace
