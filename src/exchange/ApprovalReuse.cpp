@@ -135,6 +135,13 @@ std::vector<OpenApproval> openApprovals(const JournalReplay& journal)
     return out;
 }
 
+std::vector<std::uint64_t> givenUpApprovalJobs(const JournalReplay& journal)
+{
+    std::vector<std::uint64_t> jobs;
+    foldApprovals(journal, [&](const OpenApproval& a, const JournalRecord&) { jobs.push_back(a.approvedInJob); });
+    return jobs;
+}
+
 std::optional<OpenApproval> openApprovalOf(const JournalReplay& journal, int channel)
 {
     std::optional<OpenApproval> found;

@@ -41,6 +41,12 @@ struct OpenApproval {
     bool carrierInFlight = false;
 };
 
+// The jobs whose approval was given up, oldest first. The journal's
+// compaction keeps the newest kKeptGivenUpApprovals of them beyond its usual
+// window, so that the history still lists them when the shop refunds.
+std::vector<std::uint64_t> givenUpApprovalJobs(const JournalReplay& journal);
+inline constexpr std::size_t kKeptGivenUpApprovals = 100;
+
 // The approvals the journal shows open, oldest first.
 std::vector<OpenApproval> openApprovals(const JournalReplay& journal);
 // The open approval of one channel, if any (at most one: a new one is taken

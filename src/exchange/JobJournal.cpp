@@ -507,6 +507,10 @@ bool JobJournal::compact()
         keep.insert(a.approvedInJob);
         keep.insert(a.lastJob);
     }
+    // So do the newest approvals given up, still to be refunded.
+    const std::vector<std::uint64_t> givenUp = givenUpApprovalJobs(m_state);
+    const std::size_t skip = givenUp.size() > kKeptGivenUpApprovals ? givenUp.size() - kKeptGivenUpApprovals : 0;
+    keep.insert(givenUp.begin() + static_cast<std::ptrdiff_t>(skip), givenUp.end());
     // At least the newest job stays, and with it the numbering.
     const std::size_t keepFinished = std::max<std::size_t>(1, m_limits.keepFinishedJobs);
     const std::size_t drop = finished.size() > keepFinished ? finished.size() - keepFinished : 0;

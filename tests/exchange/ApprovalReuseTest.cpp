@@ -1,4 +1,5 @@
 #include "exchange/ApprovalReuse.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,37 @@ TEST(ApprovalReuse, EachChannelKeepsItsOwnApproval)
     const std::vector<std::string> lines = approvalHistoryLines(journal);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].rfind(kOpenHistoryPrefix, 0), 0u) << lines[1];
+}
+
+TEST(ApprovalReuse, TheJournalsCompactionKeepsTheApprovalsNotPrinted)
+{
+    test::TempDir dir;
+    FixedClock clock(LocalDateTime{2026, 12, 6, 14, 0, 0});
+    JournalLimits limits;
+    limits.keepFinishedJobs = 3;
+    JobJournal journal(dir.path(), clock, limits);
+    ASSERT_TRUE(journal.open());
+    auto failedCardJob = [&] {
+        const std::uint64_t id = journal.beginJob(1, kept());
+        journal.append(cardApprovedRecord(id, 1, kept(), "1250", approvedPos()));
+        journal.append(outcomeRecord(id, -3, "E509", "", "SR_ERR", "E509\r\n", false, false));
+        journal.append(answeredRecord(id, "SR_ERR"));
+        return id;
+    };
+    const std::uint64_t givenUp = failedCardJob();
+    journal.append(approvalNotUsedRecord(*openApprovalOf(journal.state(), 1), 0, kNotUsedNewRequest));
+    const std::uint64_t open = failedCardJob();
+    for (int i = 0; i < 20; ++i) {
+        const std::uint64_t id = journal.beginJob(2, stampOfBytes("CASH,V100\r\n"));
+        journal.append(outcomeRecord(id, 0, "OK", "", "FINESCO", "", false, false));
+        journal.append(answeredRecord(id, "FINESCO"));
+    }
+    ASSERT_TRUE(journal.compact());
+
+    const JournalReplay replay = JobJournal::read(dir.path());
+    EXPECT_EQ(replay.jobs.size(), 2u + limits.keepFinishedJobs);
+    ASSERT_EQ(openApprovalOf(replay, 1).value_or(OpenApproval{}).approvedInJob, open);
+    EXPECT_EQ(givenUpApprovalJobs(replay), std::vector<std::uint64_t>{givenUp});
 }
 
 } // namespace
