@@ -17,11 +17,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tavor1 {
 
 class Clock;
+class FileOps;
+class InstanceLock;
 class JobCycle;
 class MessageSink;
 class PaymentClient;
@@ -43,6 +46,11 @@ struct DriverConfig {
     int closingPauseMs = 1000;
     ConnectionTimings connectionTimings{};
     ExchangeTimings exchangeTimings{};
+    // The lock that keeps other drivers off dataDir, held by the caller;
+    // every poll makes sure it still holds it. None in tests.
+    InstanceLock* instanceLock = nullptr;
+    // Deletes and result-file writes; the file system itself when none.
+    const FileOps* fileOps = nullptr;
 };
 
 // The driver without its window: the state the main window owns for the whole
@@ -124,6 +132,14 @@ private:
     void loadOptions();
     void onJobFinished();
 
+    // Where a job's answer is written: what cannot be written now stays with
+    // the channel and is retried at every poll.
+    void answerHost(JobAnswer answer);
+    void retryPendingAnswers();
+    // True while this driver still holds the data directory's lock, taking
+    // it again when the directory was deleted and made anew.
+    bool keepInstanceLock();
+
     DriverConfig m_config;
     MessageSink& m_messages;
     const Clock& m_clock;
@@ -147,6 +163,11 @@ private:
     int m_currentChannel = 0;
     std::string m_currentDatiPath;
     std::string m_currentOutPath;
+    // SR_OUT of the running job when it could not be written.
+    std::optional<std::string> m_unwrittenOutput;
+    // The lock was found lost and that was logged; logged again only after
+    // it has been held once more.
+    bool m_lockLost = false;
     // The closing sequence ran while a job or an identification was running:
     // finished() follows when it returns.
     bool m_finishWhenIdle = false;

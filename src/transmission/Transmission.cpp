@@ -435,8 +435,12 @@ void Transmission::finishOutput(std::int16_t sendResult)
         AppendPaymentBlock(m_out, *m_job.pos);
     if (sendResult != send::Complete && m_out.empty())
         return;
-    if (!writeFileBytes(m_job.outPath, m_out))
+    // Written beside its name and renamed into place: a power cut leaves the
+    // empty SR_OUT made at the start, or this one whole.
+    if (!replaceFileBytes(m_job.outPath, m_out)) {
+        m_unwrittenOutput = m_out;
         m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + m_job.outPath);
+    }
 }
 
 std::int16_t Transmission::DoSendFile(const std::string& requestPath, const SendJob& job)
@@ -445,6 +449,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
     m_summaryWritten = false;
     m_paperEndReported = false;
     m_out.clear();
+    m_unwrittenOutput.reset();
     m_registerErrorText.clear();
     m_countersBefore.clear();
     // A cancel pressed between jobs was carried out then; a new document
