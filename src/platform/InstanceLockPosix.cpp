@@ -98,8 +98,11 @@ LockStatus InstanceLock::tryAcquire()
     int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     // A lock file another user's driver made may be read-only to this one:
     // it can still be locked, or found held.
-    if (fd < 0 && errno == EACCES)
+    if (fd < 0 && errno == EACCES) {
         fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return cannotCreate(EACCES);
+    }
     if (fd < 0)
         return cannotCreate(errno);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
