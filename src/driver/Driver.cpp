@@ -154,6 +154,7 @@ bool Driver::keepInstanceLock()
     if (!lock)
         return true;
     const InstanceLock::CheckResult r = lock->recheck();
+    m_lockHeld = r.check != InstanceLock::Check::Lost;
     if (r.check == InstanceLock::Check::Kept) {
         m_lockLost = false;
         return true;
@@ -170,6 +171,14 @@ bool Driver::keepInstanceLock()
                     + ": nessun lavoro servito finche' non torna libero");
     }
     return false;
+}
+
+bool Driver::awaitingRetry() const
+{
+    for (const ChannelState& state : m_state.channels)
+        if (state.pendingAnswer || state.servedGoSignal)
+            return true;
+    return !m_lockHeld;
 }
 
 void Driver::answerHost(JobAnswer answer)

@@ -108,6 +108,7 @@ private:
     std::int16_t runJob() override;
     void finishJob(std::int16_t result, bool abandoned) override;
     std::int16_t identify(int channel) override;
+    bool awaitingRetry() const override;
 
     // JobServices
     bool tracingOn() const override;
@@ -165,9 +166,11 @@ private:
     std::string m_currentOutPath;
     // SR_OUT of the running job when it could not be written.
     std::optional<std::string> m_unwrittenOutput;
-    // The lock was found lost and that was logged; logged again only after
-    // it has been held once more.
+    // The lock was found held by another driver and that was logged; logged
+    // again only after it has been held once more.
     bool m_lockLost = false;
+    // The last poll found the lock held (always, without a lock).
+    bool m_lockHeld = true;
     // The closing sequence ran while a job or an identification was running:
     // finished() follows when it returns.
     bool m_finishWhenIdle = false;
