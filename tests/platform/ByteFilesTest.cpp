@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace tavor1 {
@@ -79,6 +80,44 @@ TEST(Cp1252, ConvertsTheWholeCodePageAndBack)
     EXPECT_EQ(cp1252ToUtf8("\x80 caff\xE8"), "\u20AC caff\u00E8");
     EXPECT_EQ(utf8ToCp1252("\u20AC \u0161 \u4E2D"), "\x80 \x9A ?");
     EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?") << "a cut sequence must not read past the end";
+}
+
+
+TEST(ByteFiles, AReplaceLeavesTheWholeNewContentOrTheOldOneAndSaysWhy)
+{
+    TempDir dir;
+    const std::string path = dir.write("FINESCO.001", "old");
+    std::error_code ec;
+    ASSERT_TRUE(replaceFileBytes(path, "finesco", ec)) << ec.message();
+    EXPECT_EQ(readFileBytes(path), "finesco");
+    EXPECT_FALSE(fileExists(path + ".tmp")) << "the temporary file must not stay beside the result";
+
+    const std::string gone = joinPath(dir.path(), "sparita/FINESCO.001");
+    EXPECT_FALSE(replaceFileBytes(gone, "finesco", ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory) << ec.message();
+    EXPECT_FALSE(directoryWritable(joinPath(dir.path(), "sparita"), ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+    EXPECT_TRUE(directoryWritable(dir.path(), ec)) << ec.message();
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "FINESCO.001")
+        << "the writability probe is removed again";
+}
+
+TEST(ByteFiles, AFileWrittenAgainHasAnotherIdentity)
+{
+    TempDir dir;
+    const std::string path = dir.write("SR_START.001", "00000000\r\n");
+    const std::optional<FileIdentity> first = fileIdentity(path);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(fileIdentity(path), first) << "nothing changed";
+
+    // Rewritten in place with the same bytes: only the time tells.
+    writeFileBytes(path, "00000000\r\n");
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    EXPECT_NE(fileIdentity(path), first);
+
+    EXPECT_EQ(fileIdentity(dir.path()), std::nullopt) << "a directory is no go signal";
+    removeFile(path);
+    EXPECT_EQ(fileIdentity(path), std::nullopt);
 }
 
 } // namespace
