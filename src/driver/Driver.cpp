@@ -287,8 +287,9 @@ void Driver::keepApprovedPayment(const std::string& outPath)
         m_unwrittenOutput = srOutWithPaymentBlock(*m_unwrittenOutput, m_payment->posData());
         return;
     }
-    const std::string out = srOutWithPaymentBlock(readFileBytes(outPath).value_or(std::string()), m_payment->posData());
-    if (!replaceFileBytes(outPath, out))
+    const std::string before = readFileBytes(outPath).value_or(std::string());
+    const std::string out = srOutWithPaymentBlock(before, m_payment->posData());
+    if (out != before && !replaceFileBytes(outPath, out))
         m_unwrittenOutput = out;
 }
 
