@@ -326,14 +326,6 @@ INSTANTIATE_TEST_SUITE_P(Signals, ClosingSignal, ::testing::Values(SIGTERM, SIGH
                              return std::string(info.param == SIGHUP ? "SIGHUP" : info.param == SIGINT ? "SIGINT" : "SIGTERM");
                          });
 
-TEST_F(DriverEndToEnd, ALockFileLeftFullOfNulsByAPowerCutDoesNotStopTheStart)
-{
-    writeFileBytes(joinPath(dataDir, "tavor1.lock"), std::string(4096, '\0'));
-    start();
-    waitReady(1);
-    EXPECT_EQ(readFileBytes(joinPath(dataDir, "tavor1.lock")).value_or(""), std::to_string(driver.processId()) + "\n");
-}
-
 TEST_F(DriverEndToEnd, AReadOnlyDataDirectoryHasItsOwnMessageAndExitStatus)
 {
     namespace fs = std::filesystem;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 namespace tavor1 {
@@ -100,24 +99,6 @@ TEST(ByteFiles, AReplaceLeavesTheWholeNewContentOrTheOldOneAndSaysWhy)
     EXPECT_TRUE(directoryWritable(dir.path(), ec)) << ec.message();
     EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "FINESCO.001")
         << "the writability probe is removed again";
-}
-
-TEST(ByteFiles, AFileWrittenAgainHasAnotherIdentity)
-{
-    TempDir dir;
-    const std::string path = dir.write("SR_START.001", "00000000\r\n");
-    const std::optional<FileIdentity> first = fileIdentity(path);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(fileIdentity(path), first) << "nothing changed";
-
-    // Rewritten in place with the same bytes: only the time tells.
-    writeFileBytes(path, "00000000\r\n");
-    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
-    EXPECT_NE(fileIdentity(path), first);
-
-    EXPECT_EQ(fileIdentity(dir.path()), std::nullopt) << "a directory is no go signal";
-    removeFile(path);
-    EXPECT_EQ(fileIdentity(path), std::nullopt);
 }
 
 } // namespace

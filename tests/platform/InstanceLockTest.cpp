@@ -275,13 +275,5 @@ INSTANTIATE_TEST_SUITE_P(
                    InstanceLock::Check::Lost, LockState::HeldByOther}),
     [](const ::testing::TestParamInfo<RecheckRow>& info) { return std::string(info.param.name); });
 
-TEST(LockHolderText, OnlyANumberNamesAHolder)
-{
-    EXPECT_EQ(parseLockHolder("4242\n"), 4242);
-    EXPECT_EQ(parseLockHolder(" 17 \r\n"), 17);
-    for (const std::string& bad : std::vector<std::string>{"", std::string(8, '\0'), "12ab", "-5", "0", "99999999999999", "1 2"})
-        EXPECT_EQ(parseLockHolder(bad), std::nullopt) << bad;
-}
-
 } // namespace
 } // namespace tavor1
