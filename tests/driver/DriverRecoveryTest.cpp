@@ -5,6 +5,7 @@
 
 #include "driver/Driver.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
@@ -138,6 +139,8 @@ TEST_P(RefusedAnswer, IsWrittenAsSoonAsTheDirectoryTakesIt)
     EXPECT_FALSE(has(F::SR_START)) << "the go signal goes once the answer is there";
     EXPECT_EQ(documents(), row.printed) << sim.roll().text();
     EXPECT_NE(log().find("Risposta canale 1 scritta al tentativo"), std::string::npos) << log();
+    // Recorded as answered: a restart must not answer the job a second time.
+    EXPECT_TRUE(JobJournal::read(data.path()).unansweredJobs().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
