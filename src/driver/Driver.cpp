@@ -5,7 +5,9 @@
 #include "driver/Pause.h"
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
+#include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
+#include "link/ConnectionCause.h"
 #include "transmission/JobOutcome.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
@@ -14,6 +16,7 @@
 #include "platform/Sinks.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
+#include "settings/OptionTable.h"
 
 namespace tavor1 {
 
@@ -24,10 +27,11 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
       m_clock(clock),
       m_files(m_config.dataDir, clock),
       m_trace(m_config.dataDir, clock, m_options),
+      m_log(m_config.dataDir, clock),
       m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings),
       m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
       m_identification(m_link, m_facts, m_options,
-                       [this](int maxPolls) { return m_connection.ConnectAndWait(maxPolls); },
+                       [this](int maxPolls) { return ConnectAndWait(maxPolls); },
                        m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this))
 {
     PaymentServiceSettings pay;
@@ -49,6 +53,9 @@ void Driver::load()
     m_state = DriverState{};
     loadOptions();
     m_files.deleteAllAtStartup();
+    // A cancel asked of an earlier run is not carried out now, in the middle
+    // of whatever the register is doing today.
+    withdrawCancelRequest(m_config.dataDir);
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
         m_connection.ResetReStartConnection(false);
@@ -61,6 +68,7 @@ void Driver::loadOptions()
     loadOptionFiles(m_config.programDir, m_options);
     if (!ValidateIPAddress(m_options.txtRemoteIP))
         m_options.txtRemoteIP.clear();
+    m_loadedOptions = m_options;
     if (!m_config.registryIPAddress.empty() && ValidateIPAddress(m_config.registryIPAddress))
         m_options.txtRemoteIP = m_config.registryIPAddress;
     m_storedRemoteIP = m_options.txtRemoteIP;
@@ -75,6 +83,14 @@ void Driver::saveOptions()
     // The simulated register's address is not the shop's.
     if (!m_config.forcedRemoteIP.empty())
         stored.txtRemoteIP = m_storedRemoteIP;
+    // `tavor1 options` may have changed the files while the driver ran: what
+    // the driver itself did not change is taken from the files, so that a
+    // restart after setting the address does not put the old one back.
+    Options onDisk;
+    readOptionFiles(m_config.programDir, onDisk);
+    if (!ValidateIPAddress(onDisk.txtRemoteIP))
+        onDisk.txtRemoteIP.clear();
+    stored = mergeOptions(m_loadedOptions, stored, onDisk);
     SaveOptionFiles(m_config.programDir, stored);
     m_vatRates.SaveVatRates(m_config.programDir);
 }
@@ -97,6 +113,23 @@ void Driver::setRemoteIP(const std::string& address)
 void Driver::cancelDocument()
 {
     m_send->cancel();
+}
+
+void Driver::cancelOnRequest(const std::string& token)
+{
+    const std::vector<CancelStep> steps = m_send->cancelBetweenJobs();
+    std::string report;
+    if (steps.empty())
+        report = registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(),
+                                         m_options.txtRemoteIP.empty() ? std::string(kNoRegisterAddressCause)
+                                                                       : m_connection.failureCause())
+            + "\r\n";
+    else
+        report = cancelReport(steps);
+    // Between jobs the driver holds no connection; the next job opens its own.
+    m_connection.CloseSocketConnection();
+    writeCancelReply(m_config.dataDir, token, CancelReply{!steps.empty(), report});
+    emit cancelled(report);
 }
 
 void Driver::close()
@@ -139,6 +172,9 @@ void Driver::onJobFinished()
 
 int Driver::scanChannels(const std::function<void(int)>& startIdentification)
 {
+    // A poll never runs during a job: this is between two jobs.
+    if (const auto token = takeCancelRequest(m_config.dataDir))
+        cancelOnRequest(*token);
     return iVerifyStartTavor1(m_files, m_options, m_state.channels, m_currentChannel, startIdentification);
 }
 
@@ -190,8 +226,33 @@ std::int16_t Driver::identify(int channel)
 void Driver::identificationEnded(int channel, std::int16_t code)
 {
     emit dumpStateText(channel, DumpStateText(code));
-    if (code == 0)
+    if (code == 0) {
+        m_lastRegisterProblem.clear();
         emit serialNumberChanged(m_facts.serialNumber);
+        return;
+    }
+    if (!ValidateIPAddress(m_options.txtRemoteIP)) {
+        reportRegisterProblem(registerUnreachableLine(std::string(), m_connection.port(), kNoRegisterAddressCause));
+    } else if (code != -1) {
+        // Reached, but the identification went wrong.
+        std::string cause = code == 1 ? std::string("nessuna risposta all'identificazione")
+                          : code == -20 ? std::string("connessione persa durante l'identificazione")
+                                        : "errore del registratore ERR" + m_link.LastRegisterError() + " ("
+                                              + std::to_string(code) + ")";
+        reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port())
+                              + " non identificato: " + cause);
+    }
+}
+
+void Driver::reportRegisterProblem(const std::string& line)
+{
+    // A register that stays away is retried at every poll: one line per
+    // change of cause, not one per attempt.
+    if (line == m_lastRegisterProblem)
+        return;
+    m_lastRegisterProblem = line;
+    m_log.append(line);
+    emit registerProblem(line);
 }
 
 // ---- the job's services
@@ -201,7 +262,15 @@ void Driver::openTrace() { m_trace.open(); }
 void Driver::closeTrace() { m_trace.close(); }
 bool Driver::traceOpen() const { return m_trace.isOpen(); }
 void Driver::traceLine(const std::string& text) { m_trace.writeLine(CurrDateTime(m_clock) + text); }
-bool Driver::ConnectAndWait(int maxPolls) { return m_connection.ConnectAndWait(maxPolls); }
+bool Driver::ConnectAndWait(int maxPolls)
+{
+    if (m_connection.ConnectAndWait(maxPolls))
+        return true;
+    if (!m_options.txtRemoteIP.empty())
+        reportRegisterProblem(
+            registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(), m_connection.failureCause()));
+    return false;
+}
 bool Driver::ConnectionLost() const { return m_connection.ConnectionLost(); }
 RegisterExchange& Driver::exchange() { return m_link; }
 bool Driver::fileExists(const std::string& path) const { return tavor1::fileExists(path); }

@@ -71,6 +71,11 @@ void SendEngine::cancel()
     m_impl->transmission.Annullo_Click();
 }
 
+std::vector<CancelStep> SendEngine::cancelBetweenJobs()
+{
+    return m_impl->transmission.cancelBetweenJobs();
+}
+
 std::string SendEngine::registerErrorText() const
 {
     return m_impl->transmission.RegisterErrorText();

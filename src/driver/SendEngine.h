@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transmission/CancelSequence.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +38,8 @@ public:
                       bool testReceiptMode, const POSData* pos);
     // "Annullla Doc".
     void cancel();
+    // The same sequence asked for between two jobs; the register's answers.
+    std::vector<CancelStep> cancelBetweenJobs();
     // The register's text of its error 99 in the last transmission.
     std::string registerErrorText() const;
 

@@ -1,6 +1,9 @@
 #include "platform/ByteFiles.h"
 
 #include <cstdio>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <system_error>
 
@@ -99,6 +102,25 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
     return content;
 }
 
+namespace {
+
+// The bytes are on the disk, not only in the page cache, when this returns
+// true: the rename that follows must never publish an empty file after a
+// power cut.
+bool writeDurably(const std::string& path, std::string_view bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+#ifndef _WIN32
+    ok = ok && ::fsync(::fileno(f)) == 0;
+#endif
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace
+
 bool writeFileBytes(const std::string& path, std::string_view bytes)
 {
     return writeWithMode(path, bytes, "wb");
@@ -107,7 +129,7 @@ bool writeFileBytes(const std::string& path, std::string_view bytes)
 bool replaceFileBytes(const std::string& path, std::string_view bytes)
 {
     const std::string temp = path + ".tmp";
-    if (!writeFileBytes(temp, bytes)) {
+    if (!writeDurably(temp, bytes)) {
         std::error_code ec;
         fs::remove(temp, ec);
         return false;

@@ -178,13 +178,18 @@ bool applyTimerValue(const std::string& text, Options& options)
     return true;
 }
 
-void loadOptionFiles(const std::string& programDir, Options& options)
+void readOptionFiles(const std::string& programDir, Options& options)
 {
     loadChannels(programDir, options);
     loadTimer(programDir, options);
     loadXonXoff(programDir, options);
-    saveTimerFile(programDir, options);
     loadOtherOptions(programDir, options);
+}
+
+void loadOptionFiles(const std::string& programDir, Options& options)
+{
+    readOptionFiles(programDir, options);
+    saveTimerFile(programDir, options);
 }
 
 bool saveTimerFile(const std::string& programDir, const Options& options)

@@ -16,6 +16,8 @@ namespace tavor1 {
 // `options` is fresh. Loading also rewrites TVTIMER1.TXT with the interval
 // settled on, as the program has always done at start-up.
 void loadOptionFiles(const std::string& programDir, Options& options);
+// The same without writing anything (diagnosis, the options command).
+void readOptionFiles(const std::string& programDir, Options& options);
 
 // Writes TVCHKCOM.TXT, TVCHKXXS.TXT and TVCHKSCO.TXT. The VAT-rate table,
 // which the program saves at the same moment, is saved by its own owner.
