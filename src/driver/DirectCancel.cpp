@@ -18,8 +18,8 @@ CancelReply cancelDirectly(const std::string& address, std::uint16_t port, int c
     RegisterConnection connection(trace, SystemClock::instance(), port);
     connection.setRemoteIP(address);
     RegisterLink link(connection, trace);
-    const int polls = connectionTimeoutSeconds * 1000 / connection.timings().connectPollMs;
-    if (!connection.ConnectAndWait(polls)) {
+    // The connection wait a job of the driver has, with the same setting.
+    if (!connection.ConnectAndWait(connectionTimeoutSeconds)) {
         reply.report = registerUnreachableLine(address, port, connection.failureCause()) + "\r\n";
         return reply;
     }

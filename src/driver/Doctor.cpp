@@ -138,9 +138,8 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
     RegisterLink link(connection, trace, SystemClock::instance(), timings);
 
     const std::string where = o.txtRemoteIP + ":" + std::to_string(setup.registerPort);
-    // The connection wait of the selected "T.Out Conn." entry, in real seconds.
-    const int polls = o.connectionTimeoutSeconds() * 1000 / connection.timings().connectPollMs;
-    if (!connection.ConnectAndWait(polls)) {
+    // The connection wait a job of the driver has, with the same setting.
+    if (!connection.ConnectAndWait(o.connectionTimeoutSeconds())) {
         checks.push_back(fail("registratore", registerUnreachableLine(o.txtRemoteIP, setup.registerPort,
                                                                       connection.failureCause()),
                               "verificare che il registratore sia acceso e in rete, l'indirizzo (tavor1 options "
