@@ -74,8 +74,8 @@ DoctorCheck checkOptions(const DoctorSetup& setup, SettledOptions& settled)
     if (o.txtRemoteIP.empty())
         return fail(name, std::string(kNoRegisterAddressCause) + " (" + setup.programDir + ")",
                     "impostarlo: tavor1 options --config-dir " + setup.programDir + " txtRemoteIP=INDIRIZZO");
-    std::string found = "registratore " + o.txtRemoteIP + ":" + std::to_string(setup.registerPort) + " ("
-        + settled.addressSource + "), cartella " + setup.programDir;
+    std::string found = "registratore " + o.txtRemoteIP + ":" + std::to_string(setup.registerPort) + " (" +
+                        settled.addressSource + "), cartella " + setup.programDir;
     if (!missing.empty())
         found += "; mancano " + missing + " (valgono i valori iniziali)";
     return pass(name, found);
@@ -140,8 +140,8 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
     const std::string where = o.txtRemoteIP + ":" + std::to_string(setup.registerPort);
     // The connection wait a job of the driver has, with the same setting.
     if (!connection.ConnectAndWait(o.connectionTimeoutSeconds())) {
-        checks.push_back(fail("registratore", registerUnreachableLine(o.txtRemoteIP, setup.registerPort,
-                                                                      connection.failureCause()),
+        checks.push_back(fail("registratore",
+                              registerUnreachableLine(o.txtRemoteIP, setup.registerPort, connection.failureCause()),
                               "verificare che il registratore sia acceso e in rete, l'indirizzo (tavor1 options "
                               "txtRemoteIP=...) e la porta (--register-port)"));
         checks.push_back(fail("identificazione", "non provata", "prima il collegamento"));
@@ -153,16 +153,16 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
     const std::int16_t code = link.TrasmettiStringa(protocol::msg::Identification);
     if (code != protocol::result::Accepted) {
         checks.push_back(fail("identificazione",
-                              "\"1008\" senza risposta valida (codice " + std::to_string(code)
-                                  + (link.LastRegisterError().empty() ? "" : ", ERR" + link.LastRegisterError()) + ")",
+                              "\"1008\" senza risposta valida (codice " + std::to_string(code) +
+                                  (link.LastRegisterError().empty() ? "" : ", ERR" + link.LastRegisterError()) + ")",
                               "verificare che all'indirizzo risponda un registratore compatibile, non altro"));
     } else {
         RegisterIdentity identity;
         QueryRegisterIdentity(link, identity);
         const SrMatrContent content = BuildSrMatr(identity.identification, ProgramVersion{}, identity.firmware);
-        std::string found = "matricola " + content.serialNumber + ", " + (content.registerIsRT ? "RT" : "MF")
-            + ", firmware " + (identity.firmware.empty() ? "sconosciuto" : identity.firmware) + ", modello "
-            + std::to_string(identity.modelCode);
+        std::string found = "matricola " + content.serialNumber + ", " + (content.registerIsRT ? "RT" : "MF") +
+                            ", firmware " + (identity.firmware.empty() ? "sconosciuto" : identity.firmware) +
+                            ", modello " + std::to_string(identity.modelCode);
         checks.push_back(content.serialNumber.empty()
                              ? fail("identificazione", found, "il registratore non ha dato la matricola")
                              : pass("identificazione", found));
@@ -210,7 +210,8 @@ DoctorCheck checkPayment(const DoctorSetup& setup)
         return pass(name, "servizio " + where + " raggiungibile (solo collegamento, nessuna richiesta)");
     }
     const std::string cause = socket.error() == QAbstractSocket::UnknownSocketError
-        ? noAnswerCause(setup.paymentConnectMs) : connectionCauseText(socket.error());
+                                  ? noAnswerCause(setup.paymentConnectMs)
+                                  : connectionCauseText(socket.error());
     socket.abort();
     return fail(name, "servizio " + where + " non raggiungibile: " + cause,
                 "avviare il servizio dei pagamenti, o indicarne l'indirizzo con --payment-url (serve solo alle "
@@ -241,8 +242,8 @@ std::vector<DoctorCheck> runDoctor(const DoctorSetup& setup)
             checks.push_back(pass("stato 1009", "non interrogato mentre il driver serve"));
         } else {
             checks.push_back(fail("registratore", note + ", nessuna identificazione (SR_MATR) pubblicata",
-                                  "leggere le ultime righe di " + joinPath(setup.dataDir, "LOGFILE.TXT")
-                                      + " o journalctl -u tavor1"));
+                                  "leggere le ultime righe di " + joinPath(setup.dataDir, "LOGFILE.TXT") +
+                                      " o journalctl -u tavor1"));
             checks.push_back(fail("identificazione", "non eseguita dal driver", "prima il collegamento"));
             checks.push_back(pass("stato 1009", "non interrogato mentre il driver serve"));
         }

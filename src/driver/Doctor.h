@@ -15,10 +15,10 @@
 namespace tavor1 {
 
 struct DoctorSetup {
-    std::string programDir;  // the option files
+    std::string programDir; // the option files
     std::string dataDir;
-    std::string registryIPAddress;  // the registry's IPAddress override, when any
-    std::string forcedRemoteIP;     // --register-ip
+    std::string registryIPAddress; // the registry's IPAddress override, when any
+    std::string forcedRemoteIP; // --register-ip
     std::uint16_t registerPort = 9100;
     std::string paymentUrl = "http://localhost:80";
     // The register's reply limit for the queries; a silent register must not
@@ -30,9 +30,9 @@ struct DoctorSetup {
 
 struct DoctorCheck {
     bool ok = false;
-    std::string name;   // "opzioni", "dati", "registratore", ...
-    std::string found;  // what was found
-    std::string todo;   // what to do about it; empty when ok
+    std::string name; // "opzioni", "dati", "registratore", ...
+    std::string found; // what was found
+    std::string todo; // what to do about it; empty when ok
 };
 
 // Runs every check in order (needs a Qt application object; runs its

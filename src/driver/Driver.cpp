@@ -8,7 +8,6 @@
 #include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
 #include "link/ConnectionCause.h"
-#include "transmission/JobOutcome.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
 #include "platform/ByteFiles.h"
@@ -17,22 +16,23 @@
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
 #include "settings/OptionTable.h"
+#include "transmission/JobOutcome.h"
 
 namespace tavor1 {
 
 Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, QObject* parent)
-    : QObject(parent),
-      m_config(std::move(config)),
-      m_messages(messages),
-      m_clock(clock),
-      m_files(m_config.dataDir, clock),
-      m_trace(m_config.dataDir, clock, m_options),
-      m_log(m_config.dataDir, clock),
-      m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings),
-      m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
-      m_identification(m_link, m_facts, m_options,
-                       [this](int maxPolls) { return ConnectAndWait(maxPolls); },
-                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this))
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_messages(messages)
+    , m_clock(clock)
+    , m_files(m_config.dataDir, clock)
+    , m_trace(m_config.dataDir, clock, m_options)
+    , m_log(m_config.dataDir, clock)
+    , m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings)
+    , m_link(m_connection, m_trace, clock, m_config.exchangeTimings)
+    , m_identification(
+          m_link, m_facts, m_options, [this](int maxPolls) { return ConnectAndWait(maxPolls); }, m_files,
+          ProgramVersion{}, static_cast<IdentificationEvents*>(this))
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
@@ -122,8 +122,8 @@ void Driver::cancelOnRequest(const std::string& token)
     if (steps.empty())
         report = registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(),
                                          m_options.txtRemoteIP.empty() ? std::string(kNoRegisterAddressCause)
-                                                                       : m_connection.failureCause())
-            + "\r\n";
+                                                                       : m_connection.failureCause()) +
+                 "\r\n";
     else
         report = cancelReport(steps);
     // Between jobs the driver holds no connection; the next job opens its own.
@@ -235,12 +235,12 @@ void Driver::identificationEnded(int channel, std::int16_t code)
         reportRegisterProblem(registerUnreachableLine(std::string(), m_connection.port(), kNoRegisterAddressCause));
     } else if (code != -1) {
         // Reached, but the identification went wrong.
-        std::string cause = code == 1 ? std::string("nessuna risposta all'identificazione")
-                          : code == -20 ? std::string("connessione persa durante l'identificazione")
-                                        : "errore del registratore ERR" + m_link.LastRegisterError() + " ("
-                                              + std::to_string(code) + ")";
-        reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port())
-                              + " non identificato: " + cause);
+        std::string cause = code == 1     ? std::string("nessuna risposta all'identificazione")
+                            : code == -20 ? std::string("connessione persa durante l'identificazione")
+                                          : "errore del registratore ERR" + m_link.LastRegisterError() + " (" +
+                                                std::to_string(code) + ")";
+        reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port()) +
+                              " non identificato: " + cause);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/language/VatRateTable.h"
 #include "driver/DriverState.h"
 #include "driver/JobServices.h"
 #include "driver/PollSteps.h"
@@ -9,7 +10,6 @@
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterLink.h"
-#include "conversion/language/VatRateTable.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 

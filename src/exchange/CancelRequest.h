@@ -26,8 +26,8 @@ std::string cancelReplyPath(const std::string& dataDir);
 bool writeCancelRequest(const std::string& dataDir, const std::string& token);
 
 struct CancelReply {
-    bool sent = false;   // the sequence went to the register
-    std::string report;  // CR LF lines
+    bool sent = false; // the sequence went to the register
+    std::string report; // CR LF lines
 };
 
 // The asker: the reply to this token once it is there.

@@ -128,8 +128,8 @@ bool RegisterConnection::ConnectAndWait(int maxPolls)
     ResetReStartConnection(false);
     int polls = 0;
     const auto giveUp = [&] {
-        m_failureCause = m_connectError ? connectionCauseText(m_lastError)
-                                        : noAnswerCause(polls * m_timings.connectPollMs);
+        m_failureCause =
+            m_connectError ? connectionCauseText(m_lastError) : noAnswerCause(polls * m_timings.connectPollMs);
         return false;
     };
     for (;;) {

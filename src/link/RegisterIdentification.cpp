@@ -110,19 +110,18 @@ void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identit
 
     // A telematic register answers with its RT identification and status;
     // an older one refuses the command and keeps the 8-character form.
-    if (exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted
-        && startsWith(exchange.ReplyData(), msg::RtIdentification))
+    if (exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted &&
+        startsWith(exchange.ReplyData(), msg::RtIdentification))
         identity.identification = exchange.ReplyData().substr(4);
 
-    if (exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted
-        && startsWith(exchange.ReplyData(), msg::RegisterClass))
+    if (exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted &&
+        startsWith(exchange.ReplyData(), msg::RegisterClass))
         identity.modelCode = static_cast<int>(LeadingNumber(std::string_view(exchange.ReplyData()).substr(4)));
 
     if (firmwareQuery)
         *firmwareQuery = true;
     identity.firmware.clear();
-    if (exchange.TrasmettiStringa(msg::Firmware) == result::Accepted
-        && startsWith(exchange.ReplyData(), msg::Firmware))
+    if (exchange.TrasmettiStringa(msg::Firmware) == result::Accepted && startsWith(exchange.ReplyData(), msg::Firmware))
         identity.firmware = FirmwareFromPayload(exchange.ReplyData());
     exchange.TrasmettiStringa(msg::EndOfJob);
     if (firmwareQuery)

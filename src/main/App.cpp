@@ -1,12 +1,12 @@
 #include "main/App.h"
 
-#include "main/DataDirectory.h"
-#include "main/Locations.h"
 #include "driver/Driver.h"
 #include "driver/JobCycle.h"
-#include "gui/MainWindow.h"
-#include "main/SignalBridge.h"
 #include "driver/Simulation.h"
+#include "gui/MainWindow.h"
+#include "main/DataDirectory.h"
+#include "main/Locations.h"
+#include "main/SignalBridge.h"
 #include "main/StderrMessageSink.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
@@ -118,9 +118,11 @@ int runHeadless(const DriverArgs& args, int argc, char** argv)
         headlessLog(LogLevel::Notice, "Annulla Doc eseguito: " + replaceLineEnds(report));
     });
     driver.load();
-    headlessLog(LogLevel::Info, "tavor1 " + std::string(kVersionText) + " serving " + session.config.dataDir
-                                    + " (register " + (session.config.forcedRemoteIP.empty() ? driver.options().txtRemoteIP : session.config.forcedRemoteIP)
-                                    + ", port " + std::to_string(session.config.registerPort) + ")");
+    headlessLog(
+        LogLevel::Info,
+        "tavor1 " + std::string(kVersionText) + " serving " + session.config.dataDir + " (register " +
+            (session.config.forcedRemoteIP.empty() ? driver.options().txtRemoteIP : session.config.forcedRemoteIP) +
+            ", port " + std::to_string(session.config.registerPort) + ")");
     return app.exec();
 }
 

@@ -39,8 +39,8 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::string& command, const std::vector<std::string>& argv,
                              const std::set<std::string>& allowed)
 {
-    static const std::set<std::string> takesValue = {"--data-dir",    "--config-dir",    "--register-ip",
-                                                     "--register-port", "--payment-url", "--roll",
+    static const std::set<std::string> takesValue = {"--data-dir",      "--config-dir",    "--register-ip",
+                                                     "--register-port", "--payment-url",   "--roll",
                                                      "--closing-pause", "--reply-timeout", "--second-wait"};
     CommandLine line;
     std::vector<std::string> options;
@@ -87,14 +87,14 @@ void printReport(std::ostream& out, const std::string& report)
 
 } // namespace
 
-int runDoctorCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out,
-                     std::ostream& err)
+int runDoctorCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out, std::ostream& err)
 {
     const CommandLine line = parseCommandLine(
         "doctor", argv_, {"--data-dir", "--config-dir", "--register-ip", "--register-port", "--payment-url"});
     if (!line.error.empty() || !line.words.empty()) {
         err << "tavor1: " << (line.error.empty() ? "doctor takes no word \"" + line.words.front() + "\"" : line.error)
-            << "\n\n" << driverUsage();
+            << "\n\n"
+            << driverUsage();
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -195,14 +195,14 @@ int runOptionsCommand(const std::vector<std::string>& argv_, int argc, char** ar
     return 0;
 }
 
-int runCancelCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out,
-                     std::ostream& err)
+int runCancelCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out, std::ostream& err)
 {
-    const CommandLine line = parseCommandLine("cancel", argv_,
-                                              {"--data-dir", "--config-dir", "--register-ip", "--register-port"});
+    const CommandLine line =
+        parseCommandLine("cancel", argv_, {"--data-dir", "--config-dir", "--register-ip", "--register-port"});
     if (!line.error.empty() || !line.words.empty()) {
         err << "tavor1: " << (line.error.empty() ? "cancel takes no word \"" + line.words.front() + "\"" : line.error)
-            << "\n\n" << driverUsage();
+            << "\n\n"
+            << driverUsage();
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -212,8 +212,8 @@ int runCancelCommand(const std::vector<std::string>& argv_, int argc, char** arg
     if (const auto pid = lockHolderPid(where.dataDir)) {
         // The driver carries it out at its next poll, after any running job
         // (whose own waits end within its connection and reply limits).
-        const std::string token = std::to_string(::getpid()) + "-"
-            + std::to_string(QDateTime::currentMSecsSinceEpoch());
+        const std::string token =
+            std::to_string(::getpid()) + "-" + std::to_string(QDateTime::currentMSecsSinceEpoch());
         if (!writeCancelRequest(where.dataDir, token)) {
             err << "tavor1: cannot write the request in " << where.dataDir << "\n";
             return 1;

@@ -43,7 +43,8 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
             a.version = true;
         } else if (opt == "--register-ip") {
             auto v = value();
-            if (!v) return out;
+            if (!v)
+                return out;
             if (!ValidateIPAddress(*v)) {
                 out.error = "--register-ip needs an IPv4 address such as 192.168.1.50, not \"" + *v + "\"";
                 return out;

@@ -10,7 +10,7 @@ namespace tavor1 {
 // and the registry's address override, the same for the driver and for every
 // subcommand.
 struct Locations {
-    std::string programDir;  // the option files and the VAT-rate table
+    std::string programDir; // the option files and the VAT-rate table
     std::string dataDir;
     std::string registryIPAddress;
 };

@@ -32,15 +32,13 @@ std::string setFlag(bool& flag, const std::string& value)
     return {};
 }
 
-template <bool Options::*Member>
-OptionRow checkBox(const char* name, const char* caption)
+template <bool Options::*Member> OptionRow checkBox(const char* name, const char* caption)
 {
     return {name, caption, "TVCHKSCO.TXT", [](const Options& o) -> std::string { return o.*Member ? "1" : "0"; },
             [](Options& o, const std::string& v) { return setFlag(o.*Member, v); }};
 }
 
-template <int Channel>
-OptionRow channel()
+template <int Channel> OptionRow channel()
 {
     const std::string name = "Check" + std::to_string(Channel);
     return {name, "COM" + std::to_string(Channel), "TVCHKCOM.TXT",
@@ -112,8 +110,8 @@ std::vector<OptionRow> buildRows()
                                                                      "Abilita Ristampa da Errore di Rete "));
     rows.push_back(checkBox<&Options::chbNoInviaApCassetto>("chbNoInviaApCassetto", "Non Invia Apert. Cassetto da SW"));
     rows.push_back(checkBox<&Options::chbDisabTotalizzatori>("chbDisabTotalizzatori", "Disab.  Totalizzatori"));
-    rows.push_back(checkBox<&Options::chkForzaIntestazioneFattura>("chkForzaIntestazioneFattura",
-                                                                   "Forza Intest. Fattura"));
+    rows.push_back(
+        checkBox<&Options::chkForzaIntestazioneFattura>("chkForzaIntestazioneFattura", "Forza Intest. Fattura"));
     rows.push_back(checkBox<&Options::OptionFAST>("OptionFAST", "Notifica (Fast)"));
     rows.push_back(checkBox<&Options::CheckLogPagamento>("CheckLogPagamento", "Log Pagam. POS"));
     rows.push_back(checkBox<&Options::CheckStampaLogo>("CheckStampaLogo", "Logo In Coda"));

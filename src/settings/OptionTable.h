@@ -13,9 +13,9 @@
 namespace tavor1 {
 
 struct OptionRow {
-    std::string name;     // the control's name, e.g. "txtRemoteIP"
-    std::string caption;  // the control's caption or label, as the window shows it
-    std::string file;     // the option file that keeps it
+    std::string name; // the control's name, e.g. "txtRemoteIP"
+    std::string caption; // the control's caption or label, as the window shows it
+    std::string file; // the option file that keeps it
     // The value as text: "0"/"1" for check boxes, the address, the list entry.
     std::string (*get)(const Options&);
     // Sets the value; returns an empty text, or why the value was refused

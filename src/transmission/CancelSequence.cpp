@@ -26,8 +26,8 @@ std::string resultWords(std::int16_t result, const std::string& registerError)
 std::vector<CancelStep> runCancelSequence(RegisterExchange& exchange)
 {
     std::vector<CancelStep> steps;
-    for (const char* command : {kClearDisplay, protocol::msg::CancelLine, protocol::msg::CloseReceipt,
-                                protocol::msg::EndOfDocument}) {
+    for (const char* command :
+         {kClearDisplay, protocol::msg::CancelLine, protocol::msg::CloseReceipt, protocol::msg::EndOfDocument}) {
         CancelStep step;
         step.command = command;
         const std::string before = exchange.ReplyData();

@@ -16,8 +16,8 @@ class RegisterExchange;
 // One command of the sequence and what the register said to it.
 struct CancelStep {
     std::string command;
-    std::int16_t result = 0;  // the ExchangeResult
-    std::string reply;        // the reply's payload; empty when none came
+    std::int16_t result = 0; // the ExchangeResult
+    std::string reply; // the reply's payload; empty when none came
 };
 
 // Sends the display clear, the cancellation line, "3011" and "3013" in this

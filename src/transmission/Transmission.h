@@ -8,10 +8,10 @@
 // button "Annullla Doc".
 
 #include "conversion/receipt/ReceiptConverter.h"
-#include "transmission/CancelSequence.h"
-#include "transmission/JobOutcome.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
+#include "transmission/CancelSequence.h"
+#include "transmission/JobOutcome.h"
 
 #include <QObject>
 

@@ -10,8 +10,8 @@
 #include "support/TempDir.h"
 
 #include <QProcess>
-#include <QTcpServer>
 #include <QStandardPaths>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,8 @@ protected:
 
     QStringList dirs() const
     {
-        return {"--data-dir", QString::fromStdString(dataDir), "--config-dir", QString::fromStdString(configDir.path())};
+        return {"--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                QString::fromStdString(configDir.path())};
     }
     QStringList registerAt(int port) const { return {"--register-port", QString::number(port)}; }
     QString paymentUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(pay.port()); }
@@ -81,7 +82,7 @@ protected:
     void setAddress(const char* address)
     {
         const CommandRun r = tavor1(QStringList{"options", "--config-dir", QString::fromStdString(configDir.path()),
-                                         QStringLiteral("txtRemoteIP=%1").arg(address)});
+                                                QStringLiteral("txtRemoteIP=%1").arg(address)});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
 
@@ -111,8 +112,8 @@ protected:
         writeFileBytes(file(ExchangeFile::SR_START, 1), "00000000\r\n");
         const bool ended = test::waitUntil(
             [&] {
-                return fileExists(file(ExchangeFile::FINESCO, 1))
-                    || (fileExists(file(ExchangeFile::SR_ERR, 1)) && !fileExists(file(ExchangeFile::SR_START, 1)));
+                return fileExists(file(ExchangeFile::FINESCO, 1)) ||
+                       (fileExists(file(ExchangeFile::SR_ERR, 1)) && !fileExists(file(ExchangeFile::SR_START, 1)));
             },
             15000);
         if (!ended)
@@ -137,7 +138,8 @@ const std::string kUnpaidReceipt = "PLUD,N1,P250,:PANE COMUNE\r\n";
 TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
 {
     setAddress("127.0.0.1");
-    const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
+    const CommandRun r =
+        tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ok   identificazione: matricola 99SIM000001"), std::string::npos) << r.out;
@@ -156,10 +158,11 @@ TEST_F(TechnicianCommands, DoctorNamesADeadPortAndItsCause)
     ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
     const int deadPort = gone.serverPort();
     gone.close();
-    const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(deadPort) + QStringList{"--payment-url", paymentUrl()});
+    const CommandRun r =
+        tavor1(QStringList{"doctor"} + dirs() + registerAt(deadPort) + QStringList{"--payment-url", paymentUrl()});
     EXPECT_EQ(r.exitCode, 1) << r.out;
-    const std::string expected =
-        "FAIL registratore: Registratore 127.0.0.1:" + std::to_string(deadPort) + " non raggiungibile: connessione rifiutata";
+    const std::string expected = "FAIL registratore: Registratore 127.0.0.1:" + std::to_string(deadPort) +
+                                 " non raggiungibile: connessione rifiutata";
     EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ok   pagamenti"), std::string::npos) << r.out;
 }
@@ -168,7 +171,8 @@ TEST_F(TechnicianCommands, DoctorWithoutAnAddressSaysWhereToSetIt)
 {
     const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("txtRemoteIP="), std::string::npos) << r.out;
 }
 
@@ -197,7 +201,8 @@ TEST_F(TechnicianCommands, DoctorFailsAReadOnlyDataDirectory)
 TEST_F(TechnicianCommands, OptionsSetByNameAreListedBackAndABadValueSavesNothing)
 {
     const QStringList config{"--config-dir", QString::fromStdString(configDir.path())};
-    CommandRun r = tavor1(QStringList{"options"} + config + QStringList{"txtRemoteIP=192.168.1.50", "chbPagamentiEstesi=1"});
+    CommandRun r =
+        tavor1(QStringList{"options"} + config + QStringList{"txtRemoteIP=192.168.1.50", "chbPagamentiEstesi=1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(readFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT")).value_or("").find("\r\n192.168.1.50\r\n"),
               std::string::npos);

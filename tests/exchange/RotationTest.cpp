@@ -42,7 +42,8 @@ TEST(LogRotation, AFullLogMovesAsideAndOnlyTheKeptOnesStay)
     const std::string older = dir.read("LOGFILE.1.TXT");
     const std::string current = dir.read("LOGFILE.TXT");
     EXPECT_EQ(older.find("SR_ERR 39"), std::string::npos);
-    EXPECT_LT(std::stoi(older.substr(older.rfind("SR_ERR ") + 7)), std::stoi(current.substr(current.find("SR_ERR ") + 7)));
+    EXPECT_LT(std::stoi(older.substr(older.rfind("SR_ERR ") + 7)),
+              std::stoi(current.substr(current.find("SR_ERR ") + 7)));
 }
 
 class TraceLimitsTest : public ::testing::Test {
@@ -73,8 +74,8 @@ TEST_F(TraceLimitsTest, OpeningANewTraceRemovesTheOldestUntilAllFit)
 {
     TraceFile trace(dir.path(), clock, options, TraceLimits{1 << 20, 1000});
     // A month ago and today: 4 traces of 400 bytes each.
-    const LocalDateTime times[] = {{2023, 12, 30, 8, 0, 0}, {2023, 12, 31, 8, 0, 0}, {2024, 1, 4, 8, 0, 0},
-                                   {2024, 1, 5, 8, 0, 0}};
+    const LocalDateTime times[] = {
+        {2023, 12, 30, 8, 0, 0}, {2023, 12, 31, 8, 0, 0}, {2024, 1, 4, 8, 0, 0}, {2024, 1, 5, 8, 0, 0}};
     std::vector<std::string> paths;
     for (const LocalDateTime& t : times) {
         clock.set(t);

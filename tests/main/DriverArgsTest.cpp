@@ -1,5 +1,5 @@
-#include "main/DataDirectory.h"
 #include "main/DriverArgs.h"
+#include "main/DataDirectory.h"
 #include "main/StderrMessageSink.h"
 
 #include <gtest/gtest.h>
@@ -39,8 +39,9 @@ TEST(DriverArgs, TheRegistersAddressForOneRun)
 
 TEST(HeadlessLog, ALineCarriesItsLevelInWordsOrAsTheJournalsPriority)
 {
-    EXPECT_EQ(headlessLine(LogLevel::Error, "Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata", false),
-              "tavor1: error: Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata\n");
+    EXPECT_EQ(
+        headlessLine(LogLevel::Error, "Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata", false),
+        "tavor1: error: Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata\n");
     EXPECT_EQ(headlessLine(LogLevel::Info, "COM1 DUMP ESEGUITO", true), "<6>tavor1: COM1 DUMP ESEGUITO\n");
     // Windows-1252 text is shown as UTF-8.
     EXPECT_EQ(headlessLine(LogLevel::Warning, "citt\xe0", false), "tavor1: warning: citt\xc3\xa0\n");

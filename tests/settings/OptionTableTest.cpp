@@ -2,8 +2,8 @@
 // files as set, a refused value must change nothing, and a driver saving at
 // exit must keep what was set meanwhile.
 
-#include "settings/OptionFiles.h"
 #include "settings/OptionTable.h"
+#include "settings/OptionFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +13,11 @@ namespace {
 
 struct NamedValue {
     const char* name;
-    const char* value;     // as typed
-    const char* readBack;  // as listed after saving and loading again
+    const char* value; // as typed
+    const char* readBack; // as listed after saving and loading again
 };
 
-class OptionRoundTrip : public ::testing::TestWithParam<NamedValue> {};
+class OptionRoundTrip : public ::testing::TestWithParam<NamedValue> { };
 
 TEST_P(OptionRoundTrip, ASetValueComesBackFromTheFiles)
 {
@@ -44,21 +44,21 @@ TEST_P(OptionRoundTrip, ASetValueComesBackFromTheFiles)
 INSTANTIATE_TEST_SUITE_P(
     ByName, OptionRoundTrip,
     ::testing::Values(NamedValue{"txtRemoteIP", "192.168.1.50", "192.168.1.50"},
-                      NamedValue{"txtRemoteIP", " 10.0.0.7 ", "10.0.0.7"},
-                      NamedValue{"chbPagamentiEstesi", "1", "1"}, NamedValue{"chkCodFisc", "0", "0"},
-                      NamedValue{"cboToutConn", "40", "40 sec."}, NamedValue{"cboToutConn", "60 sec.", "60 sec."},
-                      NamedValue{"OptionFAST", "0", "0"}, NamedValue{"Check3", "0", "0"},
-                      NamedValue{"chbConvXonXoff", "1", "1"}, NamedValue{"txtTimerVal", "250", "250"},
-                      NamedValue{"chbDescrizione", "1", "1"}, NamedValue{"chbtrace", "1", "1"}),
+                      NamedValue{"txtRemoteIP", " 10.0.0.7 ", "10.0.0.7"}, NamedValue{"chbPagamentiEstesi", "1", "1"},
+                      NamedValue{"chkCodFisc", "0", "0"}, NamedValue{"cboToutConn", "40", "40 sec."},
+                      NamedValue{"cboToutConn", "60 sec.", "60 sec."}, NamedValue{"OptionFAST", "0", "0"},
+                      NamedValue{"Check3", "0", "0"}, NamedValue{"chbConvXonXoff", "1", "1"},
+                      NamedValue{"txtTimerVal", "250", "250"}, NamedValue{"chbDescrizione", "1", "1"},
+                      NamedValue{"chbtrace", "1", "1"}),
     [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.index); });
 
 struct BadValue {
     const char* name;
     const char* value;
-    const char* explains;  // a piece of the message
+    const char* explains; // a piece of the message
 };
 
-class OptionRefusal : public ::testing::TestWithParam<BadValue> {};
+class OptionRefusal : public ::testing::TestWithParam<BadValue> { };
 
 TEST_P(OptionRefusal, ABadValueIsRefusedWithAReasonAndChangesNothing)
 {
@@ -90,9 +90,9 @@ TEST(OptionMerge, TheDriversOwnChangesWinAndTheOthersAreKept)
 {
     Options base;
     Options mine = base;
-    mine.chbPagamentiEstesi = true;  // an RT register turned it on while running
+    mine.chbPagamentiEstesi = true; // an RT register turned it on while running
     Options theirs = base;
-    theirs.txtRemoteIP = "192.168.1.50";  // set with `tavor1 options` meanwhile
+    theirs.txtRemoteIP = "192.168.1.50"; // set with `tavor1 options` meanwhile
     theirs.chbTrace = true;
 
     const Options merged = mergeOptions(base, mine, theirs);
