@@ -29,7 +29,8 @@ install(FILES ${generated}/tavor1.1.gz ${generated}/tavor1-regsim.1.gz ${generat
 install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${TAVOR1_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${generated}/changelog.gz RENAME changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# A native package: its changelog is changelog.gz.
+install(FILES ${generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Absolute: the unit and the autostart entry live outside the prefix.
 install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1.service DESTINATION /lib/systemd/system)
 install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1-autostart.desktop RENAME tavor1.desktop
@@ -38,7 +39,7 @@ install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1-autostart.desktop RENAME tavor1.des
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavor1)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "tavor1 maintainers <tavor1@localhost>")
+set(CPACK_PACKAGE_CONTACT "tavor1 maintainers <tavor1@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fiscal printing driver for networked Italian fiscal registers")
 set(CPACK_PACKAGE_DESCRIPTION
   "A sales program writes a request and a go signal into a data directory;\n tavor1 prints the document on a networked fiscal register (Custom Kube and\n compatible), optionally takes a card payment first, and answers with result\n files. Runs as a systemd service or in the desktop tray.")
@@ -48,7 +49,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  ${TAVOR1_PACKAGING_DIR}/debian/postinst ${TAVOR1_PACKAGING_DIR}/debian/prerm ${TAVOR1_PACKAGING_DIR}/debian/postrm)
+  ${TAVOR1_PACKAGING_DIR}/debian/postinst ${TAVOR1_PACKAGING_DIR}/debian/prerm ${TAVOR1_PACKAGING_DIR}/debian/postrm
+  ${TAVOR1_PACKAGING_DIR}/debian/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 # The unit and the autostart entry are installed outside the prefix on purpose.

@@ -110,7 +110,8 @@ int runHeadless(const DriverArgs& args, int argc, char** argv)
     QObject::connect(&signals_, &SignalBridge::terminationRequested, &driver, [&driver] { driver.close(); });
     QObject::connect(&driver, &Driver::finished, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&driver, &Driver::dumpStateText, [](int channel, const std::string& text) {
-        headlessLog(LogLevel::Info, "COM" + std::to_string(channel) + " " + text);
+        headlessLog(text == "DUMP ESEGUITO" ? LogLevel::Info : LogLevel::Warning,
+                    "COM" + std::to_string(channel) + " " + text);
     });
     QObject::connect(&driver, &Driver::registerProblem,
                      [](const std::string& line) { headlessLog(LogLevel::Error, line); });

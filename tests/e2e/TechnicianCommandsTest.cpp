@@ -167,6 +167,31 @@ TEST_F(TechnicianCommands, DoctorNamesADeadPortAndItsCause)
     EXPECT_NE(r.out.find("ok   pagamenti"), std::string::npos) << r.out;
 }
 
+TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardError)
+{
+    setAddress("127.0.0.1");
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+    const int deadPort = gone.serverPort();
+    gone.close();
+    driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(deadPort));
+    ASSERT_TRUE(driver.waitForStarted(5000));
+    const std::string line =
+        "Registratore 127.0.0.1:" + std::to_string(deadPort) + " non raggiungibile: connessione rifiutata";
+    const std::string log = joinPath(dataDir, "LOGFILE.TXT");
+    ASSERT_TRUE(test::waitUntil([&] { return readFileBytes(log).value_or("").find(line) != std::string::npos; }, 15000))
+        << readFileBytes(log).value_or("<no LOGFILE.TXT>");
+    // The host's SR_ERR keeps its own text.
+    ASSERT_TRUE(test::waitUntil([&] { return fileExists(file(ExchangeFile::SR_ERR, 1)); }, 5000));
+    EXPECT_EQ(readFileBytes(file(ExchangeFile::SR_ERR, 1)).value_or("").substr(0, 26), "Errore generico sull'Ecr, ");
+    stopDriver();
+    const std::string err = driver.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("tavor1: error: " + line), std::string::npos) << err;
+    // Repeated attempts with the same cause are one line, not one per poll.
+    const std::string text = readFileBytes(log).value_or("");
+    EXPECT_EQ(text.find(line), text.rfind(line)) << text;
+}
+
 TEST_F(TechnicianCommands, DoctorWithoutAnAddressSaysWhereToSetIt)
 {
     const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()));
