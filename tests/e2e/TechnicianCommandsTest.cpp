@@ -214,7 +214,10 @@ TEST_F(TechnicianCommands, DoctorFailsAReadOnlyDataDirectory)
             GTEST_SKIP() << "running as root without setpriv";
         ::chmod(base.path().c_str(), 0755);
         ::chmod(configDir.path().c_str(), 0755);
-        args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", kTavor1} + args;
+        const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups", kTavor1};
+        if (run(setpriv, asNobody + QStringList{"--version"}).exitCode != 0)
+            GTEST_SKIP() << "nobody cannot run " << kTavor1.toStdString() << " from this folder";
+        args = asNobody + args;
         program = setpriv;
     }
     const CommandRun r = run(program, args);
