@@ -31,8 +31,10 @@ install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1.svg DESTINATION ${CMAKE_INSTALL_DAT
 install(FILES ${TAVOR1_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # A native package: its changelog is changelog.gz.
 install(FILES ${generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# Absolute: the unit and the autostart entry live outside the prefix.
-install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1.service DESTINATION /lib/systemd/system)
+# Absolute: the unit and the autostart entry live outside the prefix. The
+# unit names the installed program and folders.
+configure_file(${TAVOR1_PACKAGING_DIR}/tavor1.service.in ${generated}/tavor1.service @ONLY)
+install(FILES ${generated}/tavor1.service DESTINATION /lib/systemd/system)
 install(FILES ${TAVOR1_PACKAGING_DIR}/tavor1-autostart.desktop RENAME tavor1.desktop
         DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart)
 
