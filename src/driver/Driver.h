@@ -1,15 +1,16 @@
 #pragma once
 
+#include "conversion/language/VatRateTable.h"
 #include "driver/DriverState.h"
 #include "driver/JobServices.h"
 #include "driver/PollSteps.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/JobJournal.h"
+#include "exchange/LogFile.h"
 #include "exchange/TraceFile.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterLink.h"
-#include "conversion/language/VatRateTable.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
@@ -109,6 +110,12 @@ signals:
     void dumpStateText(int channel, const std::string& text);
     // The register's serial number for Text8.
     void serialNumberChanged(const std::string& serial);
+    // The register cannot be reached or identified: address, port and cause
+    // in words. Also appended to LOGFILE.TXT, once per change of cause.
+    void registerProblem(const std::string& line);
+    // A cancel asked through the data directory was carried out; the
+    // register's answers, one CR LF line per command.
+    void cancelled(const std::string& report);
 
 private:
     // PollSteps
@@ -143,6 +150,8 @@ private:
     void identificationEnded(int channel, std::int16_t code) override;
 
     void loadOptions();
+    void reportRegisterProblem(const std::string& line);
+    void cancelOnRequest(const std::string& token);
     void onJobFinished();
     // The job's outcome into the journal, before the host is answered.
     void recordOutcome(std::int16_t result);
@@ -160,10 +169,13 @@ private:
     const Clock& m_clock;
 
     Options m_options;
+    // The options as the files gave them at start-up.
+    Options m_loadedOptions;
     DriverState m_state;
     RegisterFacts m_facts;
     ExchangeFiles m_files;
     TraceFile m_trace;
+    LogFile m_log;
     RegisterConnection m_connection;
     RegisterLink m_link;
     RegisterIdentification m_identification;
@@ -185,6 +197,7 @@ private:
     bool m_vatFileUnreadable = false;
     // The address of the option files or the registry, before simulated mode.
     std::string m_storedRemoteIP;
+    std::string m_lastRegisterProblem;
     int m_currentChannel = 0;
     std::string m_currentDatiPath;
     std::string m_currentOutPath;

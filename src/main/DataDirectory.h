@@ -16,9 +16,6 @@ std::string settleDataDir(const std::string& programDir, const std::string& cust
 // The text shown when DataDir does not exist.
 std::string missingDataDirText(const std::string& dataDir);
 
-// The lock file that keeps a second driver off the data directory.
-inline constexpr std::string_view kLockFileName = "tavor1.lock";
-
 // The driver's exit statuses at start-up besides 0 and the command line's 2.
 inline constexpr int kExitDataDirMissing = 1;
 inline constexpr int kExitAnotherDriver = 3;

@@ -1,5 +1,7 @@
 #include "transmission/Transmission.h"
 
+#include "transmission/CancelSequence.h"
+
 #include "exchange/ExchangeFiles.h"
 #include "protocol/Protocol.h"
 #include "link/RegisterExchange.h"
@@ -25,7 +27,6 @@ namespace {
 namespace result = protocol::result;
 
 constexpr const char* kPaperEndText = "E096: Fine carta scontrino, sostituire rotolo";
-constexpr const char* kClearDisplay = "7007                                        ";
 constexpr const char* kErrorTextQuery = "1015";
 constexpr const char* kSubtotalMarkup = "30012";
 constexpr const char* kSubtotalDiscount = "30013";
@@ -422,10 +423,16 @@ Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
 
 void Transmission::cancelDocument()
 {
-    exchange(kClearDisplay);
-    exchange(protocol::msg::CancelLine);
-    exchange(protocol::msg::CloseReceipt);
-    exchange(protocol::msg::EndOfDocument);
+    runCancelSequence(m_link);
+}
+
+std::vector<CancelStep> Transmission::cancelBetweenJobs()
+{
+    if (m_running || m_control.isBusy())
+        return {};
+    if (!m_control.isConnected() && !m_control.connectAndWait())
+        return {};
+    return runCancelSequence(m_link);
 }
 
 void Transmission::Annullo_Click()

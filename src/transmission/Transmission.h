@@ -12,6 +12,8 @@
 #include "transmission/JobOutcome.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
+#include "transmission/CancelSequence.h"
+#include "transmission/JobOutcome.h"
 
 #include <QObject>
 
@@ -125,6 +127,11 @@ public:
     // exchange has finished: the display is cleared and the cancellation
     // line, "3011" and "3013" are sent, their results not evaluated.
     void Annullo_Click();
+    // The button's sequence asked for from outside the window while no job
+    // runs: connects when needed and returns what the register answered to
+    // each command; empty when no connection could be had (or, defensively,
+    // when a transmission or an exchange is under way).
+    std::vector<CancelStep> cancelBetweenJobs();
 
     // Whether a document begun when the register's counters were
     // countersBefore has been completed since: the check a lost connection is
