@@ -95,8 +95,9 @@ TEST_P(InstanceLockAtStart, IsTakenUnlessALiveDriverHoldsIt)
     const StartRow& row = GetParam();
     std::unique_ptr<LockHolder> holder;
     row.before(dir, holder);
-    if (holder)
+    if (holder) {
         ASSERT_TRUE(holder->locked());
+    }
 
     InstanceLock lock(lockPath);
     const LockStatus status = lock.tryAcquire();
