@@ -1,8 +1,14 @@
 #include "platform/ByteFiles.h"
 
+#include "platform/NativePath.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -21,9 +27,38 @@ bool isSeparator(char c)
     return c == '/' || c == '\\';
 }
 
+#ifdef _WIN32
+// Windows reports its own error numbers, and the ones a held file gives are
+// not all matched to their std::errc by the runtime: callers compare with
+// std::errc on every platform.
+std::error_code portableError(const std::error_code& error)
+{
+    if (error.category() != std::system_category())
+        return error;
+    switch (error.value()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: // open elsewhere without delete sharing
+    case ERROR_LOCK_VIOLATION:
+        return std::make_error_code(std::errc::permission_denied);
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_WRITE_PROTECT:
+        return std::make_error_code(std::errc::read_only_file_system);
+    default:
+        return error;
+    }
+}
+#else
+std::error_code portableError(const std::error_code& error)
+{
+    return error;
+}
+#endif
+
 bool writeWithMode(const std::string& path, std::string_view bytes, const char* mode)
 {
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    std::FILE* f = openFile(path, mode);
     if (!f)
         return false;
     const std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -37,14 +72,14 @@ bool writeWithMode(const std::string& path, std::string_view bytes, const char* 
 bool fileExists(const std::string& path)
 {
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::file_status st = fs::status(nativePath(path), ec);
     return !ec && fs::exists(st) && !fs::is_directory(st);
 }
 
 bool isDirectory(const std::string& path)
 {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(nativePath(path), ec);
 }
 
 bool removeFile(const std::string& path)
@@ -64,8 +99,9 @@ bool removeFile(const std::string& path, std::error_code& error)
         error = std::make_error_code(std::errc::is_a_directory);
         return false;
     }
-    if (!fs::remove(path, error) && !error)
+    if (!fs::remove(nativePath(path), error) && !error)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
+    error = portableError(error);
     return !error;
 }
 
@@ -73,7 +109,7 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 {
     if (isDirectory(path))
         return std::nullopt;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f)
         return std::nullopt;
     std::string content;
@@ -109,14 +145,14 @@ bool replaceFileBytes(const std::string& path, std::string_view bytes)
     const std::string temp = path + ".tmp";
     if (!writeFileBytes(temp, bytes)) {
         std::error_code ec;
-        fs::remove(temp, ec);
+        fs::remove(nativePath(temp), ec);
         return false;
     }
     std::error_code ec;
-    fs::rename(temp, path, ec);
+    fs::rename(nativePath(temp), nativePath(path), ec);
     if (!ec)
         return true;
-    fs::remove(temp, ec);
+    fs::remove(nativePath(temp), ec);
     return false;
 }
 
@@ -130,7 +166,7 @@ bool makeDirectory(const std::string& path)
     if (path.empty())
         return false;
     std::error_code ec;
-    fs::create_directory(path, ec);
+    fs::create_directory(nativePath(path), ec);
     return isDirectory(path);
 }
 

@@ -1,4 +1,5 @@
 #include "exchange/ChannelScan.h"
+#include "platform/NativePath.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,7 @@ TEST_F(ChannelScanTest, AGoSignalThatCouldNotBeDeletedIsNotServedTwice)
     files.SubKillStartFile(2);
     EXPECT_EQ(scan(), 0);
 
-    ASSERT_TRUE(std::filesystem::remove(files.path(ExchangeFile::SR_START, 1)));
+    ASSERT_TRUE(std::filesystem::remove(nativePath(files.path(ExchangeFile::SR_START, 1))));
     EXPECT_EQ(scan(), 0);
     EXPECT_FALSE(channels[0].goSignalStuck) << "once the file is gone the channel is free again";
     put(ExchangeFile::SR_START, 1);
@@ -120,7 +121,7 @@ TEST_F(ChannelScanTest, AGoSignalThatCouldNotBeDeletedIsNotServedTwice)
 
 TEST_F(ChannelScanTest, AVanishedDataDirectoryYieldsNoJobAndNoCrash)
 {
-    std::filesystem::remove_all(dir.path());
+    std::filesystem::remove_all(nativePath(dir.path()));
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(identified, (std::vector<int>{1, 2, 3, 4}));
     files.SubKillErrFile(1);

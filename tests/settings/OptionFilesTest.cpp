@@ -1,6 +1,7 @@
 #include "settings/IpAddress.h"
 #include "settings/ListFields.h"
 #include "settings/OptionFiles.h"
+#include "platform/NativePath.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -230,7 +231,7 @@ TEST_F(OptionFilesTest, GarbageLeavesTheDefaults)
 TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
 {
     for (const char* name : {"TVCHKCOM.TXT", "TVTIMER1.TXT", "TVCHKXXS.TXT", "TVCHKSCO.TXT"})
-        std::filesystem::create_directory(dir.file(name));
+        std::filesystem::create_directory(nativePath(dir.file(name)));
     expectSameOptions(load(), Options{});
 
     const std::string gone = dir.file("sparita");
@@ -238,7 +239,7 @@ TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
     loadOptionFiles(gone, o);
     expectSameOptions(o, Options{});
     EXPECT_FALSE(SaveOptionFiles(gone, o));
-    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_FALSE(std::filesystem::exists(nativePath(gone)));
 }
 
 } // namespace
