@@ -21,8 +21,8 @@ constexpr unsigned long kCtrlLogoff = 5;
 constexpr unsigned long kCtrlShutdown = 6;
 
 #ifdef _WIN32
-static_assert(kCtrlC == CTRL_C_EVENT && kCtrlBreak == CTRL_BREAK_EVENT && kCtrlClose == CTRL_CLOSE_EVENT
-              && kCtrlLogoff == CTRL_LOGOFF_EVENT && kCtrlShutdown == CTRL_SHUTDOWN_EVENT);
+static_assert(kCtrlC == CTRL_C_EVENT && kCtrlBreak == CTRL_BREAK_EVENT && kCtrlClose == CTRL_CLOSE_EVENT &&
+              kCtrlLogoff == CTRL_LOGOFF_EVENT && kCtrlShutdown == CTRL_SHUTDOWN_EVENT);
 #endif
 
 std::atomic<ConsoleClose*> g_installed{nullptr};

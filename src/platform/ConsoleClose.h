@@ -27,10 +27,10 @@ namespace tavor1 {
 
 enum class ConsoleEvent : std::int16_t {
     Interrupt, // Ctrl+C
-    Break,     // Ctrl+Break
-    Close,     // the console window is closed
-    Logoff,    // the user logs off
-    Shutdown,  // the system shuts down
+    Break, // Ctrl+Break
+    Close, // the console window is closed
+    Logoff, // the user logs off
+    Shutdown, // the system shuts down
 };
 
 // The event of a Windows control code (CTRL_C_EVENT ...); none for codes
@@ -47,8 +47,7 @@ public:
     static constexpr std::chrono::milliseconds kDefaultGrace{4500};
 
     // One instance at a time: the system's handler list holds a plain function.
-    explicit ConsoleClose(std::function<void(ConsoleEvent)> notify,
-                          std::chrono::milliseconds grace = kDefaultGrace);
+    explicit ConsoleClose(std::function<void(ConsoleEvent)> notify, std::chrono::milliseconds grace = kDefaultGrace);
     ~ConsoleClose();
     ConsoleClose(const ConsoleClose&) = delete;
     ConsoleClose& operator=(const ConsoleClose&) = delete;

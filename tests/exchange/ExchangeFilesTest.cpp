@@ -1,5 +1,5 @@
-#include "exchange/ChannelScan.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ChannelScan.h"
 #include "platform/ByteFiles.h"
 #include "platform/NativePath.h"
 #include "support/HeldFile.h"

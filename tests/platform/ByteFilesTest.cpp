@@ -21,9 +21,12 @@ struct JoinCase {
     const char* posix;
 };
 
-void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const JoinCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class JoinPathTest : public testing::TestWithParam<JoinCase> {};
+class JoinPathTest : public testing::TestWithParam<JoinCase> { };
 
 TEST_P(JoinPathTest, GivesThePlatformsPath)
 {

@@ -24,9 +24,12 @@ struct EventRow {
     bool holdsTheProcess;
 };
 
-void PrintTo(const EventRow& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const EventRow& r, std::ostream* os)
+{
+    *os << r.name;
+}
 
-class ConsoleEvents : public testing::TestWithParam<EventRow> {};
+class ConsoleEvents : public testing::TestWithParam<EventRow> { };
 
 TEST_P(ConsoleEvents, MapToTheirEventAndWaitOnlyWhenWindowsEndsTheProcess)
 {
@@ -93,7 +96,8 @@ TEST(ConsoleClose, TheSystemDeliversCtrlBreak)
     ConsoleClose handler([&](ConsoleEvent e) { seen = e == ConsoleEvent::Break; });
     ASSERT_TRUE(handler.install());
     // A test run without a terminal has no console: make one.
-    if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0) && !(AllocConsole() && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)))
+    if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0) &&
+        !(AllocConsole() && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)))
         GTEST_SKIP() << "no console to send the event to (error " << GetLastError() << ")";
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!seen && std::chrono::steady_clock::now() < deadline)

@@ -48,9 +48,11 @@ TEST(ByteFiles, FolderAndFileNamesKeepTheirWindows1252Letters)
     EXPECT_EQ(entries(folder), std::set<std::string>{"Ricevuta n° 1 – caffè.txt"});
 #ifdef _WIN32
     // The same names as Windows itself spells them.
-    EXPECT_NE(GetFileAttributesW((nativePath(dir.path()) / L"Cassa perch\u00e9 gi\u00e0 \u20ac \u00c0\u00c9\u00ce\u00d5\u00dc "
-                                                           L"\u00f1\u00f8\u00df" / L"Ricevuta n\u00b0 1 \u2013 caff\u00e8.txt")
-                                      .c_str()),
+    EXPECT_NE(GetFileAttributesW((nativePath(dir.path()) /
+                                  L"Cassa perch\u00e9 gi\u00e0 \u20ac \u00c0\u00c9\u00ce\u00d5\u00dc "
+                                  L"\u00f1\u00f8\u00df" /
+                                  L"Ricevuta n\u00b0 1 \u2013 caff\u00e8.txt")
+                                     .c_str()),
               INVALID_FILE_ATTRIBUTES);
 #endif
     EXPECT_EQ(readFileBytes(file), "y");

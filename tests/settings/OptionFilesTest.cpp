@@ -1,7 +1,7 @@
-#include "settings/IpAddress.h"
-#include "settings/ListFields.h"
 #include "settings/OptionFiles.h"
 #include "platform/NativePath.h"
+#include "settings/IpAddress.h"
+#include "settings/ListFields.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -19,8 +19,8 @@ namespace tavor1::test {
 class HeldFile {
 public:
     explicit HeldFile(const std::string& utf8Path)
-        : m_handle(CreateFileW(nativePath(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+        : m_handle(CreateFileW(nativePath(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
     ~HeldFile() { release(); }

@@ -1,7 +1,7 @@
 #include "conversion/receipt/ConvertCommand.h"
 
-#include "conversion/receipt/ReceiptConverter.h"
 #include "conversion/language/VatRateTable.h"
+#include "conversion/receipt/ReceiptConverter.h"
 #include "platform/ByteFiles.h"
 #include "platform/NativePath.h"
 #include "settings/OptionFiles.h"

@@ -1,10 +1,10 @@
 #include "conversion/receipt/ReceiptConverter.h"
 
-#include "conversion/receipt/ReceiptConversion.h"
-#include "conversion/language/RequestLanguage.h"
-#include "conversion/language/VatRateTable.h"
 #include "conversion/invoice/InvoiceConversion.h"
 #include "conversion/invoice/KeySequence.h"
+#include "conversion/language/RequestLanguage.h"
+#include "conversion/language/VatRateTable.h"
+#include "conversion/receipt/ReceiptConversion.h"
 #include "platform/ByteFiles.h"
 #include "platform/NativePath.h"
 #include "settings/DocumentFiles.h"
