@@ -1,8 +1,9 @@
 #include "link/RegisterIdentification.h"
 
-#include "protocol/Protocol.h"
 #include "link/RegisterQueries.h"
 #include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
+#include "protocol/Protocol.h"
 #include "settings/IpAddress.h"
 
 #include <filesystem>
@@ -32,7 +33,7 @@ bool replaceFile(const std::string& path, std::string_view bytes)
     if (!writeFileBytes(temporary, bytes))
         return false;
     std::error_code error;
-    std::filesystem::rename(temporary, path, error);
+    std::filesystem::rename(nativePath(temporary), nativePath(path), error);
     if (error) {
         removeFile(temporary);
         return writeFileBytes(path, bytes);

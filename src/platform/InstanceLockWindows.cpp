@@ -91,13 +91,16 @@ bool sameFile(HANDLE mine, const std::string& path)
         return false;
     const bool ok = GetFileInformationByHandle(other, &b) != 0;
     CloseHandle(other);
-    return ok && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
-        && a.nFileIndexLow == b.nFileIndexLow;
+    return ok && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
 }
 
 } // namespace
 
-InstanceLock::InstanceLock(std::string path) : m_path(std::move(path)) {}
+InstanceLock::InstanceLock(std::string path)
+    : m_path(std::move(path))
+{
+}
 
 InstanceLock::~InstanceLock()
 {
@@ -137,8 +140,8 @@ LockStatus InstanceLock::tryAcquire()
     // Only a help for diagnosis: a failure here changes nothing.
     const std::string pid = std::to_string(GetCurrentProcessId()) + "\r\n";
     DWORD written = 0;
-    if (SetFilePointer(h, 0, nullptr, FILE_BEGIN) == 0 && SetEndOfFile(h)
-        && WriteFile(h, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr))
+    if (SetFilePointer(h, 0, nullptr, FILE_BEGIN) == 0 && SetEndOfFile(h) &&
+        WriteFile(h, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr))
         FlushFileBuffers(h);
     return acquired;
 }
