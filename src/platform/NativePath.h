@@ -16,6 +16,8 @@
 
 namespace tavor1 {
 
+// Never throws. On Windows, bytes that are not UTF-8 are read in the ANSI
+// code page (a narrow argv, a name from a Windows-1252 file).
 std::filesystem::path nativePath(std::string_view utf8);
 std::string utf8Path(const std::filesystem::path& path);
 

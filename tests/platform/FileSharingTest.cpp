@@ -59,6 +59,21 @@ TEST(ByteFiles, FolderAndFileNamesKeepTheirWindows1252Letters)
     EXPECT_TRUE(removeFile(file));
 }
 
+// A name in Windows-1252 bytes (no UTF-8) is no reason to fail, let alone
+// to throw: on Windows it is the ANSI code page's, on POSIX it is bytes.
+TEST(ByteFiles, ANameThatIsNoUtf8IsStillAName)
+{
+    TempDir dir;
+    const std::string cp1252 = joinPath(dir.path(), "Cassa gi\xE0.txt");
+    ASSERT_TRUE(writeFileBytes(cp1252, "x"));
+    EXPECT_TRUE(fileExists(cp1252));
+    EXPECT_EQ(readFileBytes(cp1252), "x");
+#ifdef _WIN32
+    EXPECT_TRUE(fileExists(joinPath(dir.path(), "Cassa già.txt"))) << "read in the ANSI code page (1252)";
+#endif
+    EXPECT_TRUE(removeFile(cp1252));
+}
+
 #ifdef _WIN32
 
 TEST(HeldFiles, ADeleteFailsAndSaysWhy)
