@@ -1,5 +1,58 @@
 #include "platform/DurableFiles.h"
 
+#ifdef _WIN32
+
+#include "platform/NativePath.h"
+
+#include <windows.h>
+
+namespace tavor1 {
+
+namespace {
+
+bool writeAndSync(const std::string& path, std::string_view bytes, bool append)
+{
+    const HANDLE h = CreateFileW(nativePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                                 nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    while (ok && !bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        ok = WriteFile(h, bytes.data(), chunk, &written, nullptr) && written > 0;
+        bytes.remove_prefix(written);
+    }
+    ok = FlushFileBuffers(h) && ok;
+    ok = CloseHandle(h) && ok;
+    return ok;
+}
+
+} // namespace
+
+bool appendFileDurably(const std::string& path, std::string_view bytes)
+{
+    return writeAndSync(path, bytes, true);
+}
+
+// Windows has no folder to sync: a rename asked to write through returns
+// once it is on the disk. A plain rename would also refuse an existing
+// target there.
+bool replaceFileDurably(const std::string& path, std::string_view bytes)
+{
+    const std::string temp = path + ".tmp";
+    if (!writeAndSync(temp, bytes, false) || !MoveFileExW(nativePath(temp).c_str(), nativePath(path).c_str(),
+                                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(nativePath(temp).c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tavor1
+
+#else
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -74,3 +127,5 @@ bool replaceFileDurably(const std::string& path, std::string_view bytes)
 }
 
 } // namespace tavor1
+
+#endif

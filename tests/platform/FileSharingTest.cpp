@@ -1,4 +1,5 @@
 #include "platform/ByteFiles.h"
+#include "platform/DurableFiles.h"
 #include "platform/NativePath.h"
 #include "support/HeldFile.h"
 #include "support/TempDir.h"
@@ -21,15 +22,17 @@ std::set<std::string> entries(const std::string& dir)
     return names;
 }
 
-TEST(ReplaceFileBytes, ReplacesAnExistingFileAndLeavesNoTemporary)
+TEST(ReplaceFile, ReplacesAnExistingFileAndLeavesNoTemporary)
 {
-    TempDir dir;
-    const std::string path = dir.write("TVCHKCOM.TXT", "1111\r\n");
-    ASSERT_TRUE(replaceFileBytes(path, "0101\r\n"));
-    EXPECT_EQ(readFileBytes(path), "0101\r\n");
-    ASSERT_TRUE(replaceFileBytes(path, ""));
-    EXPECT_EQ(readFileBytes(path), "");
-    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"TVCHKCOM.TXT"});
+    for (auto replace : {&replaceFileBytes, &replaceFileDurably}) {
+        TempDir dir("tavor1 opzioni è ");
+        const std::string path = dir.write("TVCHKCOM.TXT", "1111\r\n");
+        ASSERT_TRUE(replace(path, "0101\r\n"));
+        EXPECT_EQ(readFileBytes(path), "0101\r\n");
+        ASSERT_TRUE(replace(path, ""));
+        EXPECT_EQ(readFileBytes(path), "");
+        EXPECT_EQ(entries(dir.path()), std::set<std::string>{"TVCHKCOM.TXT"});
+    }
 }
 
 // Shops name folders and files with the letters of their code page (è, à,
@@ -94,18 +97,20 @@ TEST(HeldFiles, ADeleteFailsAndSaysWhy)
 
 TEST(HeldFiles, AReplaceFailsWithoutLosingEitherContent)
 {
-    TempDir dir;
-    const std::string path = dir.write("SR_ERR.001", "E501: vecchio\r\n");
-    test::HeldFile host(path);
-    ASSERT_TRUE(host.isHeld());
+    for (auto replace : {&replaceFileBytes, &replaceFileDurably}) {
+        TempDir dir;
+        const std::string path = dir.write("SR_ERR.001", "E501: vecchio\r\n");
+        test::HeldFile host(path);
+        ASSERT_TRUE(host.isHeld());
 
-    EXPECT_FALSE(replaceFileBytes(path, "E502: nuovo\r\n"));
-    EXPECT_EQ(readFileBytes(path), "E501: vecchio\r\n");
-    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"SR_ERR.001"}) << "the temporary file must go";
+        EXPECT_FALSE(replace(path, "E502: nuovo\r\n"));
+        EXPECT_EQ(readFileBytes(path), "E501: vecchio\r\n");
+        EXPECT_EQ(entries(dir.path()), std::set<std::string>{"SR_ERR.001"}) << "the temporary file must go";
 
-    host.release();
-    EXPECT_TRUE(replaceFileBytes(path, "E502: nuovo\r\n"));
-    EXPECT_EQ(readFileBytes(path), "E502: nuovo\r\n");
+        host.release();
+        EXPECT_TRUE(replace(path, "E502: nuovo\r\n"));
+        EXPECT_EQ(readFileBytes(path), "E502: nuovo\r\n");
+    }
 }
 
 #endif
