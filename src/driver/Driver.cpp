@@ -14,6 +14,7 @@
 #include "payment/PaymentClient.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/InstanceLock.h"
 #include "platform/Sinks.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
@@ -25,7 +26,7 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
       m_config(std::move(config)),
       m_messages(messages),
       m_clock(clock),
-      m_files(m_config.dataDir, clock),
+      m_files(m_config.dataDir, clock, m_config.fileOps ? *m_config.fileOps : systemFileOps()),
       m_trace(m_config.dataDir, clock, m_options),
       m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings),
       m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
@@ -158,17 +159,77 @@ void Driver::onJobFinished()
 
 int Driver::scanChannels(const std::function<void(int)>& startIdentification)
 {
+    // Without the lock another driver may be serving the directory: serving
+    // it too would print every document twice.
+    if (!keepInstanceLock())
+        return 0;
+    retryPendingAnswers();
     return iVerifyStartTavor1(m_files, m_options, m_state.channels, m_currentChannel, startIdentification);
+}
+
+bool Driver::keepInstanceLock()
+{
+    InstanceLock* lock = m_config.instanceLock;
+    if (!lock)
+        return true;
+    const InstanceLock::CheckResult r = lock->recheck();
+    m_lockHeld = r.check != InstanceLock::Check::Lost;
+    if (r.check == InstanceLock::Check::Kept) {
+        m_lockLost = false;
+        return true;
+    }
+    if (r.check == InstanceLock::Check::Retaken) {
+        m_lockLost = false;
+        m_files.log("tavor1.lock ripreso: la cartella dati o il file di blocco erano stati cancellati");
+        return true;
+    }
+    if (!m_lockLost && r.status.state == LockState::HeldByOther) {
+        m_lockLost = true;
+        m_files.log("tavor1.lock preso da un altro tavor1"
+                    + (r.status.holderPid ? " (processo " + std::to_string(*r.status.holderPid) + ")" : std::string())
+                    + ": nessun lavoro servito finche' non torna libero");
+    }
+    return false;
+}
+
+bool Driver::awaitingRetry() const
+{
+    for (const ChannelState& state : m_state.channels)
+        if (state.pendingAnswer || state.servedGoSignal)
+            return true;
+    return !m_lockHeld;
+}
+
+void Driver::answerHost(JobAnswer answer)
+{
+    if (!isValidChannel(answer.channel))
+        return;
+    ChannelState& state = m_state.channels[answer.channel - 1];
+    if (deliverJobAnswer(m_files, answer, state.servedGoSignal) == AnswerProgress::Pending)
+        state.pendingAnswer = std::move(answer);
+}
+
+void Driver::retryPendingAnswers()
+{
+    for (ChannelState& state : m_state.channels) {
+        if (state.pendingAnswer
+            && deliverJobAnswer(m_files, *state.pendingAnswer, state.servedGoSignal) == AnswerProgress::Delivered) {
+            m_recovery->answerDelivered(state.pendingAnswer->journalJob);
+            state.pendingAnswer.reset();
+        }
+    }
 }
 
 bool Driver::takeJob(int channel)
 {
     m_currentChannel = channel;
+    m_unwrittenOutput.reset();
     const std::string dati = m_files.path(ExchangeFile::SR_DATI, channel);
     if (!tavor1::fileExists(dati)) {
-        m_files.WriteErrFile(kMissingRequestText, channel, "");
-        if (!m_files.SubKillStartFile(channel))
-            m_state.channels[channel - 1].goSignalStuck = true;
+        JobAnswer answer;
+        answer.channel = channel;
+        answer.errorLine = std::string(kMissingRequestText);
+        answerHost(std::move(answer));
         return false;
     }
     m_currentDatiPath = dati;
@@ -204,11 +265,16 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
         if (m_state.WindowShown)
             emit statusText(line);
     };
+    ctx.answerHost = [this](JobAnswer&& answer) {
+        answer.output = m_unwrittenOutput;
+        answer.journalJob = m_recovery->currentJob();
+        answerHost(std::move(answer));
+    };
     bool running = true;
-    if (!ReportJobOutcome(result, ctx, running))
-        m_state.channels[m_currentChannel - 1].goSignalStuck = true;
-    m_recovery->jobAnswered(m_files.exists(result == 0 ? ExchangeFile::FINESCO : ExchangeFile::SR_ERR,
-                                           m_currentChannel));
+    ReportJobOutcome(result, ctx, running);
+    // An answer still pending is recorded as answered once a later poll has
+    // written it (retryPendingAnswers).
+    m_recovery->jobAnswered(!m_state.channels[m_currentChannel - 1].pendingAnswer);
 }
 
 // ---- the job journal
@@ -217,7 +283,8 @@ void Driver::recordOutcome(std::int16_t result)
 {
     std::string answer;
     if (result == 0) {
-        answer = tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
+        answer = m_unwrittenOutput ? *m_unwrittenOutput
+                                   : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
     } else {
         answer = JobErrorText(result, m_send->registerErrorText());
         if (!m_link.LastRegisterError().empty())
@@ -299,14 +366,25 @@ bool Driver::paymentApproved() const
 void Driver::keepApprovedPayment(const std::string& outPath)
 {
     m_payment->writeReplyLog();
-    appendPaymentBlockToSrOut(outPath, m_payment->posData());
+    // SR_OUT kept in memory when the transmission could not write it; the
+    // answer writes it later, with the block.
+    if (m_unwrittenOutput) {
+        m_unwrittenOutput = srOutWithPaymentBlock(*m_unwrittenOutput, m_payment->posData());
+        return;
+    }
+    const std::string before = readFileBytes(outPath).value_or(std::string());
+    const std::string out = srOutWithPaymentBlock(before, m_payment->posData());
+    if (out != before && !replaceFileBytes(outPath, out))
+        m_unwrittenOutput = out;
 }
 
 int Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
-    return m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
-                        pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
+    const int code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
+                                  pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
+    m_unwrittenOutput = m_send->unwrittenOutput();
+    return code;
 }
 
 std::int16_t Driver::jobResultFor(int sendResult)

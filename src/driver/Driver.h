@@ -26,6 +26,8 @@ namespace tavor1 {
 
 class CardApprovals;
 class Clock;
+class FileOps;
+class InstanceLock;
 class JobCycle;
 class JobRecovery;
 class MessageSink;
@@ -53,6 +55,11 @@ struct DriverConfig {
     std::int64_t approvalReuseSeconds = 15 * 60;
     ConnectionTimings connectionTimings{};
     ExchangeTimings exchangeTimings{};
+    // The lock that keeps other drivers off dataDir, held by the caller;
+    // every poll makes sure it still holds it. None in tests.
+    InstanceLock* instanceLock = nullptr;
+    // Deletes and result-file writes; the file system itself when none.
+    const FileOps* fileOps = nullptr;
 };
 
 // The driver without its window: the state the main window owns for the whole
@@ -111,6 +118,7 @@ private:
     std::int16_t runJob() override;
     void finishJob(std::int16_t result, bool abandoned) override;
     std::int16_t identify(int channel) override;
+    bool awaitingRetry() const override;
 
     // JobServices
     bool tracingOn() const override;
@@ -138,6 +146,14 @@ private:
     void onJobFinished();
     // The job's outcome into the journal, before the host is answered.
     void recordOutcome(std::int16_t result);
+
+    // Where a job's answer is written: what cannot be written now stays with
+    // the channel and is retried at every poll.
+    void answerHost(JobAnswer answer);
+    void retryPendingAnswers();
+    // True while this driver still holds the data directory's lock, taking
+    // it again when the directory was deleted and made anew.
+    bool keepInstanceLock();
 
     DriverConfig m_config;
     MessageSink& m_messages;
@@ -172,6 +188,13 @@ private:
     int m_currentChannel = 0;
     std::string m_currentDatiPath;
     std::string m_currentOutPath;
+    // SR_OUT of the running job when it could not be written.
+    std::optional<std::string> m_unwrittenOutput;
+    // The lock was found held by another driver and that was logged; logged
+    // again only after it has been held once more.
+    bool m_lockLost = false;
+    // The last poll found the lock held (always, without a lock).
+    bool m_lockHeld = true;
     // The closing sequence ran while a job or an identification was running:
     // finished() follows when it returns.
     bool m_finishWhenIdle = false;

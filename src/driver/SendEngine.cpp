@@ -93,4 +93,9 @@ std::string SendEngine::registerErrorText() const
     return m_impl->transmission.RegisterErrorText();
 }
 
+std::optional<std::string> SendEngine::unwrittenOutput() const
+{
+    return m_impl->transmission.unwrittenOutput();
+}
+
 } // namespace tavor1

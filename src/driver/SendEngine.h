@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tavor1 {
@@ -54,6 +55,8 @@ public:
     std::string registerSummary(const POSData* pos);
     // The register's text of its error 99 in the last transmission.
     std::string registerErrorText() const;
+    // SR_OUT of the last transmission when it could not be written.
+    std::optional<std::string> unwrittenOutput() const;
 
 private:
     struct Impl;

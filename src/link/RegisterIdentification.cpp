@@ -1,12 +1,10 @@
 #include "link/RegisterIdentification.h"
 
+#include "protocol/Protocol.h"
 #include "link/RegisterQueries.h"
 #include "platform/ByteFiles.h"
-#include "platform/NativePath.h"
-#include "protocol/Protocol.h"
 #include "settings/IpAddress.h"
 
-#include <filesystem>
 #include <system_error>
 
 namespace tavor1 {
@@ -25,20 +23,13 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Writes beside the target and renames, so that a host waiting for SR_MATR
-// never reads it half written.
+// Writes beside the target, flushes and renames, so that a host waiting for
+// SR_MATR never reads it half written, even after a power cut. Where the
+// rename is refused (a reader holding the old file open on some systems)
+// the file is written in place.
 bool replaceFile(const std::string& path, std::string_view bytes)
 {
-    const std::string temporary = path + ".tmp";
-    if (!writeFileBytes(temporary, bytes))
-        return false;
-    std::error_code error;
-    std::filesystem::rename(nativePath(temporary), nativePath(path), error);
-    if (error) {
-        removeFile(temporary);
-        return writeFileBytes(path, bytes);
-    }
-    return true;
+    return replaceFileBytes(path, bytes) || writeFileBytes(path, bytes);
 }
 
 } // namespace

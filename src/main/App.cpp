@@ -9,6 +9,7 @@
 #include "main/StderrMessageSink.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/InstanceLock.h"
 #include "platform/qt/QSettingsStore.h"
 #include "settings/RegistrySettings.h"
 
@@ -16,7 +17,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,7 +54,7 @@ namespace {
 
 // Everything both modes share once the application object exists.
 struct Session {
-    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<InstanceLock> lock;
     std::unique_ptr<Simulation> simulation;
     DriverConfig config;
 };
@@ -77,15 +77,23 @@ int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messa
     s.config.approvalReuseSeconds = std::int64_t(args.approvalReuseMinutes) * 60;
     if (!isDirectory(s.config.dataDir)) {
         messages.showMessage(missingDataDirText(s.config.dataDir));
-        return 1;
+        return kExitDataDirMissing;
     }
     // Two drivers on one data directory would both serve every go signal.
-    s.lock = std::make_unique<QLockFile>(QString::fromStdString(joinPath(s.config.dataDir, "tavor1.lock")));
-    s.lock->setStaleLockTime(0);
-    if (!s.lock->tryLock(0)) {
-        printError("another tavor1 already serves " + s.config.dataDir);
-        return 3;
+    s.lock = std::make_unique<InstanceLock>(joinPath(s.config.dataDir, kLockFileName));
+    const LockStatus lock = s.lock->tryAcquire();
+    if (lock.state == LockState::HeldByOther) {
+        printError(anotherDriverText(s.config.dataDir, lock.holderPid));
+        return kExitAnotherDriver;
     }
+    std::error_code writable;
+    if (lock.state != LockState::Acquired || !directoryWritable(s.config.dataDir, writable)) {
+        const std::string text = unwritableDataDirText(s.config.dataDir, lock.state == LockState::Acquired
+                                                                            ? writable.message() : lock.error);
+        messages.showMessage(text);
+        return kExitDataDirNotWritable;
+    }
+    s.config.instanceLock = s.lock.get();
     if (args.registerPort)
         s.config.registerPort = static_cast<std::uint16_t>(*args.registerPort);
     if (args.paymentUrl)

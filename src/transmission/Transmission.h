@@ -145,6 +145,10 @@ public:
     bool transmissionRunning() const { return m_running; }
     // The text the register gave for its error 99 in the last transmission.
     const std::string& RegisterErrorText() const { return m_registerErrorText; }
+    // SR_OUT of the last transmission when it could not be written at its
+    // end (the data directory refused it for a moment): the caller keeps it
+    // with the job's answer and writes it later.
+    const std::optional<std::string>& unwrittenOutput() const { return m_unwrittenOutput; }
     // What the last conversion left (the job-level invoice mode included).
     const ConversionResult& conversion() const { return m_conversion; }
 
@@ -194,6 +198,7 @@ private:
     bool m_summaryWritten = false;
     bool m_paperEndReported = false;
     std::string m_out;
+    std::optional<std::string> m_unwrittenOutput;
     std::string m_registerErrorText;
     // The document counters read before the first command; empty when the
     // register could not tell.

@@ -177,16 +177,19 @@ TEST(WindowsDataDirectory, AGoSignalHeldOpenIsLoggedAndNotServedTwice)
     ASSERT_TRUE(scanner.isHeld());
     files.SubKillDatiFile(kChannel);
     EXPECT_FALSE(files.SubKillStartFile(kChannel));
-    channels[kChannel - 1].goSignalStuck = true;
+    channels[kChannel - 1].servedGoSignal = fileIdentity(dataDir + "\\SR_START.002");
+    ASSERT_TRUE(channels[kChannel - 1].servedGoSignal.has_value());
     EXPECT_EQ(dir.read("FINESCO.002"), "finesco") << "the job is done, and the host is told so";
     const std::string log = dir.read("LOGFILE.TXT");
     EXPECT_NE(log.find("Errore : 70 nella Funzione_Kill SR_START 2Line : 0"), std::string::npos) << log;
     EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0);
 
+    EXPECT_TRUE(files.exists(ExchangeFile::SR_START, kChannel)) << "held: the retry fails too";
+
     scanner.release();
-    EXPECT_TRUE(files.SubKillStartFile(kChannel));
-    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0);
-    EXPECT_FALSE(channels[kChannel - 1].goSignalStuck);
+    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0) << "the retry deletes it";
+    EXPECT_FALSE(files.exists(ExchangeFile::SR_START, kChannel));
+    EXPECT_FALSE(channels[kChannel - 1].servedGoSignal.has_value());
 }
 
 #endif

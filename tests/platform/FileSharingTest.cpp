@@ -1,5 +1,4 @@
 #include "platform/ByteFiles.h"
-#include "platform/DurableFiles.h"
 #include "platform/NativePath.h"
 #include "support/HeldFile.h"
 #include "support/TempDir.h"
@@ -24,7 +23,8 @@ std::set<std::string> entries(const std::string& dir)
 
 TEST(ReplaceFile, ReplacesAnExistingFileAndLeavesNoTemporary)
 {
-    for (auto replace : {&replaceFileBytes, &replaceFileDurably}) {
+    {
+        const auto replace = [](const std::string& p, std::string_view b) { return replaceFileBytes(p, b); };
         TempDir dir("tavor1 opzioni è ");
         const std::string path = dir.write("TVCHKCOM.TXT", "1111\r\n");
         ASSERT_TRUE(replace(path, "0101\r\n"));
@@ -97,7 +97,8 @@ TEST(HeldFiles, ADeleteFailsAndSaysWhy)
 
 TEST(HeldFiles, AReplaceFailsWithoutLosingEitherContent)
 {
-    for (auto replace : {&replaceFileBytes, &replaceFileDurably}) {
+    {
+        const auto replace = [](const std::string& p, std::string_view b) { return replaceFileBytes(p, b); };
         TempDir dir;
         const std::string path = dir.write("SR_ERR.001", "E501: vecchio\r\n");
         test::HeldFile host(path);
