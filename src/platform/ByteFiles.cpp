@@ -354,8 +354,8 @@ std::optional<FileIdentity> fileIdentity(const std::string& path)
     FileIdentity id;
     id.device = info.dwVolumeSerialNumber;
     id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    const unsigned long long ticks =
-        (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    const unsigned long long ticks = (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                     info.ftLastWriteTime.dwLowDateTime;
     id.modifiedNs = static_cast<long long>(ticks) * 100; // 100 ns ticks
     id.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return id;
