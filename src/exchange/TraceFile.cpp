@@ -1,6 +1,7 @@
 #include "exchange/TraceFile.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -106,7 +107,7 @@ bool TraceFile::open()
     if (!makeDirectory(folder))
         folder = m_dataDir;
     m_path = joinPath(folder, name);
-    m_file = std::fopen(m_path.c_str(), "wb");
+    m_file = openFile(m_path, "wb");
     m_written = 0;
     m_cut = false;
     return m_file != nullptr;

@@ -5,6 +5,7 @@
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
+#include "platform/NativePath.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
@@ -99,7 +100,7 @@ std::int32_t leadingInt32(const std::string& text)
 // file cannot be opened. isEmptyFile tells a 0-byte file apart.
 std::optional<std::string> readFirstLine(const std::string& path, bool& isEmptyFile)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(nativePath(path), std::ios::binary);
     if (!in)
         return std::nullopt;
     std::string line;

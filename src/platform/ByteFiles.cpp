@@ -1,11 +1,15 @@
 #include "platform/ByteFiles.h"
 
+#include "platform/NativePath.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,9 +32,38 @@ bool isSeparator(char c)
     return c == '/' || c == '\\';
 }
 
+#ifdef _WIN32
+// Windows reports its own error numbers, and the ones a held file gives are
+// not all matched to their std::errc by the runtime: callers compare with
+// std::errc on every platform.
+std::error_code portableError(const std::error_code& error)
+{
+    if (error.category() != std::system_category())
+        return error;
+    switch (error.value()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: // open elsewhere without delete sharing
+    case ERROR_LOCK_VIOLATION:
+        return std::make_error_code(std::errc::permission_denied);
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_WRITE_PROTECT:
+        return std::make_error_code(std::errc::read_only_file_system);
+    default:
+        return error;
+    }
+}
+#else
+std::error_code portableError(const std::error_code& error)
+{
+    return error;
+}
+#endif
+
 bool writeWithMode(const std::string& path, std::string_view bytes, const char* mode)
 {
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    std::FILE* f = openFile(path, mode);
     if (!f)
         return false;
     const std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -44,14 +77,14 @@ bool writeWithMode(const std::string& path, std::string_view bytes, const char* 
 bool fileExists(const std::string& path)
 {
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::file_status st = fs::status(nativePath(path), ec);
     return !ec && fs::exists(st) && !fs::is_directory(st);
 }
 
 bool isDirectory(const std::string& path)
 {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(nativePath(path), ec);
 }
 
 bool removeFile(const std::string& path)
@@ -71,8 +104,9 @@ bool removeFile(const std::string& path, std::error_code& error)
         error = std::make_error_code(std::errc::is_a_directory);
         return false;
     }
-    if (!fs::remove(path, error) && !error)
+    if (!fs::remove(nativePath(path), error) && !error)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
+    error = portableError(error);
     return !error;
 }
 
@@ -80,7 +114,7 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 {
     if (isDirectory(path))
         return std::nullopt;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f)
         return std::nullopt;
     std::string content;
@@ -238,50 +272,92 @@ std::optional<FileIdentity> fileIdentity(const std::string& path)
 
 #else
 
+namespace {
+
+// Writes through a handle and flushes it before it is closed: a rename that
+// follows must never publish a name whose content is still only in the cache.
+bool writeDurably(const std::string& path, std::string_view bytes, std::error_code& error, bool append = false)
+{
+    const HANDLE h = CreateFileW(nativePath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                                 nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = portableError({static_cast<int>(GetLastError()), std::system_category()});
+        return false;
+    }
+    bool ok = true;
+    while (ok && !bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        ok = WriteFile(h, bytes.data(), chunk, &written, nullptr) && written > 0;
+        bytes.remove_prefix(written);
+    }
+    ok = ok && FlushFileBuffers(h);
+    if (!ok)
+        error = portableError({static_cast<int>(GetLastError()), std::system_category()});
+    CloseHandle(h);
+    return ok;
+}
+
+} // namespace
+
+// Windows has no folder to sync: a rename asked to write through returns once
+// it is on the disk. Its plain rename would also refuse an existing target.
 bool replaceFileBytes(const std::string& path, std::string_view bytes, std::error_code& error)
 {
     error.clear();
     const std::string temp = path + ".tmp";
-    if (!writeFileBytes(temp, bytes)) {
-        error = std::make_error_code(std::errc::io_error);
-        fs::remove(temp, error);
+    if (!writeDurably(temp, bytes, error)) {
+        DeleteFileW(nativePath(temp).c_str());
         return false;
     }
-    fs::rename(temp, path, error);
-    if (!error)
-        return true;
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return false;
+    if (!MoveFileExW(nativePath(temp).c_str(), nativePath(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = portableError({static_cast<int>(GetLastError()), std::system_category()});
+        DeleteFileW(nativePath(temp).c_str());
+        return false;
+    }
+    return true;
 }
 
 bool appendFileBytesDurably(const std::string& path, std::string_view bytes)
 {
-    return appendFileBytes(path, bytes);
+    std::error_code error;
+    return writeDurably(path, bytes, error, true);
 }
 
 bool directoryWritable(const std::string& dir, std::error_code& error)
 {
     error.clear();
-    const std::string probe = joinPath(dir, ".tavor1-probe");
-    if (!writeFileBytes(probe, "")) {
-        error = std::make_error_code(std::errc::permission_denied);
+    const std::string probe = joinPath(dir, ".tavor1-probe-" + std::to_string(GetCurrentProcessId()));
+    // Removed by the system when closed, whatever happens in between.
+    const HANDLE h = CreateFileW(nativePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = portableError({static_cast<int>(GetLastError()), std::system_category()});
         return false;
     }
-    fs::remove(probe, error);
-    error.clear();
+    CloseHandle(h);
     return true;
 }
 
 std::optional<FileIdentity> fileIdentity(const std::string& path)
 {
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (ec || !fs::exists(st) || fs::is_directory(st))
+    const HANDLE h = CreateFileW(nativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(h, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(h);
+    if (!ok)
         return std::nullopt;
     FileIdentity id;
-    id.modifiedNs = fs::last_write_time(path, ec).time_since_epoch().count();
-    id.size = fs::file_size(path, ec);
+    id.device = info.dwVolumeSerialNumber;
+    id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    const unsigned long long ticks = (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                     info.ftLastWriteTime.dwLowDateTime;
+    id.modifiedNs = static_cast<long long>(ticks) * 100; // 100 ns ticks
+    id.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return id;
 }
 
@@ -297,7 +373,7 @@ bool makeDirectory(const std::string& path)
     if (path.empty())
         return false;
     std::error_code ec;
-    fs::create_directory(path, ec);
+    fs::create_directory(nativePath(path), ec);
     return isDirectory(path);
 }
 

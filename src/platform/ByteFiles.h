@@ -26,7 +26,8 @@ bool isDirectory(const std::string& path);
 // because this call removed it; false when it was absent or could not be
 // removed.
 bool removeFile(const std::string& path);
-// The same, telling why a removal failed.
+// The same, telling why a removal failed, as a std::errc on every platform
+// (a file held open elsewhere on Windows is permission_denied).
 bool removeFile(const std::string& path, std::error_code& error);
 
 // The whole content of a file; empty optional when it cannot be read or is

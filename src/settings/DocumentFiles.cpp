@@ -1,6 +1,7 @@
 #include "settings/DocumentFiles.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -65,7 +66,7 @@ Document ReadDocument(const std::string& path)
     if (!fileExists(path))
         throw DocumentError(-1, "Tools.ReadDocument", "FileInput: " + path + " Not Exists!");
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f)
         throw runtimeError(errno, "Tools.ReadDocument");
     std::fclose(f);
@@ -95,9 +96,13 @@ void WriteDocument(const std::string& path, const Document& lines, bool append)
     for (const std::string& line : lines)
         bytes.append(line).append("\r\n");
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
-    if (!f)
-        throw runtimeError(errno, "Tools.WriteDocument");
+    std::FILE* f = openFile(path, append ? "ab" : "wb");
+    if (!f) {
+        // Windows refuses a folder with EACCES, which would read as a
+        // permission problem; it has always been reported as an access error.
+        const int err = errno;
+        throw runtimeError(isDirectory(path) ? EISDIR : err, "Tools.WriteDocument");
+    }
     const std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
     int err = written == bytes.size() ? 0 : errno;
     if (std::fclose(f) != 0 && !err)

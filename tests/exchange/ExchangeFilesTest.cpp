@@ -1,5 +1,8 @@
-#include "exchange/ChannelScan.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ChannelScan.h"
+#include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
+#include "support/HeldFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -137,7 +140,7 @@ TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
     std::string deep = dir.path();
     while (deep.size() < 200)
         deep += "/sottocartella dati";
-    ASSERT_TRUE(std::filesystem::create_directories(deep));
+    ASSERT_TRUE(std::filesystem::create_directories(nativePath(deep)));
     ExchangeFiles files(deep, SystemClock::instance());
     ASSERT_GT(files.path(F::SR_ERR, 3).size(), 128u);
 
@@ -145,10 +148,51 @@ TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
     EXPECT_TRUE(files.exists(F::SR_ERR, 3));
     // Nothing may land in a file named after the path cut short.
     std::size_t entries = 0;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+    for (const auto& e : std::filesystem::recursive_directory_iterator(nativePath(dir.path())))
         entries += e.is_regular_file();
     EXPECT_EQ(entries, 1u);
 }
+
+#ifdef _WIN32
+
+// A host on Windows names the files DataDir & "\SR_START.001"; a scanner
+// that holds the go signal open after the job makes its delete fail. The
+// failure is logged and the job is not served a second time.
+TEST(WindowsDataDirectory, AGoSignalHeldOpenIsLoggedAndNotServedTwice)
+{
+    TempDir dir("tavor1 dati cassa è ");
+    FixedClock clock(LocalDateTime{2024, 1, 5, 14, 30, 12});
+    ExchangeFiles files(dir.path(), clock);
+    const std::string dataDir = dir.path();
+    ASSERT_EQ(dataDir.find('/'), std::string::npos) << dataDir;
+    for (const char* name : {"\\SR_MATR.002", "\\SR_DATI.002", "\\SR_START.002"})
+        ASSERT_TRUE(writeFileBytes(dataDir + name, "x")) << name;
+
+    Options options;
+    ChannelStates channels;
+    int current = 0;
+    ASSERT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), kChannel);
+
+    test::HeldFile scanner(dataDir + "\\SR_START.002");
+    ASSERT_TRUE(scanner.isHeld());
+    files.SubKillDatiFile(kChannel);
+    EXPECT_FALSE(files.SubKillStartFile(kChannel));
+    channels[kChannel - 1].servedGoSignal = fileIdentity(dataDir + "\\SR_START.002");
+    ASSERT_TRUE(channels[kChannel - 1].servedGoSignal.has_value());
+    EXPECT_EQ(dir.read("FINESCO.002"), "finesco") << "the job is done, and the host is told so";
+    const std::string log = dir.read("LOGFILE.TXT");
+    EXPECT_NE(log.find("Errore : 70 nella Funzione_Kill SR_START 2Line : 0"), std::string::npos) << log;
+    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0);
+
+    EXPECT_TRUE(files.exists(ExchangeFile::SR_START, kChannel)) << "held: the retry fails too";
+
+    scanner.release();
+    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0) << "the retry deletes it";
+    EXPECT_FALSE(files.exists(ExchangeFile::SR_START, kChannel));
+    EXPECT_FALSE(channels[kChannel - 1].servedGoSignal.has_value());
+}
+
+#endif
 
 } // namespace
 } // namespace tavor1

@@ -1,5 +1,6 @@
 #include "exchange/LogFile.h"
 #include "exchange/TraceFile.h"
+#include "platform/NativePath.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ TEST_F(TraceFileTest, TraceOffCreatesNothingAndWritesNothing)
     EXPECT_FALSE(trace.open());
     EXPECT_FALSE(trace.isTracing());
     trace.writeLine("dropped");
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(nativePath(dir.path())));
 
     // Switched off in the middle of a job: the open file receives nothing more.
     options.chbTrace = true;
@@ -94,7 +95,7 @@ TEST_F(TraceFileTest, AVanishedDataDirectoryOpensNothing)
     EXPECT_FALSE(lost.open());
     lost.writeLine("dropped");
     LogFile(gone, clock).append("Errore nella Kill di SR_DATI 1");
-    EXPECT_FALSE(std::filesystem::exists(gone)) << "the data directory must not be made again";
+    EXPECT_FALSE(std::filesystem::exists(nativePath(gone))) << "the data directory must not be made again";
 }
 
 } // namespace

@@ -11,16 +11,53 @@ namespace {
 
 using test::TempDir;
 
-TEST(JoinPath, AcceptsTheDriversBackslashNames)
+// The driver names its files the traditional way, DataDir & "\SR_START.001";
+// the data directory may be a POSIX folder, a drive-letter path or a share.
+struct JoinCase {
+    const char* name;
+    const char* dir;
+    const char* file;
+    const char* windows; // with Windows' separator
+    const char* posix;
+};
+
+void PrintTo(const JoinCase& c, std::ostream* os)
 {
-    EXPECT_EQ(joinPath("/dati", "\\SR_START.001"), "/dati/SR_START.001");
-    EXPECT_EQ(joinPath("/dati", "SR_START.001"), "/dati/SR_START.001");
-    EXPECT_EQ(joinPath("/dati/", "\\TRACE_202401\\TRACE_20240105_143012.TXT"),
-              "/dati/TRACE_202401/TRACE_20240105_143012.TXT");
-    // A registry path may end in a backslash that is no separator here.
-    EXPECT_EQ(joinPath("/dati\\", "LOGFILE.TXT"), "/dati/LOGFILE.TXT");
-    EXPECT_EQ(joinPath("/", "x"), "/x");
+    *os << c.name;
 }
+
+class JoinPathTest : public testing::TestWithParam<JoinCase> { };
+
+TEST_P(JoinPathTest, GivesThePlatformsPath)
+{
+#ifdef _WIN32
+    const char* expected = GetParam().windows;
+#else
+    const char* expected = GetParam().posix;
+#endif
+    EXPECT_EQ(joinPath(GetParam().dir, GetParam().file), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DataDirectories, JoinPathTest,
+    testing::Values(
+        JoinCase{"LeadingBackslash", "/dati", "\\SR_START.001", "/dati\\SR_START.001", "/dati/SR_START.001"},
+        JoinCase{"BareName", "/dati", "SR_START.001", "/dati\\SR_START.001", "/dati/SR_START.001"},
+        JoinCase{"NestedName", "/dati/", "\\TRACE_202401\\TRACE_20240105_143012.TXT",
+                 "/dati\\TRACE_202401\\TRACE_20240105_143012.TXT", "/dati/TRACE_202401/TRACE_20240105_143012.TXT"},
+        // A registry path may end in a backslash.
+        JoinCase{"TrailingBackslash", "/dati\\", "LOGFILE.TXT", "/dati\\LOGFILE.TXT", "/dati/LOGFILE.TXT"},
+        JoinCase{"Root", "/", "x", "\\x", "/x"},
+        JoinCase{"DriveLetter", "C:\\ProgramData\\Tavor1", "\\SR_START.001", "C:\\ProgramData\\Tavor1\\SR_START.001",
+                 "C:\\ProgramData\\Tavor1/SR_START.001"},
+        // "D:\" from the registry loses its backslash; the join puts it back,
+        // so the file lies in the drive's root, not in D:'s current folder.
+        JoinCase{"DriveRoot", "D:", "\\SR_START.001", "D:\\SR_START.001", "D:/SR_START.001"},
+        JoinCase{"Share", "\\\\server\\share\\dati", "\\SR_START.001", "\\\\server\\share\\dati\\SR_START.001",
+                 "\\\\server\\share\\dati/SR_START.001"},
+        JoinCase{"ShareWithTrailingBackslash", "\\\\server\\share\\dati\\", "SR_MATR.004",
+                 "\\\\server\\share\\dati\\SR_MATR.004", "\\\\server\\share\\dati/SR_MATR.004"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ByteFiles, RoundTripsBytesUnderAPathWithBlanksAndAccents)
 {

@@ -1,6 +1,7 @@
+#include "settings/OptionFiles.h"
+#include "platform/NativePath.h"
 #include "settings/IpAddress.h"
 #include "settings/ListFields.h"
-#include "settings/OptionFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -245,7 +246,7 @@ TEST_F(OptionFilesTest, GarbageLeavesTheDefaults)
 TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
 {
     for (const char* name : {"TVCHKCOM.TXT", "TVTIMER1.TXT", "TVCHKXXS.TXT", "TVCHKSCO.TXT"})
-        std::filesystem::create_directory(dir.file(name));
+        std::filesystem::create_directory(nativePath(dir.file(name)));
     expectSameOptions(load(), Options{});
 
     const std::string gone = dir.file("sparita");
@@ -253,7 +254,7 @@ TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
     loadOptionFiles(gone, o);
     expectSameOptions(o, Options{});
     EXPECT_FALSE(SaveOptionFiles(gone, o));
-    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_FALSE(std::filesystem::exists(nativePath(gone)));
 }
 
 } // namespace

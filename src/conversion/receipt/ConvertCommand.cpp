@@ -1,8 +1,9 @@
 #include "conversion/receipt/ConvertCommand.h"
 
-#include "conversion/receipt/ReceiptConverter.h"
 #include "conversion/language/VatRateTable.h"
+#include "conversion/receipt/ReceiptConverter.h"
 #include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
 #include "settings/OptionFiles.h"
 
 #include <filesystem>
@@ -36,8 +37,7 @@ bool readNumber(std::string_view text, int low, int high, int& value)
 
 std::string parentDirectory(const std::string& path)
 {
-    std::filesystem::path p(path);
-    std::string dir = p.parent_path().string();
+    std::string dir = utf8Path(nativePath(path).parent_path());
     return dir.empty() ? std::string(".") : dir;
 }
 

@@ -1,11 +1,12 @@
 #include "conversion/receipt/ReceiptConverter.h"
 
-#include "conversion/receipt/ReceiptConversion.h"
-#include "conversion/language/RequestLanguage.h"
-#include "conversion/language/VatRateTable.h"
 #include "conversion/invoice/InvoiceConversion.h"
 #include "conversion/invoice/KeySequence.h"
+#include "conversion/language/RequestLanguage.h"
+#include "conversion/language/VatRateTable.h"
+#include "conversion/receipt/ReceiptConversion.h"
 #include "platform/ByteFiles.h"
+#include "platform/NativePath.h"
 #include "settings/DocumentFiles.h"
 
 #include <filesystem>
@@ -41,7 +42,7 @@ int noCommandList(const ConversionContext& ctx, ConversionResult& result, const 
 std::uintmax_t fileSize(const std::string& path)
 {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(nativePath(path), ec);
     return ec ? 0 : size;
 }
 

@@ -1,5 +1,6 @@
 #include "simulators/register/RegisterSimulator.h"
 
+#include "platform/NativePath.h"
 #include "protocol/Protocol.h"
 #include "simulators/register/SimulatorConnection.h"
 
@@ -200,7 +201,7 @@ void RegisterSimulator::onDocumentSealed(const PrintedDocument& document)
 {
     const std::string text = document.text();
     if (!m_rollFile.empty()) {
-        std::FILE* file = std::fopen(m_rollFile.c_str(), "ab");
+        std::FILE* file = openFile(m_rollFile, "ab");
         const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
         if (file && std::fclose(file) != 0)
             std::fprintf(stderr, "tavor1-regsim: cannot close the roll file %s\n", m_rollFile.c_str());

@@ -128,17 +128,23 @@ TEST_P(ReadFilePathTest, Resolves)
     EXPECT_EQ(ReadFilePath(GetParam().line, "/dati", GetParam().channel), GetParam().expected);
 }
 
+// A name in the data directory, with the platform's separator.
+std::string inDati(const char* name)
+{
+    return joinPath("/dati", name);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ReadLines, ReadFilePathTest,
-    testing::Values(PathCase{"NoText", "READ,N2;", 1, "/dati/DataReceived.txt"},
-                    PathCase{"BlankText", "READ,:   ;", 1, "/dati/DataReceived.txt"},
+    testing::Values(PathCase{"NoText", "READ,N2;", 1, inDati("DataReceived.txt")},
+                    PathCase{"BlankText", "READ,:   ;", 1, inDati("DataReceived.txt")},
                     PathCase{"FolderWithoutExtension", "READ,:C:\\DATI\\OUT;", 1, "C:\\DATI\\OUT.001"},
                     PathCase{"FolderWithExtension", "READ,:C:\\DATI\\OUT.TXT;", 3, "C:\\DATI\\OUT.TXT"},
                     PathCase{"QuotedWithExtension", "READ,:\"C:\\DATI\\OUT.TXT\";", 1, "C:\\DATI\\OUT.TXT"},
                     PathCase{"QuotedWithoutExtension", "READ,:\"C:\\DATI\\OUT\";", 2, "C:\\DATI\\OUT.002"},
-                    PathCase{"BareNameWithExtension", "READ,:RISP.TXT;", 1, "/dati/RISP.TXT"},
-                    PathCase{"BareNameWithoutExtension", "READ,:RISP", 4, "/dati/RISP.004"},
-                    PathCase{"QuotedBareName", "READ,:\"RISP\"", 4, "/dati/RISP.004"},
+                    PathCase{"BareNameWithExtension", "READ,:RISP.TXT;", 1, inDati("RISP.TXT")},
+                    PathCase{"BareNameWithoutExtension", "READ,:RISP", 4, inDati("RISP.004")},
+                    PathCase{"QuotedBareName", "READ,:\"RISP\"", 4, inDati("RISP.004")},
                     PathCase{"PosixFolder", "READ,:/srv/out", 1, "/srv/out.001"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -1,0 +1,110 @@
+#include "platform/ConsoleClose.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <ostream>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tavor1 {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct EventRow {
+    const char* name;
+    unsigned long controlType; // as wincon.h numbers it
+    ConsoleEvent event;
+    bool holdsTheProcess;
+};
+
+void PrintTo(const EventRow& r, std::ostream* os)
+{
+    *os << r.name;
+}
+
+class ConsoleEvents : public testing::TestWithParam<EventRow> { };
+
+TEST_P(ConsoleEvents, MapToTheirEventAndWaitOnlyWhenWindowsEndsTheProcess)
+{
+    ASSERT_EQ(consoleEventOf(GetParam().controlType), GetParam().event);
+    EXPECT_EQ(endsProcessOnReturn(GetParam().event), GetParam().holdsTheProcess);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ConsoleEvents,
+                         testing::Values(EventRow{"CtrlC", 0, ConsoleEvent::Interrupt, false},
+                                         EventRow{"CtrlBreak", 1, ConsoleEvent::Break, false},
+                                         EventRow{"Close", 2, ConsoleEvent::Close, true},
+                                         EventRow{"Logoff", 5, ConsoleEvent::Logoff, true},
+                                         EventRow{"Shutdown", 6, ConsoleEvent::Shutdown, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Runs the handler the way Windows does, on a thread of its own.
+std::future<bool> raise(ConsoleClose& handler, unsigned long controlType)
+{
+    return std::async(std::launch::async, [&handler, controlType] { return handler.handle(controlType); });
+}
+
+TEST(ConsoleClose, AClosedConsoleWaitsForTheClosingSequence)
+{
+    std::atomic<int> requests{0};
+    ConsoleClose handler([&](ConsoleEvent e) { requests += e == ConsoleEvent::Close; }, 60s);
+    std::future<bool> returned = raise(handler, 2);
+    std::future<bool> again = raise(handler, 2);
+
+    // Until the main thread says the closing is done the handler must not
+    // return, or Windows would end the process half-way.
+    EXPECT_EQ(returned.wait_for(200ms), std::future_status::timeout);
+    handler.closingDone();
+    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(returned.get());
+    EXPECT_TRUE(again.get());
+    EXPECT_EQ(requests, 1) << "one closing sequence, however many events";
+}
+
+TEST(ConsoleClose, TheWaitEndsWithTheGraceWhenTheClosingHangs)
+{
+    ConsoleClose handler([](ConsoleEvent) {}, 50ms);
+    std::future<bool> returned = raise(handler, 6);
+    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(returned.get());
+}
+
+TEST(ConsoleClose, CtrlCAsksForTheClosingAndReturnsAtOnce)
+{
+    std::vector<ConsoleEvent> seen;
+    ConsoleClose handler([&](ConsoleEvent e) { seen.push_back(e); }, 60s);
+    std::future<bool> returned = raise(handler, 0);
+    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(returned.get());
+    EXPECT_EQ(seen, std::vector<ConsoleEvent>{ConsoleEvent::Interrupt});
+    EXPECT_FALSE(handler.handle(99)) << "an unknown code is left to the next handler";
+}
+
+#ifdef _WIN32
+// Through the system: the handler is registered and a Ctrl+Break sent to
+// this process's console group reaches it.
+TEST(ConsoleClose, TheSystemDeliversCtrlBreak)
+{
+    std::atomic<bool> seen{false};
+    ConsoleClose handler([&](ConsoleEvent e) { seen = e == ConsoleEvent::Break; });
+    ASSERT_TRUE(handler.install());
+    // A test run without a terminal has no console: make one.
+    if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0) &&
+        !(AllocConsole() && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)))
+        GTEST_SKIP() << "no console to send the event to (error " << GetLastError() << ")";
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!seen && std::chrono::steady_clock::now() < deadline)
+        Sleep(10); // the event arrives on a thread of the system's
+    EXPECT_TRUE(seen);
+}
+#endif
+
+} // namespace
+} // namespace tavor1
