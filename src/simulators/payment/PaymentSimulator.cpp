@@ -11,7 +11,7 @@ namespace tavor1::paysim {
 namespace {
 
 QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, const QByteArray& koDescription,
-                       const QByteArray& authorization)
+                       const QByteArray& authorization, const QByteArray& operationNumber = "000045")
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
            "<NativeMethods.POSData>"
@@ -24,7 +24,7 @@ QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, c
            "<STAN>000123</STAN>"
            "<PAN>************1234</PAN>"
            "<AuthorizationCode>" + authorization + "</AuthorizationCode>"
-           "<OperationNumber>000045</OperationNumber>"
+           "<OperationNumber>" + operationNumber + "</OperationNumber>"
            "<DataTrs>05/12/2026 14:30:12</DataTrs>"
            "</NativeMethods.POSData>";
 }
@@ -67,7 +67,27 @@ quint16 PaymentSimulator::start(quint16 port)
 
 QByteArray PaymentSimulator::approvedBody() const
 {
-    return posDataBody(m_terminalId, "00", "", "A1B2C3");
+    return approvedBody(m_approvals.empty() ? m_nextTransactionId : m_approvals.back().transactionId);
+}
+
+QByteArray PaymentSimulator::approvedBody(int transactionId) const
+{
+    return posDataBody(m_terminalId, "00", "", "A1B2C3",
+                       QByteArray::number(transactionId % 1000000).rightJustified(6, '0'));
+}
+
+void PaymentSimulator::approve(QTcpSocket* socket, std::size_t index)
+{
+    Approval approval;
+    approval.transactionId = m_nextTransactionId++;
+    const QByteArray& path = m_requests[index].path;
+    approval.amount = path.mid(path.lastIndexOf('/') + 1);
+    // A request with a terminal selector ends in "/amount/selector".
+    if (const QByteArray prefix = path.left(path.lastIndexOf('/')); !prefix.endsWith("/Payment"))
+        approval.amount = prefix.mid(prefix.lastIndexOf('/') + 1);
+    approval.request = index;
+    m_approvals.push_back(approval);
+    writeReply(socket, 200, approvedBody(approval.transactionId));
 }
 
 QByteArray PaymentSimulator::declinedBody() const
@@ -99,11 +119,12 @@ bool PaymentSimulator::handleRequest(const QHttpServerRequest& request, QTcpSock
     recorded.path = request.url().path(QUrl::FullyEncoded).toLatin1();
     recorded.headers = request.headers();
     m_requests.push_back(std::move(recorded));
+    const std::size_t index = m_requests.size() - 1;
     emit requestReceived();
 
     switch (m_setting.outcome) {
     case Outcome::Approved:
-        writeReply(socket, 200, approvedBody());
+        approve(socket, index);
         break;
     case Outcome::Declined:
         writeReply(socket, 200, declinedBody());
@@ -132,9 +153,9 @@ bool PaymentSimulator::handleRequest(const QHttpServerRequest& request, QTcpSock
         // The socket is the timer's context: a client that gives up first
         // takes the pending reply with it.
         QPointer<QTcpSocket> guarded(socket);
-        QTimer::singleShot(m_setting.delayMs, socket, [guarded, body = approvedBody()] {
+        QTimer::singleShot(m_setting.delayMs, socket, [this, guarded, index] {
             if (guarded && guarded->state() == QAbstractSocket::ConnectedState)
-                writeReply(guarded, 200, body);
+                approve(guarded, index);
         });
         break;
     }
