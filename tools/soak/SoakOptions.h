@@ -10,6 +10,9 @@ namespace tavor1::soak {
 // The soak's command line.
 struct SoakOptions {
     int jobs = 0;
+    // The crash mode: this many cycles of a sale whose driver is killed and
+    // restarted; 0 for the fault soak of `jobs` jobs.
+    int crashCycles = 0;
     // Empty: a seed is taken from the clock and printed, so the run can be replayed.
     std::optional<std::uint64_t> seed;
     // The driver to run; empty: the one built beside the soak.

@@ -1,6 +1,7 @@
 #include "soak/SoakRig.h"
 
 #include "platform/ByteFiles.h"
+#include "protocol/Protocol.h"
 #include "soak/ProcessMemory.h"
 
 #include <QDeadlineTimer>
@@ -191,6 +192,85 @@ bool SoakRig::stopDriver()
         return false;
     }
     return true;
+}
+
+void SoakRig::armFault(const PlannedFault& fault)
+{
+    regsim::Fault f;
+    f.nthFrame = fault.frame;
+    switch (fault.kind) {
+    case FaultKind::None:
+    case FaultKind::DeleteRequest:
+        break;
+    case FaultKind::Drop:
+        f.mode = fault.afterDoing ? regsim::FaultMode::DropAfterDoing : regsim::FaultMode::DropConnection;
+        m_register.addFault(f);
+        break;
+    case FaultKind::ErrorCode:
+        f.mode = regsim::FaultMode::ErrorReply;
+        f.code = fault.code;
+        f.text = "ERRORE SIMULATO";
+        // The driver goes on after "journal exhausted" as after the "nearly
+        // full" warning, which holds only if the register has carried the
+        // command out; the simulator would refuse it, so it is given as a
+        // warning here.
+        if (fault.code == regsim::err::JournalExhausted) {
+            f.mode = regsim::FaultMode::CustomReply;
+            f.text = std::string(protocol::kErrorMarker) + fault.code;
+        }
+        m_register.addFault(f);
+        break;
+    case FaultKind::Nak:
+        f.mode = regsim::FaultMode::Nak;
+        m_register.addFault(f);
+        break;
+    case FaultKind::PaperEnd:
+        m_register.setPaperEnd(fault.polls);
+        break;
+    case FaultKind::SlowReply:
+        if (fault.frame == 0) {
+            m_register.setLatency(fault.latencyMs);
+        } else {
+            f.mode = regsim::FaultMode::LoneAck;
+            f.delayMs = fault.lateFrameDelayMs;
+            m_register.addFault(f);
+        }
+        break;
+    case FaultKind::PaymentDeclined:
+    case FaultKind::PaymentError:
+        m_payment.setOutcome(fault.payment);
+        break;
+    }
+}
+
+void SoakRig::liftFaults()
+{
+    m_register.clearFaults();
+    m_register.setLatency(0);
+    m_register.setPaperEnd(0);
+    m_register.setCoverOpen(0);
+    m_payment.setOutcome(paysim::Outcome::Approved);
+}
+
+bool SoakRig::cancelOpenDocument()
+{
+    regsim::RegisterModel& model = m_register.model();
+    bool cancelled = false;
+    switch (model.documentState()) {
+    case regsim::DocumentState::Idle:
+        break;
+    case regsim::DocumentState::Receipt:
+        model.execute(protocol::msg::CancelLine);
+        cancelled = true;
+        break;
+    case regsim::DocumentState::NonFiscal:
+    case regsim::DocumentState::Invoice:
+        model.execute("4004");
+        cancelled = true;
+        break;
+    }
+    model.finishDocument();
+    return cancelled;
 }
 
 } // namespace tavor1::soak

@@ -58,6 +58,15 @@ public:
     // Waits until the process is gone; false when it is still there after limitMs.
     bool waitDriverGone(int limitMs);
 
+    // Sets up the register and payment simulators for one planned fault.
+    void armFault(const PlannedFault& fault);
+    // The faults of a job are gone: no scripted replies, no latency, paper
+    // in, cover closed, the terminal approving.
+    void liftFaults();
+    // What an operator does at the register: cancels the document left
+    // open. True when there was one.
+    bool cancelOpenDocument();
+
     std::string exchangePath(ExchangeFile file, int channel) const;
     bool driverRunning() const;
     std::optional<std::int64_t> driverRss() const;

@@ -95,77 +95,11 @@ int SoakRun::run()
     return m_failed == 0 && !m_runBroken ? 0 : 1;
 }
 
-void SoakRun::armFault(const PlannedFault& fault)
-{
-    regsim::Fault f;
-    f.nthFrame = fault.frame;
-    switch (fault.kind) {
-    case FaultKind::None:
-    case FaultKind::DeleteRequest:
-        break;
-    case FaultKind::Drop:
-        f.mode = fault.afterDoing ? regsim::FaultMode::DropAfterDoing : regsim::FaultMode::DropConnection;
-        m_register.addFault(f);
-        break;
-    case FaultKind::ErrorCode:
-        f.mode = regsim::FaultMode::ErrorReply;
-        f.code = fault.code;
-        f.text = "ERRORE SIMULATO";
-        // The driver goes on after "journal exhausted" as after the "nearly
-        // full" warning, which holds only if the register has carried the
-        // command out; the simulator would refuse it, so it is given as a
-        // warning here.
-        if (fault.code == regsim::err::JournalExhausted) {
-            f.mode = regsim::FaultMode::CustomReply;
-            f.text = std::string(protocol::kErrorMarker) + fault.code;
-        }
-        m_register.addFault(f);
-        break;
-    case FaultKind::Nak:
-        f.mode = regsim::FaultMode::Nak;
-        m_register.addFault(f);
-        break;
-    case FaultKind::PaperEnd:
-        m_register.setPaperEnd(fault.polls);
-        break;
-    case FaultKind::SlowReply:
-        if (fault.frame == 0) {
-            m_register.setLatency(fault.latencyMs);
-        } else {
-            f.mode = regsim::FaultMode::LoneAck;
-            f.delayMs = fault.lateFrameDelayMs;
-            m_register.addFault(f);
-        }
-        break;
-    case FaultKind::PaymentDeclined:
-    case FaultKind::PaymentError:
-        m_payment.setOutcome(fault.payment);
-        break;
-    }
-}
-
 void SoakRun::resetRegister()
 {
-    m_register.clearFaults();
-    m_register.setLatency(0);
-    m_register.setPaperEnd(0);
-    m_register.setCoverOpen(0);
-    m_payment.setOutcome(paysim::Outcome::Approved);
-    regsim::RegisterModel& model = m_register.model();
-    switch (model.documentState()) {
-    case regsim::DocumentState::Idle:
-        break;
-    case regsim::DocumentState::Receipt:
-        model.execute(protocol::msg::CancelLine);
+    m_rig.liftFaults();
+    if (m_rig.cancelOpenDocument())
         ++m_cancelledByOperator;
-        break;
-    case regsim::DocumentState::NonFiscal:
-    case regsim::DocumentState::Invoice:
-        model.execute("4004");
-        ++m_cancelledByOperator;
-        break;
-    }
-    model.finishDocument();
 }
 
 bool SoakRun::runJob(int job)
@@ -193,7 +127,7 @@ bool SoakRun::runJob(int job)
 
     const std::size_t documentsBefore = static_cast<std::size_t>(m_register.roll().documentCount());
     const int framesBefore = m_register.framesReceived();
-    armFault(plan.fault);
+    m_rig.armFault(plan.fault);
 
     bool deletedByHost = false;
     QMetaObject::Connection deleter;

@@ -42,7 +42,6 @@ private:
 
     // False when the run cannot go on (the driver is gone or stuck).
     bool runJob(int job);
-    void armFault(const PlannedFault& fault);
     // What an operator does after a failed job: the open document is
     // cancelled at the register and the faults are lifted.
     void resetRegister();
