@@ -127,7 +127,7 @@ void CrashRun::onRegisterFrame(const QByteArray& command)
         return;
     if (m_killAgainArmed) {
         m_killAgainArmed = false;
-        killNow(false, "again, on the restarted driver's first command \"" + command.toStdString() + "\"");
+        killNow(false, "the restarted driver's first command \"" + command.toStdString() + "\" (the second kill)");
         return;
     }
     if (!m_triggerLive)
@@ -394,13 +394,23 @@ bool CrashRun::runCycle(int number)
     }
     m_triggerLive = false;
     if (!broken) {
-        waitQuiet(c);
+        // The answer may have come just before a kill took the driver: it
+        // is brought back before the cycle is judged, so that a second
+        // answer from its restart is seen.
+        if (m_killed)
+            m_rig.waitUntil([&] { takeAnswer(c); return !m_rig.driverRunning(); }, m_timings.closeLimitMs + 1000);
         if (!m_rig.driverRunning()) {
-            c.startFailures.push_back("tavor1 ended by itself after the job (exit code "
-                                      + std::to_string(m_rig.driver().exitCode()) + ")");
+            if (!m_killed)
+                c.startFailures.push_back("tavor1 ended by itself after the job (exit code "
+                                          + std::to_string(m_rig.driver().exitCode()) + ")");
+            c.note("tavor1 is gone");
+            takeAnswer(c);
+            m_rig.liftFaults();
             broken = !restart(c);
         }
     }
+    if (!broken)
+        waitQuiet(c);
     judge(c);
 
     // What is left for the next cycle: an operator cancels a document left
