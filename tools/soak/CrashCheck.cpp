@@ -42,6 +42,9 @@ std::vector<std::string> checkCycle(const CycleObservation& o)
             fail(name + " was answered " + std::to_string(g.answers) + " times (expected once)");
         if (g.answers > 0 && !g.finesco && !g.srDatiKept)
             fail(name + " was answered \"" + g.srErrLine + "\" but SR_DATI was gone: the host cannot resubmit");
+        if (g.srDatiLostBeforeResubmit)
+            fail(name + " was answered \"" + g.srErrLine
+                 + "\" with SR_DATI kept, but SR_DATI was gone before the host could resubmit");
         finesco = finesco || (g.answers > 0 && g.finesco);
     }
 

@@ -24,6 +24,9 @@ struct GoSignalOutcome {
     std::string srErrLine;
     // SR_DATI was still there when the host read the SR_ERR.
     bool srDatiKept = true;
+    // It was there with the SR_ERR but gone when the host came to resubmit
+    // (a restart in between took it).
+    bool srDatiLostBeforeResubmit = false;
 };
 
 struct CycleObservation {

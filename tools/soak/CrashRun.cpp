@@ -356,6 +356,11 @@ bool CrashRun::runCycle(int number)
             const GoSignalOutcome& a = c.goSignals[g];
             if (a.finesco || !a.srDatiKept || c.goSignals.size() >= kMaxGoSignals)
                 break;
+            if (!fileExists(path(ExchangeFile::SR_DATI, c.channel))) {
+                c.goSignals[g].srDatiLostBeforeResubmit = true;
+                c.note("SR_DATI is gone: the host cannot resubmit");
+                break;
+            }
             // The host resubmits: SR_START again over the SR_DATI kept.
             m_rig.liftFaults();
             writeGoSignal(c);

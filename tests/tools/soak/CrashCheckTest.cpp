@@ -79,6 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "go signal 2 of 2 was answered 2 times"},
         CycleCase{"FailureLostItsRequest", [](CycleObservation& o) { o.goSignals[0].srDatiKept = false; },
                   "SR_DATI was gone"},
+        CycleCase{"RequestDeletedByARestartAfterTheFailure",
+                  [](CycleObservation& o) {
+                      o.goSignals = {srErr()};
+                      o.goSignals[0].srDatiLostBeforeResubmit = true;
+                      o.marker = MarkerCount{};
+                  },
+                  "with SR_DATI kept, but SR_DATI was gone before the host could resubmit"},
         CycleCase{"FinescoForACancelledReceipt", [](CycleObservation& o) { o.marker = MarkerCount{1, 0, 0}; },
                   "a failure reported as success"},
         CycleCase{"ResubmittedAfterThePrint", [](CycleObservation& o) { o.marker = MarkerCount{2, 2, 0, 8}; },
