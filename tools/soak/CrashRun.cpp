@@ -135,7 +135,10 @@ void CrashRun::onRegisterFrame(const QByteArray& command)
     RegisterFrame frame;
     frame.command = command.toStdString();
     // The signal comes before the register carries the command out.
-    frame.documentOpen = m_rig.registerSim().model().documentState() != regsim::DocumentState::Idle;
+    const regsim::DocumentState own = m_cycle->request.shape == DocumentShape::NonFiscal
+        ? regsim::DocumentState::NonFiscal
+        : regsim::DocumentState::Receipt;
+    frame.documentOpen = m_rig.registerSim().model().documentState() == own;
     if (m_cycle->trigger.onRegisterFrame(frame))
         killNow(m_cycle->kill.gentle, m_cycle->trigger.firedAt());
 }

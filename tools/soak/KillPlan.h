@@ -49,7 +49,8 @@ KillPlan pickKill(std::mt19937_64& random, DocumentShape shape);
 // One command as the register received it, before carrying it out.
 struct RegisterFrame {
     std::string command;
-    // A document was open on the register when the command came.
+    // The sale's own document (its receipt, or its non-fiscal document) was
+    // open on the register when the command came; a payment slip is not it.
     bool documentOpen = false;
 };
 

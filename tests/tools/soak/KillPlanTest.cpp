@@ -11,15 +11,15 @@ namespace {
 
 // A job's events as the simulators see them: "pay" for the payment request,
 // "bye" for the driver closing its connection, "open:" before a command that
-// comes while a document is open, any other text a command on an idle register.
+// comes while the sale's receipt is open, any other text a command outside it.
 using Events = std::vector<std::string>;
 
 // A card sale: state, payment, the receipt, its closing, SR_OUT queries, end
 // of job, the slip.
 const Events kCardJob = {
     "1011", "pay", "1004", "30161", "7007", "3002110 1 X 5,00", "open:7007SOAK", "open:3101", "open:3007030016CARTA",
-    "open:3011", "70081", "1104", "1001", "30160", "1109", "40011", "4002", "open:700101", "open:4003120* ACQUISTO",
-    "open:4004", "bye"};
+    "open:3011", "70081", "1104", "1001", "30160", "1109", "40011", "4002", "700101", "4003120* ACQUISTO",
+    "4004", "bye"};
 const Events kCashJob = {"1011", "1004", "30161", "3101", "open:7007CONTANTI", "open:3011", "70081",
                          "1004", "1109", "bye"};
 
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         TriggerCase{"AtEndOfJob", KillPoint::AtEndOfJob, 1, &kCardJob, "\"1109\"", 14},
         TriggerCase{"MidSlipThirdCommand", KillPoint::MidSlip, 3, &kCardJob, "700101", 17},
         TriggerCase{"MidSlipNotReachedWithoutASlip", KillPoint::MidSlip, 1, &kCashJob, "", -1},
-        TriggerCase{"TheSlipsClosingIsNotTheDocuments", KillPoint::AtClosing, 1, &kCashJob, "\"3011\"", 5},
+        TriggerCase{"AtClosingOfACashReceipt", KillPoint::AtClosing, 1, &kCashJob, "\"3011\"", 5},
         TriggerCase{"AfterDisconnectOnlyAfterTheEndOfJob", KillPoint::AfterDisconnect, 1, &kCashJob,
                     "connection closed", 9}),
     [](const auto& info) { return std::string(info.param.name); });
