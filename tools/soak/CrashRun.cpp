@@ -38,7 +38,8 @@ std::string documentStateName(regsim::DocumentState state)
     return "?";
 }
 
-// The invariant a violation's text belongs to, for the summary.
+// The invariant a violation's text belongs to, for the summary. The first
+// key found in the text decides, so the more specific keys come first.
 std::string invariantOf(const std::string& violation)
 {
     struct Key {
@@ -50,18 +51,14 @@ std::string invariantOf(const std::string& violation)
         {"SR_DATI was gone", "SR_DATI not kept on a failure"},
         {"was answered", "go signal answered twice"},
         {"failure reported as success", "failure reported as success"},
+        {"neither in a printed document", "approval not accounted for"},
+        {"never charged", "card sale never charged"},
+        {"charged", "sale charged twice"},
         {"printed", "printed twice"},
         {"on the roll more than once", "printed twice"},
         {"document open", "document left open"},
         {"did not start", "driver did not start"},
-        {"charged", "sale charged twice"},
-        {"neither in a printed document", "approval not accounted for"},
     };
-    // "approval ... not listed" also mentions "printed": the more specific keys first.
-    if (violation.find("neither in a printed document") != std::string::npos)
-        return "approval not accounted for";
-    if (violation.find("card receipt is printed but") != std::string::npos)
-        return "card sale never charged";
     for (const Key& k : keys)
         if (violation.find(k.words) != std::string::npos)
             return k.invariant;
