@@ -453,8 +453,12 @@ void CrashRun::judge(Cycle& c)
     m_charges += static_cast<int>(sale.charges.size());
     const std::set<std::string> notUsed =
         m_notUsedListing ? parseNotUsedApprovals(m_notUsedListing(m_rig.dataDir())) : std::set<std::string>{};
-    for (std::string& text : checkCharges(sale, notUsed))
-        broken.push_back(std::move(text));
+    for (std::string& text : checkCharges(sale, notUsed)) {
+        if (m_options.chargeCheck)
+            broken.push_back(std::move(text));
+        else
+            ++m_chargesNotJudged;
+    }
 
     for (const GoSignalOutcome& g : c.goSignals)
         m_unanswered += g.answers == 0 ? 1 : 0;
@@ -515,7 +519,10 @@ void CrashRun::printSummary(double seconds)
     m_out << "go signals: " << m_goSignals << " (" << m_finesco << " FINESCO, " << m_srErr << " SR_ERR, "
           << m_unanswered << " never answered); documents cancelled by the operator: " << m_cancelledByOperator
           << "\n";
-    m_out << "card sales: " << m_cardSales << ", charges: " << m_charges << "\n";
+    m_out << "card sales: " << m_cardSales << ", charges: " << m_charges;
+    if (!m_options.chargeCheck)
+        m_out << " (not judged; " << m_chargesNotJudged << " charge findings)";
+    m_out << "\n";
     if (!m_violations.empty()) {
         m_out << "violations:";
         for (const auto& [invariant, count] : m_violations)

@@ -134,6 +134,7 @@ private:
     int m_cancelledByOperator = 0;
     int m_cardSales = 0;
     int m_charges = 0;
+    int m_chargesNotJudged = 0;
 };
 
 } // namespace tavor1::soak

@@ -33,6 +33,10 @@ ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv)
             o.memoryCheck = false;
             continue;
         }
+        if (opt == "--no-charge-check") {
+            o.chargeCheck = false;
+            continue;
+        }
         if (opt != "--jobs" && opt != "--crash" && opt != "--seed" && opt != "--tavor1" && opt != "--keep-dir") {
             out.error = "unknown option \"" + opt + "\"";
             return out;
@@ -82,7 +86,7 @@ std::string soakUsage()
 {
     return "Usage:\n"
            "  tavor1-soak --jobs N [--seed S] [--tavor1 PATH] [--keep-dir DIR] [--no-memory-check]\n"
-           "  tavor1-soak --crash N [--seed S] [--tavor1 PATH] [--keep-dir DIR]\n"
+           "  tavor1-soak --crash N [--seed S] [--tavor1 PATH] [--keep-dir DIR] [--no-charge-check]\n"
            "\n"
            "Runs tavor1 headless against a simulated register and payment service and\n"
            "sends it N jobs over its four channels, each with a fault picked at random\n"
@@ -105,6 +109,7 @@ std::string soakUsage()
            "\n"
            "  --jobs N        number of jobs\n"
            "  --crash N       number of crash cycles\n"
+           "  --no-charge-check  count the card charges of the crash cycles, do not judge them\n"
            "  --seed S        seed of the fault plan (default: from the clock; printed)\n"
            "  --tavor1 PATH   the driver to run (default: the one built with the soak)\n"
            "  --keep-dir DIR  work in DIR (data, options, roll, driver log) and keep it\n";

@@ -23,6 +23,10 @@ struct SoakOptions {
     // Measure the driver's memory but do not judge it: a sanitizer build keeps
     // freed memory in quarantine, so its resident size grows by design.
     bool memoryCheck = true;
+    // Crash mode: judge the card charges (no sale charged twice, every
+    // approval printed or listed as not used). Off, they are only counted:
+    // for a driver that does not reuse approvals yet.
+    bool chargeCheck = true;
     bool help = false;
 };
 
