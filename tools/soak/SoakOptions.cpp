@@ -99,7 +99,8 @@ std::string soakUsage()
            "With --crash it runs N cycles instead: one sale each, cash or card, and tavor1\n"
            "killed (SIGKILL, sometimes SIGTERM) at a point picked from the seed: before or\n"
            "during the card payment, in mid-document, at or after the closing, between\n"
-           "SR_OUT and FINESCO; then started again. The host resubmits the kept SR_DATI\n"
+           "SR_OUT and FINESCO; then started again. A third of the cycles also carry a\n"
+           "fault of the fault soak. The host resubmits the kept SR_DATI\n"
            "after an SR_ERR. After every cycle it checks that each go signal was answered\n"
            "exactly once, nothing was printed twice, no failure was reported as success,\n"
            "SR_DATI was kept on every failure, no document was left open on the register,\n"
@@ -109,10 +110,11 @@ std::string soakUsage()
            "\n"
            "  --jobs N        number of jobs\n"
            "  --crash N       number of crash cycles\n"
-           "  --no-charge-check  count the card charges of the crash cycles, do not judge them\n"
            "  --seed S        seed of the fault plan (default: from the clock; printed)\n"
            "  --tavor1 PATH   the driver to run (default: the one built with the soak)\n"
-           "  --keep-dir DIR  work in DIR (data, options, roll, driver log) and keep it\n";
+           "  --keep-dir DIR  work in DIR (data, options, roll, driver log) and keep it\n"
+           "  --no-memory-check  measure the driver's memory, do not judge it\n"
+           "  --no-charge-check  count the card charges of the crash cycles, do not judge them\n";
 }
 
 } // namespace tavor1::soak
