@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build check check-sanitize fuzz demo bench clean
+.PHONY: all setup configure build check check-format check-sanitize fuzz demo bench coverage clean
 
 all: build
 
@@ -38,6 +38,22 @@ check-sanitize: setup $(SAN_BUILD)/build.ninja
 fuzz: setup $(SAN_BUILD)/build.ninja
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	bash scripts/fuzz $(SAN_BUILD) $(FUZZ_SECONDS)
+
+# Line coverage per library, from the whole test suite on an instrumented build.
+COV_BUILD ?= build-coverage
+
+$(COV_BUILD)/build.ninja:
+	cmake -S . -B $(COV_BUILD) -G Ninja -DTAVOR1_COVERAGE=ON -DTAVOR1_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+
+coverage: setup $(COV_BUILD)/build.ninja
+	cmake --build $(COV_BUILD) -j $(JOBS)
+	find $(COV_BUILD) -name '*.gcda' -delete
+	cd $(COV_BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) -E 'soak_' > ctest.log || (tail -n 30 ctest.log; exit 1)
+	bash scripts/coverage $(COV_BUILD)
+
+# The lines changed since .clang-format came in follow it.
+check-format: setup
+	bash scripts/check-format
 
 demo: build
 	@bash scripts/demo $(BUILD)

@@ -73,8 +73,9 @@ TEST_P(IdentifyingTheSimulator, WritesSrMatrAndTheRegistersFacts)
     ASSERT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.001"), c.srMatr);
     EXPECT_EQ(facts.RegisterIsRT, c.rt);
-    if (c.rt)
+    if (c.rt) {
         EXPECT_EQ(facts.modelCode, c.modelCode);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
