@@ -43,14 +43,14 @@ std::vector<std::string> checkCycle(const CycleObservation& o)
         if (g.answers > 0 && !g.finesco && !g.srDatiKept)
             fail(name + " was answered \"" + g.srErrLine + "\" but SR_DATI was gone: the host cannot resubmit");
         if (g.srDatiLostBeforeResubmit)
-            fail(name + " was answered \"" + g.srErrLine
-                 + "\" with SR_DATI kept, but SR_DATI was gone before the host could resubmit");
+            fail(name + " was answered \"" + g.srErrLine +
+                 "\" with SR_DATI kept, but SR_DATI was gone before the host could resubmit");
         finesco = finesco || (g.answers > 0 && g.finesco);
     }
 
     if (finesco && o.marker.completed == 0)
-        fail("FINESCO, but the sale is not printed: a failure reported as success (on the roll "
-             + std::to_string(o.marker.total) + " times, none completed)");
+        fail("FINESCO, but the sale is not printed: a failure reported as success (on the roll " +
+             std::to_string(o.marker.total) + " times, none completed)");
     if (o.marker.completed > 1)
         fail("the sale is printed " + std::to_string(o.marker.completed) + " times (expected once)");
     for (int job : o.duplicatedJobs)
@@ -71,8 +71,8 @@ std::vector<std::string> checkCharges(const SaleCharges& sale, const std::set<st
 {
     std::vector<std::string> broken;
     if (sale.charges.size() > 1)
-        broken.push_back("the sale was charged " + std::to_string(sale.charges.size()) + " times: "
-                         + chargeList(sale.charges));
+        broken.push_back("the sale was charged " + std::to_string(sale.charges.size()) +
+                         " times: " + chargeList(sale.charges));
     if (sale.cardSale && sale.printed && sale.charges.empty())
         broken.push_back("the card receipt is printed but the card was never charged");
 
@@ -84,8 +84,8 @@ std::vector<std::string> checkCharges(const SaleCharges& sale, const std::set<st
             unaccounted.push_back(c);
     }
     if (!unaccounted.empty())
-        broken.push_back("approval " + chargeList(unaccounted)
-                         + " is neither in a printed document nor listed as not used");
+        broken.push_back("approval " + chargeList(unaccounted) +
+                         " is neither in a printed document nor listed as not used");
     return broken;
 }
 

@@ -30,10 +30,14 @@ std::string firstLine(const std::string& bytes)
 std::string documentStateName(regsim::DocumentState state)
 {
     switch (state) {
-    case regsim::DocumentState::Idle: return "";
-    case regsim::DocumentState::Receipt: return "receipt";
-    case regsim::DocumentState::NonFiscal: return "non-fiscal";
-    case regsim::DocumentState::Invoice: return "invoice";
+    case regsim::DocumentState::Idle:
+        return "";
+    case regsim::DocumentState::Receipt:
+        return "receipt";
+    case regsim::DocumentState::NonFiscal:
+        return "non-fiscal";
+    case regsim::DocumentState::Invoice:
+        return "invoice";
     }
     return "?";
 }
@@ -69,15 +73,15 @@ std::string invariantOf(const std::string& violation)
 
 CrashRun::CrashRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings,
                    CrashTimings crashTimings)
-    : m_options(std::move(options)),
-      m_out(out),
-      m_timings(timings),
-      m_crash(crashTimings),
-      m_rig(std::move(driverPath), out, timings),
-      m_seed(m_options.seed.value_or(
-          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL)),
-      m_random(m_seed),
-      m_picker(m_random, m_timings.replyLimits)
+    : m_options(std::move(options))
+    , m_out(out)
+    , m_timings(timings)
+    , m_crash(crashTimings)
+    , m_rig(std::move(driverPath), out, timings)
+    , m_seed(m_options.seed.value_or(
+          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL))
+    , m_random(m_seed)
+    , m_picker(m_random, m_timings.replyLimits)
 {
 }
 
@@ -133,8 +137,8 @@ void CrashRun::onRegisterFrame(const QByteArray& command)
     frame.command = command.toStdString();
     // The signal comes before the register carries the command out.
     const regsim::DocumentState own = m_cycle->request.shape == DocumentShape::NonFiscal
-        ? regsim::DocumentState::NonFiscal
-        : regsim::DocumentState::Receipt;
+                                          ? regsim::DocumentState::NonFiscal
+                                          : regsim::DocumentState::Receipt;
     frame.documentOpen = m_rig.registerSim().model().documentState() == own;
     if (m_cycle->trigger.onRegisterFrame(frame))
         killNow(m_cycle->kill.gentle, m_cycle->trigger.firedAt());
@@ -196,8 +200,7 @@ void CrashRun::takeAnswer(Cycle& c)
         m_rig.signalDriver(SIGKILL);
         m_killGentle = false;
         ++m_termNotClosed;
-        c.note("tavor1 still running " + std::to_string(m_timings.closeLimitMs / 1000)
-                             + " s after SIGTERM: SIGKILL");
+        c.note("tavor1 still running " + std::to_string(m_timings.closeLimitMs / 1000) + " s after SIGTERM: SIGKILL");
     }
     const int ch = c.channel;
     if (fileExists(path(ExchangeFile::SR_START, ch)))
@@ -219,8 +222,8 @@ void CrashRun::takeAnswer(Cycle& c)
     }
     std::string seen = finesco ? "FINESCO \"" + *finesco + "\"" : "";
     if (srErr)
-        seen += (seen.empty() ? "" : " and ") + std::string("SR_ERR \"") + firstLine(*srErr) + "\" (SR_DATI "
-              + (datiKept ? "kept" : "gone") + ")";
+        seen += (seen.empty() ? "" : " and ") + std::string("SR_ERR \"") + firstLine(*srErr) + "\" (SR_DATI " +
+                (datiKept ? "kept" : "gone") + ")";
     c.note(seen + " for go signal " + std::to_string(c.goSignals.size()));
     m_finesco += finesco ? 1 : 0;
     m_srErr += srErr ? 1 : 0;
@@ -265,15 +268,16 @@ bool CrashRun::restart(Cycle& c)
                 takeAnswer(c);
                 continue;
             }
-            c.startFailures.push_back("start " + std::to_string(start) + ": tavor1 ended during its start-up (exit code "
-                                      + std::to_string(m_rig.driver().exitCode()) + ")");
+            c.startFailures.push_back("start " + std::to_string(start) +
+                                      ": tavor1 ended during its start-up (exit code " +
+                                      std::to_string(m_rig.driver().exitCode()) + ")");
             ++failures;
             continue;
         }
         if (!ready) {
-            c.startFailures.push_back("start " + std::to_string(start)
-                                      + ": tavor1 did not identify the register on all four channels within "
-                                      + std::to_string(m_timings.readyLimitMs / 1000) + " s");
+            c.startFailures.push_back("start " + std::to_string(start) +
+                                      ": tavor1 did not identify the register on all four channels within " +
+                                      std::to_string(m_timings.readyLimitMs / 1000) + " s");
             m_rig.signalDriver(SIGKILL);
             m_rig.waitDriverGone(m_timings.closeLimitMs);
             ++failures;
@@ -321,8 +325,9 @@ bool CrashRun::runCycle(int number)
     // payment fault where the kill needs the payment to go through.
     if (between(1, 3) == 1) {
         c.fault = m_picker.pick(byCard && !needsPayment(c.kill.point), byCard ? kCardReceiptFrames : kReceiptFrames);
-        const bool journalWarning = c.fault.kind == FaultKind::ErrorCode
-            && (c.fault.code == regsim::err::JournalExhausted || c.fault.code == regsim::err::JournalNearlyFull);
+        const bool journalWarning =
+            c.fault.kind == FaultKind::ErrorCode &&
+            (c.fault.code == regsim::err::JournalExhausted || c.fault.code == regsim::err::JournalNearlyFull);
         if (c.fault.kind == FaultKind::DeleteRequest || journalWarning)
             c.fault = PlannedFault{};
     }
@@ -367,9 +372,9 @@ bool CrashRun::runCycle(int number)
             restartedSinceGoSignal = false;
             continue;
         }
-        const int limit = restartedSinceGoSignal
-            ? m_crash.answerAfterRestartMs
-            : m_timings.jobLimitMs + c.fault.polls * 1500 + c.fault.lateFrameDelayMs + m_crash.heldPaymentMs;
+        const int limit = restartedSinceGoSignal ? m_crash.answerAfterRestartMs
+                                                 : m_timings.jobLimitMs + c.fault.polls * 1500 +
+                                                       c.fault.lateFrameDelayMs + m_crash.heldPaymentMs;
         m_rig.waitUntil(
             [&] {
                 takeAnswer(c);
@@ -380,8 +385,8 @@ bool CrashRun::runCycle(int number)
             continue;
         if (!m_rig.driverRunning()) {
             if (!m_killed)
-                c.startFailures.push_back("tavor1 ended by itself during the job (exit code "
-                                          + std::to_string(m_rig.driver().exitCode()) + ")");
+                c.startFailures.push_back("tavor1 ended by itself during the job (exit code " +
+                                          std::to_string(m_rig.driver().exitCode()) + ")");
             // The host's last look before the driver is back.
             takeAnswer(c);
             m_rig.liftFaults();
@@ -393,8 +398,8 @@ bool CrashRun::runCycle(int number)
             restartedSinceGoSignal = true;
             continue;
         }
-        c.note("no answer to go signal " + std::to_string(c.goSignals.size()) + " within "
-                             + std::to_string(limit / 1000) + " s");
+        c.note("no answer to go signal " + std::to_string(c.goSignals.size()) + " within " +
+               std::to_string(limit / 1000) + " s");
         break;
     }
     m_triggerLive = false;
@@ -403,11 +408,16 @@ bool CrashRun::runCycle(int number)
         // is brought back before the cycle is judged, so that a second
         // answer from its restart is seen.
         if (m_killed)
-            m_rig.waitUntil([&] { takeAnswer(c); return !m_rig.driverRunning(); }, m_timings.closeLimitMs + 1000);
+            m_rig.waitUntil(
+                [&] {
+                    takeAnswer(c);
+                    return !m_rig.driverRunning();
+                },
+                m_timings.closeLimitMs + 1000);
         if (!m_rig.driverRunning()) {
             if (!m_killed)
-                c.startFailures.push_back("tavor1 ended by itself after the job (exit code "
-                                          + std::to_string(m_rig.driver().exitCode()) + ")");
+                c.startFailures.push_back("tavor1 ended by itself after the job (exit code " +
+                                          std::to_string(m_rig.driver().exitCode()) + ")");
             c.note("tavor1 is gone");
             takeAnswer(c);
             m_rig.liftFaults();
@@ -517,8 +527,7 @@ void CrashRun::printSummary(double seconds)
     m_out << "\nkills: " << m_kills << " SIGKILL, " << m_terms << " SIGTERM (" << m_termNotClosed
           << " not closed in time); restarts " << m_restarts << "; combined faults " << m_faults << "\n";
     m_out << "go signals: " << m_goSignals << " (" << m_finesco << " FINESCO, " << m_srErr << " SR_ERR, "
-          << m_unanswered << " never answered); documents cancelled by the operator: " << m_cancelledByOperator
-          << "\n";
+          << m_unanswered << " never answered); documents cancelled by the operator: " << m_cancelledByOperator << "\n";
     m_out << "card sales: " << m_cardSales << ", charges: " << m_charges;
     if (!m_options.chargeCheck)
         m_out << " (not judged; " << m_chargesNotJudged << " charge findings)";

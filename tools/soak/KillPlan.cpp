@@ -22,23 +22,32 @@ constexpr std::array<int, kKillPointCount> kCardWeights = {8, 8, 10, 14, 12, 10,
 std::string_view killPointName(KillPoint point)
 {
     switch (point) {
-    case KillPoint::BeforePayment: return "before-payment";
-    case KillPoint::DuringPayment: return "during-payment";
-    case KillPoint::AfterApproval: return "after-approval";
-    case KillPoint::MidDocument: return "mid-document";
-    case KillPoint::AtClosing: return "at-closing";
-    case KillPoint::AfterClosing: return "after-closing";
-    case KillPoint::AtEndOfJob: return "at-end-of-job";
-    case KillPoint::MidSlip: return "mid-slip";
-    case KillPoint::AfterDisconnect: return "after-disconnect";
+    case KillPoint::BeforePayment:
+        return "before-payment";
+    case KillPoint::DuringPayment:
+        return "during-payment";
+    case KillPoint::AfterApproval:
+        return "after-approval";
+    case KillPoint::MidDocument:
+        return "mid-document";
+    case KillPoint::AtClosing:
+        return "at-closing";
+    case KillPoint::AfterClosing:
+        return "after-closing";
+    case KillPoint::AtEndOfJob:
+        return "at-end-of-job";
+    case KillPoint::MidSlip:
+        return "mid-slip";
+    case KillPoint::AfterDisconnect:
+        return "after-disconnect";
     }
     return "?";
 }
 
 bool needsPayment(KillPoint point)
 {
-    return point == KillPoint::BeforePayment || point == KillPoint::DuringPayment
-        || point == KillPoint::AfterApproval || point == KillPoint::MidSlip;
+    return point == KillPoint::BeforePayment || point == KillPoint::DuringPayment ||
+           point == KillPoint::AfterApproval || point == KillPoint::MidSlip;
 }
 
 std::string KillPlan::describe() const
@@ -75,7 +84,12 @@ KillPlan pickKill(std::mt19937_64& random, DocumentShape shape)
     return plan;
 }
 
-KillTrigger::KillTrigger(KillPlan plan, DocumentShape shape) : m_plan(plan), m_shape(shape), m_armed(true) {}
+KillTrigger::KillTrigger(KillPlan plan, DocumentShape shape)
+    : m_plan(plan)
+    , m_shape(shape)
+    , m_armed(true)
+{
+}
 
 bool KillTrigger::fire(std::string at)
 {
@@ -149,7 +163,7 @@ bool KillTrigger::onDisconnect()
     if (!m_armed || m_fired)
         return false;
     return m_plan.point == KillPoint::AfterDisconnect && m_endOfJob ? fire("connection closed after the end of job")
-                                                                     : false;
+                                                                    : false;
 }
 
 } // namespace tavor1::soak

@@ -14,14 +14,14 @@
 namespace tavor1::soak {
 
 enum class KillPoint {
-    BeforePayment,   // card sale: the job's state request, before the payment service is called
-    DuringPayment,   // card sale: the payment request, while the terminal has not answered yet
-    AfterApproval,   // card sale: the first register command after the payment request
-    MidDocument,     // the n-th command inside the open document, before its closing
-    AtClosing,       // the document's closing command: carried out, its reply never read
-    AfterClosing,    // the first command after the closing (SR_OUT not written yet)
-    AtEndOfJob,      // the end-of-job command: SR_OUT written, FINESCO not
-    MidSlip,         // card sale: the n-th command of the payment slip
+    BeforePayment, // card sale: the job's state request, before the payment service is called
+    DuringPayment, // card sale: the payment request, while the terminal has not answered yet
+    AfterApproval, // card sale: the first register command after the payment request
+    MidDocument, // the n-th command inside the open document, before its closing
+    AtClosing, // the document's closing command: carried out, its reply never read
+    AfterClosing, // the first command after the closing (SR_OUT not written yet)
+    AtEndOfJob, // the end-of-job command: SR_OUT written, FINESCO not
+    MidSlip, // card sale: the n-th command of the payment slip
     AfterDisconnect, // the driver has closed its connection, about to answer
 };
 inline constexpr int kKillPointCount = 9;

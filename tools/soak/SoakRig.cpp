@@ -29,7 +29,9 @@ void pump(int ms)
 } // namespace
 
 SoakRig::SoakRig(std::string driverPath, std::ostream& out, SoakTimings timings)
-    : m_driverPath(std::move(driverPath)), m_out(out), m_timings(timings)
+    : m_driverPath(std::move(driverPath))
+    , m_out(out)
+    , m_timings(timings)
 {
 }
 
@@ -108,22 +110,30 @@ bool SoakRig::writeOptionFiles()
 {
     // All four channels; trace on; the simulator's address; time-out "20 sec.";
     // the check boxes off except "Matricola in Out File"; Fast mode.
-    const std::string options = "0\r\n1\r\n0\r\n127.0.0.1\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nF\r\n0\r\n0\r\n1\r\n0\r\n";
-    return writeFileBytes(joinPath(m_configDir, "TVCHKCOM.TXT"), "1111\r\n")
-        && writeFileBytes(joinPath(m_configDir, "TVCHKSCO.TXT"), options);
+    const std::string options =
+        "0\r\n1\r\n0\r\n127.0.0.1\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nF\r\n0\r\n0\r\n1\r\n0\r\n";
+    return writeFileBytes(joinPath(m_configDir, "TVCHKCOM.TXT"), "1111\r\n") &&
+           writeFileBytes(joinPath(m_configDir, "TVCHKSCO.TXT"), options);
 }
 
 bool SoakRig::startDriver()
 {
     const QStringList args = {
         "--headless",
-        "--data-dir", QString::fromStdString(m_dataDir),
-        "--config-dir", QString::fromStdString(m_configDir),
-        "--register-port", QString::number(m_register.port()),
-        "--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(m_payment.port()),
-        "--reply-timeout", QString::number(m_timings.replyLimits.replyMs),
-        "--second-wait", QString::number(m_timings.replyLimits.secondWaitMs),
-        "--closing-pause", "20",
+        "--data-dir",
+        QString::fromStdString(m_dataDir),
+        "--config-dir",
+        QString::fromStdString(m_configDir),
+        "--register-port",
+        QString::number(m_register.port()),
+        "--payment-url",
+        QStringLiteral("http://127.0.0.1:%1").arg(m_payment.port()),
+        "--reply-timeout",
+        QString::number(m_timings.replyLimits.replyMs),
+        "--second-wait",
+        QString::number(m_timings.replyLimits.secondWaitMs),
+        "--closing-pause",
+        "20",
     };
     m_driver.setProcessChannelMode(QProcess::MergedChannels);
     // A soak stopped by a signal must not leave its driver serving the
@@ -158,8 +168,8 @@ bool SoakRig::waitReady()
         return false;
     }
     if (!ready) {
-        m_out << "tavor1 did not identify the register on all four channels within "
-              << m_timings.readyLimitMs / 1000 << " s\n";
+        m_out << "tavor1 did not identify the register on all four channels within " << m_timings.readyLimitMs / 1000
+              << " s\n";
         return false;
     }
     return true;

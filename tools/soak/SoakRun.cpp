@@ -46,16 +46,16 @@ std::string shown(const std::string& bytes)
 } // namespace
 
 SoakRun::SoakRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings)
-    : m_options(std::move(options)),
-      m_out(out),
-      m_timings(timings),
-      m_rig(std::move(driverPath), out, timings),
-      m_seed(m_options.seed.value_or(
-          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL)),
-      m_random(m_seed),
-      m_picker(m_random, m_timings.replyLimits),
-      m_register(m_rig.registerSim()),
-      m_payment(m_rig.paymentSim())
+    : m_options(std::move(options))
+    , m_out(out)
+    , m_timings(timings)
+    , m_rig(std::move(driverPath), out, timings)
+    , m_seed(m_options.seed.value_or(
+          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL))
+    , m_random(m_seed)
+    , m_picker(m_random, m_timings.replyLimits)
+    , m_register(m_rig.registerSim())
+    , m_payment(m_rig.paymentSim())
 {
 }
 
@@ -148,12 +148,14 @@ bool SoakRun::runJob(int job)
         broken.push_back("the host cannot write SR_DATI and SR_START");
 
     int limit = m_timings.jobLimitMs + plan.fault.polls * 1500 + plan.fault.lateFrameDelayMs;
-    const bool ended = broken.empty() && m_rig.waitUntil(
-        [&] {
-            return !m_rig.driverRunning()
-                || (!fileExists(start) && (fileExists(finesco) || fileExists(srErr)));
-        },
-        limit) && m_rig.driverRunning();
+    const bool ended =
+        broken.empty() &&
+        m_rig.waitUntil(
+            [&] {
+                return !m_rig.driverRunning() || (!fileExists(start) && (fileExists(finesco) || fileExists(srErr)));
+            },
+            limit) &&
+        m_rig.driverRunning();
     QObject::disconnect(deleter);
     // The driver closes its connection before it answers; let the register
     // see it go, so that the roll is read in its final state.
@@ -224,8 +226,9 @@ void SoakRun::report(const JobPlan& plan, const std::vector<std::string>& broken
     const auto& documents = m_register.roll().documents();
     for (std::size_t i = documentsBefore; i < documents.size(); ++i)
         m_out << shown(documents[i].text()) << "\n";
-    m_out << "  driver log and trace: " << m_rig.workDir() << (m_options.keepDir.empty() ? " (removed at the end; use --keep-dir)" : "")
-          << "\n" << std::flush;
+    m_out << "  driver log and trace: " << m_rig.workDir()
+          << (m_options.keepDir.empty() ? " (removed at the end; use --keep-dir)" : "") << "\n"
+          << std::flush;
 }
 
 void SoakRun::printSummary(double seconds)

@@ -27,7 +27,6 @@ class SoakRun {
 public:
     SoakRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings = {});
 
-
     // Runs the whole soak; returns the exit status (0 only when every
     // invariant held).
     int run();

@@ -13,6 +13,8 @@ namespace {
 QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, const QByteArray& koDescription,
                        const QByteArray& authorization, const QByteArray& operationNumber = "000045")
 {
+    // One element a line, as the reply reads.
+    // clang-format off
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
            "<NativeMethods.POSData>"
            "<TransactionResult>" + result + "</TransactionResult>"
@@ -27,6 +29,7 @@ QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, c
            "<OperationNumber>" + operationNumber + "</OperationNumber>"
            "<DataTrs>05/12/2026 14:30:12</DataTrs>"
            "</NativeMethods.POSData>";
+    // clang-format on
 }
 
 QByteArray reasonPhrase(int status)

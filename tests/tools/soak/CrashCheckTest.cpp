@@ -41,7 +41,7 @@ struct CycleCase {
     const char* broken; // "" when every invariant held
 };
 
-class CrashCycleCheck : public ::testing::TestWithParam<CycleCase> {};
+class CrashCycleCheck : public ::testing::TestWithParam<CycleCase> { };
 
 TEST_P(CrashCycleCheck, Verdict)
 {
@@ -86,9 +86,15 @@ INSTANTIATE_TEST_SUITE_P(
                       o.marker = MarkerCount{};
                   },
                   "with SR_DATI kept, but SR_DATI was gone before the host could resubmit"},
-        CycleCase{"FinescoForACancelledReceipt", [](CycleObservation& o) { o.marker = MarkerCount{1, 0, 0}; },
+        CycleCase{"FinescoForACancelledReceipt",
+                  [](CycleObservation& o) {
+                      o.marker = MarkerCount{1, 0, 0};
+                  },
                   "a failure reported as success"},
-        CycleCase{"ResubmittedAfterThePrint", [](CycleObservation& o) { o.marker = MarkerCount{2, 2, 0, 8}; },
+        CycleCase{"ResubmittedAfterThePrint",
+                  [](CycleObservation& o) {
+                      o.marker = MarkerCount{2, 2, 0, 8};
+                  },
                   "the sale is printed 2 times"},
         CycleCase{"AnEarlierSaleReplayed", [](CycleObservation& o) { o.duplicatedJobs = {4}; },
                   "marker of job 4 is on the roll more than once"},
@@ -106,7 +112,7 @@ struct ChargeCase {
     const char* broken;
 };
 
-class CrashChargeCheck : public ::testing::TestWithParam<ChargeCase> {};
+class CrashChargeCheck : public ::testing::TestWithParam<ChargeCase> { };
 
 TEST_P(CrashChargeCheck, Verdict)
 {
@@ -125,19 +131,27 @@ const Charge k46{46, "1250"};
 
 INSTANTIATE_TEST_SUITE_P(
     Soak, CrashChargeCheck,
-    ::testing::Values(
-        ChargeCase{"CashSale", SaleCharges{false, {}, true}, {}, ""},
-        ChargeCase{"ChargedOncePrinted", SaleCharges{true, {k45}, true}, {}, ""},
-        ChargeCase{"NeverChargedNeverPrinted", SaleCharges{true, {}, false}, {}, ""},
-        ChargeCase{"ChargedGivenUpListed", SaleCharges{true, {k45}, false}, {"000045"}, ""},
-        ChargeCase{"ChargedGivenUpForgotten", SaleCharges{true, {k45}, false}, {},
-                   "approval 000045 (1250 cents) is neither in a printed document nor listed as not used"},
-        ChargeCase{"ChargedAgainOnTheResubmission", SaleCharges{true, {k45, k46}, true}, {},
-                   "the sale was charged 2 times: 000045 (1250 cents), 000046 (1250 cents)"},
-        ChargeCase{"TheFirstChargeUnaccounted", SaleCharges{true, {k45, k46}, true}, {"000046"},
-                   "approval 000045 (1250 cents) is neither"},
-        ChargeCase{"PrintedAsPaidWithoutACharge", SaleCharges{true, {}, true}, {},
-                   "the card receipt is printed but the card was never charged"}),
+    ::testing::Values(ChargeCase{"CashSale", SaleCharges{false, {}, true}, {}, ""},
+                      ChargeCase{"ChargedOncePrinted", SaleCharges{true, {k45}, true}, {}, ""},
+                      ChargeCase{"NeverChargedNeverPrinted", SaleCharges{true, {}, false}, {}, ""},
+                      ChargeCase{"ChargedGivenUpListed", SaleCharges{true, {k45}, false}, {"000045"}, ""},
+                      ChargeCase{
+                          "ChargedGivenUpForgotten",
+                          SaleCharges{true, {k45}, false},
+                          {},
+                          "approval 000045 (1250 cents) is neither in a printed document nor listed as not used"},
+                      ChargeCase{"ChargedAgainOnTheResubmission",
+                                 SaleCharges{true, {k45, k46}, true},
+                                 {},
+                                 "the sale was charged 2 times: 000045 (1250 cents), 000046 (1250 cents)"},
+                      ChargeCase{"TheFirstChargeUnaccounted",
+                                 SaleCharges{true, {k45, k46}, true},
+                                 {"000046"},
+                                 "approval 000045 (1250 cents) is neither"},
+                      ChargeCase{"PrintedAsPaidWithoutACharge",
+                                 SaleCharges{true, {}, true},
+                                 {},
+                                 "the card receipt is printed but the card was never charged"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NotUsedApprovals, ASimpleListOfOperationNumbers)

@@ -16,12 +16,29 @@ using Events = std::vector<std::string>;
 
 // A card sale: state, payment, the receipt, its closing, SR_OUT queries, end
 // of job, the slip.
-const Events kCardJob = {
-    "1011", "pay", "1004", "30161", "7007", "3002110 1 X 5,00", "open:7007SOAK", "open:3101", "open:3007030016CARTA",
-    "open:3011", "70081", "1104", "1001", "30160", "1109", "40011", "4002", "700101", "4003120* ACQUISTO",
-    "4004", "bye"};
-const Events kCashJob = {"1011", "1004", "30161", "3101", "open:7007CONTANTI", "open:3011", "70081",
-                         "1004", "1109", "bye"};
+const Events kCardJob = {"1011",
+                         "pay",
+                         "1004",
+                         "30161",
+                         "7007",
+                         "3002110 1 X 5,00",
+                         "open:7007SOAK",
+                         "open:3101",
+                         "open:3007030016CARTA",
+                         "open:3011",
+                         "70081",
+                         "1104",
+                         "1001",
+                         "30160",
+                         "1109",
+                         "40011",
+                         "4002",
+                         "700101",
+                         "4003120* ACQUISTO",
+                         "4004",
+                         "bye"};
+const Events kCashJob = {"1011",      "1004",  "30161", "3101", "open:7007CONTANTI",
+                         "open:3011", "70081", "1004",  "1109", "bye"};
 
 struct TriggerCase {
     const char* name;
@@ -53,7 +70,7 @@ int feed(KillTrigger& trigger, const Events& job)
     return -1;
 }
 
-class KillTriggerTest : public ::testing::TestWithParam<TriggerCase> {};
+class KillTriggerTest : public ::testing::TestWithParam<TriggerCase> { };
 
 TEST_P(KillTriggerTest, FiresOnceOnItsStep)
 {
