@@ -12,6 +12,10 @@
 //   driver_bench idle [--tavor1 PATH] [--seconds S]
 //       Two drivers at once, four channels each, one in Fast mode and one in
 //       Slow mode (1 s poll): CPU over S seconds once both are ready.
+//   driver_bench large [--tavor1 PATH] [--megabytes M]
+//       One request of M MB (50 by default): a receipt behind lines that only
+//       set state, so that it is read and converted whole but sends little.
+//       tavor1's resident memory before, at its peak and after the job.
 //
 // Results are printed as "name=value" lines on standard output, progress and
 // failures on standard error. Exit status 0, 1 when a run failed, 2 on usage.
@@ -366,10 +370,73 @@ int runIdle(const std::string& tavor1, int seconds)
     return 0;
 }
 
+// A request of about `megabytes` MB: "XKEY" lines (they set the report mode
+// and send nothing) with a text each, then a receipt.
+std::string largeRequest(int megabytes)
+{
+    const std::size_t size = static_cast<std::size_t>(megabytes) * 1024 * 1024;
+    std::string request;
+    request.reserve(size + 256);
+    char line[64];
+    for (long n = 0; request.size() < size; ++n) {
+        std::snprintf(line, sizeof line, "XKEY,:RIGA DI RIEMPIMENTO %09ld\r\n", n);
+        request += line;
+    }
+    request += "PLUD,N1,P150,:CAFFE\r\nCASH,V150\r\n";
+    return request;
+}
+
+int runLarge(const std::string& tavor1, int megabytes)
+{
+    regsim::RegisterSimulator simulator;
+    if (!simulator.listen(0)) {
+        std::fprintf(stderr, "driver_bench: the simulator cannot listen\n");
+        return 1;
+    }
+    DriverProcess driver("Large-request", tavor1);
+    if (!driver.start("1000", true, simulator.port()))
+        return 1;
+    const qint64 pid = driver.pid();
+    const std::string dati = driver.file("SR_DATI", 1);
+    const std::string start = driver.file("SR_START", 1);
+    const std::string finesco = driver.file("FINESCO", 1);
+    const std::string err = driver.file("SR_ERR", 1);
+    if (!writeFileBytes(dati, largeRequest(megabytes))) {
+        driver.fail("cannot write the request");
+        return 1;
+    }
+    const long rssBefore = statusKb(pid, "VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    writeFileBytes(start, "00000000\r\n");
+    const bool ended = waitUntil(
+        driver.data(), [&] { return fileExists(finesco) || (fileExists(err) && !fileExists(start)) || !driver.running(); },
+        300000);
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    if (!ended || !fileExists(finesco)) {
+        driver.fail(ended ? "the large job failed: " + readFileBytes(err).value_or("(driver gone)")
+                          : "the large job did not end within 300 s");
+        return 1;
+    }
+    // The job's end is reported before the poll is re-armed: a moment for
+    // the driver to come back to its idle state.
+    sleepMs(1000);
+    const long rssAfter = statusKb(pid, "VmRSS");
+    const long hwm = statusKb(pid, "VmHWM");
+    driver.stop();
+    result("large_mb", megabytes);
+    result("large_job_s", seconds);
+    result("large_rss_before_kb", static_cast<double>(rssBefore));
+    result("large_hwm_kb", static_cast<double>(hwm));
+    result("large_rss_after_kb", static_cast<double>(rssAfter));
+    return 0;
+}
+
 int usage()
 {
     std::fputs("usage: driver_bench jobs [--tavor1 PATH] [--jobs N]\n"
-               "       driver_bench idle [--tavor1 PATH] [--seconds S]\n",
+               "       driver_bench idle [--tavor1 PATH] [--seconds S]\n"
+               "       driver_bench large [--tavor1 PATH] [--megabytes M]\n",
                stderr);
     return 2;
 }
@@ -386,6 +453,7 @@ int main(int argc, char** argv)
     std::string tavor1 = (QCoreApplication::applicationDirPath() + QStringLiteral("/../src/main/tavor1")).toStdString();
     int jobs = 1000;
     int seconds = 60;
+    int megabytes = 50;
     for (int i = 2; i < argc; ++i) {
         const std::string opt = argv[i];
         if (i + 1 >= argc)
@@ -397,6 +465,8 @@ int main(int argc, char** argv)
             jobs = std::max(1, std::atoi(value));
         else if (opt == "--seconds")
             seconds = std::max(1, std::atoi(value));
+        else if (opt == "--megabytes")
+            megabytes = std::max(1, std::atoi(value));
         else
             return usage();
     }
@@ -404,5 +474,7 @@ int main(int argc, char** argv)
         return runJobs(tavor1, jobs);
     if (mode == "idle")
         return runIdle(tavor1, seconds);
+    if (mode == "large")
+        return runLarge(tavor1, megabytes);
     return usage();
 }

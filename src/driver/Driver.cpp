@@ -2,10 +2,12 @@
 
 #include "driver/JobCycle.h"
 #include "driver/JobExecution.h"
+#include "driver/JobRecovery.h"
 #include "driver/Pause.h"
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
 #include "exchange/ChannelScan.h"
+#include "exchange/LogFile.h"
 #include "transmission/JobOutcome.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
@@ -28,13 +30,15 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
       m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
       m_identification(m_link, m_facts, m_options,
                        [this](int maxPolls) { return m_connection.ConnectAndWait(maxPolls); },
-                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this))
+                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this)),
+      m_journal(m_config.dataDir, clock)
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
     m_payment = std::make_unique<PaymentClient>(m_network, m_options, m_config.dataDir, m_messages, m_clock, pay);
     m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_vatRates, m_config.dataDir, m_files,
                                           m_trace, m_messages, m_clock);
+    m_recovery = std::make_unique<JobRecovery>(m_journal, m_files, *m_send, m_clock);
     m_cycle = std::make_unique<JobCycle>(m_options, m_state, static_cast<PollSteps&>(*this), m_messages, m_config.dataDir);
     connect(m_cycle.get(), &JobCycle::jobFinished, this, [this] { onJobFinished(); });
     connect(m_cycle.get(), &JobCycle::identificationFinished, this, [this] { onJobFinished(); });
@@ -48,7 +52,8 @@ void Driver::load()
 {
     m_state = DriverState{};
     loadOptions();
-    m_files.deleteAllAtStartup();
+    // A job a crash interrupted keeps its request until it is settled.
+    m_files.deleteAllAtStartup(m_recovery->prepareAtStartup());
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
         m_connection.ResetReStartConnection(false);
@@ -58,7 +63,11 @@ void Driver::load()
 void Driver::loadOptions()
 {
     m_options = Options{};
-    loadOptionFiles(m_config.programDir, m_options);
+    const OptionFilesReport report = loadOptionFiles(m_config.programDir, m_options);
+    m_unreadableOptionFiles = report.unreadable;
+    const LogFile log(m_config.dataDir, m_clock);
+    for (const std::string& problem : report.problems)
+        log.append(problem);
     if (!ValidateIPAddress(m_options.txtRemoteIP))
         m_options.txtRemoteIP.clear();
     if (!m_config.registryIPAddress.empty() && ValidateIPAddress(m_config.registryIPAddress))
@@ -66,7 +75,10 @@ void Driver::loadOptions()
     m_storedRemoteIP = m_options.txtRemoteIP;
     if (!m_config.forcedRemoteIP.empty())
         m_options.txtRemoteIP = m_config.forcedRemoteIP;
-    m_vatRates.LoadVatRates(m_config.programDir);
+    m_vatFileUnreadable = !m_vatRates.LoadVatRates(m_config.programDir);
+    if (m_vatFileUnreadable)
+        log.append(std::string(VatRateTable::kFileName) + ": file non leggibile, aliquote IVA iniziali e file non"
+                   " riscritto all'uscita");
 }
 
 void Driver::saveOptions()
@@ -75,8 +87,9 @@ void Driver::saveOptions()
     // The simulated register's address is not the shop's.
     if (!m_config.forcedRemoteIP.empty())
         stored.txtRemoteIP = m_storedRemoteIP;
-    SaveOptionFiles(m_config.programDir, stored);
-    m_vatRates.SaveVatRates(m_config.programDir);
+    SaveOptionFiles(m_config.programDir, stored, m_unreadableOptionFiles);
+    if (!m_vatFileUnreadable)
+        m_vatRates.SaveVatRates(m_config.programDir);
 }
 
 void Driver::setTimer(const std::string& typed)
@@ -159,14 +172,20 @@ bool Driver::takeJob(int channel)
 
 std::int16_t Driver::runJob()
 {
+    m_recovery->jobAccepted(m_currentChannel, m_currentDatiPath);
     return Go_Execution(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
 }
 
 void Driver::finishJob(std::int16_t result, bool abandoned)
 {
-    m_connection.CloseSocketConnection();
-    if (abandoned)
+    if (abandoned) {
+        // Left in flight in the journal: the next start settles it.
+        m_recovery->jobAbandoned();
+        m_connection.CloseSocketConnection();
         return;
+    }
+    recordOutcome(result);
+    m_connection.CloseSocketConnection();
     JobOutcomeContext ctx;
     ctx.files = &m_files;
     ctx.channel = m_currentChannel;
@@ -179,6 +198,50 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
     bool running = true;
     if (!ReportJobOutcome(result, ctx, running))
         m_state.channels[m_currentChannel - 1].goSignalStuck = true;
+    m_recovery->jobAnswered(m_files.exists(result == 0 ? ExchangeFile::FINESCO : ExchangeFile::SR_ERR,
+                                           m_currentChannel));
+}
+
+// ---- the job journal
+
+void Driver::recordOutcome(std::int16_t result)
+{
+    std::string answer;
+    if (result == 0) {
+        answer = tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
+    } else {
+        answer = JobErrorText(result, m_send->registerErrorText());
+        if (!m_link.LastRegisterError().empty())
+            answer += " : ERRORE " + m_link.LastRegisterError();
+        answer += "\r\n";
+    }
+    const std::string text = result == 0 ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
+    m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.ConnectionLost());
+}
+
+bool Driver::settleInterruptedJobs()
+{
+    if (!m_recovery->hasPending())
+        return true;
+    // The settlement writes answers and talks to the register like a job: a
+    // closing meanwhile leaves the exchange files alone and waits for it.
+    m_state.JobRunning = true;
+    const bool settled = m_recovery->settlePending();
+    // As after a job: the register is not held between jobs.
+    m_connection.CloseSocketConnection();
+    m_state.JobRunning = false;
+    onJobFinished();
+    return settled && !m_state.closing;
+}
+
+bool Driver::cancelDocumentLeftOpen()
+{
+    return m_recovery->cancelDocumentLeftOpen();
+}
+
+void Driver::registerHasNoOpenDocument()
+{
+    m_recovery->noDocumentOpen();
 }
 
 std::int16_t Driver::identify(int channel)
@@ -208,7 +271,10 @@ bool Driver::fileExists(const std::string& path) const { return tavor1::fileExis
 
 std::int16_t Driver::ChiamataPOS(const std::string& requestPath)
 {
-    return m_payment->ChiamataPOS(requestPath);
+    const std::int16_t result = m_payment->ChiamataPOS(requestPath);
+    if (result == 0 && m_payment->paymentApproved())
+        m_recovery->cardApproved(m_payment->posData());
+    return result;
 }
 
 bool Driver::paymentApproved() const
@@ -226,7 +292,7 @@ int Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
     return m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
-                        pos.Comando.empty() ? nullptr : &pos);
+                        pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
 }
 
 std::int16_t Driver::jobResultFor(int sendResult)

@@ -4,6 +4,7 @@
 #include "driver/JobServices.h"
 #include "driver/PollSteps.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
 #include "exchange/TraceFile.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
@@ -18,11 +19,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavor1 {
 
 class Clock;
 class JobCycle;
+class JobRecovery;
 class MessageSink;
 class PaymentClient;
 class SendEngine;
@@ -95,6 +98,7 @@ signals:
 
 private:
     // PollSteps
+    bool settleInterruptedJobs() override;
     int scanChannels(const std::function<void(int)>& startIdentification) override;
     bool takeJob(int channel) override;
     std::int16_t runJob() override;
@@ -117,12 +121,16 @@ private:
     int DoSendFile(const std::string& requestPath) override;
     std::int16_t jobResultFor(int sendResult) override;
     std::int16_t StampaEsitoPOS() override;
+    bool cancelDocumentLeftOpen() override;
+    void registerHasNoOpenDocument() override;
 
     // IdentificationEvents
     void identificationEnded(int channel, std::int16_t code) override;
 
     void loadOptions();
     void onJobFinished();
+    // The job's outcome into the journal, before the host is answered.
+    void recordOutcome(std::int16_t result);
 
     DriverConfig m_config;
     MessageSink& m_messages;
@@ -140,8 +148,14 @@ private:
     std::unique_ptr<PaymentClient> m_payment;
     std::unique_ptr<SendEngine> m_send;
     std::unique_ptr<JobCycle> m_cycle;
+    // The job journal in the data directory, and what the driver does with it.
+    JobJournal m_journal;
+    std::unique_ptr<JobRecovery> m_recovery;
     VatRateTable m_vatRates;
 
+    // Option files that could not be read at start-up: never written at exit.
+    std::vector<std::string> m_unreadableOptionFiles;
+    bool m_vatFileUnreadable = false;
     // The address of the option files or the registry, before simulated mode.
     std::string m_storedRemoteIP;
     int m_currentChannel = 0;

@@ -69,6 +69,16 @@ void JobCycle::poll()
     m_timer21.stop();
 
     const int channel = m_steps.scanChannels([this](int n) { startIdentification(n); });
+    // A job a crash interrupted is settled before any other is taken; after
+    // the scan, so that the register is identified for its SR_OUT.
+    if (!m_steps.settleInterruptedJobs()) {
+        // The register does not answer yet: the timer asks again.
+        if (!m_state.closing)
+            m_timer21.start();
+        m_pollRunning = false;
+        return;
+    }
+
     bool ok = channel >= 1 && channel <= 4 && !m_state.closing;
     if (ok)
         ok = m_steps.takeJob(channel);

@@ -27,10 +27,16 @@ std::int16_t Go_Execution(JobServices& s, int timeoutSeconds, const std::string&
     }
 
     RegisterExchange& reg = s.exchange();
-    const std::int16_t status = reg.TrasmettiStringa(protocol::msg::RegisterState);
+    std::int16_t status = reg.TrasmettiStringa(protocol::msg::RegisterState);
     // ReplyData keeps the payload of the last reply that arrived, which after
     // an unanswered request is the previous exchange's: the state is judged
     // only on a reply to this request.
+    // A document an earlier job of the driver left open is cancelled and the
+    // job goes on; one the driver did not leave is the operator's.
+    if (status == 0 && registerStatusNotReady(reg.ReplyData()) && s.cancelDocumentLeftOpen())
+        status = reg.TrasmettiStringa(protocol::msg::RegisterState);
+    if (status == 0 && reg.ReplyData().size() >= 6 && !registerStatusNotReady(reg.ReplyData()))
+        s.registerHasNoOpenDocument();
     if (status == 0 && registerStatusNotReady(reg.ReplyData())) {
         closeTrace();
         return -2;

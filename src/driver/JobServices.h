@@ -43,6 +43,14 @@ public:
     virtual std::int16_t jobResultFor(int sendResult) = 0;
 
     virtual std::int16_t StampaEsitoPOS() = 0;
+
+    // The register reported an open document before the job: true when the
+    // driver had left it open after a failure and has now cancelled it.
+    virtual bool cancelDocumentLeftOpen() { return false; }
+    // The register reported no open document before the job: one the driver
+    // had left open is gone (the operator cleared it), and must never be
+    // mistaken for the next document someone opens at the register.
+    virtual void registerHasNoOpenDocument() {}
 };
 
 } // namespace tavor1

@@ -12,6 +12,11 @@ class PollSteps {
 public:
     virtual ~PollSteps() = default;
 
+    // Settles a job that a crash interrupted before the last start, when the
+    // register answers. Runs after the channel scan (whose identifications
+    // it profits from); false while one still waits: the poll then takes no
+    // job.
+    virtual bool settleInterruptedJobs() { return true; }
     // The channel scan: the channel whose job runs now (1..4), or 0. Calls
     // startIdentification(n) for an enabled channel that has no SR_MATR yet.
     virtual int scanChannels(const std::function<void(int channel)>& startIdentification) = 0;

@@ -56,19 +56,36 @@ SendEngine::SendEngine(RegisterLink& link, RegisterConnection& connection, const
 SendEngine::~SendEngine() = default;
 
 std::int16_t SendEngine::send(const std::string& requestPath, int channel, const std::string& outPath,
-                              bool testReceiptMode, const POSData* pos)
+                              bool testReceiptMode, const POSData* pos, const DocumentHooks& hooks)
 {
     SendJob job;
     job.channel = channel;
     job.outPath = outPath;
     job.testReceiptMode = testReceiptMode;
     job.pos = pos;
+    job.countersRead = hooks.countersRead;
+    job.documentBegun = hooks.documentBegun;
     return m_impl->transmission.DoSendFile(requestPath, job);
 }
 
 void SendEngine::cancel()
 {
     m_impl->transmission.Annullo_Click();
+}
+
+DocumentCancel SendEngine::cancelOpenDocument()
+{
+    return m_impl->transmission.cancelOpenDocument();
+}
+
+DocumentProgress SendEngine::documentProgressSince(const std::string& countersBefore)
+{
+    return m_impl->transmission.documentProgressSince(countersBefore);
+}
+
+std::string SendEngine::registerSummary(const POSData* pos)
+{
+    return m_impl->transmission.registerSummary(pos);
 }
 
 std::string SendEngine::registerErrorText() const

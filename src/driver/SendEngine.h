@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/JobSettlement.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +24,12 @@ class VatRateTable;
 // the data dump, the register queries and the connection under one roof.
 // Kept behind this small interface so that the window and the job cycle do
 // not see the transmission's headers.
+// What the job journal is told while a document goes out.
+struct DocumentHooks {
+    std::function<void(const std::string& counters)> countersRead;
+    std::function<void()> documentBegun;
+};
+
 class SendEngine {
 public:
     // vatRates is read at every conversion (the driver loads it after
@@ -33,9 +41,17 @@ public:
 
     // DoSendFile for the channel's request; returns SendResult.
     std::int16_t send(const std::string& requestPath, int channel, const std::string& outPath,
-                      bool testReceiptMode, const POSData* pos);
+                      bool testReceiptMode, const POSData* pos, const DocumentHooks& hooks = {});
     // "Annullla Doc".
     void cancel();
+    // Cancels the document the driver left open, when the register says one
+    // is open.
+    DocumentCancel cancelOpenDocument();
+    // Whether the document begun at these counters was completed since.
+    DocumentProgress documentProgressSince(const std::string& countersBefore);
+    // SR_OUT of a document completed before a crash: the register's summary
+    // and the payment block of an approved payment.
+    std::string registerSummary(const POSData* pos);
     // The register's text of its error 99 in the last transmission.
     std::string registerErrorText() const;
 

@@ -139,11 +139,12 @@ bool ExchangeFiles::WriteErrFile(std::string_view message, int channel, std::str
     return replaceFileBytes(path(ExchangeFile::SR_ERR, channel), line);
 }
 
-void ExchangeFiles::deleteAllAtStartup() const
+void ExchangeFiles::deleteAllAtStartup(const std::array<bool, kChannelCount>& keepRequest) const
 {
     for (int channel = 1; channel <= kChannelCount; ++channel)
         for (ExchangeFile file : startupDeleteOrder(channel))
-            VerifyExistenceAndKill(exchangeFileName(file, channel));
+            if (!(file == ExchangeFile::SR_DATI && keepRequest[static_cast<std::size_t>(channel - 1)]))
+                VerifyExistenceAndKill(exchangeFileName(file, channel));
 }
 
 void ExchangeFiles::deleteChannelAtExit(int channel) const

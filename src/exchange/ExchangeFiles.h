@@ -76,7 +76,9 @@ public:
     bool WriteErrFile(std::string_view message, int channel, std::string_view lastRegisterError) const;
 
     // Start-up: every exchange file of every channel, in startupDeleteOrder.
-    void deleteAllAtStartup() const;
+    // keepRequest spares a channel's SR_DATI: the request of a job that a
+    // crash interrupted, still to be answered.
+    void deleteAllAtStartup(const std::array<bool, kChannelCount>& keepRequest = {}) const;
     // Exit, one channel (the caller pauses between channels).
     void deleteChannelAtExit(int channel) const;
 

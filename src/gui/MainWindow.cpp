@@ -302,8 +302,9 @@ void MainWindow::buildControls()
     settings->addWidget(m_text3, 2, 0, 1, 2);
     settings->setRowStretch(3, 1);
 
-    // What the register and the program report. Every box here is read-only,
-    // so the frame stays readable while the configuration is locked.
+    // What the register and the program report, in read-only boxes. The frame
+    // is disabled with the configuration frames while a channel serves; a
+    // disabled box still shows its text.
     m_frame4 = new QGroupBox("Messaggi", central);
     m_frame4->setObjectName("Frame4");
     auto* msgs = new QGridLayout(m_frame4);
@@ -414,10 +415,7 @@ void MainWindow::connectDriver()
     // An RT register turns extended payments on and the inversion of
     // discounts on returns off: the boxes show what the model now holds.
     connect(&cycle, &JobCycle::identificationFinished, this, [this] { showOptionsFromModel(); });
-    connect(&cycle, &JobCycle::channelsInService, this, [this](bool any) {
-        for (QGroupBox* f : {m_frame2, m_frame6, m_frame3})
-            f->setEnabled(!any);
-    });
+    connect(&cycle, &JobCycle::channelsInService, this, [this](bool any) { lockFrames(any); });
     connect(&cycle, &JobCycle::testButtonsEnabled, this, [this](bool on) {
         m_cmbFile->setEnabled(on);
         m_annullo->setEnabled(on);
@@ -469,9 +467,13 @@ void MainWindow::fillFromModel()
     m_setTimer->setVisible(!o.OptionFAST);
     m_txtAppDataVista->setText(toQ(m_driver.config().dataDir));
     setLamp(m_shapeConn, false);
-    const bool any = o.channelEnabled[0] || o.channelEnabled[1] || o.channelEnabled[2] || o.channelEnabled[3];
-    for (QGroupBox* f : {m_frame2, m_frame6, m_frame3})
-        f->setEnabled(!any);
+    lockFrames(o.channelEnabled[0] || o.channelEnabled[1] || o.channelEnabled[2] || o.channelEnabled[3]);
+}
+
+void MainWindow::lockFrames(bool channelInService)
+{
+    for (QGroupBox* f : {m_frame2, m_frame6, m_frame3, m_frame4})
+        f->setEnabled(!channelInService);
 }
 
 void MainWindow::showOptionsFromModel()

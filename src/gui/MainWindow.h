@@ -69,6 +69,9 @@ private:
     void buildTray();
     void fillFromModel();
     void showOptionsFromModel();
+    // Frame2, Frame6, Frame3 and Frame4 ("Messaggi") are disabled while a
+    // channel box is ticked.
+    void lockFrames(bool channelInService);
     void setTrayState(bool busy);
     void connectDriver();
     void setLamp(QFrame* lamp, bool green);

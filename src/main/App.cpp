@@ -39,6 +39,19 @@ std::string programDirectory(const DriverArgs& args, const char* argv0)
     return QDir::cleanPath(exe).toStdString();
 }
 
+} // namespace
+
+std::string settledDataDir(const std::optional<std::string>& dataDir, const char* argv0)
+{
+    DriverArgs args;
+    args.dataDir = dataDir;
+    const QSettingsStore registry;
+    return settleDataDir(programDirectory(args, argv0), dataDir ? std::string() : ReadCustomPathDataDir(registry),
+                         dataDir);
+}
+
+namespace {
+
 // Everything both modes share once the application object exists.
 struct Session {
     std::unique_ptr<QLockFile> lock;

@@ -2,6 +2,9 @@
 
 #include "main/DriverArgs.h"
 
+#include <optional>
+#include <string>
+
 namespace tavor1 {
 
 // The driver program after its command line was read: settles the program
@@ -9,6 +12,10 @@ namespace tavor1 {
 // starts the simulators in simulated mode, and runs the window or headless.
 // Returns the process's exit status.
 int runDriver(const DriverArgs& args, int argc, char** argv);
+
+// DataDir as the driver would settle it: the given directory, else the
+// registry's CustomPathDataDir, else the program's folder.
+std::string settledDataDir(const std::optional<std::string>& dataDir, const char* argv0);
 
 // True when a window can be shown (a display or a Qt platform is set).
 bool displayAvailable();

@@ -92,6 +92,7 @@ std::string driverUsage()
            "         [--reply-timeout MS] [--second-wait MS]\n"
            "  tavor1 convert REQUEST [--data-dir DIR] [--config-dir DIR] [--rt] [--model N]\n"
            "         [--serial S] [--channel N]\n"
+           "  tavor1 history [--data-dir DIR] [-n N]\n"
            "\n"
            "Serves the exchange files SR_START/SR_DATI of channels 1 to 4 in the data\n"
            "directory and drives the fiscal register over TCP.\n"
@@ -112,7 +113,9 @@ std::string driverUsage()
            "                      ACK (default 16000)\n"
            "\n"
            "  convert             converts REQUEST into the register commands, prints them\n"
-           "                      and writes KB.txt as the driver would\n";
+           "                      and writes KB.txt as the driver would\n"
+           "  history             prints the last N jobs (default 20) of the job journal;\n"
+           "                      starts no driver\n";
 }
 
 } // namespace tavor1

@@ -2,6 +2,7 @@
 // or to the converter's command.
 #include "main/App.h"
 #include "main/DriverArgs.h"
+#include "main/HistoryCommand.h"
 
 #include "conversion/receipt/ConvertCommand.h"
 
@@ -15,6 +16,13 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "convert") == 0)
         return tavor1::runConvertCommand(argc, argv, std::cout, std::cerr);
+    if (argc > 1 && std::strcmp(argv[1], "history") == 0) {
+        const char* argv0 = argv[0];
+        return tavor1::runHistoryCommand(
+            std::vector<std::string>(argv + 2, argv + argc),
+            [argv0](const std::optional<std::string>& dataDir) { return tavor1::settledDataDir(dataDir, argv0); },
+            std::cout, std::cerr);
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     const tavor1::ParsedArgs parsed = tavor1::parseDriverArgs(args);
     if (!parsed.error.empty()) {

@@ -17,21 +17,72 @@ constexpr const char* kTimerFile = "TVTIMER1.TXT";
 constexpr const char* kXonXoffFile = "TVCHKXXS.TXT";
 constexpr const char* kOptionsFile = "TVCHKSCO.TXT";
 
-// Option files hold a few bytes; anything far larger is not one of ours and
-// is treated as unreadable rather than parsed.
-constexpr std::size_t kOptionFileLimit = 64 * 1024;
+// Option files hold a few bytes; a file far larger is not one of ours and is
+// treated as unreadable rather than parsed. Within a file, a line longer
+// than any the program writes is junk and is skipped on its own.
+constexpr std::size_t kOptionFileLimit = 1024 * 1024;
+constexpr std::size_t kOptionLineLimit = 256;
 
 // The entries of the connection time-out list "10 sec." .. "60 sec.".
 constexpr int kTimeoutEntries = 6;
 // The index an unselected or negative time-out takes ("30 sec.").
 constexpr int kFallbackTimeoutIndex = 2;
 
-std::optional<std::vector<std::string>> readFields(const std::string& programDir, const char* name)
+// The bytes with every line longer than kOptionLineLimit replaced by a blank,
+// which reads as an empty field, an unreadable value; the line stays, so
+// that the lines after it keep their numbers (an empty line would not, after
+// a lone CR). `skipped` gets the 1-based numbers of the replaced lines.
+std::string withoutOverlongLines(std::string_view bytes, std::vector<std::size_t>& skipped)
 {
-    const auto bytes = readFileBytes(joinPath(programDir, name), kOptionFileLimit);
-    if (!bytes)
+    std::string out;
+    std::size_t line = 1;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        if (end - start > kOptionLineLimit) {
+            skipped.push_back(line);
+            out += ' ';
+        } else
+            out.append(bytes.substr(start, end - start));
+        // CR LF, a lone CR or a lone LF, as the list fields read them.
+        std::size_t next = end;
+        if (next < bytes.size())
+            next += bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n' ? 2 : 1;
+        out.append(bytes.substr(end, next - end));
+        start = next;
+        ++line;
+    }
+    return out;
+}
+
+// The list fields of an option file; empty when the file is absent or could
+// not be read. A file that exists but cannot be read is reported once.
+std::optional<std::vector<std::string>> readFields(const std::string& programDir, const char* name,
+                                                   OptionFilesReport& report)
+{
+    const std::string path = joinPath(programDir, name);
+    if (!fileExists(path))
         return std::nullopt;
-    return readListFields(*bytes);
+    const auto bytes = readFileBytes(path, kOptionFileLimit);
+    if (!bytes) {
+        report.unreadable.emplace_back(name);
+        report.problems.push_back(std::string(name) + ": file non leggibile, impostazioni lasciate ai valori"
+                                  " iniziali e file non riscritto all'uscita");
+        return std::nullopt;
+    }
+    std::vector<std::size_t> skipped;
+    const std::string kept = withoutOverlongLines(*bytes, skipped);
+    if (!skipped.empty()) {
+        std::string lines;
+        for (const std::size_t n : skipped)
+            lines += (lines.empty() ? "" : ", ") + std::to_string(n);
+        report.problems.push_back(std::string(name) + ": " + (skipped.size() == 1 ? "riga " : "righe ") + lines
+                                  + " ignorat" + (skipped.size() == 1 ? "a" : "e") + " (oltre "
+                                  + std::to_string(kOptionLineLimit) + " caratteri)");
+    }
+    return readListFields(kept);
 }
 
 const char* flag(bool ticked)
@@ -52,9 +103,9 @@ void readFlag(const std::string& field, bool exact, bool& control)
     control = exact ? field == "1" : trimmed == "1";
 }
 
-void loadChannels(const std::string& programDir, Options& options)
+void loadChannels(const std::string& programDir, Options& options, OptionFilesReport& report)
 {
-    const auto fields = readFields(programDir, kChannelsFile);
+    const auto fields = readFields(programDir, kChannelsFile, report);
     if (!fields || fields->empty() || (*fields)[0].size() < 4) {
         options.channelEnabled = {true, true, true, true};
         return;
@@ -71,16 +122,16 @@ void loadChannels(const std::string& programDir, Options& options)
         options.channelEnabled[n] = value[n] == '1';
 }
 
-void loadTimer(const std::string& programDir, Options& options)
+void loadTimer(const std::string& programDir, Options& options, OptionFilesReport& report)
 {
-    const auto fields = readFields(programDir, kTimerFile);
+    const auto fields = readFields(programDir, kTimerFile, report);
     if (fields && !fields->empty())
         applyTimerValue((*fields)[0], options);
 }
 
-void loadXonXoff(const std::string& programDir, Options& options)
+void loadXonXoff(const std::string& programDir, Options& options, OptionFilesReport& report)
 {
-    const auto fields = readFields(programDir, kXonXoffFile);
+    const auto fields = readFields(programDir, kXonXoffFile, report);
     if (!fields)
         return;
     double value = 0;
@@ -102,9 +153,9 @@ void loadTimeoutIndex(const std::string& field, Options& options)
         options.cboToutConn = static_cast<int>(index);
 }
 
-void loadOtherOptions(const std::string& programDir, Options& options)
+void loadOtherOptions(const std::string& programDir, Options& options, OptionFilesReport& report)
 {
-    const auto fields = readFields(programDir, kOptionsFile);
+    const auto fields = readFields(programDir, kOptionsFile, report);
     if (!fields) {
         options.cboToutConn = 1;
         return;
@@ -155,6 +206,14 @@ void loadOtherOptions(const std::string& programDir, Options& options)
     readFlag(f[17], trimmed, options.chbDescrizione);
 }
 
+bool named(const std::vector<std::string>& names, const char* name)
+{
+    for (const std::string& n : names)
+        if (n == name)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool applyTimerValue(const std::string& text, Options& options)
@@ -178,13 +237,16 @@ bool applyTimerValue(const std::string& text, Options& options)
     return true;
 }
 
-void loadOptionFiles(const std::string& programDir, Options& options)
+OptionFilesReport loadOptionFiles(const std::string& programDir, Options& options)
 {
-    loadChannels(programDir, options);
-    loadTimer(programDir, options);
-    loadXonXoff(programDir, options);
-    saveTimerFile(programDir, options);
-    loadOtherOptions(programDir, options);
+    OptionFilesReport report;
+    loadChannels(programDir, options, report);
+    loadTimer(programDir, options, report);
+    loadXonXoff(programDir, options, report);
+    if (!named(report.unreadable, kTimerFile))
+        saveTimerFile(programDir, options);
+    loadOtherOptions(programDir, options, report);
+    return report;
 }
 
 bool saveTimerFile(const std::string& programDir, const Options& options)
@@ -220,15 +282,20 @@ std::string optionLines(const Options& o)
     return out;
 }
 
-bool SaveOptionFiles(const std::string& programDir, const Options& options)
+bool SaveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep)
 {
     std::string channels = "0000";
     for (int n = 0; n < 4; ++n)
         if (options.channelEnabled[n])
             channels[n] = '1';
-    bool ok = replaceFileBytes(joinPath(programDir, kChannelsFile), channels + "\r\n");
-    ok = replaceFileBytes(joinPath(programDir, kXonXoffFile), std::string(flag(options.chbConvXonXoff)) + "\r\n") && ok;
-    ok = replaceFileBytes(joinPath(programDir, kOptionsFile), optionLines(options)) && ok;
+    bool ok = true;
+    const auto save = [&](const char* name, const std::string& bytes) {
+        if (!named(keep, name))
+            ok = replaceFileBytes(joinPath(programDir, name), bytes) && ok;
+    };
+    save(kChannelsFile, channels + "\r\n");
+    save(kXonXoffFile, std::string(flag(options.chbConvXonXoff)) + "\r\n");
+    save(kOptionsFile, optionLines(options));
     return ok;
 }
 

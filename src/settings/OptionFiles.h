@@ -3,8 +3,20 @@
 #include "settings/Options.h"
 
 #include <string>
+#include <vector>
 
 namespace tavor1 {
+
+// What loading the option files ran into.
+struct OptionFilesReport {
+    // Names of option files that exist but could not be read at all. Saving
+    // must leave them as they are: writing the defaults over them would lose
+    // what they hold (the register's address, for one) for good.
+    std::vector<std::string> unreadable;
+    // One log text per file that could not be read or had lines skipped,
+    // naming the file.
+    std::vector<std::string> problems;
+};
 
 // The option files beside the program: TVCHKCOM.TXT (channel enables),
 // TVTIMER1.TXT (poll interval), TVCHKXXS.TXT (XON/XOFF conversion) and
@@ -13,14 +25,17 @@ namespace tavor1 {
 //
 // Loading never fails: a missing, short, unreadable or garbled file leaves the
 // options it does not clearly set as they are, which are the defaults when
-// `options` is fresh. Loading also rewrites TVTIMER1.TXT with the interval
-// settled on, as the program has always done at start-up.
-void loadOptionFiles(const std::string& programDir, Options& options);
+// `options` is fresh. A line too long to be one of ours is skipped, as an
+// unreadable value, and the lines around it are read. Loading also rewrites
+// TVTIMER1.TXT with the interval settled on, as the program has always done
+// at start-up, unless that file could not be read.
+OptionFilesReport loadOptionFiles(const std::string& programDir, Options& options);
 
-// Writes TVCHKCOM.TXT, TVCHKXXS.TXT and TVCHKSCO.TXT. The VAT-rate table,
-// which the program saves at the same moment, is saved by its own owner.
-// Returns false when any file could not be written (nothing is thrown).
-bool SaveOptionFiles(const std::string& programDir, const Options& options);
+// Writes TVCHKCOM.TXT, TVCHKXXS.TXT and TVCHKSCO.TXT, except those named in
+// `keep` (the files loading could not read). The VAT-rate table, which the
+// program saves at the same moment, is saved by its own owner. Returns false
+// when any file could not be written (nothing is thrown).
+bool SaveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep = {});
 
 // Writes TVTIMER1.TXT with txtTimerVal ("Set timer" and start-up).
 bool saveTimerFile(const std::string& programDir, const Options& options);

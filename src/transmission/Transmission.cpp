@@ -4,7 +4,9 @@
 #include "protocol/Protocol.h"
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
+#include "platform/DurableFiles.h"
 #include "platform/Clock.h"
+#include "platform/FreeMemory.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
 #include "settings/Options.h"
@@ -14,6 +16,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace tavor1 {
 
@@ -28,6 +32,9 @@ constexpr const char* kSubtotalMarkup = "30012";
 constexpr const char* kSubtotalDiscount = "30013";
 // A command list larger than this is not a document.
 constexpr std::size_t kMaxCommandListBytes = 16u * 1024u * 1024u;
+// A request above this size has its job's freed memory handed back to the
+// system at the end; smaller jobs leave too little to be worth the call.
+constexpr std::uintmax_t kLargeRequestBytes = 1024u * 1024u;
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -275,18 +282,24 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
                     nineDigits(amount));
 }
 
-bool Transmission::writeSummary()
+SrOutContext Transmission::summaryContext(const POSData* pos)
 {
     SrOutContext ctx;
     ctx.link = &m_link;
     ctx.options = &m_options;
     ctx.facts = &m_facts;
-    ctx.pos = m_job.pos;
+    ctx.pos = pos;
     ctx.version = m_version;
     ctx.trace = &m_trace;
     ctx.clock = &m_clock;
     ctx.readNumeroAzzeramenti = m_services.readNumeroAzzeramenti;
     ctx.readGranTotale = m_services.readGranTotale;
+    return ctx;
+}
+
+bool Transmission::writeSummary()
+{
+    const SrOutContext ctx = summaryContext(m_job.pos);
     // A query refused, unanswered or cut off by a lost connection leaves the
     // summary without the document's number, and the host would be told of a
     // printed document it cannot identify: it is asked for once more, over a
@@ -330,12 +343,52 @@ bool Transmission::readCounters(std::string& counters)
 
 bool Transmission::documentCompletedAfterLoss()
 {
+    return documentProgressSince(m_countersBefore) == DocumentProgress::Completed;
+}
+
+DocumentProgress Transmission::documentProgressSince(const std::string& countersBefore)
+{
     if (!m_control.connectAndWait())
-        return false;
+        return DocumentProgress::NotAsked;
     std::string after;
-    if (!readCounters(after) || after.empty() || m_countersBefore.empty())
-        return false;
-    return after != m_countersBefore;
+    if (!readCounters(after) || after.empty() || countersBefore.empty())
+        return DocumentProgress::Unknown;
+    return after != countersBefore ? DocumentProgress::Completed : DocumentProgress::NotCompleted;
+}
+
+std::optional<bool> Transmission::documentOpen()
+{
+    const std::int16_t r = exchange(protocol::msg::RegisterState);
+    const std::string& reply = m_link.ReplyData();
+    if (r != result::Accepted || reply.size() < 6 || !startsWith(reply, protocol::msg::RegisterState))
+        return std::nullopt;
+    return reply.compare(4, 2, "00") != 0;
+}
+
+DocumentCancel Transmission::cancelOpenDocument()
+{
+    if (!m_control.isConnected() && !m_control.connectAndWait())
+        return DocumentCancel::Unreachable;
+    const std::optional<bool> open = documentOpen();
+    if (!open)
+        return DocumentCancel::Unreachable;
+    if (!*open)
+        return DocumentCancel::NothingOpen;
+    cancelDocument();
+    const std::optional<bool> still = documentOpen();
+    if (!still)
+        return DocumentCancel::Unreachable;
+    return *still ? DocumentCancel::StillOpen : DocumentCancel::Cancelled;
+}
+
+std::string Transmission::registerSummary(const POSData* pos)
+{
+    std::string out;
+    if (m_control.isConnected() || m_control.connectAndWait())
+        CreateSrOut_File(out, summaryContext(pos));
+    if (pos && pos->Comando == "PAGA" && pos->TransactionResult == "00" && !HasPaymentBlock(out))
+        AppendPaymentBlock(out, *pos);
+    return out;
 }
 
 Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
@@ -435,7 +488,9 @@ void Transmission::finishOutput(std::int16_t sendResult)
         AppendPaymentBlock(m_out, *m_job.pos);
     if (sendResult != send::Complete && m_out.empty())
         return;
-    if (!writeFileBytes(m_job.outPath, m_out))
+    // Synced and renamed into place: the host may read it as soon as FINESCO
+    // appears, and a power cut must not leave it empty behind a FINESCO.
+    if (!replaceFileDurably(m_job.outPath, m_out))
         m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + m_job.outPath);
 }
 
@@ -462,6 +517,21 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         bool& flag;
         ~RunningFlag() { flag = false; }
     } runningFlag{m_running};
+    // Nothing of the job's command list outlives the job. After a large
+    // request the memory it took goes back to the system, once the lists
+    // below (declared later, so freed earlier) are gone too.
+    std::error_code sizeError;
+    const std::uintmax_t requestBytes = std::filesystem::file_size(requestPath, sizeError);
+    struct ListRelease {
+        std::vector<std::string>& commands;
+        bool large;
+        ~ListRelease()
+        {
+            std::vector<std::string>().swap(commands);
+            if (large)
+                releaseFreeMemory();
+        }
+    } listRelease{m_conversion.commands, !sizeError && requestBytes > kLargeRequestBytes};
 
     std::string listPath = requestPath;
     if (!m_job.testReceiptMode) {
@@ -494,6 +564,10 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         finishOutput(send::ConnectionLost);
         return send::ConnectionLost;
     }
+    if (m_job.countersRead)
+        m_job.countersRead(m_countersBefore);
+    if (m_job.documentBegun)
+        m_job.documentBegun();
 
     exchange(protocol::msg::TransmissionStart);
 

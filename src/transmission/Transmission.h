@@ -8,6 +8,7 @@
 // button "Annullla Doc".
 
 #include "conversion/receipt/ReceiptConverter.h"
+#include "exchange/JobSettlement.h"
 #include "transmission/JobOutcome.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,12 @@ struct SendJob {
     bool testReceiptMode = false;
     // The card payment taken before the document; null when none.
     const POSData* pos = nullptr;
+    // Told the register's document counters once they are read, before any
+    // command of the document goes out; then told that the document begins.
+    // Both return before the register sees the document, so that what they
+    // record survives a crash in the middle of it. May be empty.
+    std::function<void(const std::string& counters)> countersRead;
+    std::function<void()> documentBegun;
 };
 
 class Transmission {
@@ -118,6 +126,21 @@ public:
     // line, "3011" and "3013" are sent, their results not evaluated.
     void Annullo_Click();
 
+    // Whether a document begun when the register's counters were
+    // countersBefore has been completed since: the check a lost connection is
+    // settled with, also used at start-up for a job a crash interrupted. The
+    // connection is reopened when needed.
+    DocumentProgress documentProgressSince(const std::string& countersBefore);
+    // Asks the register ("1011") whether a document is open; nullopt when it
+    // gives no usable answer.
+    std::optional<bool> documentOpen();
+    // Cancels a document the driver left open, as "Annullla Doc" does, but
+    // only when the register says one is open.
+    DocumentCancel cancelOpenDocument();
+    // The register's summary lines of SR_OUT for the last document, and the
+    // card-payment block when pos carries an approved payment.
+    std::string registerSummary(const POSData* pos);
+
     // True from the opening of the files to the end of the transmission.
     bool transmissionRunning() const { return m_running; }
     // The text the register gave for its error 99 in the last transmission.
@@ -145,6 +168,7 @@ private:
     void runDeferredCancel();
     void pause(int milliseconds);
     bool writeSummary();
+    SrOutContext summaryContext(const POSData* pos);
     bool readCounters(std::string& counters);
     bool documentCompletedAfterLoss();
     void finishOutput(std::int16_t sendResult);

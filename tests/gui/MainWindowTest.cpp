@@ -178,8 +178,9 @@ TEST_F(MainWindowTest, ControlsWriteTheModelAndTheConfigurationIsLockedWhileACha
     EXPECT_TRUE(child<QCheckBox>("Check2")->isChecked());
     EXPECT_FALSE(child<QCheckBox>("Check3")->isChecked());
     EXPECT_FALSE(child("Frame6")->isEnabled());
-    // The messages frame only shows read-only boxes: it stays readable.
-    EXPECT_TRUE(child("Frame4")->isEnabled());
+    // "Messaggi" is locked with the others; its boxes still show their texts.
+    EXPECT_FALSE(child("Frame4")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>("txtAppDataVista")->text().toStdString(), data.path());
     child<QCheckBox>("chbMatricola")->click();
     EXPECT_FALSE(driver->options().chbMatricola);
 
@@ -187,6 +188,7 @@ TEST_F(MainWindowTest, ControlsWriteTheModelAndTheConfigurationIsLockedWhileACha
     child<QCheckBox>("Check2")->click();
     EXPECT_EQ(driver->options().channelEnabled, (std::array<bool, 4>{false, false, false, false}));
     ASSERT_TRUE(child("Frame6")->isEnabled());
+    EXPECT_TRUE(child("Frame4")->isEnabled());
     child<QCheckBox>("chbMatricola")->click();
     child<QCheckBox>("chkCodFisc")->click();
     child<QRadioButton>("OptFiscal")->click();

@@ -195,6 +195,21 @@ TEST_F(OptionFilesTest, UnreadableLinesLeaveTheirControlsAlone)
     EXPECT_TRUE(o.OptionFAST);
 }
 
+TEST_F(OptionFilesTest, AnOverlongLineIsSkippedWhereverItStandsAndReported)
+{
+    // LF and lone CR line ends count as the list fields count them.
+    dir.write("TVCHKSCO.TXT", "0\n1\r" + std::string(300, '1') + "\n192.168.0.5\r\n 4 \n0\n");
+    Options o;
+    const OptionFilesReport report = loadOptionFiles(dir.path(), o);
+    EXPECT_TRUE(o.chbTrace);
+    EXPECT_FALSE(o.chkDisableDisplay) << "the skipped line 3 leaves its control alone";
+    EXPECT_EQ(o.txtRemoteIP, "192.168.0.5");
+    EXPECT_EQ(o.cboToutConn, 4);
+    EXPECT_FALSE(o.chkCodFisc);
+    EXPECT_TRUE(report.unreadable.empty());
+    EXPECT_EQ(report.problems, std::vector<std::string>{"TVCHKSCO.TXT: riga 3 ignorata (oltre 256 caratteri)"});
+}
+
 TEST_F(OptionFilesTest, TimeoutIndexOutsideTheListIsIgnored)
 {
     for (const char* line : {"6", "99", "x", "1e2", "5.7"}) {

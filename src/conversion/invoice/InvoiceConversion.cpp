@@ -124,9 +124,9 @@ private:
             openInvoice(raw);
             return;
         }
-        // Print lines keep their commas and letter case: they are prepared as
-        // the receipt converter prepares them, not split at every comma.
-        const std::string line = StartsWithWord(raw, "PRNT,") ? PreparePrintLine(raw, m_width)
+        // A print line is upper-cased and cut like every other line, but its
+        // text keeps its commas: an address is not split into tags.
+        const std::string line = StartsWithWord(raw, "PRNT,") ? NormalizeInvoicePrintLine(raw, kOrdinaryTextWidth)
                                                                : ParseCommandLine(raw, kOrdinaryTextWidth);
         if (StartsWithWord(line, "OPER"))
             operatorLine(line);

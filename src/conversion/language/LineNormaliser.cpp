@@ -227,6 +227,30 @@ std::string NormalizeTextLine(std::string_view line, int width)
     return out;
 }
 
+std::string NormalizeInvoicePrintLine(std::string_view line, int width)
+{
+    const std::size_t textTag = line.find(",:");
+    if (textTag == std::string_view::npos)
+        return ParseCommandLine(line, width);
+    std::size_t attribute = std::string_view::npos;
+    for (std::size_t at = line.find(',', textTag + 2); at != std::string_view::npos; at = line.find(',', at + 1))
+        if (at + 1 < line.size() && (line[at + 1] == 'H' || line[at + 1] == 'h')) {
+            attribute = at;
+            break;
+        }
+    std::string_view text = line.substr(textTag + 1, attribute == std::string_view::npos ? std::string_view::npos
+                                                                                         : attribute - textTag - 1);
+    if (attribute == std::string_view::npos && !text.empty() && text.back() == ';')
+        text.remove_suffix(1);
+    // What stands before and after the text is normalised as it would be on
+    // its own: the command word, and the ",H" tag with anything after it.
+    std::string head = ParseCommandLine(std::string(line.substr(0, textTag)) + ";", width);
+    head.pop_back();
+    std::string tail =
+        attribute == std::string_view::npos ? std::string(";") : ParseCommandLine("PRNT" + std::string(line.substr(attribute)), width).substr(4);
+    return head + "," + normaliseTextPart(text, width) + tail;
+}
+
 std::string MaskHighChars(std::string_view text)
 {
     std::string out(text);

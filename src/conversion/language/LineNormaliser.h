@@ -35,6 +35,13 @@ std::string ParseCommandLine(std::string_view line, int width);
 // the print-line table, ";" appended. Letter case and commas are kept.
 std::string NormalizeTextLine(std::string_view line, int width);
 
+// ParseCommandLine for a "PRNT," line of an invoice that is rewritten into a
+// receipt: upper case, folding and width as on any command line, but the
+// text is read as invoice text mode reads it, from ",:" to a ",H" tag (else
+// to the end, less one ";"), commas included, so that "Via Roma, 5" stays
+// one text instead of becoming "VIA ROMA" and a tag "51".
+std::string NormalizeInvoicePrintLine(std::string_view line, int width);
+
 // Every character from 129 up becomes ".".
 std::string MaskHighChars(std::string_view text);
 

@@ -38,12 +38,15 @@ void VatRateTable::setRate(int index, int hundredths)
         m_rates[index] = hundredths;
 }
 
-void VatRateTable::LoadVatRates(const std::string& directory)
+bool VatRateTable::LoadVatRates(const std::string& directory)
 {
     m_rates = kDefaults;
-    const auto content = readFileBytes(joinPath(directory, kFileName));
+    const std::string path = joinPath(directory, kFileName);
+    if (!fileExists(path))
+        return true;
+    const auto content = readFileBytes(path);
     if (!content)
-        return;
+        return false;
     int stored = 0;
     std::size_t start = 0;
     const std::string_view text(*content);
@@ -56,6 +59,7 @@ void VatRateTable::LoadVatRates(const std::string& directory)
             m_rates[stored++] = rate;
         start = end + 1;
     }
+    return true;
 }
 
 bool VatRateTable::SaveVatRates(const std::string& directory) const

@@ -27,8 +27,9 @@ public:
 
     // Defaults first; then up to four rates from `directory`/TVVALIVA.txt.
     // Items that are not whole numbers are skipped; a missing or unreadable
-    // file leaves the defaults.
-    void LoadVatRates(const std::string& directory);
+    // file leaves the defaults. False only when the file exists but could not
+    // be read: saving the defaults over it would lose the shop's rates.
+    bool LoadVatRates(const std::string& directory);
     // Writes the rates 0..3, one a line, replacing the file. False when the
     // file cannot be written.
     bool SaveVatRates(const std::string& directory) const;

@@ -78,6 +78,15 @@ bool ReceiptConversion::run(const std::vector<std::string>& lines)
     std::size_t last = lines.size();
     while (last > 0 && lines[last - 1].empty()) --last;
     close(last > 0 ? NormalizeRequestLine(lines[last - 1]) : std::string{});
+    // Nothing beyond the display clear: no line was a command (random bytes,
+    // a file in another encoding). Sending it would answer the host with
+    // FINESCO for a document that was never printed. A card payment on the
+    // first line is a job of its own, whose outcome slip is printed.
+    if (m_list.size() == 1 && (lines.empty() || !StartsWithWord(lines.front(), "PAGA"))) {
+        m_result.failureReason = "nessun comando riconosciuto nella richiesta";
+        trace(m_result.failureReason);
+        return false;
+    }
     m_result.otherPaymentName = m_paymentName;
     m_result.InvoiceTotal = m_invoiceTotal;
     return true;
@@ -579,14 +588,20 @@ void ReceiptConversion::onPrint(const std::vector<std::string>& lines, std::size
     m_command = std::string(m_documentOpen ? "4003" : "3002") + attribute + lengthPrefixed(text);
 
     // The customer's tax code, announced by a "FUNC,N39" on the next line, is
-    // printed once, in its block before the first payment.
+    // printed here as the host sent it and also held for its block before the
+    // first payment: hosts expect both. A model without the block prints
+    // neither.
     if (m_documentOpen || !m_ctx.options.chkCodFisc || (text.size() != 16 && text.size() != 11)) return;
     if (index + 1 >= lines.size() || findNoCase(lines[index + 1], "FUNC,N39") == std::string::npos) return;
-    m_command.clear();
     const int model = m_ctx.facts.modelCode;
-    if (model == 3) m_pendingTaxCode = "3010B" + lengthPrefixed(text);
-    else if (model == 2 || model == 4) m_pendingTaxCode = "3010F" + lengthPrefixed(text);
-    else trace("codice fiscale non stampato: modello di cassa " + std::to_string(model) + " senza comando 3010");
+    if (model == 3) {
+        m_pendingTaxCode = "3010B" + lengthPrefixed(text);
+    } else if (model == 2 || model == 4) {
+        m_pendingTaxCode = "3010F" + lengthPrefixed(text);
+    } else {
+        m_command.clear();
+        trace("codice fiscale non stampato: modello di cassa " + std::to_string(model) + " senza comando 3010");
+    }
 }
 
 void ReceiptConversion::onTrailer()

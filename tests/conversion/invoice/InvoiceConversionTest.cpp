@@ -68,7 +68,7 @@ TEST_F(InvoiceTest, GoldenInvoiceWithTwoRatesAndAnExemptOne)
         "PRNT,:1,500    X    9,99;",
         J("LIBRO", "14,99", "E"), // 999 x 1.5 = 1498.5 cents
         J("SCONTO", "1,00"),
-        "PRNT,:Consegna entro, venerdi;",
+        "PRNT,:CONSEGNA ENTRO, VENERDI;",
         kBlank,
         "PRNT,:TOT. FATTURA EURO" + std::string(8, ' ') + "26,99,H1;",
         J("CONTANTI", "20,00"),

@@ -1,4 +1,5 @@
 #include "conversion/receipt/ReceiptConverter.h"
+#include "conversion/language/RequestLanguage.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Articles, ConversionTable, ::testing::Values(
     Case{"QuantityLineThenDisplayThenSale", {"SALE,N3,P250,Q2"},
          {"3002109 2 X 2,50", shown("REPARTO 3", "5,00", 22), article("31011", "03", "REPARTO 3", "000000500"), "1010"}},
     Case{"LowerCaseLineIsASale", {"sale,n1,p100"}, {kShow100, kSale100, "1010"}},
-    Case{"BlankBeforeCommandWordIsNoSale", {" SALE,N1,P100"}, {}},
+    Case{"BlankBeforeCommandWordIsNoSale", {" SALE,N1,P100", "OPEN"}, {"70081"}},
     Case{"QuantityOneHasNoQuantityLine", {"SALE,N1,P100,Q1"}, {kShow100, kSale100, "1010"}},
     Case{"DecimalQuantityHasThreeDecimals", {"SALE,N1,P1000,Q1.5"},
          {"3002114 1,500 X 10,00", shown("REPARTO 1", "15,00", 22), article("31011", "01", "REPARTO 1", "000001500"), "1010"}},
@@ -183,13 +184,26 @@ INSTANTIATE_TEST_SUITE_P(Payments, ConversionTable, ::testing::Values(
          {kShow100, kSale100, shown("BUONO PASTO", "1,00", 20), "3011", "70081"}},
     Case{"VoucherExtended", {"TICK,V700,Q2"}, {shown("BUONO PASTO", "7,00", 20), "3007050211BUONO PASTO000000700"},
          [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
-    Case{"TaxCodeBlockBeforeFirstPayment", {"PRNT,:RSSMRA80A01H501U", "FUNC,N39", "SALE,N1,P100", "CASH,V100"},
-         {kShow100, kSale100, "3010105     ", "3010B16RSSMRA80A01H501U", "3010105     ",
+    // The tax code's print line stays where the host wrote it; its block
+    // comes before the first payment as well.
+    Case{"TaxCodePrintedAndHeldForItsBlock", {"PRNT,:RSSMRA80A01H501U", "FUNC,N39", "SALE,N1,P100", "CASH,V100"},
+         {"3002116RSSMRA80A01H501U", kShow100, kSale100, "3010105     ", "3010B16RSSMRA80A01H501U", "3010105     ",
           shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
          [](ConversionContext& c) { c.facts.modelCode = 3; }},
     Case{"TaxCodeWithoutPaymentClosesWith700111", {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
-         {kShow100, kSale100, "1010", "3010105     ", "3010F1112345678901", "700111"},
-         [](ConversionContext& c) { c.facts.modelCode = 2; }}),
+         {"300211112345678901", kShow100, kSale100, "1010", "3010105     ", "3010F1112345678901", "700111"},
+         [](ConversionContext& c) { c.facts.modelCode = 2; }},
+    Case{"TaxCodeOnAModelWithoutItsBlockPrintsNothing", {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
+         {kShow100, kSale100, "1010"}, [](ConversionContext& c) { c.facts.modelCode = 1; }}),
+    caseName);
+
+// A request that sends only a display text, a drawer opening, a report or a
+// card payment (its slip is printed after the list) is still a job.
+INSTANTIATE_TEST_SUITE_P(OneCommandRequests, ConversionTable, ::testing::Values(
+    Case{"DisplayTextOnly", {"DISP,N1,:BENVENUTI"}, {pad("7007BENVENUTI", 44)}},
+    Case{"DrawerOnly", {"OPEN"}, {"70081"}},
+    Case{"ReportOnly", {"FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : LETTURA", 40), "2003"}},
+    Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Credits, ConversionTable, ::testing::Values(
@@ -239,6 +253,31 @@ struct Failure {
     bool rt;
 };
 
+// Bytes as a request file would hold them, cut into lines as it is read.
+Lines fileLines(const std::string& bytes) { return SplitRequestLines(bytes); }
+
+std::string utf16(const std::string& ascii, bool bigEndian)
+{
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
+// 4 KB from a fixed generator, with no "," before an S or R (a storno or
+// return tag is read anywhere, even on a line that is no command).
+std::string noiseBytes()
+{
+    std::string out;
+    std::uint32_t x = 12345;
+    while (out.size() < 4096) {
+        x = x * 1103515245u + 12345u;
+        const char c = static_cast<char>(x >> 23);
+        if (!out.empty() && out.back() == ',' && std::string("SsRr").find(c) != std::string::npos) continue;
+        out += c;
+    }
+    return out;
+}
+
 void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
 
 class ConversionFailure : public ::testing::TestWithParam<Failure> {};
@@ -261,7 +300,14 @@ INSTANTIATE_TEST_SUITE_P(Requests, ConversionFailure, ::testing::Values(
     Failure{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}, false},
     Failure{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}, false},
     Failure{"DiscountWithoutArticle", {"COUP,V100"}, false},
-    Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false}),
+    Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false},
+    // No line is a command: nothing would be printed, yet the host would be
+    // told the document went through.
+    Failure{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}, false},
+    Failure{"RandomBytes", fileLines(noiseBytes()), false},
+    Failure{"Utf16LittleEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", false)), false},
+    Failure{"Utf16BigEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", true)), false},
+    Failure{"PaymentNotOnTheFirstLine", {"ZKEY", "PAGA,V100,P0"}, false}),
     [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.name); });
 
 TEST(ConversionResultFlags, RestFlagsAndNamesForTheTransmission)

@@ -1,0 +1,62 @@
+#include "exchange/JobSettlement.h"
+
+namespace tavor1 {
+
+SettlementNeed settlementNeed(const JournalJob& job)
+{
+    if (job.hasOutcome) {
+        if (job.unanswered())
+            return SettlementNeed::AnswerAsDecided;
+        return job.documentStillOpen() ? SettlementNeed::CancelOnly : SettlementNeed::Nothing;
+    }
+    // The counters are read just before the document's first command: from
+    // there on the register may hold part of it.
+    if (job.documentBegun || job.countersRead)
+        return SettlementNeed::RegisterCounters;
+    return SettlementNeed::WithoutRegister;
+}
+
+SettlementDecision decideSettlement(const JournalJob& job, DocumentProgress progress, RequestPresence request)
+{
+    SettlementDecision d;
+    switch (settlementNeed(job)) {
+    case SettlementNeed::Nothing:
+        d.result = job.result;
+        return d;
+    case SettlementNeed::CancelOnly:
+        d.result = job.result;
+        d.cancelDocument = true;
+        return d;
+    case SettlementNeed::AnswerAsDecided:
+        d.result = job.result;
+        d.answerAsJournaled = true;
+        d.cancelDocument = job.leftOpen && !job.cancelled;
+        // A completed job's request is removed just before its FINESCO is
+        // written, so a missing request does not mean the host gave up; a
+        // different one does.
+        d.answerHost = job.result == 0 ? request != RequestPresence::Replaced : request == RequestPresence::Same;
+        return d;
+    case SettlementNeed::WithoutRegister:
+        d.result = kInterruptedJobResult;
+        break;
+    case SettlementNeed::RegisterCounters:
+        // A document the register cannot vouch for is not reported printed: a
+        // non-fiscal document moves no counter and is reported failed, as
+        // after a lost connection.
+        if (progress == DocumentProgress::Completed) {
+            d.result = 0;
+            d.summaryFromRegister = true;
+        } else {
+            d.result = kInterruptedJobResult;
+            d.cancelDocument = true;
+        }
+        break;
+    }
+    d.answerHost = request == RequestPresence::Same;
+    // An approved card payment has charged the customer whatever became of
+    // the document.
+    d.paymentBlock = job.cardApproved;
+    return d;
+}
+
+} // namespace tavor1

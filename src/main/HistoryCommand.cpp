@@ -1,0 +1,133 @@
+#include "main/HistoryCommand.h"
+
+#include "platform/ByteFiles.h"
+
+#include <ostream>
+
+namespace tavor1 {
+
+namespace {
+
+// Index of a field in PosFields.
+std::size_t posField(std::string_view name)
+{
+    for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
+        if (name == kPosFieldNames[i])
+            return i;
+    return 0;
+}
+
+} // namespace
+
+HistoryArgs parseHistoryArgs(const std::vector<std::string>& argv)
+{
+    HistoryArgs a;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            a.help = true;
+        } else if (arg == "--data-dir" || arg == "-n") {
+            if (i + 1 >= argv.size()) {
+                a.error = arg + " needs a value";
+                return a;
+            }
+            const std::string& v = argv[++i];
+            if (arg == "--data-dir") {
+                if (v.empty()) {
+                    a.error = "--data-dir needs a directory";
+                    return a;
+                }
+                a.dataDir = v;
+            } else {
+                std::size_t n = 0;
+                bool digits = !v.empty() && v.size() <= 9;
+                for (char c : v) {
+                    digits = digits && c >= '0' && c <= '9';
+                    n = n * 10 + static_cast<std::size_t>(c - '0');
+                }
+                if (!digits || n == 0) {
+                    a.error = "-n needs a number of jobs above 0";
+                    return a;
+                }
+                a.count = n;
+            }
+        } else {
+            a.error = "unknown argument " + arg;
+            return a;
+        }
+    }
+    return a;
+}
+
+std::string historyLine(const JournalJob& job)
+{
+    std::string line = job.acceptedAt + "  COM" + std::to_string(job.channel) + "  job " + std::to_string(job.id);
+    if (job.hasOutcome) {
+        line += "  " + std::to_string(job.result) + " " + job.resultText;
+        if (!job.receiptNumber.empty())
+            line += "  receipt " + job.receiptNumber;
+    } else {
+        line += "  in flight (interrupted; settled at the next start)";
+    }
+    if (job.cardApproved) {
+        line += "  card " + job.cardAmount;
+        const std::string& pan = job.pos[posField("PAN")];
+        const std::string& auth = job.pos[posField("AuthorizationCode")];
+        if (!pan.empty())
+            line += " " + pan;
+        if (!auth.empty())
+            line += " auth " + auth;
+    }
+    if (job.settled)
+        line += "  [settled at start-up]";
+    if (job.unanswered())
+        line += "  [answer not written]";
+    if (job.documentStillOpen())
+        line += "  [document left open on the register]";
+    else if (job.leftOpen && job.cancelled)
+        line += "  [document left open: cleared]";
+    return line;
+}
+
+std::string historyUsage()
+{
+    return "Usage:\n"
+           "  tavor1 history [--data-dir DIR] [-n N]\n"
+           "\n"
+           "Prints the last N jobs (default 20) of the data directory's job journal, oldest\n"
+           "first: time, channel, job number, outcome code and text, receipt number and card\n"
+           "payment. Reads only; no driver is started.\n";
+}
+
+int runHistoryCommand(const std::vector<std::string>& argv,
+                      const std::function<std::string(const std::optional<std::string>&)>& dataDirFor,
+                      std::ostream& out, std::ostream& err)
+{
+    const HistoryArgs args = parseHistoryArgs(argv);
+    if (!args.error.empty()) {
+        err << "tavor1 history: " << args.error << "\n\n" << historyUsage();
+        return 2;
+    }
+    if (args.help) {
+        out << historyUsage();
+        return 0;
+    }
+    const std::string dataDir = dataDirFor(args.dataDir);
+    if (!isDirectory(dataDir)) {
+        err << "tavor1 history: " << dataDir << " is not a directory\n";
+        return 1;
+    }
+    const JournalReplay journal = JobJournal::read(dataDir);
+    if (journal.jobs.empty()) {
+        out << "no jobs recorded in " << dataDir << "\n";
+        return 0;
+    }
+    const std::size_t from = journal.jobs.size() > args.count ? journal.jobs.size() - args.count : 0;
+    for (std::size_t i = from; i < journal.jobs.size(); ++i)
+        out << historyLine(journal.jobs[i]) << "\n";
+    if (journal.damagedRecords > 0)
+        err << "tavor1 history: " << journal.damagedRecords << " damaged journal record(s) skipped\n";
+    return 0;
+}
+
+} // namespace tavor1

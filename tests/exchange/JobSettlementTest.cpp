@@ -1,0 +1,118 @@
+#include "exchange/JobSettlement.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tavor1 {
+namespace {
+
+const RequestStamp kStamp = stampOfBytes("SALE,T=PANE,P=2,00\r\nTEND,T=1\r\n");
+
+// The records a job had written when the driver was killed.
+JournalJob jobStoppedAfter(const std::vector<JournalRecord>& records)
+{
+    std::string file = encodeJournalRecord(acceptedRecord(9, 1, kStamp));
+    for (const JournalRecord& r : records)
+        file += encodeJournalRecord(r);
+    return replayJournal(file).jobs.at(0);
+}
+
+PosFields approved()
+{
+    PosFields pos{};
+    pos[0] = "PAGA";
+    pos[9] = "00";
+    return pos;
+}
+
+const JournalRecord kCard = cardApprovedRecord(9, 1, kStamp, "250", approved());
+const JournalRecord kCounters = countersRecord(9, "0004/0000/0004/0000/0002");
+const JournalRecord kBegun = documentBegunRecord(9);
+const JournalRecord kDone = outcomeRecord(9, 0, "OK", "0005", "FINESCO", "TIME...\r\n", false, false);
+const JournalRecord kFailedOpen = outcomeRecord(9, -20, "E520", "", "SR_ERR", "E520\r\n", true, false);
+
+// One row per point at which a crash can stop a job.
+struct CrashRow {
+    const char* name;
+    std::vector<JournalRecord> written;
+    DocumentProgress progress;
+    RequestPresence request;
+    SettlementNeed need;
+    std::int16_t result;
+    bool cancel;
+    bool answer;
+    bool summary;
+    bool paymentBlock;
+    bool asJournaled;
+};
+
+class SettlementAtStartup : public ::testing::TestWithParam<CrashRow> {};
+
+TEST_P(SettlementAtStartup, SettlesTheInterruptedJob)
+{
+    const CrashRow& row = GetParam();
+    const JournalJob job = jobStoppedAfter(row.written);
+    EXPECT_EQ(settlementNeed(job), row.need);
+    const SettlementDecision d = decideSettlement(job, row.progress, row.request);
+    EXPECT_EQ(d.result, row.result);
+    EXPECT_EQ(d.cancelDocument, row.cancel) << "cancel";
+    EXPECT_EQ(d.answerHost, row.answer) << "answer";
+    EXPECT_EQ(d.summaryFromRegister, row.summary) << "summary";
+    EXPECT_EQ(d.paymentBlock, row.paymentBlock) << "payment block";
+    EXPECT_EQ(d.answerAsJournaled, row.asJournaled) << "as journaled";
+}
+
+using P = DocumentProgress;
+using R = RequestPresence;
+using N = SettlementNeed;
+
+INSTANTIATE_TEST_SUITE_P(
+    CrashPoints, SettlementAtStartup,
+    ::testing::Values(
+        // Before anything reached the register: the host is told the job failed
+        // and may send it again.
+        CrashRow{"afterAccepted", {}, P::NotAsked, R::Same, N::WithoutRegister, -20, false, true, false, false, false},
+        CrashRow{"afterAcceptedRequestGone", {}, P::NotAsked, R::Gone, N::WithoutRegister, -20, false, false, false,
+                 false, false},
+        CrashRow{"afterCardApproved", {kCard}, P::NotAsked, R::Same, N::WithoutRegister, -20, false, true, false,
+                 true, false},
+        // The counters are read: from here the register decides.
+        CrashRow{"afterCountersUnchanged", {kCounters}, P::NotCompleted, R::Same, N::RegisterCounters, -20, true,
+                 true, false, false, false},
+        CrashRow{"midDocumentUnchanged", {kCounters, kBegun}, P::NotCompleted, R::Same, N::RegisterCounters, -20,
+                 true, true, false, false, false},
+        CrashRow{"midDocumentWithCardUnchanged", {kCard, kCounters, kBegun}, P::NotCompleted, R::Same,
+                 N::RegisterCounters, -20, true, true, false, true, false},
+        CrashRow{"afterClosingCountersMoved", {kCounters, kBegun}, P::Completed, R::Same, N::RegisterCounters, 0,
+                 false, true, true, false, false},
+        CrashRow{"afterClosingWithCard", {kCard, kCounters, kBegun}, P::Completed, R::Same, N::RegisterCounters, 0,
+                 false, true, true, true, false},
+        CrashRow{"counterlessRegister", {kCounters, kBegun}, P::Unknown, R::Same, N::RegisterCounters, -20, true, true,
+                 false, false, false},
+        CrashRow{"completedButRequestReplaced", {kCounters, kBegun}, P::Completed, R::Replaced, N::RegisterCounters, 0,
+                 false, false, true, false, false},
+        CrashRow{"unchangedRequestGone", {kCounters, kBegun}, P::NotCompleted, R::Gone, N::RegisterCounters, -20, true,
+                 false, false, false, false},
+        // The outcome was decided: the register is not asked again (a cancel
+        // may itself have moved the counters).
+        CrashRow{"decidedSuccessRequestAlreadyRemoved", {kCounters, kBegun, kDone}, P::NotAsked, R::Gone,
+                 N::AnswerAsDecided, 0, false, true, false, false, true},
+        CrashRow{"decidedSuccessRequestReplaced", {kCounters, kBegun, kDone}, P::NotAsked, R::Replaced,
+                 N::AnswerAsDecided, 0, false, false, false, false, true},
+        CrashRow{"decidedFailureBeforeItsCancel", {kCounters, kBegun, kFailedOpen}, P::NotAsked, R::Same,
+                 N::AnswerAsDecided, -20, true, true, false, false, true},
+        CrashRow{"decidedFailureRequestGone", {kCounters, kBegun, kFailedOpen}, P::NotAsked, R::Gone,
+                 N::AnswerAsDecided, -20, true, false, false, false, true},
+        CrashRow{"answeredButCancelPending", {kBegun, kFailedOpen, answeredRecord(9, "SR_ERR")}, P::NotAsked, R::Gone,
+                 N::CancelOnly, -20, true, false, false, false, false},
+        CrashRow{"answeredAndCancelled",
+                 {kBegun, kFailedOpen, answeredRecord(9, "SR_ERR"), cancelledRecord(9)}, P::NotAsked, R::Gone,
+                 N::Nothing, -20, false, false, false, false, false},
+        CrashRow{"answered", {kBegun, kDone, answeredRecord(9, "FINESCO")}, P::NotAsked, R::Gone, N::Nothing, 0, false,
+                 false, false, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tavor1
