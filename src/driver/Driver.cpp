@@ -1,5 +1,6 @@
 #include "driver/Driver.h"
 
+#include "driver/CardApprovals.h"
 #include "driver/JobCycle.h"
 #include "driver/JobExecution.h"
 #include "driver/JobRecovery.h"
@@ -35,10 +36,12 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
+    pay.replyTimeoutMs = m_config.paymentTimeoutMs;
     m_payment = std::make_unique<PaymentClient>(m_network, m_options, m_config.dataDir, m_messages, m_clock, pay);
     m_send = std::make_unique<SendEngine>(m_link, m_connection, m_options, m_facts, m_vatRates, m_config.dataDir, m_files,
                                           m_trace, m_messages, m_clock);
     m_recovery = std::make_unique<JobRecovery>(m_journal, m_files, *m_send, m_clock);
+    m_approvals = std::make_unique<CardApprovals>(m_journal, m_files, m_clock, m_config.approvalReuseSeconds);
     m_cycle = std::make_unique<JobCycle>(m_options, m_state, static_cast<PollSteps&>(*this), m_messages, m_config.dataDir);
     connect(m_cycle.get(), &JobCycle::jobFinished, this, [this] { onJobFinished(); });
     connect(m_cycle.get(), &JobCycle::identificationFinished, this, [this] { onJobFinished(); });
@@ -53,7 +56,10 @@ void Driver::load()
     m_state = DriverState{};
     loadOptions();
     // A job a crash interrupted keeps its request until it is settled.
-    m_files.deleteAllAtStartup(m_recovery->prepareAtStartup());
+    // So does a failed sale's request whose card approval waits for its retry.
+    std::array<bool, kChannelCount> spare = m_recovery->prepareAtStartup();
+    m_approvals->spareKeptRequests(spare);
+    m_files.deleteAllAtStartup(spare);
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
         m_connection.ResetReStartConnection(false);
@@ -173,6 +179,9 @@ bool Driver::takeJob(int channel)
 std::int16_t Driver::runJob()
 {
     m_recovery->jobAccepted(m_currentChannel, m_currentDatiPath);
+    // Decided as the job is taken, so that a new request gives up the
+    // channel's earlier approval even when this job fails before its payment.
+    m_reusedApproval = m_approvals->approvalFor(m_recovery->currentJob());
     return Go_Execution(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
 }
 
@@ -271,6 +280,11 @@ bool Driver::fileExists(const std::string& path) const { return tavor1::fileExis
 
 std::int16_t Driver::ChiamataPOS(const std::string& requestPath)
 {
+    // The retry of a failed sale is paid with the approval it already has.
+    if (m_reusedApproval) {
+        m_payment->adoptApproval(posDataOf(*m_reusedApproval), m_approvals->reuseNote());
+        return 0;
+    }
     const std::int16_t result = m_payment->ChiamataPOS(requestPath);
     if (result == 0 && m_payment->paymentApproved())
         m_recovery->cardApproved(m_payment->posData());

@@ -18,11 +18,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tavor1 {
 
+class CardApprovals;
 class Clock;
 class JobCycle;
 class JobRecovery;
@@ -44,6 +46,11 @@ struct DriverConfig {
     std::string forcedRemoteIP;
     // One pause of the closing sequence.
     int closingPauseMs = 1000;
+    // The bound of the wait for the payment service's reply.
+    int paymentTimeoutMs = 300000;
+    // How long after its approval a failed sale's card payment may pay the
+    // retry of the unchanged request; 0: never.
+    std::int64_t approvalReuseSeconds = 15 * 60;
     ConnectionTimings connectionTimings{};
     ExchangeTimings exchangeTimings{};
 };
@@ -151,6 +158,10 @@ private:
     // The job journal in the data directory, and what the driver does with it.
     JobJournal m_journal;
     std::unique_ptr<JobRecovery> m_recovery;
+    // Card approvals whose document failed, and their reuse by a retry.
+    std::unique_ptr<CardApprovals> m_approvals;
+    // The earlier approval that pays the running job instead of a new charge.
+    std::optional<PosFields> m_reusedApproval;
     VatRateTable m_vatRates;
 
     // Option files that could not be read at start-up: never written at exit.

@@ -1,5 +1,7 @@
 #include "exchange/JobJournal.h"
 
+#include "exchange/ApprovalReuse.h"
+
 #include "platform/ByteFiles.h"
 #include "platform/DurableFiles.h"
 
@@ -167,7 +169,10 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         return;
     JournalJob& job = *it;
     switch (r.kind) {
+    // A job paid with an earlier approval carries it as its own: the
+    // settlement of a crash reports it in SR_OUT.
     case K::CardApproved:
+    case K::ApprovalReused:
         job.cardApproved = true;
         job.cardAmount = r.get(journalkey::Amount);
         for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
@@ -496,6 +501,16 @@ bool JobJournal::compact()
         else
             keep.insert(j.id);
     }
+    // An approval no document has used stays with its jobs until it is used
+    // or given up: it must never be forgotten.
+    for (const OpenApproval& a : openApprovals(m_state)) {
+        keep.insert(a.approvedInJob);
+        keep.insert(a.lastJob);
+    }
+    // So do the newest approvals given up, still to be refunded.
+    const std::vector<std::uint64_t> givenUp = givenUpApprovalJobs(m_state);
+    const std::size_t skip = givenUp.size() > kKeptGivenUpApprovals ? givenUp.size() - kKeptGivenUpApprovals : 0;
+    keep.insert(givenUp.begin() + static_cast<std::ptrdiff_t>(skip), givenUp.end());
     // At least the newest job stays, and with it the numbering.
     const std::size_t keepFinished = std::max<std::size_t>(1, m_limits.keepFinishedJobs);
     const std::size_t drop = finished.size() > keepFinished ? finished.size() - keepFinished : 0;

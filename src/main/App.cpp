@@ -73,6 +73,8 @@ int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messa
         s.config.exchangeTimings.replyTimeoutMs = *args.replyTimeoutMs;
     if (args.secondWaitMs)
         s.config.exchangeTimings.secondWaitMs = *args.secondWaitMs;
+    s.config.paymentTimeoutMs = args.paymentTimeoutSeconds * 1000;
+    s.config.approvalReuseSeconds = std::int64_t(args.approvalReuseMinutes) * 60;
     if (!isDirectory(s.config.dataDir)) {
         messages.showMessage(missingDataDirText(s.config.dataDir));
         return 1;

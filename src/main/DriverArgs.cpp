@@ -72,6 +72,26 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
                 return out;
             }
             (opt == "--reply-timeout" ? a.replyTimeoutMs : a.secondWaitMs) = *ms;
+        } else if (opt == "--payment-timeout") {
+            auto v = value();
+            if (!v) return out;
+            // Past an hour nobody is waiting at the till any more.
+            auto seconds = parseInt(*v, 1, 3600);
+            if (!seconds) {
+                out.error = "--payment-timeout needs seconds from 1 to 3600, not \"" + *v + "\"";
+                return out;
+            }
+            a.paymentTimeoutSeconds = *seconds;
+        } else if (opt == "--approval-reuse-minutes") {
+            auto v = value();
+            if (!v) return out;
+            // 0 turns reuse off: every retry is charged and the approval listed as not used.
+            auto minutes = parseInt(*v, 0, 24 * 60);
+            if (!minutes) {
+                out.error = "--approval-reuse-minutes needs minutes from 0 to 1440, not \"" + *v + "\"";
+                return out;
+            }
+            a.approvalReuseMinutes = *minutes;
         } else {
             out.error = "unknown option \"" + opt + "\"";
             return out;
@@ -89,7 +109,8 @@ std::string driverUsage()
     return "Usage:\n"
            "  tavor1 [--headless] [--data-dir DIR] [--config-dir DIR] [--register-port N]\n"
            "         [--payment-url URL] [--simulate [--roll FILE]] [--closing-pause MS]\n"
-           "         [--reply-timeout MS] [--second-wait MS]\n"
+           "         [--reply-timeout MS] [--second-wait MS] [--payment-timeout SECONDS]\n"
+           "         [--approval-reuse-minutes N]\n"
            "  tavor1 convert REQUEST [--data-dir DIR] [--config-dir DIR] [--rt] [--model N]\n"
            "         [--serial S] [--channel N]\n"
            "  tavor1 history [--data-dir DIR] [-n N]\n"
@@ -111,6 +132,12 @@ std::string driverUsage()
            "  --reply-timeout MS  how long to wait for a register reply (default 40000)\n"
            "  --second-wait MS    how long to wait for the reply frame after the register's\n"
            "                      ACK (default 16000)\n"
+           "  --payment-timeout SECONDS\n"
+           "                      how long a card payment waits for the payment service\n"
+           "                      (default 300); then the job fails with E601\n"
+           "  --approval-reuse-minutes N\n"
+           "                      a card approval whose document failed pays the retry of the\n"
+           "                      unchanged SR_DATI for N minutes (default 15; 0: never)\n"
            "\n"
            "  convert             converts REQUEST into the register commands, prints them\n"
            "                      and writes KB.txt as the driver would\n"

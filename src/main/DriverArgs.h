@@ -31,6 +31,12 @@ struct DriverArgs {
     // --second-wait: limit of the wait for the reply frame after a lone ACK,
     // in ms; unset keeps 16 s.
     std::optional<int> secondWaitMs;
+    // --payment-timeout: how long a card payment may wait for the payment
+    // service's reply, in seconds.
+    int paymentTimeoutSeconds = 300;
+    // --approval-reuse-minutes: how long after its approval a failed sale's
+    // card payment may pay the retry of the same request.
+    int approvalReuseMinutes = 15;
 };
 
 struct ParsedArgs {

@@ -1,5 +1,6 @@
 #include "main/HistoryCommand.h"
 
+#include "exchange/ApprovalReuse.h"
 #include "platform/ByteFiles.h"
 
 #include <ostream>
@@ -96,7 +97,13 @@ std::string historyUsage()
            "\n"
            "Prints the last N jobs (default 20) of the data directory's job journal, oldest\n"
            "first: time, channel, job number, outcome code and text, receipt number and card\n"
-           "payment. Reads only; no driver is started.\n";
+           "payment. Reads only; no driver is started.\n"
+           "\n"
+           "Then, for every card approval of the journal that no printed document used:\n"
+           "  APPROVAZIONE POS NON USATA ...   given up (a new request on its channel, or\n"
+           "                                   the retry came too late): to be refunded\n"
+           "  APPROVAZIONE POS IN SOSPESO ...  its sale failed; a retry of the unchanged\n"
+           "                                   SR_DATI on its channel still uses it\n";
 }
 
 int runHistoryCommand(const std::vector<std::string>& argv,
@@ -125,6 +132,10 @@ int runHistoryCommand(const std::vector<std::string>& argv,
     const std::size_t from = journal.jobs.size() > args.count ? journal.jobs.size() - args.count : 0;
     for (std::size_t i = from; i < journal.jobs.size(); ++i)
         out << historyLine(journal.jobs[i]) << "\n";
+    // Approvals given up or still waiting for their retry, whatever -n says:
+    // the shop refunds the ones not used.
+    for (const std::string& line : approvalHistoryLines(journal))
+        out << line << "\n";
     if (journal.damagedRecords > 0)
         err << "tavor1 history: " << journal.damagedRecords << " damaged journal record(s) skipped\n";
     return 0;

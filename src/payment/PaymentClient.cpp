@@ -21,6 +21,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <fstream>
 #include <optional>
 
@@ -258,13 +259,8 @@ std::int16_t PaymentClient::runPayment(const std::string& requestPath)
     return m_result;
 }
 
-std::string PaymentClient::writeReplyLog()
+std::string PaymentClient::paymentLogPath(const char* prefix) const
 {
-    if (!m_haveReply)
-        return {};
-    if (!m_logPath.empty())
-        return m_logPath;
-
     const LocalDateTime t = m_clock.now();
     char month[16];
     char stamp[32];
@@ -272,12 +268,59 @@ std::string PaymentClient::writeReplyLog()
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
                   t.second);
     const std::string folder = joinPath(m_dataDir, std::string("LOG-PAGAME-") + month);
-    const std::string path
-        = joinPath(folder, std::string("POSDATA-") + stamp + "-" + fileNameSafe(m_pos.TerminalId) + ".txt");
-    if (!makeDirectory(folder) || !writeFileBytes(path, m_lastReply + "\r\n"))
+    if (!makeDirectory(folder))
+        return {};
+    return joinPath(folder, std::string(prefix) + stamp + "-" + fileNameSafe(m_pos.TerminalId) + ".txt");
+}
+
+std::string PaymentClient::writeReplyLog()
+{
+    if (!m_haveReply)
+        return {};
+    if (!m_logPath.empty())
+        return m_logPath;
+    const std::string path = paymentLogPath("POSDATA-");
+    if (path.empty() || !writeFileBytes(path, m_lastReply + "\r\n"))
         return {};
     m_logPath = path;
     return m_logPath;
+}
+
+std::string PaymentClient::adoptApproval(const POSData& pos, const std::string& note)
+{
+    m_pos = pos;
+    m_approved = true;
+    m_result = payment::kOk;
+    m_transport = Transport::None;
+    // There is no reply of this job's own to log.
+    m_haveReply = false;
+    m_lastReply.clear();
+    m_logPath.clear();
+
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"Comando", &pos.Comando},
+        {"Importo", &pos.Importo},
+        {"Esito", &pos.Esito},
+        {"DataOperazione", &pos.DataOperazione},
+        {"TerminalId", &pos.TerminalId},
+        {"AcquirerId", &pos.AcquirerId},
+        {"TransactionType", &pos.TransactionType},
+        {"TransactionResult", &pos.TransactionResult},
+        {"KODescription", &pos.KODescription},
+        {"CardType", &pos.CardType},
+        {"STAN", &pos.STAN},
+        {"PAN", &pos.PAN},
+        {"AuthorizationCode", &pos.AuthorizationCode},
+        {"OperationNumber", &pos.OperationNumber},
+        {"DataTrs", &pos.DataTrs},
+    };
+    std::string text = "APPROVAZIONE RIUSATA\r\n" + note + "\r\n";
+    for (const auto& [name, value] : fields)
+        text += std::string(name) + " : " + *value + "\r\n";
+    const std::string path = paymentLogPath("RIUSO-");
+    if (path.empty() || !writeFileBytes(path, text))
+        return {};
+    return path;
 }
 
 bool PaymentClient::Pagame(std::int32_t amount, std::int32_t selector, std::string& responseText)

@@ -81,6 +81,14 @@ public:
     // reply to log or the file could not be written.
     std::string writeReplyLog();
 
+    // Takes an approval granted earlier (to a job whose document failed) as
+    // this job's payment, without calling the service: posData() becomes
+    // that approval and paymentApproved() true. note says where it came from;
+    // it goes into the payment log beside the approval's fields, in a file
+    // "RIUSO-" + date and time + "-" + TerminalId + ".txt". Returns the
+    // log's path, empty when it could not be written.
+    std::string adoptApproval(const POSData& pos, const std::string& note);
+
     // Path of the reply log written for the last payment, empty when none.
     const std::string& replyLogPath() const { return m_logPath; }
 
@@ -100,6 +108,9 @@ private:
     };
 
     std::int16_t runPayment(const std::string& requestPath);
+    // The path of a payment log file of this month, its folder created:
+    // prefix + date and time + "-" + TerminalId + ".txt"; empty on failure.
+    std::string paymentLogPath(const char* prefix) const;
     HttpExchange exchangeOnce(const QUrl& url, const QDeadlineTimer& deadline);
 
     QNetworkAccessManager& m_network;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace tavor1 {
 namespace {
 
@@ -26,6 +29,48 @@ TEST(DriverArgs, MistakesAreNamed)
     EXPECT_NE(parseDriverArgs({"--data-dir"}).error.find("needs a value"), std::string::npos);
     EXPECT_NE(parseDriverArgs({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
     EXPECT_NE(parseDriverArgs({"--closing-pause", "x"}).error, "");
+}
+
+struct PaymentOptionRow {
+    const char* name;
+    std::vector<std::string> argv;
+    int timeoutSeconds;
+    int reuseMinutes;
+    const char* error; // a part of the error text, empty when accepted
+};
+
+class PaymentOptions : public ::testing::TestWithParam<PaymentOptionRow> {};
+
+TEST_P(PaymentOptions, AreReadOrRefusedByName)
+{
+    const PaymentOptionRow& row = GetParam();
+    const ParsedArgs p = parseDriverArgs(row.argv);
+    if (*row.error) {
+        EXPECT_NE(p.error.find(row.error), std::string::npos) << p.error;
+        return;
+    }
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.args.paymentTimeoutSeconds, row.timeoutSeconds);
+    EXPECT_EQ(p.args.approvalReuseMinutes, row.reuseMinutes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PaymentOptions,
+    ::testing::Values(
+        PaymentOptionRow{"defaults", {"--headless"}, 300, 15, ""},
+        PaymentOptionRow{"timeout", {"--payment-timeout", "90"}, 90, 15, ""},
+        PaymentOptionRow{"reuseOff", {"--approval-reuse-minutes", "0"}, 300, 0, ""},
+        PaymentOptionRow{"reuseLonger", {"--headless", "--approval-reuse-minutes", "30"}, 300, 30, ""},
+        PaymentOptionRow{"timeoutZero", {"--payment-timeout", "0"}, 0, 0, "--payment-timeout needs seconds"},
+        PaymentOptionRow{"timeoutNotANumber", {"--payment-timeout", "5m"}, 0, 0, "\"5m\""},
+        PaymentOptionRow{"reuseNegative", {"--approval-reuse-minutes", "-1"}, 0, 0, "--approval-reuse-minutes"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DriverArgs, HelpListsThePaymentOptions)
+{
+    const std::string usage = driverUsage();
+    EXPECT_NE(usage.find("--payment-timeout SECONDS"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("--approval-reuse-minutes N"), std::string::npos) << usage;
 }
 
 TEST(DataDirectory, CommandLineWinsOverTheRegistryWhichWinsOverTheProgramFolder)

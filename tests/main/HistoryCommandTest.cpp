@@ -68,7 +68,10 @@ TEST(HistoryCommand, PrintsTheLastJobsWithoutTouchingTheFolder)
     EXPECT_EQ(out.str(),
               "2026-12-06 09:15:00  COM2  job 3  0 TUTTO OK  receipt 0001-0003\n"
               "2026-12-06 09:15:00  COM1  job 4  in flight (interrupted; settled at the next start)  card 1830 "
-              "****4321 auth A1B2C3\n");
+              "****4321 auth A1B2C3\n"
+              // The approval its sale has not used yet, listed whatever -n says.
+              "APPROVAZIONE POS IN SOSPESO lavoro 4 canale 1: importo 18,30 EUR, aut. A1B2C3, terminale , del "
+              "2026-12-06 09:15:00\n");
     EXPECT_EQ(*readFileBytes(journal.path()), before);
 
     std::ostringstream none, noneErr;

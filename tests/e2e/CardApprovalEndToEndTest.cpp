@@ -1,0 +1,297 @@
+// One sale, one charge: a card approval whose document failed pays the retry
+// of the same request, and only that. The headless driver runs as a shop
+// runs it, against a register simulator and a payment service simulator
+// inside the test (loopback, free ports); the payment simulator counts the
+// charges.
+
+#include "exchange/ApprovalReuse.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
+#include "platform/ByteFiles.h"
+#include "simulators/payment/PaymentSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
+#include "support/EventLoop.h"
+#include "support/TempDir.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace tavor1 {
+namespace {
+
+using regsim::Fault;
+using regsim::FaultMode;
+
+const std::string kCardSale = "PAGA,V1250,P2\r\nSALE,N1,P1250\r\nCARD,V1250\r\n";
+constexpr const char* kCoverOpen = "E509: Coperchio stampante aperto\r\n";
+
+class CardApprovalTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
+        ASSERT_NE(pay.start(0), 0);
+        makeDirectory(dataDir);
+        writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
+        writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n");
+    }
+
+    void TearDown() override { kill(); }
+
+    void start(const QStringList& extra = {})
+    {
+        m_endsAtStart = count("1109");
+        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        driver.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
+                     QStringList{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                                 QString::fromStdString(configDir.path()), "--register-port",
+                                 QString::number(sim.port()), "--payment-url",
+                                 QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause", "20",
+                                 "--reply-timeout", "60000"}
+                         + extra);
+        ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
+    }
+
+    // A power cut, as far as the driver can tell.
+    void kill()
+    {
+        if (driver.state() != QProcess::NotRunning) {
+            driver.kill();
+            driver.waitForFinished(3000);
+        }
+    }
+
+    std::string file(ExchangeFile f) const { return joinPath(dataDir, exchangeFileName(f, 1)); }
+    bool has(ExchangeFile f) const { return fileExists(file(f)); }
+    std::string read(ExchangeFile f) const { return readFileBytes(file(f)).value_or(""); }
+    bool waitFor(const std::function<bool()>& cond, int limitMs = 15000) { return test::waitUntil(cond, limitMs); }
+
+    int count(const std::string& prefix) const
+    {
+        const auto& c = sim.commands();
+        return static_cast<int>(
+            std::count_if(c.begin(), c.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }));
+    }
+
+    // SR_MATR is written by this run of the driver (an earlier run's goes
+    // at start-up), and the identification's last message is through.
+    void waitReady()
+    {
+        ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR) && count("1109") > m_endsAtStart; }));
+    }
+
+    bool answered() const
+    {
+        return has(ExchangeFile::FINESCO) || (has(ExchangeFile::SR_ERR) && !has(ExchangeFile::SR_START));
+    }
+
+    void submit(const std::string& request)
+    {
+        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), request));
+        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START), "00000000\r\n"));
+    }
+
+    // The host's retry: it has read SR_ERR and SR_OUT, removes them, and
+    // creates SR_START again beside the SR_DATI it left as it was.
+    void retry()
+    {
+        removeFile(file(ExchangeFile::SR_ERR));
+        removeFile(file(ExchangeFile::SR_OUT));
+        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START), "00000000\r\n"));
+    }
+
+    // The first sale line is refused: "ERR" 37, cover open.
+    void coverOpenOnTheSale()
+    {
+        Fault f;
+        f.mode = FaultMode::ErrorReply;
+        f.command = "3101";
+        f.code = regsim::err::CoverOpen;
+        sim.addFault(f);
+    }
+
+    // A sale charged on channel 1 whose document failed: SR_ERR is the one
+    // coded line, SR_OUT carries the approval.
+    void failedCardSale()
+    {
+        coverOpenOnTheSale();
+        submit(kCardSale);
+        ASSERT_TRUE(waitFor([&] { return answered(); }));
+        ASSERT_EQ(read(ExchangeFile::SR_ERR), kCoverOpen);
+        ASSERT_NE(read(ExchangeFile::SR_OUT).find("AuthorizationCode : A1B2C3"), std::string::npos)
+            << read(ExchangeFile::SR_OUT);
+        ASSERT_EQ(pay.requests().size(), 1u);
+    }
+
+    void expectPrinted()
+    {
+        ASSERT_TRUE(waitFor([&] { return answered(); }));
+        EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
+        EXPECT_NE(read(ExchangeFile::SR_OUT).find("AuthorizationCode : A1B2C3"), std::string::npos);
+    }
+
+    int receipts() const { return static_cast<int>(sim.roll().fiscalNumbers().size()); }
+    std::string logFile() const { return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or(""); }
+
+    // The files of the payment log folders whose names begin with prefix.
+    int paymentLogs(const std::string& prefix) const
+    {
+        int n = 0;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dataDir))
+            if (e.path().parent_path().filename().string().rfind("LOG-PAGAME-", 0) == 0
+                && e.path().filename().string().rfind(prefix, 0) == 0)
+                ++n;
+        return n;
+    }
+
+    std::vector<std::string> notUsed() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& line : approvalHistoryLines(JobJournal::read(dataDir)))
+            if (line.rfind(kNotUsedHistoryPrefix, 0) == 0)
+                out.push_back(line);
+        return out;
+    }
+
+    regsim::RegisterSimulator sim;
+    paysim::PaymentSimulator pay;
+    test::TempDir base;
+    test::TempDir configDir;
+    std::string dataDir = joinPath(base.path(), "dati");
+    QProcess driver;
+    int m_endsAtStart = 0;
+};
+
+TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
+{
+    start();
+    waitReady();
+    failedCardSale();
+
+    retry();
+    expectPrinted();
+    EXPECT_EQ(pay.requests().size(), 1u) << "charged twice";
+    EXPECT_EQ(receipts(), 1);
+    // The slip prints as for a fresh approval.
+    const auto& docs = sim.roll().documents();
+    ASSERT_FALSE(docs.empty());
+    EXPECT_NE(docs.back().text().find("AuthorizationCode : A1B2C3"), std::string::npos) << docs.back().text();
+    EXPECT_NE(logFile().find("Approvazione POS riusata dal lavoro 2 canale 1"), std::string::npos) << logFile();
+    EXPECT_EQ(paymentLogs("RIUSO-"), 1);
+    EXPECT_TRUE(notUsed().empty());
+    EXPECT_TRUE(openApprovals(JobJournal::read(dataDir)).empty());
+}
+
+TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsNotUsed)
+{
+    start();
+    waitReady();
+    failedCardSale();
+
+    // The same bytes, written again: the host meant a new sale. The
+    // modification time counts in seconds, so the rewrite is dated later, as
+    // any rewrite after a card payment would be.
+    ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), kCardSale));
+    std::filesystem::last_write_time(file(ExchangeFile::SR_DATI),
+                                     std::filesystem::last_write_time(file(ExchangeFile::SR_DATI))
+                                         + std::chrono::seconds(2));
+    retry();
+    expectPrinted();
+    EXPECT_EQ(pay.requests().size(), 2u);
+    const std::vector<std::string> lines = notUsed();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("lavoro 1 canale 1: importo 12,50 EUR, aut. A1B2C3"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(kNotUsedNewRequest), std::string::npos) << lines[0];
+    EXPECT_NE(logFile().find("Approvazione POS NON USATA del lavoro 1 canale 1"), std::string::npos) << logFile();
+
+    // tavor1 history lists it for the shop.
+    QProcess history;
+    history.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
+                  {"history", "--data-dir", QString::fromStdString(dataDir)});
+    ASSERT_TRUE(history.waitForFinished(10000));
+    const std::string out = history.readAllStandardOutput().toStdString();
+    EXPECT_NE(out.find(lines[0]), std::string::npos) << out;
+}
+
+TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
+{
+    // 0 minutes: every retry comes after the bound.
+    start({"--approval-reuse-minutes", "0"});
+    waitReady();
+    failedCardSale();
+
+    retry();
+    expectPrinted();
+    EXPECT_EQ(pay.requests().size(), 2u);
+    const std::vector<std::string> lines = notUsed();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(kNotUsedExpired), std::string::npos) << lines[0];
+}
+
+TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
+{
+    start();
+    waitReady();
+    // The register holds back its reply to the sale line; the driver is
+    // killed while it waits, after the approval and before the document ends.
+    Fault silent;
+    silent.mode = FaultMode::Silence;
+    silent.command = "3101";
+    sim.addFault(silent);
+    submit(kCardSale);
+    ASSERT_TRUE(waitFor([&] { return count("3101") > 0; }));
+    ASSERT_EQ(pay.requests().size(), 1u);
+    kill();
+
+    start();
+    ASSERT_TRUE(waitFor([&] { return answered(); }));
+    EXPECT_EQ(read(ExchangeFile::SR_DATI), kCardSale) << "kept for the host to send again";
+    EXPECT_NE(read(ExchangeFile::SR_OUT).find("AuthorizationCode : A1B2C3"), std::string::npos)
+        << "the settlement reports the approval";
+    EXPECT_EQ(receipts(), 0);
+
+    waitReady();
+    retry();
+    expectPrinted();
+    EXPECT_EQ(pay.requests().size(), 1u) << "charged twice";
+    EXPECT_EQ(receipts(), 1);
+    EXPECT_TRUE(notUsed().empty());
+}
+
+TEST_F(CardApprovalTest, ARestartBetweenTheFailureAndTheRetryKeepsTheRequestAndItsApproval)
+{
+    start();
+    waitReady();
+    failedCardSale();
+    kill();
+
+    // Start-up clears the exchange files, but not the request an approval
+    // waits on.
+    start();
+    waitReady();
+    ASSERT_EQ(read(ExchangeFile::SR_DATI), kCardSale);
+    retry();
+    expectPrinted();
+    EXPECT_EQ(pay.requests().size(), 1u) << "charged twice";
+}
+
+TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
+{
+    // Far slower than the bound given, far quicker than the default 300 s.
+    pay.setOutcome(paysim::Outcome::Slow, 60000);
+    start({"--payment-timeout", "1"});
+    waitReady();
+    submit(kCardSale);
+    ASSERT_TRUE(waitFor([&] { return answered(); }, 30000));
+    EXPECT_EQ(read(ExchangeFile::SR_ERR), "E601: Trasmissione POS interrotta: timeout ricevuto\r\n");
+    EXPECT_EQ(receipts(), 0);
+}
+
+} // namespace
+} // namespace tavor1
