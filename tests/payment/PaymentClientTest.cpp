@@ -250,6 +250,12 @@ TEST_F(PaymentClientTest, EachApprovalIsRecordedWithItsOwnTransactionNumber)
     EXPECT_EQ(approvals[1].transactionId, 46);
     EXPECT_EQ(approvals[1].amount, "777") << simulator.requests()[2].path.toStdString();
     EXPECT_EQ(approvals[1].request, 2u);
+    EXPECT_EQ(approvals[1].authorization, "A1B2C3");
+
+    simulator.setDistinctAuthorizations(true);
+    ASSERT_EQ(pay("PAGA,V100,P0"), payment::kOk);
+    EXPECT_EQ(client->posData().AuthorizationCode, "A00047");
+    EXPECT_EQ(simulator.approvals().back().authorization, "A00047");
 }
 
 TEST_F(PaymentClientTest, UnreachableServiceCarriesTheTransportText)

@@ -17,7 +17,8 @@ std::string chargeList(const std::vector<Charge>& charges)
 {
     std::string text;
     for (const Charge& c : charges)
-        text += (text.empty() ? "" : ", ") + operationNumber(c.transactionId) + " (" + c.amount + " cents)";
+        text += (text.empty() ? "" : ", ") + operationNumber(c.transactionId) + " aut. " + c.authorization + " (" +
+                c.amount + " cents)";
     return text;
 }
 
@@ -80,7 +81,7 @@ std::vector<std::string> checkCharges(const SaleCharges& sale, const std::set<st
     for (std::size_t i = 0; i < sale.charges.size(); ++i) {
         const Charge& c = sale.charges[i];
         const bool usedByReceipt = sale.printed && i + 1 == sale.charges.size();
-        if (!usedByReceipt && notUsed.count(operationNumber(c.transactionId)) == 0)
+        if (!usedByReceipt && notUsed.count(c.authorization) == 0)
             unaccounted.push_back(c);
     }
     if (!unaccounted.empty())
@@ -89,25 +90,30 @@ std::vector<std::string> checkCharges(const SaleCharges& sale, const std::set<st
     return broken;
 }
 
-std::set<std::string> parseNotUsedApprovals(std::string_view listing)
+std::set<std::string> parseNotUsedApprovals(std::string_view history)
 {
-    std::set<std::string> numbers;
+    static constexpr std::string_view kListed[] = {"APPROVAZIONE POS NON USATA", "APPROVAZIONE POS IN SOSPESO"};
+    static constexpr std::string_view kCode = "aut. ";
+    std::set<std::string> codes;
     std::size_t at = 0;
-    while (at < listing.size()) {
-        std::size_t end = listing.find('\n', at);
+    while (at < history.size()) {
+        std::size_t end = history.find('\n', at);
         if (end == std::string_view::npos)
-            end = listing.size();
-        std::string_view line = listing.substr(at, end - at);
+            end = history.size();
+        const std::string_view line = history.substr(at, end - at);
         at = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-            line.remove_prefix(1);
-        if (line.empty() || line.front() == '#')
+        bool listed = false;
+        for (std::string_view prefix : kListed)
+            listed = listed || line.substr(0, prefix.size()) == prefix;
+        const std::size_t code = line.find(kCode);
+        if (!listed || code == std::string_view::npos)
             continue;
-        numbers.insert(std::string(line));
+        const std::size_t from = code + kCode.size();
+        const std::size_t to = line.find(',', from);
+        if (to != std::string_view::npos && to > from)
+            codes.insert(std::string(line.substr(from, to - from)));
     }
-    return numbers;
+    return codes;
 }
 
 } // namespace tavor1::soak

@@ -51,6 +51,8 @@ std::vector<std::string> checkCycle(const CycleObservation& o);
 struct Charge {
     int transactionId = 0;
     std::string amount;
+    // Its AuthorizationCode, by which the driver's history names it.
+    std::string authorization;
 };
 
 // The charges made during one sale's cycle.
@@ -66,11 +68,13 @@ std::string operationNumber(int transactionId);
 
 // No sale charged twice, no card receipt without a charge, and every charge
 // either used by the printed receipt (the last one) or listed by the driver
-// as not used (by operation number).
+// as not used (by authorization code).
 std::vector<std::string> checkCharges(const SaleCharges& sale, const std::set<std::string>& notUsed);
 
-// The driver's list of approvals not used: one operation number a line;
-// blank lines and lines that begin with '#' are skipped.
-std::set<std::string> parseNotUsedApprovals(std::string_view listing);
+// The authorization codes of the approvals that `tavor1 history` lists as
+// not used by any printed document: "APPROVAZIONE POS NON USATA" (given up,
+// to be refunded) and "APPROVAZIONE POS IN SOSPESO" (its sale failed, a
+// retry may still use it), each with "aut. CODE,".
+std::set<std::string> parseNotUsedApprovals(std::string_view history);
 
 } // namespace tavor1::soak

@@ -4,6 +4,7 @@
 #include "simulators/register/FaultModes.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include <chrono>
 #include <csignal>
@@ -71,18 +72,28 @@ std::string invariantOf(const std::string& violation)
 
 } // namespace
 
-CrashRun::CrashRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings,
+CrashRun::CrashRun(SoakOptions options, const std::string& driverPath, std::ostream& out, SoakTimings timings,
                    CrashTimings crashTimings)
     : m_options(std::move(options))
     , m_out(out)
     , m_timings(timings)
     , m_crash(crashTimings)
-    , m_rig(std::move(driverPath), out, timings)
+    , m_rig(driverPath, out, timings)
     , m_seed(m_options.seed.value_or(
           static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL))
     , m_random(m_seed)
     , m_picker(m_random, m_timings.replyLimits)
 {
+    m_notUsedListing = [driver = driverPath](const std::string& dataDir) {
+        QProcess history;
+        history.start(QString::fromStdString(driver),
+                      {"history", "--data-dir", QString::fromStdString(dataDir), "-n", "1"});
+        if (!history.waitForFinished(10000))
+            return std::string();
+        return history.readAllStandardOutput().toStdString();
+    };
+    // The history names approvals by their authorization code.
+    m_rig.paymentSim().setDistinctAuthorizations(true);
 }
 
 int CrashRun::run()
@@ -459,10 +470,13 @@ void CrashRun::judge(Cycle& c)
     sale.printed = o.marker.completed > 0;
     const auto& approvals = m_rig.paymentSim().approvals();
     for (std::size_t i = c.approvalsBefore; i < approvals.size(); ++i)
-        sale.charges.push_back(Charge{approvals[i].transactionId, approvals[i].amount.toStdString()});
+        sale.charges.push_back(Charge{approvals[i].transactionId, approvals[i].amount.toStdString(),
+                                      approvals[i].authorization.toStdString()});
     m_charges += static_cast<int>(sale.charges.size());
+    // The driver's list is read only when a charge is not used by the printed receipt.
+    const bool unused = sale.charges.size() > (sale.printed ? 1u : 0u);
     const std::set<std::string> notUsed =
-        m_notUsedListing ? parseNotUsedApprovals(m_notUsedListing(m_rig.dataDir())) : std::set<std::string>{};
+        unused && m_notUsedListing ? parseNotUsedApprovals(m_notUsedListing(m_rig.dataDir())) : std::set<std::string>{};
     for (std::string& text : checkCharges(sale, notUsed)) {
         if (m_options.chargeCheck)
             broken.push_back(std::move(text));

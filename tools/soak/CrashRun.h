@@ -41,12 +41,11 @@ struct CrashTimings {
 
 class CrashRun {
 public:
-    CrashRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings = {},
+    CrashRun(SoakOptions options, const std::string& driverPath, std::ostream& out, SoakTimings timings = {},
              CrashTimings crashTimings = {});
 
-    // Seam for the driver's list of approvals it did not use (one operation
-    // number a line, parseNotUsedApprovals). None is read until the driver's
-    // job history lists them; set a source that runs `tavor1 history` then.
+    // Where the driver's list of approvals not used comes from: by default
+    // the output of `tavor1 history --data-dir DIR` (parseNotUsedApprovals).
     using NotUsedListing = std::function<std::string(const std::string& dataDir)>;
     void setNotUsedListing(NotUsedListing listing) { m_notUsedListing = std::move(listing); }
 

@@ -73,9 +73,16 @@ QByteArray PaymentSimulator::approvedBody() const
     return approvedBody(m_approvals.empty() ? m_nextTransactionId : m_approvals.back().transactionId);
 }
 
+QByteArray PaymentSimulator::authorizationFor(int transactionId) const
+{
+    if (!m_distinctAuthorizations)
+        return "A1B2C3";
+    return "A" + QByteArray::number(transactionId % 100000).rightJustified(5, '0');
+}
+
 QByteArray PaymentSimulator::approvedBody(int transactionId) const
 {
-    return posDataBody(m_terminalId, "00", "", "A1B2C3",
+    return posDataBody(m_terminalId, "00", "", authorizationFor(transactionId),
                        QByteArray::number(transactionId % 1000000).rightJustified(6, '0'));
 }
 
@@ -83,6 +90,7 @@ void PaymentSimulator::approve(QTcpSocket* socket, std::size_t index)
 {
     Approval approval;
     approval.transactionId = m_nextTransactionId++;
+    approval.authorization = authorizationFor(approval.transactionId);
     const QByteArray& path = m_requests[index].path;
     approval.amount = path.mid(path.lastIndexOf('/') + 1);
     // A request with a terminal selector ends in "/amount/selector".

@@ -26,6 +26,8 @@ struct RecordedRequest {
 struct Approval {
     // The service's own number of the transaction, sent as OperationNumber.
     int transactionId = 0;
+    // The AuthorizationCode sent with it.
+    QByteArray authorization;
     // The amount asked for: the path's last segment, in cents as sent.
     QByteArray amount;
     // Index of the request it answered in requests().
@@ -59,6 +61,10 @@ public:
 
     // The terminal id that the transaction replies carry.
     void setTerminalId(const QByteArray& terminalId) { m_terminalId = terminalId; }
+    // Every approval carries an authorization code of its own ("A" and the
+    // transaction id in five digits) instead of the fixed "A1B2C3", so that
+    // a list of approvals by code tells them apart.
+    void setDistinctAuthorizations(bool distinct) { m_distinctAuthorizations = distinct; }
 
     // The reply bodies, for tests that compare what the client kept. The
     // approved body carries the last approval's transaction id (the next
@@ -83,10 +89,12 @@ private:
     // Records the charge and writes the approved reply for request `index`.
     void approve(QTcpSocket* socket, std::size_t index);
     QByteArray approvedBody(int transactionId) const;
+    QByteArray authorizationFor(int transactionId) const;
 
     // Numbers of the transactions; the first is 45, the number the fixed
     // replies of earlier versions carried.
     int m_nextTransactionId = 45;
+    bool m_distinctAuthorizations = false;
     std::vector<Approval> m_approvals;
     OutcomeSetting m_setting;
     std::vector<RecordedRequest> m_requests;

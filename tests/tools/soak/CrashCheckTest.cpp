@@ -126,39 +126,44 @@ TEST_P(CrashChargeCheck, Verdict)
         EXPECT_NE(all.find(c.broken), std::string::npos) << all;
 }
 
-const Charge k45{45, "1250"};
-const Charge k46{46, "1250"};
+const Charge k45{45, "1250", "A00045"};
+const Charge k46{46, "1250", "A00046"};
 
 INSTANTIATE_TEST_SUITE_P(
     Soak, CrashChargeCheck,
-    ::testing::Values(ChargeCase{"CashSale", SaleCharges{false, {}, true}, {}, ""},
-                      ChargeCase{"ChargedOncePrinted", SaleCharges{true, {k45}, true}, {}, ""},
-                      ChargeCase{"NeverChargedNeverPrinted", SaleCharges{true, {}, false}, {}, ""},
-                      ChargeCase{"ChargedGivenUpListed", SaleCharges{true, {k45}, false}, {"000045"}, ""},
-                      ChargeCase{
-                          "ChargedGivenUpForgotten",
-                          SaleCharges{true, {k45}, false},
-                          {},
-                          "approval 000045 (1250 cents) is neither in a printed document nor listed as not used"},
-                      ChargeCase{"ChargedAgainOnTheResubmission",
-                                 SaleCharges{true, {k45, k46}, true},
-                                 {},
-                                 "the sale was charged 2 times: 000045 (1250 cents), 000046 (1250 cents)"},
-                      ChargeCase{"TheFirstChargeUnaccounted",
-                                 SaleCharges{true, {k45, k46}, true},
-                                 {"000046"},
-                                 "approval 000045 (1250 cents) is neither"},
-                      ChargeCase{"PrintedAsPaidWithoutACharge",
-                                 SaleCharges{true, {}, true},
-                                 {},
-                                 "the card receipt is printed but the card was never charged"}),
+    ::testing::Values(
+        ChargeCase{"CashSale", SaleCharges{false, {}, true}, {}, ""},
+        ChargeCase{"ChargedOncePrinted", SaleCharges{true, {k45}, true}, {}, ""},
+        ChargeCase{"NeverChargedNeverPrinted", SaleCharges{true, {}, false}, {}, ""},
+        ChargeCase{"ChargedGivenUpListed", SaleCharges{true, {k45}, false}, {"A00045"}, ""},
+        ChargeCase{"ChargedGivenUpForgotten",
+                   SaleCharges{true, {k45}, false},
+                   {},
+                   "approval 000045 aut. A00045 (1250 cents) is neither in a printed document nor listed as not used"},
+        ChargeCase{"ChargedAgainOnTheResubmission",
+                   SaleCharges{true, {k45, k46}, true},
+                   {},
+                   "the sale was charged 2 times: 000045 aut. A00045 (1250 cents), 000046 aut. A00046 (1250 cents)"},
+        ChargeCase{"TheFirstChargeUnaccounted",
+                   SaleCharges{true, {k45, k46}, true},
+                   {"A00046"},
+                   "approval 000045 aut. A00045 (1250 cents) is neither"},
+        ChargeCase{"PrintedAsPaidWithoutACharge",
+                   SaleCharges{true, {}, true},
+                   {},
+                   "the card receipt is printed but the card was never charged"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(NotUsedApprovals, ASimpleListOfOperationNumbers)
+TEST(NotUsedApprovals, TheHistorysApprovalLines)
 {
-    EXPECT_EQ(parseNotUsedApprovals("000045\r\n# header\r\n\r\n  000051 \n000052"),
-              (std::set<std::string>{"000045", "000051", "000052"}));
-    EXPECT_TRUE(parseNotUsedApprovals("").empty());
+    const std::string history =
+        "2026-12-06 14:48:24  COM4  job 60  0 TUTTO OK  receipt 0001-0049  card 6182 ************1234 auth A00051\n"
+        "APPROVAZIONE POS NON USATA lavoro 3 canale 1: importo 12,50 EUR, aut. A00046, terminale 12345678, del "
+        "2026-12-06 14:30:12; nuova richiesta sul canale (2026-12-06 14:31:00)\n"
+        "APPROVAZIONE POS IN SOSPESO lavoro 9 canale 2: importo 1,00 EUR, aut. A00052, terminale 12345678, del x\n"
+        "APPROVAZIONE POS NON USATA lavoro 4 canale 1: importo 2,00 EUR, aut. , terminale , del x\n";
+    EXPECT_EQ(parseNotUsedApprovals(history), (std::set<std::string>{"A00046", "A00052"}));
+    EXPECT_TRUE(parseNotUsedApprovals("no jobs recorded in /tmp/x\n").empty());
     EXPECT_EQ(operationNumber(46), "000046");
 }
 
