@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build check check-format check-sanitize fuzz demo bench coverage clean
+.PHONY: all setup configure build check check-format check-sanitize fuzz demo bench coverage clean package check-package
 
 all: build
 
@@ -61,5 +61,22 @@ demo: build
 bench: build
 	@bash scripts/bench $(BUILD)
 
+# The Debian package tavor1_VERSION_amd64.deb in the top folder, built in a
+# tree of its own with the installation's paths (/usr, /etc, /var/lib).
+PKG_BUILD ?= build-package
+
+$(PKG_BUILD)/build.ninja:
+	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=/usr -DTAVOR1_TESTS=OFF -DTAVOR1_BENCH=OFF
+
+package: setup $(PKG_BUILD)/build.ninja
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
+	cp $(PKG_BUILD)/tavor1_*_amd64.deb .
+	@ls -1 tavor1_*_amd64.deb
+
+# The package's contents, lintian's verdict and the unit's verification.
+check-package: package
+	bash scripts/check-package tavor1_*_amd64.deb
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD)

@@ -7,32 +7,38 @@
 #include "driver/Pause.h"
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
+#include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
 #include "exchange/LogFile.h"
 #include "transmission/JobOutcome.h"
+#include "link/ConnectionCause.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
+#include "platform/InstanceLock.h"
 #include "platform/Sinks.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
+#include "settings/OptionTable.h"
+#include "transmission/JobOutcome.h"
 
 namespace tavor1 {
 
 Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, QObject* parent)
-    : QObject(parent),
-      m_config(std::move(config)),
-      m_messages(messages),
-      m_clock(clock),
-      m_files(m_config.dataDir, clock),
-      m_trace(m_config.dataDir, clock, m_options),
-      m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings),
-      m_link(m_connection, m_trace, clock, m_config.exchangeTimings),
-      m_identification(m_link, m_facts, m_options,
-                       [this](int maxPolls) { return m_connection.ConnectAndWait(maxPolls); },
-                       m_files, ProgramVersion{}, static_cast<IdentificationEvents*>(this)),
-      m_journal(m_config.dataDir, clock)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_messages(messages)
+    , m_clock(clock)
+    , m_files(m_config.dataDir, clock, m_config.fileOps ? *m_config.fileOps : systemFileOps())
+    , m_trace(m_config.dataDir, clock, m_options)
+    , m_log(m_config.dataDir, clock)
+    , m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings)
+    , m_link(m_connection, m_trace, clock, m_config.exchangeTimings)
+    , m_identification(
+          m_link, m_facts, m_options, [this](int maxPolls) { return ConnectAndWait(maxPolls); }, m_files,
+          ProgramVersion{}, static_cast<IdentificationEvents*>(this))
+    , m_journal(m_config.dataDir, clock)
 {
     PaymentServiceSettings pay;
     pay.baseUrl = m_config.paymentUrl;
@@ -60,6 +66,9 @@ void Driver::load()
     std::array<bool, kChannelCount> spare = m_recovery->prepareAtStartup();
     m_approvals->spareKeptRequests(spare);
     m_files.deleteAllAtStartup(spare);
+    // A cancel asked of an earlier run is not carried out now, in the middle
+    // of whatever the register is doing today.
+    withdrawCancelRequest(m_config.dataDir);
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
         m_connection.ResetReStartConnection(false);
@@ -76,6 +85,7 @@ void Driver::loadOptions()
         log.append(problem);
     if (!ValidateIPAddress(m_options.txtRemoteIP))
         m_options.txtRemoteIP.clear();
+    m_loadedOptions = m_options;
     if (!m_config.registryIPAddress.empty() && ValidateIPAddress(m_config.registryIPAddress))
         m_options.txtRemoteIP = m_config.registryIPAddress;
     m_storedRemoteIP = m_options.txtRemoteIP;
@@ -93,6 +103,14 @@ void Driver::saveOptions()
     // The simulated register's address is not the shop's.
     if (!m_config.forcedRemoteIP.empty())
         stored.txtRemoteIP = m_storedRemoteIP;
+    // `tavor1 options` may have changed the files while the driver ran: what
+    // the driver itself did not change is taken from the files, so that a
+    // restart after setting the address does not put the old one back.
+    Options onDisk;
+    readOptionFiles(m_config.programDir, onDisk);
+    if (!ValidateIPAddress(onDisk.txtRemoteIP))
+        onDisk.txtRemoteIP.clear();
+    stored = mergeOptions(m_loadedOptions, stored, onDisk);
     SaveOptionFiles(m_config.programDir, stored, m_unreadableOptionFiles);
     if (!m_vatFileUnreadable)
         m_vatRates.SaveVatRates(m_config.programDir);
@@ -116,6 +134,23 @@ void Driver::setRemoteIP(const std::string& address)
 void Driver::cancelDocument()
 {
     m_send->cancel();
+}
+
+void Driver::cancelOnRequest(const std::string& token)
+{
+    const std::vector<CancelStep> steps = m_send->cancelBetweenJobs();
+    std::string report;
+    if (steps.empty())
+        report = registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(),
+                                         m_options.txtRemoteIP.empty() ? std::string(kNoRegisterAddressCause)
+                                                                       : m_connection.failureCause()) +
+                 "\r\n";
+    else
+        report = cancelReport(steps);
+    // Between jobs the driver holds no connection; the next job opens its own.
+    m_connection.CloseSocketConnection();
+    writeCancelReply(m_config.dataDir, token, CancelReply{!steps.empty(), report});
+    emit cancelled(report);
 }
 
 void Driver::close()
@@ -158,17 +193,80 @@ void Driver::onJobFinished()
 
 int Driver::scanChannels(const std::function<void(int)>& startIdentification)
 {
+    // Without the lock another driver may be serving the directory: serving
+    // it too would print every document twice.
+    if (!keepInstanceLock())
+        return 0;
+    retryPendingAnswers();
+    // A poll never runs during a job: this is between two jobs.
+    if (const auto token = takeCancelRequest(m_config.dataDir))
+        cancelOnRequest(*token);
     return iVerifyStartTavor1(m_files, m_options, m_state.channels, m_currentChannel, startIdentification);
+}
+
+bool Driver::keepInstanceLock()
+{
+    InstanceLock* lock = m_config.instanceLock;
+    if (!lock)
+        return true;
+    const InstanceLock::CheckResult r = lock->recheck();
+    m_lockHeld = r.check != InstanceLock::Check::Lost;
+    if (r.check == InstanceLock::Check::Kept) {
+        m_lockLost = false;
+        return true;
+    }
+    if (r.check == InstanceLock::Check::Retaken) {
+        m_lockLost = false;
+        m_files.log("tavor1.lock ripreso: la cartella dati o il file di blocco erano stati cancellati");
+        return true;
+    }
+    if (!m_lockLost && r.status.state == LockState::HeldByOther) {
+        m_lockLost = true;
+        m_files.log("tavor1.lock preso da un altro tavor1"
+                    + (r.status.holderPid ? " (processo " + std::to_string(*r.status.holderPid) + ")" : std::string())
+                    + ": nessun lavoro servito finche' non torna libero");
+    }
+    return false;
+}
+
+bool Driver::awaitingRetry() const
+{
+    for (const ChannelState& state : m_state.channels)
+        if (state.pendingAnswer || state.servedGoSignal)
+            return true;
+    return !m_lockHeld;
+}
+
+void Driver::answerHost(JobAnswer answer)
+{
+    if (!isValidChannel(answer.channel))
+        return;
+    ChannelState& state = m_state.channels[answer.channel - 1];
+    if (deliverJobAnswer(m_files, answer, state.servedGoSignal) == AnswerProgress::Pending)
+        state.pendingAnswer = std::move(answer);
+}
+
+void Driver::retryPendingAnswers()
+{
+    for (ChannelState& state : m_state.channels) {
+        if (state.pendingAnswer
+            && deliverJobAnswer(m_files, *state.pendingAnswer, state.servedGoSignal) == AnswerProgress::Delivered) {
+            m_recovery->answerDelivered(state.pendingAnswer->journalJob);
+            state.pendingAnswer.reset();
+        }
+    }
 }
 
 bool Driver::takeJob(int channel)
 {
     m_currentChannel = channel;
+    m_unwrittenOutput.reset();
     const std::string dati = m_files.path(ExchangeFile::SR_DATI, channel);
     if (!tavor1::fileExists(dati)) {
-        m_files.WriteErrFile(kMissingRequestText, channel, "");
-        if (!m_files.SubKillStartFile(channel))
-            m_state.channels[channel - 1].goSignalStuck = true;
+        JobAnswer answer;
+        answer.channel = channel;
+        answer.errorLine = std::string(kMissingRequestText);
+        answerHost(std::move(answer));
         return false;
     }
     m_currentDatiPath = dati;
@@ -204,11 +302,16 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
         if (m_state.WindowShown)
             emit statusText(line);
     };
+    ctx.answerHost = [this](JobAnswer&& answer) {
+        answer.output = m_unwrittenOutput;
+        answer.journalJob = m_recovery->currentJob();
+        answerHost(std::move(answer));
+    };
     bool running = true;
-    if (!ReportJobOutcome(result, ctx, running))
-        m_state.channels[m_currentChannel - 1].goSignalStuck = true;
-    m_recovery->jobAnswered(m_files.exists(result == 0 ? ExchangeFile::FINESCO : ExchangeFile::SR_ERR,
-                                           m_currentChannel));
+    ReportJobOutcome(result, ctx, running);
+    // An answer still pending is recorded as answered once a later poll has
+    // written it (retryPendingAnswers).
+    m_recovery->jobAnswered(!m_state.channels[m_currentChannel - 1].pendingAnswer);
 }
 
 // ---- the job journal
@@ -217,7 +320,8 @@ void Driver::recordOutcome(std::int16_t result)
 {
     std::string answer;
     if (result == 0) {
-        answer = tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
+        answer = m_unwrittenOutput ? *m_unwrittenOutput
+                                   : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
     } else {
         answer = JobErrorText(result, m_send->registerErrorText());
         if (!m_link.LastRegisterError().empty())
@@ -262,8 +366,33 @@ std::int16_t Driver::identify(int channel)
 void Driver::identificationEnded(int channel, std::int16_t code)
 {
     emit dumpStateText(channel, DumpStateText(code));
-    if (code == 0)
+    if (code == 0) {
+        m_lastRegisterProblem.clear();
         emit serialNumberChanged(m_facts.serialNumber);
+        return;
+    }
+    if (!ValidateIPAddress(m_options.txtRemoteIP)) {
+        reportRegisterProblem(registerUnreachableLine(std::string(), m_connection.port(), kNoRegisterAddressCause));
+    } else if (code != -1) {
+        // Reached, but the identification went wrong.
+        std::string cause = code == 1     ? std::string("nessuna risposta all'identificazione")
+                            : code == -20 ? std::string("connessione persa durante l'identificazione")
+                                          : "errore del registratore ERR" + m_link.LastRegisterError() + " (" +
+                                                std::to_string(code) + ")";
+        reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port()) +
+                              " non identificato: " + cause);
+    }
+}
+
+void Driver::reportRegisterProblem(const std::string& line)
+{
+    // A register that stays away is retried at every poll: one line per
+    // change of cause, not one per attempt.
+    if (line == m_lastRegisterProblem)
+        return;
+    m_lastRegisterProblem = line;
+    m_log.append(line);
+    emit registerProblem(line);
 }
 
 // ---- the job's services
@@ -273,7 +402,15 @@ void Driver::openTrace() { m_trace.open(); }
 void Driver::closeTrace() { m_trace.close(); }
 bool Driver::traceOpen() const { return m_trace.isOpen(); }
 void Driver::traceLine(const std::string& text) { m_trace.writeLine(CurrDateTime(m_clock) + text); }
-bool Driver::ConnectAndWait(int maxPolls) { return m_connection.ConnectAndWait(maxPolls); }
+bool Driver::ConnectAndWait(int maxPolls)
+{
+    if (m_connection.ConnectAndWait(maxPolls))
+        return true;
+    if (!m_options.txtRemoteIP.empty())
+        reportRegisterProblem(
+            registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(), m_connection.failureCause()));
+    return false;
+}
 bool Driver::ConnectionLost() const { return m_connection.ConnectionLost(); }
 RegisterExchange& Driver::exchange() { return m_link; }
 bool Driver::fileExists(const std::string& path) const { return tavor1::fileExists(path); }
@@ -299,14 +436,25 @@ bool Driver::paymentApproved() const
 void Driver::keepApprovedPayment(const std::string& outPath)
 {
     m_payment->writeReplyLog();
-    appendPaymentBlockToSrOut(outPath, m_payment->posData());
+    // SR_OUT kept in memory when the transmission could not write it; the
+    // answer writes it later, with the block.
+    if (m_unwrittenOutput) {
+        m_unwrittenOutput = srOutWithPaymentBlock(*m_unwrittenOutput, m_payment->posData());
+        return;
+    }
+    const std::string before = readFileBytes(outPath).value_or(std::string());
+    const std::string out = srOutWithPaymentBlock(before, m_payment->posData());
+    if (out != before && !replaceFileBytes(outPath, out))
+        m_unwrittenOutput = out;
 }
 
 int Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
-    return m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
-                        pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
+    const int code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
+                                  pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
+    m_unwrittenOutput = m_send->unwrittenOutput();
+    return code;
 }
 
 std::int16_t Driver::jobResultFor(int sendResult)

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "conversion/language/VatRateTable.h"
 #include "driver/DriverState.h"
 #include "driver/JobServices.h"
 #include "driver/PollSteps.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/JobJournal.h"
+#include "exchange/LogFile.h"
 #include "exchange/TraceFile.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
 #include "link/RegisterLink.h"
-#include "conversion/language/VatRateTable.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
@@ -26,6 +27,8 @@ namespace tavor1 {
 
 class CardApprovals;
 class Clock;
+class FileOps;
+class InstanceLock;
 class JobCycle;
 class JobRecovery;
 class MessageSink;
@@ -53,6 +56,11 @@ struct DriverConfig {
     std::int64_t approvalReuseSeconds = 15 * 60;
     ConnectionTimings connectionTimings{};
     ExchangeTimings exchangeTimings{};
+    // The lock that keeps other drivers off dataDir, held by the caller;
+    // every poll makes sure it still holds it. None in tests.
+    InstanceLock* instanceLock = nullptr;
+    // Deletes and result-file writes; the file system itself when none.
+    const FileOps* fileOps = nullptr;
 };
 
 // The driver without its window: the state the main window owns for the whole
@@ -102,6 +110,12 @@ signals:
     void dumpStateText(int channel, const std::string& text);
     // The register's serial number for Text8.
     void serialNumberChanged(const std::string& serial);
+    // The register cannot be reached or identified: address, port and cause
+    // in words. Also appended to LOGFILE.TXT, once per change of cause.
+    void registerProblem(const std::string& line);
+    // A cancel asked through the data directory was carried out; the
+    // register's answers, one CR LF line per command.
+    void cancelled(const std::string& report);
 
 private:
     // PollSteps
@@ -111,6 +125,7 @@ private:
     std::int16_t runJob() override;
     void finishJob(std::int16_t result, bool abandoned) override;
     std::int16_t identify(int channel) override;
+    bool awaitingRetry() const override;
 
     // JobServices
     bool tracingOn() const override;
@@ -135,19 +150,32 @@ private:
     void identificationEnded(int channel, std::int16_t code) override;
 
     void loadOptions();
+    void reportRegisterProblem(const std::string& line);
+    void cancelOnRequest(const std::string& token);
     void onJobFinished();
     // The job's outcome into the journal, before the host is answered.
     void recordOutcome(std::int16_t result);
+
+    // Where a job's answer is written: what cannot be written now stays with
+    // the channel and is retried at every poll.
+    void answerHost(JobAnswer answer);
+    void retryPendingAnswers();
+    // True while this driver still holds the data directory's lock, taking
+    // it again when the directory was deleted and made anew.
+    bool keepInstanceLock();
 
     DriverConfig m_config;
     MessageSink& m_messages;
     const Clock& m_clock;
 
     Options m_options;
+    // The options as the files gave them at start-up.
+    Options m_loadedOptions;
     DriverState m_state;
     RegisterFacts m_facts;
     ExchangeFiles m_files;
     TraceFile m_trace;
+    LogFile m_log;
     RegisterConnection m_connection;
     RegisterLink m_link;
     RegisterIdentification m_identification;
@@ -169,9 +197,17 @@ private:
     bool m_vatFileUnreadable = false;
     // The address of the option files or the registry, before simulated mode.
     std::string m_storedRemoteIP;
+    std::string m_lastRegisterProblem;
     int m_currentChannel = 0;
     std::string m_currentDatiPath;
     std::string m_currentOutPath;
+    // SR_OUT of the running job when it could not be written.
+    std::optional<std::string> m_unwrittenOutput;
+    // The lock was found held by another driver and that was logged; logged
+    // again only after it has been held once more.
+    bool m_lockLost = false;
+    // The last poll found the lock held (always, without a lock).
+    bool m_lockHeld = true;
     // The closing sequence ran while a job or an identification was running:
     // finished() follows when it returns.
     bool m_finishWhenIdle = false;

@@ -113,6 +113,8 @@ void JobCycle::poll()
     m_pollRunning = false;
     if (m_pollAgain && !m_state.closing)
         m_pollAgainTimer.start();
+    else if (!m_state.closing && !m_timer21.isActive() && m_steps.awaitingRetry())
+        m_timer21.start();
 }
 
 void JobCycle::restartTimerIfSlow()

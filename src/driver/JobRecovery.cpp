@@ -4,7 +4,6 @@
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
 #include "platform/ByteFiles.h"
-#include "platform/DurableFiles.h"
 #include "transmission/JobOutcome.h"
 
 namespace tavor1 {
@@ -152,19 +151,19 @@ void JobRecovery::writeAnswer(const JournalJob& job, const std::string& answer, 
     const int channel = job.channel;
     bool written = false;
     if (answer == kAnswerDone) {
-        written = replaceFileDurably(m_files.path(ExchangeFile::SR_OUT, channel), answerBytes);
+        written = replaceFileBytes(m_files.path(ExchangeFile::SR_OUT, channel), answerBytes);
         m_files.SubKillErrFile(channel);
         m_files.SubKillDatiFile(channel);
-        written = replaceFileDurably(m_files.path(ExchangeFile::FINESCO, channel), kFinescoContent) && written;
+        written = replaceFileBytes(m_files.path(ExchangeFile::FINESCO, channel), kFinescoContent) && written;
     } else {
         // The card was charged whatever became of the document: the host
         // finds the approval in SR_OUT.
         if (job.cardApproved) {
             std::string out;
             AppendPaymentBlock(out, posDataOf(job.pos));
-            replaceFileDurably(m_files.path(ExchangeFile::SR_OUT, channel), out);
+            replaceFileBytes(m_files.path(ExchangeFile::SR_OUT, channel), out);
         }
-        written = replaceFileDurably(m_files.path(ExchangeFile::SR_ERR, channel), answerBytes);
+        written = replaceFileBytes(m_files.path(ExchangeFile::SR_ERR, channel), answerBytes);
     }
     if (written)
         m_journal.append(answeredRecord(job.id, answer));
@@ -242,6 +241,13 @@ void JobRecovery::jobAnswered(bool answered)
         m_journal.append(answeredRecord(m_job, job->answer));
     m_job = 0;
     m_journal.compactIfLarge();
+}
+
+void JobRecovery::answerDelivered(std::uint64_t job)
+{
+    const JournalJob* recorded = job ? m_journal.state().job(job) : nullptr;
+    if (recorded && recorded->unanswered())
+        m_journal.append(answeredRecord(job, recorded->answer));
 }
 
 void JobRecovery::jobAbandoned()

@@ -55,6 +55,8 @@ public:
                     bool registerConnected);
     // After the answer was written; answered tells whether it is in place.
     void jobAnswered(bool answered);
+    // A pending answer of an earlier job has been written by a later poll.
+    void answerDelivered(std::uint64_t job);
     // The job ended without an outcome (the driver is closing under it): its
     // record stays in flight and the next start settles it.
     void jobAbandoned();

@@ -8,9 +8,9 @@ namespace tavor1 {
 
 struct POSData;
 
-// Appends the card-payment block to the job's SR_OUT unless it already holds
-// it: an approved payment whose document failed must still reach the host.
-bool appendPaymentBlockToSrOut(const std::string& outPath, const POSData& pos);
+// SR_OUT with the card-payment block appended unless it already holds it: an
+// approved payment whose document failed must still reach the host.
+std::string srOutWithPaymentBlock(const std::string& srOut, const POSData& pos);
 
 // A card-payment outcome as the job journal keeps it, and back.
 PosFields posFields(const POSData& pos);

@@ -31,6 +31,12 @@ public:
     // The register identification of the channel: writes SR_MATR on success
     // or SR_ERR on failure; returns its code, 0 on success.
     virtual std::int16_t identify(int channel) = 0;
+    // Something waits for the next poll whatever happens in the directory:
+    // an answer not yet written, a go signal not yet deleted, a lock to take
+    // again. The poll timer then runs in the Fast mode too, since a data
+    // directory that refuses a write sends no change notice when it
+    // accepts writes again.
+    virtual bool awaitingRetry() const { return false; }
 };
 
 } // namespace tavor1

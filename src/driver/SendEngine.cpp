@@ -88,9 +88,19 @@ std::string SendEngine::registerSummary(const POSData* pos)
     return m_impl->transmission.registerSummary(pos);
 }
 
+std::vector<CancelStep> SendEngine::cancelBetweenJobs()
+{
+    return m_impl->transmission.cancelBetweenJobs();
+}
+
 std::string SendEngine::registerErrorText() const
 {
     return m_impl->transmission.RegisterErrorText();
+}
+
+std::optional<std::string> SendEngine::unwrittenOutput() const
+{
+    return m_impl->transmission.unwrittenOutput();
 }
 
 } // namespace tavor1

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "exchange/JobSettlement.h"
+#include "transmission/CancelSequence.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tavor1 {
@@ -52,8 +54,12 @@ public:
     // SR_OUT of a document completed before a crash: the register's summary
     // and the payment block of an approved payment.
     std::string registerSummary(const POSData* pos);
+    // The same sequence asked for between two jobs; the register's answers.
+    std::vector<CancelStep> cancelBetweenJobs();
     // The register's text of its error 99 in the last transmission.
     std::string registerErrorText() const;
+    // SR_OUT of the last transmission when it could not be written.
+    std::optional<std::string> unwrittenOutput() const;
 
 private:
     struct Impl;

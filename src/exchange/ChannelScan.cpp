@@ -6,6 +6,8 @@ int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, Chann
                        int& CurrentChannel, const StartIdentification& startIdentification)
 {
     for (int n = 1; n <= kChannelCount; ++n) {
+        ChannelState& state = channels[n - 1];
+        const bool served = state.servedGoSignal && goSignalAlreadyServed(files, state, n);
         if (!options.channelEnabled[n - 1])
             continue;
         // Without SR_MATR the host has not been told the register is ready:
@@ -16,12 +18,7 @@ int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, Chann
             continue;
         }
         CurrentChannel = n;
-        ChannelState& state = channels[n - 1];
-        if (!files.exists(ExchangeFile::SR_START, n)) {
-            state.goSignalStuck = false;
-            continue;
-        }
-        if (state.goSignalStuck)
+        if (served || state.pendingAnswer || !files.exists(ExchangeFile::SR_START, n))
             continue;
         files.VerifyExistenceAndKill(exchangeFileName(ExchangeFile::FINESCO, n));
         if (files.exists(ExchangeFile::SR_OUT, n))
@@ -31,6 +28,23 @@ int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, Chann
         return n;
     }
     return 0;
+}
+
+bool goSignalAlreadyServed(const ExchangeFiles& files, ChannelState& state, int channel)
+{
+    if (!state.servedGoSignal)
+        return false;
+    const std::optional<FileIdentity> now = fileIdentity(files.path(ExchangeFile::SR_START, channel));
+    if (now != state.servedGoSignal) {
+        state.servedGoSignal.reset();
+        return false;
+    }
+    std::error_code ec;
+    if (!files.removeQuietly(ExchangeFile::SR_START, channel, ec))
+        return true;
+    state.servedGoSignal.reset();
+    files.log("SR_START " + std::to_string(channel) + " cancellato al nuovo tentativo");
+    return false;
 }
 
 } // namespace tavor1

@@ -20,7 +20,16 @@ using StartIdentification = std::function<void(int channel)>;
 // DumpPending cleared, and its number returned. CurrentChannel is left at the
 // last channel that had SR_MATR (callers report errors on it). Returns 0 when
 // no job waits.
+//
+// A channel whose answer is still pending is not served. A go signal already
+// served (ChannelState::servedGoSignal) is deleted once more, on every
+// channel, enabled or not; while it stays it is skipped.
 int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, ChannelStates& channels,
                        int& CurrentChannel, const StartIdentification& startIdentification);
+
+// Tries the delete of a go signal already served again. True while that same
+// file is still there (the scan must skip it); false once it is gone or the
+// host has written a new go signal in its place, and servedGoSignal is cleared.
+bool goSignalAlreadyServed(const ExchangeFiles& files, ChannelState& state, int channel);
 
 } // namespace tavor1

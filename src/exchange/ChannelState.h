@@ -1,8 +1,11 @@
 #pragma once
 
 #include "exchange/ExchangeFiles.h"
+#include "exchange/JobAnswer.h"
+#include "platform/ByteFiles.h"
 
 #include <array>
+#include <optional>
 
 namespace tavor1 {
 
@@ -12,11 +15,16 @@ struct ChannelState {
     bool DumpPending = true;
     // The test button asked for a test receipt on this channel.
     bool TestReceiptPending = false;
-    // The last job's SR_START could not be deleted. While that file stays,
-    // the scan does not serve it again: the job has run, and running it a
-    // second time would print the document twice. Set by whoever calls
-    // SubKillStartFile and gets false; cleared by the scan once the file is gone.
-    bool goSignalStuck = false;
+    // The identity of a go signal whose job has run but which could not be
+    // deleted. While that very file stays, the scan does not serve it again
+    // (a second run would print the document twice) and tries the delete
+    // once more at every poll. A go signal the host writes afresh has another
+    // identity and is served. Cleared once the file is gone or replaced.
+    std::optional<FileIdentity> servedGoSignal;
+    // The answer of the channel's last job, while a file of it could not be
+    // written. Retried at every poll; the channel serves no new job until it
+    // is delivered.
+    std::optional<JobAnswer> pendingAnswer;
 };
 
 using ChannelStates = std::array<ChannelState, kChannelCount>;

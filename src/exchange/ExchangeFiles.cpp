@@ -50,9 +50,10 @@ std::array<ExchangeFile, 6> startupDeleteOrder(int channel)
     return {F::SR_MATR, F::SR_START, F::SR_ERR, F::SR_DATI, F::SR_OUT, F::FINESCO};
 }
 
-ExchangeFiles::ExchangeFiles(std::string dataDir, const Clock& clock)
+ExchangeFiles::ExchangeFiles(std::string dataDir, const Clock& clock, const FileOps& ops)
     : m_dataDir(std::move(dataDir))
     , m_log(m_dataDir, clock)
+    , m_ops(ops)
 {
 }
 
@@ -84,47 +85,70 @@ bool ExchangeFiles::killLogged(ExchangeFile file, int channel, LogText logText) 
     std::error_code ec;
     // The host may delete the file between the test and the delete; what
     // counts is that it is gone.
-    if (removeFile(p, ec) || !fileExists(p))
+    if (m_ops.remove(p, ec) || !fileExists(p))
         return true;
     m_log.append(logText(ec));
     return false;
 }
 
-void ExchangeFiles::SubKillErrFile(int channel) const
+bool ExchangeFiles::SubKillErrFile(int channel) const
 {
-    if (isValidChannel(channel))
-        killLogged(ExchangeFile::SR_ERR, channel,
-                   [&](const std::error_code&) { return "Errore nella Kill di SR_ERR " + std::to_string(channel); });
+    return isValidChannel(channel)
+        && killLogged(ExchangeFile::SR_ERR, channel,
+                      [&](const std::error_code&) { return "Errore nella Kill di SR_ERR " + std::to_string(channel); });
 }
 
-void ExchangeFiles::SubKillFileOut(int channel) const
+bool ExchangeFiles::SubKillFileOut(int channel) const
 {
-    if (isValidChannel(channel))
-        killLogged(ExchangeFile::SR_OUT, channel,
-                   [&](const std::error_code&) { return "Errore nella Kill di SR_OUT " + std::to_string(channel); });
+    return isValidChannel(channel)
+        && killLogged(ExchangeFile::SR_OUT, channel,
+                      [&](const std::error_code&) { return "Errore nella Kill di SR_OUT " + std::to_string(channel); });
 }
 
-void ExchangeFiles::SubKillDatiFile(int channel) const
+bool ExchangeFiles::SubKillDatiFile(int channel) const
 {
-    if (isValidChannel(channel))
-        killLogged(ExchangeFile::SR_DATI, channel,
-                   [&](const std::error_code&) { return "Errore nella Kill di SR_DATI " + std::to_string(channel); });
+    return isValidChannel(channel)
+        && killLogged(ExchangeFile::SR_DATI, channel,
+                      [&](const std::error_code&) { return "Errore nella Kill di SR_DATI " + std::to_string(channel); });
+}
+
+bool ExchangeFiles::killStartFile(int channel) const
+{
+    if (!isValidChannel(channel))
+        return true;
+    // No blank before "Line": the log line has always looked like this.
+    return killLogged(ExchangeFile::SR_START, channel, [&](const std::error_code& ec) {
+        return "Errore : " + std::to_string(runtimeErrorNumber(ec)) + " nella Funzione_Kill SR_START "
+            + std::to_string(channel) + "Line : 0";
+    });
+}
+
+bool ExchangeFiles::removeQuietly(ExchangeFile file, int channel, std::error_code& error) const
+{
+    error.clear();
+    const std::string p = path(file, channel);
+    if (p.empty() || !fileExists(p))
+        return true;
+    return m_ops.remove(p, error) || !fileExists(p);
+}
+
+bool ExchangeFiles::writeResult(ExchangeFile file, int channel, std::string_view bytes, std::error_code& error) const
+{
+    if (!isValidChannel(channel)) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
+    return m_ops.replace(path(file, channel), bytes, error);
 }
 
 bool ExchangeFiles::SubKillStartFile(int channel) const
 {
     if (!isValidChannel(channel) || !exists(ExchangeFile::SR_START, channel))
         return true;
-    // No blank before "Line": the log line has always looked like this.
-    const bool removed = killLogged(ExchangeFile::SR_START, channel, [&](const std::error_code& ec) {
-        return "Errore : " + std::to_string(runtimeErrorNumber(ec)) + " nella Funzione_Kill SR_START "
-            + std::to_string(channel) + "Line : 0";
-    });
-    // FINESCO and SR_ERR are written beside their names and renamed into
-    // place: a host reacts to their presence and may read them at once, and
-    // must never find one empty.
+    const bool removed = killStartFile(channel);
+    std::error_code ec;
     if (!exists(ExchangeFile::SR_ERR, channel))
-        replaceFileBytes(path(ExchangeFile::FINESCO, channel), kFinescoContent);
+        writeResult(ExchangeFile::FINESCO, channel, kFinescoContent, ec);
     return removed;
 }
 
@@ -136,7 +160,8 @@ bool ExchangeFiles::WriteErrFile(std::string_view message, int channel, std::str
     if (!lastRegisterError.empty())
         line.append(" : ERRORE ").append(lastRegisterError);
     line += "\r\n";
-    return replaceFileBytes(path(ExchangeFile::SR_ERR, channel), line);
+    std::error_code ec;
+    return writeResult(ExchangeFile::SR_ERR, channel, line, ec);
 }
 
 void ExchangeFiles::deleteAllAtStartup(const std::array<bool, kChannelCount>& keepRequest) const

@@ -2,10 +2,12 @@
 
 #include "exchange/LogFile.h"
 #include "platform/Clock.h"
+#include "platform/FileOps.h"
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tavor1 {
 
@@ -49,7 +51,8 @@ inline constexpr std::array<ExchangeFile, 5> kExitDeleteOrder{
 // a channel do nothing for a channel outside 1..4.
 class ExchangeFiles {
 public:
-    ExchangeFiles(std::string dataDir, const Clock& clock);
+    // Deletes and result-file writes go through ops.
+    ExchangeFiles(std::string dataDir, const Clock& clock, const FileOps& ops = systemFileOps());
 
     const std::string& dataDir() const { return m_dataDir; }
     std::string path(ExchangeFile file, int channel) const;
@@ -59,15 +62,28 @@ public:
     // the file in the data directory is deleted when present.
     void VerifyExistenceAndKill(std::string_view name) const;
 
-    void SubKillErrFile(int channel) const;
-    void SubKillFileOut(int channel) const;
-    void SubKillDatiFile(int channel) const;
+    // Each true when the file is absent afterwards.
+    bool SubKillErrFile(int channel) const;
+    bool SubKillFileOut(int channel) const;
+    bool SubKillDatiFile(int channel) const;
     // Consumes the go signal: deletes SR_START when present and then, unless
     // SR_ERR exists, writes FINESCO. Nothing at all when SR_START is absent.
     // Returns false only when SR_START exists and could not be deleted: the
     // job would then be picked up again, and the caller must stop that (see
-    // ChannelState::goSignalStuck).
+    // ChannelState::servedGoSignal).
     bool SubKillStartFile(int channel) const;
+    // Only the delete of SR_START, with the log line of a failure. True when
+    // it is absent afterwards.
+    bool killStartFile(int channel) const;
+    // A delete that logs nothing, for retries. True when absent afterwards.
+    bool removeQuietly(ExchangeFile file, int channel, std::error_code& error) const;
+    // A result file written beside its name, flushed and renamed into place:
+    // a host reacts to its presence and may read it at once, and must never
+    // find it empty or cut, even after a power cut.
+    bool writeResult(ExchangeFile file, int channel, std::string_view bytes, std::error_code& error) const;
+
+    // One line in LOGFILE.TXT.
+    void log(std::string_view text) const { m_log.append(text); }
 
     // Writes the one line of SR_ERR (created or truncated): the message, and
     // when the register reported an error, " : ERRORE " and its code. The
@@ -90,6 +106,7 @@ private:
 
     std::string m_dataDir;
     LogFile m_log;
+    const FileOps& m_ops;
 };
 
 } // namespace tavor1

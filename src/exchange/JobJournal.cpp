@@ -3,7 +3,6 @@
 #include "exchange/ApprovalReuse.h"
 
 #include "platform/ByteFiles.h"
-#include "platform/DurableFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -483,7 +482,7 @@ bool JobJournal::append(JournalRecord record)
     if (record.time.empty())
         record.time = now();
     const std::string line = encodeJournalRecord(record);
-    if (!appendFileDurably(m_path, line))
+    if (!appendFileBytesDurably(m_path, line))
         return false;
     m_fileBytes += line.size();
     applyRecord(m_state, record);
@@ -527,7 +526,7 @@ bool JobJournal::compact()
     // The newest job number survives even when its job is dropped, so that
     // numbers are never given twice.
     const std::uint64_t lastJob = m_state.lastJob;
-    if (!replaceFileDurably(m_path, bytes))
+    if (!replaceFileBytes(m_path, bytes))
         return false;
     m_state = JournalReplay{};
     for (JournalRecord& r : kept) {

@@ -4,6 +4,7 @@
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -13,9 +14,19 @@ namespace tavor1 {
 // It is the only file that stays open across the waits of a job. Lines are
 // written only while chbTrace is ticked (read at each line, as the window's
 // check box is) and a file is open.
+//
+// Traces of a driver that runs for years stay bounded: one trace stops at
+// fileBytes (a paper-end wait left for a weekend would grow it without end),
+// and opening a new one first removes the oldest traces until all of them
+// together take at most totalBytes.
+struct TraceLimits {
+    std::uintmax_t fileBytes = 8 * 1024 * 1024;
+    std::uintmax_t totalBytes = 128 * 1024 * 1024;
+};
+
 class TraceFile final : public TraceSink {
 public:
-    TraceFile(std::string dataDir, const Clock& clock, const Options& options);
+    TraceFile(std::string dataDir, const Clock& clock, const Options& options, TraceLimits limits = {});
     ~TraceFile() override;
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
@@ -36,11 +47,16 @@ public:
     void writeLine(const std::string& line) override;
 
 private:
+    void pruneOldTraces() const;
+
     std::string m_dataDir;
     const Clock& m_clock;
     const Options& m_options;
+    TraceLimits m_limits;
     std::FILE* m_file = nullptr;
     std::string m_path;
+    std::uintmax_t m_written = 0;
+    bool m_cut = false;
 };
 
 } // namespace tavor1

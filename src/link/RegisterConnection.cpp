@@ -1,5 +1,7 @@
 #include "link/RegisterConnection.h"
 
+#include "link/ConnectionCause.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -121,8 +123,15 @@ void RegisterConnection::ResetReStartConnection(bool showClosing)
 
 bool RegisterConnection::ConnectAndWait(int maxPolls)
 {
+    m_connectError = false;
+    m_failureCause.clear();
     ResetReStartConnection(false);
     int polls = 0;
+    const auto giveUp = [&] {
+        m_failureCause =
+            m_connectError ? connectionCauseText(m_lastError) : noAnswerCause(polls * m_timings.connectPollMs);
+        return false;
+    };
     for (;;) {
         if (State() == Connected) {
             m_connectionLost = false;
@@ -137,10 +146,10 @@ bool RegisterConnection::ConnectAndWait(int maxPolls)
             continue;
         if (State() <= Closed && m_resetRequested) {
             m_resetRequested = false;
-            return false;
+            return giveUp();
         }
         if (polls > maxPolls)
-            return false;
+            return giveUp();
     }
 }
 
@@ -188,6 +197,8 @@ void RegisterConnection::onErrorOccurred(QAbstractSocket::SocketError error)
 {
     const int number = winsockNumber(error);
     const std::string description = m_socket.errorString().toLatin1().toStdString();
+    m_connectError = true;
+    m_lastError = error;
     m_inError = true;
     CloseSocketConnection();
     const std::string text = "WS_Error n." + std::to_string(number) + " - " + description + " - " + std::to_string(number);

@@ -76,6 +76,10 @@ public:
     // connection, holds it a moment, then leaves it closed.
     void resetConnection();
 
+    // Why the last ConnectAndWait gave up, in words (connectionCauseText or
+    // noAnswerCause); empty while it has not failed.
+    const std::string& failureCause() const { return m_failureCause; }
+
     bool SocketFault() const { return m_socketFault; }
     bool ConnectionLost() const { return m_connectionLost; }
     bool ResetRequested() const { return m_resetRequested; }
@@ -120,6 +124,11 @@ private:
     bool m_socketFault = false;
     bool m_connectionLost = false;
     bool m_resetRequested = false;
+    // The socket error of the current connect attempt, kept past the close
+    // that follows it.
+    bool m_connectError = false;
+    QAbstractSocket::SocketError m_lastError = QAbstractSocket::UnknownSocketError;
+    std::string m_failureCause;
 };
 
 } // namespace tavor1

@@ -5,7 +5,6 @@
 #include "platform/ByteFiles.h"
 #include "settings/IpAddress.h"
 
-#include <filesystem>
 #include <system_error>
 
 namespace tavor1 {
@@ -24,20 +23,13 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Writes beside the target and renames, so that a host waiting for SR_MATR
-// never reads it half written.
+// Writes beside the target, flushes and renames, so that a host waiting for
+// SR_MATR never reads it half written, even after a power cut. Where the
+// rename is refused (a reader holding the old file open on some systems)
+// the file is written in place.
 bool replaceFile(const std::string& path, std::string_view bytes)
 {
-    const std::string temporary = path + ".tmp";
-    if (!writeFileBytes(temporary, bytes))
-        return false;
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        removeFile(temporary);
-        return writeFileBytes(path, bytes);
-    }
-    return true;
+    return replaceFileBytes(path, bytes) || writeFileBytes(path, bytes);
 }
 
 } // namespace
@@ -99,6 +91,35 @@ RegisterIdentification::RegisterIdentification(RegisterExchange& exchange, Regis
 {
 }
 
+void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery)
+{
+    using namespace protocol;
+    const std::string& reply = exchange.ReplyData();
+    if (reply.find(msg::Identification) != std::string::npos)
+        identity.identification = Mid(reply, 7, 8);
+    else if (reply.size() >= 13)
+        identity.identification = Mid(reply, 6, 8);
+
+    // A telematic register answers with its RT identification and status;
+    // an older one refuses the command and keeps the 8-character form.
+    if (exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted &&
+        startsWith(exchange.ReplyData(), msg::RtIdentification))
+        identity.identification = exchange.ReplyData().substr(4);
+
+    if (exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted &&
+        startsWith(exchange.ReplyData(), msg::RegisterClass))
+        identity.modelCode = static_cast<int>(LeadingNumber(std::string_view(exchange.ReplyData()).substr(4)));
+
+    if (firmwareQuery)
+        *firmwareQuery = true;
+    identity.firmware.clear();
+    if (exchange.TrasmettiStringa(msg::Firmware) == result::Accepted && startsWith(exchange.ReplyData(), msg::Firmware))
+        identity.firmware = FirmwareFromPayload(exchange.ReplyData());
+    exchange.TrasmettiStringa(msg::EndOfJob);
+    if (firmwareQuery)
+        *firmwareQuery = false;
+}
+
 std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
 {
     using namespace protocol;
@@ -116,29 +137,11 @@ std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
         code = m_exchange.TrasmettiStringa(msg::Identification);
     }
     if (code == result::Accepted) {
-        const std::string& reply = m_exchange.ReplyData();
-        if (reply.find(msg::Identification) != std::string::npos)
-            identification = Mid(reply, 7, 8);
-        else if (reply.size() >= 13)
-            identification = Mid(reply, 6, 8);
-
-        // A telematic register answers with its RT identification and status;
-        // an older one refuses the command and keeps the 8-character form.
-        if (m_exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted
-            && startsWith(m_exchange.ReplyData(), msg::RtIdentification))
-            identification = m_exchange.ReplyData().substr(4);
-
-        if (m_exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted
-            && startsWith(m_exchange.ReplyData(), msg::RegisterClass))
-            m_facts.modelCode = static_cast<int>(LeadingNumber(std::string_view(m_exchange.ReplyData()).substr(4)));
-
-        m_firmwareQuery = true;
-        m_facts.firmware.clear();
-        if (m_exchange.TrasmettiStringa(msg::Firmware) == result::Accepted
-            && startsWith(m_exchange.ReplyData(), msg::Firmware))
-            m_facts.firmware = FirmwareFromPayload(m_exchange.ReplyData());
-        m_exchange.TrasmettiStringa(msg::EndOfJob);
-        m_firmwareQuery = false;
+        RegisterIdentity identity;
+        QueryRegisterIdentity(m_exchange, identity, &m_firmwareQuery);
+        identification = identity.identification;
+        m_facts.modelCode = identity.modelCode;
+        m_facts.firmware = identity.firmware;
     }
 
     Zefocx21_EvDumpConfDone(identification, code, channel);

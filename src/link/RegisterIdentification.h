@@ -7,6 +7,7 @@
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
+#include "platform/Version.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
@@ -16,10 +17,12 @@
 
 namespace tavor1 {
 
+// The version SR_MATR and the About window show, "major.minor.0.revision";
+// the default is the build's own.
 struct ProgramVersion {
-    int major = 1;
-    int minor = 0;
-    int revision = 0;
+    int major = kVersionMajor;
+    int minor = kVersionMinor;
+    int revision = kVersionPatch;
 };
 
 // What the end of an identification changes outside the link: the window's
@@ -41,6 +44,18 @@ struct SrMatrContent {
 };
 SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersion& version,
                           const std::string& firmware);
+
+// What the identification's queries learn, once "1008" was accepted (its
+// reply is still in ReplyData): the identification text that SR_MATR is
+// built from, the model class and the firmware. Sends "1511", "1214", "1013"
+// and "1109"; none of them prints or moves a counter. firmwareQuery, when
+// given, is true while the firmware query runs.
+struct RegisterIdentity {
+    std::string identification;
+    int modelCode = 0;
+    std::string firmware;
+};
+void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery = nullptr);
 
 // The SR_ERR line of a failed identification.
 std::string IdentificationErrorText(std::int16_t code);

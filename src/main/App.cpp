@@ -1,22 +1,23 @@
 #include "main/App.h"
 
-#include "main/DataDirectory.h"
 #include "driver/Driver.h"
 #include "driver/JobCycle.h"
-#include "gui/MainWindow.h"
-#include "main/SignalBridge.h"
 #include "driver/Simulation.h"
+#include "gui/MainWindow.h"
+#include "main/DataDirectory.h"
+#include "main/Locations.h"
+#include "main/SignalBridge.h"
 #include "main/StderrMessageSink.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
-#include "platform/qt/QSettingsStore.h"
-#include "settings/RegistrySettings.h"
+#include "platform/InstanceLock.h"
+#include "platform/LockHolder.h"
+#include "platform/Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,15 +29,21 @@ namespace {
 
 void printError(const std::string& text)
 {
-    std::fprintf(stderr, "tavor1: %s\n", text.c_str());
+    headlessLog(LogLevel::Error, text);
 }
 
-std::string programDirectory(const DriverArgs& args, const char* argv0)
+std::string replaceLineEnds(std::string text)
 {
-    if (args.configDir)
-        return *args.configDir;
-    const QString exe = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
-    return QDir::cleanPath(exe).toStdString();
+    std::string out;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+        end = text.find("\r\n", at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (!out.empty())
+            out += "; ";
+        out += text.substr(at, end - at);
+    }
+    return out;
 }
 
 } // namespace
@@ -45,16 +52,14 @@ std::string settledDataDir(const std::optional<std::string>& dataDir, const char
 {
     DriverArgs args;
     args.dataDir = dataDir;
-    const QSettingsStore registry;
-    return settleDataDir(programDirectory(args, argv0), dataDir ? std::string() : ReadCustomPathDataDir(registry),
-                         dataDir);
+    return settleLocations(args, argv0).dataDir;
 }
 
 namespace {
 
 // Everything both modes share once the application object exists.
 struct Session {
-    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<InstanceLock> lock;
     std::unique_ptr<Simulation> simulation;
     DriverConfig config;
 };
@@ -62,12 +67,12 @@ struct Session {
 // 0 when the session may run; else the exit status.
 int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messages, Session& s)
 {
-    s.config.programDir = programDirectory(args, argv0);
-    // The registry's overrides; --data-dir wins over CustomPathDataDir.
-    const QSettingsStore registry;
-    s.config.dataDir = settleDataDir(s.config.programDir, args.dataDir ? std::string() : ReadCustomPathDataDir(registry),
-                                     args.dataDir);
-    s.config.registryIPAddress = ReadIPAddress(registry);
+    const Locations where = settleLocations(args, argv0);
+    s.config.programDir = where.programDir;
+    s.config.dataDir = where.dataDir;
+    s.config.registryIPAddress = where.registryIPAddress;
+    if (args.registerIp)
+        s.config.forcedRemoteIP = *args.registerIp;
     s.config.closingPauseMs = args.closingPauseMs;
     if (args.replyTimeoutMs)
         s.config.exchangeTimings.replyTimeoutMs = *args.replyTimeoutMs;
@@ -77,15 +82,23 @@ int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messa
     s.config.approvalReuseSeconds = std::int64_t(args.approvalReuseMinutes) * 60;
     if (!isDirectory(s.config.dataDir)) {
         messages.showMessage(missingDataDirText(s.config.dataDir));
-        return 1;
+        return kExitDataDirMissing;
     }
     // Two drivers on one data directory would both serve every go signal.
-    s.lock = std::make_unique<QLockFile>(QString::fromStdString(joinPath(s.config.dataDir, "tavor1.lock")));
-    s.lock->setStaleLockTime(0);
-    if (!s.lock->tryLock(0)) {
-        printError("another tavor1 already serves " + s.config.dataDir);
-        return 3;
+    s.lock = std::make_unique<InstanceLock>(instanceLockPath(s.config.dataDir));
+    const LockStatus lock = s.lock->tryAcquire();
+    if (lock.state == LockState::HeldByOther) {
+        printError(anotherDriverText(s.config.dataDir, lock.holderPid));
+        return kExitAnotherDriver;
     }
+    std::error_code writable;
+    if (lock.state != LockState::Acquired || !directoryWritable(s.config.dataDir, writable)) {
+        const std::string text = unwritableDataDirText(s.config.dataDir, lock.state == LockState::Acquired
+                                                                            ? writable.message() : lock.error);
+        messages.showMessage(text);
+        return kExitDataDirNotWritable;
+    }
+    s.config.instanceLock = s.lock.get();
     if (args.registerPort)
         s.config.registerPort = static_cast<std::uint16_t>(*args.registerPort);
     if (args.paymentUrl)
@@ -117,11 +130,20 @@ int runHeadless(const DriverArgs& args, int argc, char** argv)
     QObject::connect(&signals_, &SignalBridge::terminationRequested, &driver, [&driver] { driver.close(); });
     QObject::connect(&driver, &Driver::finished, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&driver, &Driver::dumpStateText, [](int channel, const std::string& text) {
-        std::fprintf(stderr, "tavor1: COM%d %s\n", channel, text.c_str());
+        headlessLog(text == "DUMP ESEGUITO" ? LogLevel::Info : LogLevel::Warning,
+                    "COM" + std::to_string(channel) + " " + text);
+    });
+    QObject::connect(&driver, &Driver::registerProblem,
+                     [](const std::string& line) { headlessLog(LogLevel::Error, line); });
+    QObject::connect(&driver, &Driver::cancelled, [](const std::string& report) {
+        headlessLog(LogLevel::Notice, "Annulla Doc eseguito: " + replaceLineEnds(report));
     });
     driver.load();
-    std::fprintf(stderr, "tavor1: serving %s (register port %u)\n", session.config.dataDir.c_str(),
-                 unsigned(session.config.registerPort));
+    headlessLog(
+        LogLevel::Info,
+        "tavor1 " + std::string(kVersionText) + " serving " + session.config.dataDir + " (register " +
+            (session.config.forcedRemoteIP.empty() ? driver.options().txtRemoteIP : session.config.forcedRemoteIP) +
+            ", port " + std::to_string(session.config.registerPort) + ")");
     return app.exec();
 }
 

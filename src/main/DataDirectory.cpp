@@ -28,4 +28,18 @@ std::string missingDataDirText(const std::string& dataDir)
     return dataDir + " : DIR NON ESISTENTE";
 }
 
+std::string anotherDriverText(const std::string& dataDir, std::optional<long> holderPid)
+{
+    std::string text = "another tavor1 already serves " + dataDir;
+    if (holderPid)
+        text += " (process " + std::to_string(*holderPid) + ")";
+    return text;
+}
+
+std::string unwritableDataDirText(const std::string& dataDir, const std::string& osError)
+{
+    return "cannot write in the data directory " + dataDir + ": " + osError
+        + " (the driver must create, write and delete files there)";
+}
+
 } // namespace tavor1

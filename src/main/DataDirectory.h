@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 #include <string>
 
 namespace tavor1 {
@@ -14,5 +15,15 @@ std::string settleDataDir(const std::string& programDir, const std::string& cust
 
 // The text shown when DataDir does not exist.
 std::string missingDataDirText(const std::string& dataDir);
+
+// The driver's exit statuses at start-up besides 0 and the command line's 2.
+inline constexpr int kExitDataDirMissing = 1;
+inline constexpr int kExitAnotherDriver = 3;
+inline constexpr int kExitDataDirNotWritable = 4;
+
+// Another driver holds the lock (its process number when known).
+std::string anotherDriverText(const std::string& dataDir, std::optional<long> holderPid);
+// The data directory refuses new files; osError is the system's reason.
+std::string unwritableDataDirText(const std::string& dataDir, const std::string& osError);
 
 } // namespace tavor1

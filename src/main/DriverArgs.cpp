@@ -1,5 +1,7 @@
 #include "main/DriverArgs.h"
 
+#include "settings/IpAddress.h"
+
 #include <charconv>
 
 namespace tavor1 {
@@ -37,6 +39,17 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
             a.simulate = true;
         } else if (opt == "--help" || opt == "-h") {
             a.help = true;
+        } else if (opt == "--version") {
+            a.version = true;
+        } else if (opt == "--register-ip") {
+            auto v = value();
+            if (!v)
+                return out;
+            if (!ValidateIPAddress(*v)) {
+                out.error = "--register-ip needs an IPv4 address such as 192.168.1.50, not \"" + *v + "\"";
+                return out;
+            }
+            a.registerIp = *v;
         } else if (opt == "--data-dir") {
             if (auto v = value()) a.dataDir = *v; else return out;
         } else if (opt == "--config-dir") {
@@ -107,13 +120,19 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
 std::string driverUsage()
 {
     return "Usage:\n"
-           "  tavor1 [--headless] [--data-dir DIR] [--config-dir DIR] [--register-port N]\n"
-           "         [--payment-url URL] [--simulate [--roll FILE]] [--closing-pause MS]\n"
-           "         [--reply-timeout MS] [--second-wait MS] [--payment-timeout SECONDS]\n"
-           "         [--approval-reuse-minutes N]\n"
+           "  tavor1 [--headless] [--data-dir DIR] [--config-dir DIR] [--register-ip ADDR]\n"
+           "         [--register-port N] [--payment-url URL] [--simulate [--roll FILE]]\n"
+           "         [--closing-pause MS] [--reply-timeout MS] [--second-wait MS]\n"
+           "         [--payment-timeout SECONDS] [--approval-reuse-minutes N]\n"
+           "  tavor1 doctor [--data-dir DIR] [--config-dir DIR] [--register-ip ADDR]\n"
+           "         [--register-port N] [--payment-url URL]\n"
+           "  tavor1 options [--config-dir DIR] [NAME[=VALUE] ...]\n"
+           "  tavor1 cancel [--data-dir DIR] [--config-dir DIR] [--register-ip ADDR]\n"
+           "         [--register-port N]\n"
+           "  tavor1 history [--data-dir DIR] [-n N]\n"
            "  tavor1 convert REQUEST [--data-dir DIR] [--config-dir DIR] [--rt] [--model N]\n"
            "         [--serial S] [--channel N]\n"
-           "  tavor1 history [--data-dir DIR] [-n N]\n"
+           "  tavor1 --version\n"
            "\n"
            "Serves the exchange files SR_START/SR_DATI of channels 1 to 4 in the data\n"
            "directory and drives the fiscal register over TCP.\n"
@@ -122,6 +141,8 @@ std::string driverUsage()
            "                      standard error; SIGTERM/SIGINT close the driver in order\n"
            "  --data-dir DIR      the data directory (wins over the registry override)\n"
            "  --config-dir DIR    the folder of the option files (default: the program's folder)\n"
+           "  --register-ip ADDR  the register's address for this run (the option files keep\n"
+           "                      theirs)\n"
            "  --register-port N   the register's TCP port (default 9100)\n"
            "  --payment-url URL   the payment service base (default http://localhost:80)\n"
            "  --simulate          start a simulated register and payment service inside the\n"
@@ -138,6 +159,18 @@ std::string driverUsage()
            "  --approval-reuse-minutes N\n"
            "                      a card approval whose document failed pays the retry of the\n"
            "                      unchanged SR_DATI for N minutes (default 15; 0: never)\n"
+           "\n"
+           "  doctor              checks options, data directory, register and payment\n"
+           "                      service, one line each; exits 0 when all are ok. Never\n"
+           "                      prints a document or moves a counter\n"
+           "  options             lists the options, or shows NAME, or sets NAME=VALUE\n"
+           "                      (e.g. txtRemoteIP=192.168.1.50 chbPagamentiEstesi=1)\n"
+           "  cancel              \"Annullla Doc\": cancels the document left open on the\n"
+           "                      register, through the driver serving the data directory\n"
+           "                      between two jobs, or directly when none runs\n"
+           "\n"
+           "Installed, the option files are in /etc/tavor1 and the data directory is\n"
+           "/var/lib/tavor1 unless given; elsewhere both are the program's folder.\n"
            "\n"
            "  convert             converts REQUEST into the register commands, prints them\n"
            "                      and writes KB.txt as the driver would\n"

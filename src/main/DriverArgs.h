@@ -13,10 +13,14 @@ struct DriverArgs {
     bool headless = false;
     bool simulate = false;
     bool help = false;
+    bool version = false;
     // --data-dir: the data directory; wins over the registry override.
     std::optional<std::string> dataDir;
     // --config-dir: the program directory that holds the option files.
     std::optional<std::string> configDir;
+    // --register-ip: the register's address for this run, over the option
+    // files and the registry; the files keep theirs.
+    std::optional<std::string> registerIp;
     // --register-port: replaces the register's port 9100.
     std::optional<int> registerPort;
     // --payment-url: replaces the payment service base http://localhost:80.

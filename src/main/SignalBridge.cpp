@@ -12,6 +12,8 @@ namespace {
 
 int g_fds[2] = {-1, -1};
 
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onSignal(int)
 {
     const char byte = 1;
@@ -31,14 +33,16 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent)
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
+    // SIGHUP (the terminal closed, or a service manager's stop) ends the
+    // driver as SIGTERM does: through the closing sequence, exit 0.
+    for (int sig : kTerminationSignals)
+        ::sigaction(sig, &sa, nullptr);
 }
 
 SignalBridge::~SignalBridge()
 {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (int sig : kTerminationSignals)
+        std::signal(sig, SIG_DFL);
 }
 
 void SignalBridge::onReadable()

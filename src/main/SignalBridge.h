@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace tavor1 {
 
-// Turns SIGTERM and SIGINT into a Qt signal on the event loop: the handler
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop: the handler
 // only writes one byte into a socket pair, and everything else runs as an
 // ordinary event, also while a job waits in a nested loop.
 class SignalBridge : public QObject {

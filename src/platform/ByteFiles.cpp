@@ -1,8 +1,15 @@
 #include "platform/ByteFiles.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -106,19 +113,179 @@ bool writeFileBytes(const std::string& path, std::string_view bytes)
 
 bool replaceFileBytes(const std::string& path, std::string_view bytes)
 {
-    const std::string temp = path + ".tmp";
-    if (!writeFileBytes(temp, bytes)) {
-        std::error_code ec;
-        fs::remove(temp, ec);
+    std::error_code ec;
+    return replaceFileBytes(path, bytes, ec);
+}
+
+#ifndef _WIN32
+
+namespace {
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+// Writes the bytes (over the file, or after its end with O_APPEND) and forces
+// them to the disk before the file is closed: a rename that follows must never
+// publish a name whose content is still only in the cache, and an appended
+// record must be there after a power cut.
+bool writeDurably(const std::string& path, std::string_view bytes, std::error_code& error, int mode = O_TRUNC)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | mode | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = lastError();
         return false;
     }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (!ec)
+    const char* at = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? lastError() : std::make_error_code(std::errc::no_space_on_device);
+            ::close(fd);
+            return false;
+        }
+        at += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        error = lastError();
+        ::close(fd);
+        return false;
+    }
+    if (::close(fd) != 0) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+// The rename itself lives in the directory: until the directory is flushed a
+// power cut may bring back the old name, or none.
+void syncDirectoryOf(const std::string& path)
+{
+    const std::string dir = fs::path(path).parent_path().string();
+    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+bool replaceFileBytes(const std::string& path, std::string_view bytes, std::error_code& error)
+{
+    error.clear();
+    const std::string temp = path + ".tmp";
+    if (!writeDurably(temp, bytes, error)) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        error = lastError();
+        ::unlink(temp.c_str());
+        return false;
+    }
+    syncDirectoryOf(path);
+    return true;
+}
+
+bool appendFileBytesDurably(const std::string& path, std::string_view bytes)
+{
+    const bool created = ::access(path.c_str(), F_OK) != 0;
+    std::error_code error;
+    if (!writeDurably(path, bytes, error, O_APPEND))
+        return false;
+    if (created)
+        syncDirectoryOf(path);
+    return true;
+}
+
+bool directoryWritable(const std::string& dir, std::error_code& error)
+{
+    error.clear();
+    const std::string probe = joinPath(dir, ".tavor1-probe-" + std::to_string(::getpid()));
+    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // A probe left by an earlier process of the same number is no sign of a
+    // read-only directory: remove it and try once more.
+    if (fd < 0 && errno == EEXIST && ::unlink(probe.c_str()) == 0)
+        fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = lastError();
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    FileIdentity id;
+    id.device = static_cast<unsigned long long>(st.st_dev);
+    id.inode = static_cast<unsigned long long>(st.st_ino);
+    id.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    id.size = static_cast<unsigned long long>(st.st_size);
+    return id;
+}
+
+#else
+
+bool replaceFileBytes(const std::string& path, std::string_view bytes, std::error_code& error)
+{
+    error.clear();
+    const std::string temp = path + ".tmp";
+    if (!writeFileBytes(temp, bytes)) {
+        error = std::make_error_code(std::errc::io_error);
+        fs::remove(temp, error);
+        return false;
+    }
+    fs::rename(temp, path, error);
+    if (!error)
         return true;
-    fs::remove(temp, ec);
+    std::error_code ignored;
+    fs::remove(temp, ignored);
     return false;
 }
+
+bool appendFileBytesDurably(const std::string& path, std::string_view bytes)
+{
+    return appendFileBytes(path, bytes);
+}
+
+bool directoryWritable(const std::string& dir, std::error_code& error)
+{
+    error.clear();
+    const std::string probe = joinPath(dir, ".tavor1-probe");
+    if (!writeFileBytes(probe, "")) {
+        error = std::make_error_code(std::errc::permission_denied);
+        return false;
+    }
+    fs::remove(probe, error);
+    error.clear();
+    return true;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st) || fs::is_directory(st))
+        return std::nullopt;
+    FileIdentity id;
+    id.modifiedNs = fs::last_write_time(path, ec).time_since_epoch().count();
+    id.size = fs::file_size(path, ec);
+    return id;
+}
+
+#endif
 
 bool appendFileBytes(const std::string& path, std::string_view bytes)
 {

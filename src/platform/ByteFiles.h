@@ -35,17 +35,41 @@ std::optional<std::string> readFileBytes(const std::string& path, std::size_t ma
 
 // Creates or truncates the file and writes the bytes. True when all were written.
 bool writeFileBytes(const std::string& path, std::string_view bytes);
-// Writes a sibling temporary file and moves it over the target, so that a
-// failure half-way (full disk, power loss) leaves the old content in place
-// rather than a cut file. For files the program itself keeps (options).
+// Writes a sibling temporary file, flushes it to the disk, moves it over the
+// target and flushes the directory entry, so that a failure half-way (full
+// disk, power cut) leaves the old content or the new one, never a cut or
+// empty file. For the result files a host reacts to and the files the program
+// itself keeps (options).
 bool replaceFileBytes(const std::string& path, std::string_view bytes);
+// The same, telling why the replace failed.
+bool replaceFileBytes(const std::string& path, std::string_view bytes, std::error_code& error);
 // Appends to the file, creating it when absent.
 bool appendFileBytes(const std::string& path, std::string_view bytes);
+// The same, returning only once the bytes are on the disk: a record written
+// before a step is still there after a crash in the middle of that step.
+bool appendFileBytesDurably(const std::string& path, std::string_view bytes);
 
 // Creates one directory; its parent must exist, so that a data directory
 // that has vanished is not silently made again under a new empty tree.
 // True when the directory exists afterwards.
 bool makeDirectory(const std::string& path);
+
+// True when a new file can be created in the directory: one is made beside
+// the others and removed again. error tells why not.
+bool directoryWritable(const std::string& dir, std::error_code& error);
+
+// What tells one file from another at the same path: a file deleted and
+// written again, or rewritten in place, has another identity.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long modifiedNs = 0;
+    unsigned long long size = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file at the path; empty when there is none (or it is a
+// directory).
+std::optional<FileIdentity> fileIdentity(const std::string& path);
 
 // dir + separator + name. The name may come in the driver's traditional form
 // with a leading backslash ("\SR_START.001") or with backslashes between

@@ -237,15 +237,21 @@ bool applyTimerValue(const std::string& text, Options& options)
     return true;
 }
 
-OptionFilesReport loadOptionFiles(const std::string& programDir, Options& options)
+OptionFilesReport readOptionFiles(const std::string& programDir, Options& options)
 {
     OptionFilesReport report;
     loadChannels(programDir, options, report);
     loadTimer(programDir, options, report);
     loadXonXoff(programDir, options, report);
+    loadOtherOptions(programDir, options, report);
+    return report;
+}
+
+OptionFilesReport loadOptionFiles(const std::string& programDir, Options& options)
+{
+    OptionFilesReport report = readOptionFiles(programDir, options);
     if (!named(report.unreadable, kTimerFile))
         saveTimerFile(programDir, options);
-    loadOtherOptions(programDir, options, report);
     return report;
 }
 

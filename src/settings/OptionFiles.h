@@ -30,6 +30,8 @@ struct OptionFilesReport {
 // TVTIMER1.TXT with the interval settled on, as the program has always done
 // at start-up, unless that file could not be read.
 OptionFilesReport loadOptionFiles(const std::string& programDir, Options& options);
+// The same without writing anything (diagnosis, the options command).
+OptionFilesReport readOptionFiles(const std::string& programDir, Options& options);
 
 // Writes TVCHKCOM.TXT, TVCHKXXS.TXT and TVCHKSCO.TXT, except those named in
 // `keep` (the files loading could not read). The VAT-rate table, which the

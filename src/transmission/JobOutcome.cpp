@@ -93,29 +93,38 @@ std::string JobErrorText(std::int16_t jobResult, const std::string& registerErro
     }
 }
 
+JobAnswer JobAnswerFor(std::int16_t jobResult, int channel, const std::string& registerErrorText,
+                       const std::string& lastRegisterError)
+{
+    JobAnswer answer;
+    answer.channel = channel;
+    answer.success = jobResult == job::Ok;
+    if (!answer.success) {
+        answer.errorLine = JobErrorText(jobResult, registerErrorText);
+        if (!lastRegisterError.empty())
+            answer.errorLine.append(" : ERRORE ").append(lastRegisterError);
+    }
+    return answer;
+}
+
 bool ReportJobOutcome(std::int16_t jobResult, const JobOutcomeContext& ctx, bool& jobRunning)
 {
     if (!jobRunning)
         return true;
     if (ctx.showStatus)
         ctx.showStatus(JobStatusLine(jobResult, ctx.registerErrorText));
-    bool startRemoved = true;
-    if (jobResult == job::Ok) {
-        if (ctx.clearRegisterMessages)
-            ctx.clearRegisterMessages();
-        if (ctx.files) {
-            ctx.files->SubKillErrFile(ctx.channel);
-            ctx.files->SubKillDatiFile(ctx.channel);
-            startRemoved = ctx.files->SubKillStartFile(ctx.channel);
-        }
-    } else if (ctx.files) {
-        // SR_ERR before SR_START goes: a host that sees the go signal vanish
-        // must already find the reason.
-        ctx.files->WriteErrFile(JobErrorText(jobResult, ctx.registerErrorText), ctx.channel, ctx.lastRegisterError);
-        startRemoved = ctx.files->SubKillStartFile(ctx.channel);
-    }
+    if (jobResult == job::Ok && ctx.clearRegisterMessages)
+        ctx.clearRegisterMessages();
     jobRunning = false;
-    return startRemoved;
+    JobAnswer answer = JobAnswerFor(jobResult, ctx.channel, ctx.registerErrorText, ctx.lastRegisterError);
+    if (ctx.answerHost) {
+        ctx.answerHost(std::move(answer));
+        return true;
+    }
+    if (!ctx.files)
+        return true;
+    std::optional<FileIdentity> stuck;
+    return deliverJobAnswer(*ctx.files, answer, stuck) == AnswerProgress::Delivered && !stuck;
 }
 
 } // namespace tavor1

@@ -4,6 +4,8 @@
 // that the host is told, the texts of every result, and the reporting that
 // clears or keeps the job's exchange files.
 
+#include "exchange/JobAnswer.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -85,7 +87,15 @@ struct JobOutcomeContext {
     // Called for a successful job only: the window empties its register
     // messages box Text1. May be empty.
     std::function<void()> clearRegisterMessages;
+    // Writes the answer (and keeps what could not be written yet). When
+    // empty, the answer is delivered to files once, and what fails is lost.
+    std::function<void(JobAnswer&&)> answerHost;
 };
+
+// The answer the host is given for a job result on a channel: FINESCO for 0,
+// else the SR_ERR line (with the register's own code when there was one).
+JobAnswer JobAnswerFor(std::int16_t jobResult, int channel, const std::string& registerErrorText,
+                       const std::string& lastRegisterError);
 
 // Answers the host at the end of a job, after the connection was closed.
 // With jobRunning set: result 0 removes SR_ERR, SR_DATI and SR_START and
@@ -93,8 +103,8 @@ struct JobOutcomeContext {
 // SR_START (no FINESCO; SR_DATI stays for the host). jobRunning is cleared.
 // The status line goes out in every case. The window's own state (test
 // flags, poll re-arm, buttons, tray tip) is the caller's to restore.
-// Returns false when SR_START could not be removed, so that the caller can
-// keep the scan from serving the same go signal again.
+// Without an answerHost, returns false when the answer could not be given
+// whole (a file not written, or SR_START not removed).
 bool ReportJobOutcome(std::int16_t jobResult, const JobOutcomeContext& ctx, bool& jobRunning);
 
 } // namespace tavor1

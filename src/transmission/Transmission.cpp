@@ -1,10 +1,11 @@
 #include "transmission/Transmission.h"
 
+#include "transmission/CancelSequence.h"
+
 #include "exchange/ExchangeFiles.h"
 #include "protocol/Protocol.h"
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
-#include "platform/DurableFiles.h"
 #include "platform/Clock.h"
 #include "platform/FreeMemory.h"
 #include "platform/NumberText.h"
@@ -26,7 +27,6 @@ namespace {
 namespace result = protocol::result;
 
 constexpr const char* kPaperEndText = "E096: Fine carta scontrino, sostituire rotolo";
-constexpr const char* kClearDisplay = "7007                                        ";
 constexpr const char* kErrorTextQuery = "1015";
 constexpr const char* kSubtotalMarkup = "30012";
 constexpr const char* kSubtotalDiscount = "30013";
@@ -423,10 +423,16 @@ Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
 
 void Transmission::cancelDocument()
 {
-    exchange(kClearDisplay);
-    exchange(protocol::msg::CancelLine);
-    exchange(protocol::msg::CloseReceipt);
-    exchange(protocol::msg::EndOfDocument);
+    runCancelSequence(m_link);
+}
+
+std::vector<CancelStep> Transmission::cancelBetweenJobs()
+{
+    if (m_running || m_control.isBusy())
+        return {};
+    if (!m_control.isConnected() && !m_control.connectAndWait())
+        return {};
+    return runCancelSequence(m_link);
 }
 
 void Transmission::Annullo_Click()
@@ -488,10 +494,12 @@ void Transmission::finishOutput(std::int16_t sendResult)
         AppendPaymentBlock(m_out, *m_job.pos);
     if (sendResult != send::Complete && m_out.empty())
         return;
-    // Synced and renamed into place: the host may read it as soon as FINESCO
-    // appears, and a power cut must not leave it empty behind a FINESCO.
-    if (!replaceFileDurably(m_job.outPath, m_out))
+    // Written beside its name and renamed into place: a power cut leaves the
+    // empty SR_OUT made at the start, or this one whole.
+    if (!replaceFileBytes(m_job.outPath, m_out)) {
+        m_unwrittenOutput = m_out;
         m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + m_job.outPath);
+    }
 }
 
 std::int16_t Transmission::DoSendFile(const std::string& requestPath, const SendJob& job)
@@ -500,6 +508,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
     m_summaryWritten = false;
     m_paperEndReported = false;
     m_out.clear();
+    m_unwrittenOutput.reset();
     m_registerErrorText.clear();
     m_countersBefore.clear();
     // A cancel pressed between jobs was carried out then; a new document

@@ -12,6 +12,8 @@
 #include "transmission/JobOutcome.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
+#include "transmission/CancelSequence.h"
+#include "transmission/JobOutcome.h"
 
 #include <QObject>
 
@@ -125,6 +127,11 @@ public:
     // exchange has finished: the display is cleared and the cancellation
     // line, "3011" and "3013" are sent, their results not evaluated.
     void Annullo_Click();
+    // The button's sequence asked for from outside the window while no job
+    // runs: connects when needed and returns what the register answered to
+    // each command; empty when no connection could be had (or, defensively,
+    // when a transmission or an exchange is under way).
+    std::vector<CancelStep> cancelBetweenJobs();
 
     // Whether a document begun when the register's counters were
     // countersBefore has been completed since: the check a lost connection is
@@ -145,6 +152,10 @@ public:
     bool transmissionRunning() const { return m_running; }
     // The text the register gave for its error 99 in the last transmission.
     const std::string& RegisterErrorText() const { return m_registerErrorText; }
+    // SR_OUT of the last transmission when it could not be written at its
+    // end (the data directory refused it for a moment): the caller keeps it
+    // with the job's answer and writes it later.
+    const std::optional<std::string>& unwrittenOutput() const { return m_unwrittenOutput; }
     // What the last conversion left (the job-level invoice mode included).
     const ConversionResult& conversion() const { return m_conversion; }
 
@@ -194,6 +205,7 @@ private:
     bool m_summaryWritten = false;
     bool m_paperEndReported = false;
     std::string m_out;
+    std::optional<std::string> m_unwrittenOutput;
     std::string m_registerErrorText;
     // The document counters read before the first command; empty when the
     // register could not tell.

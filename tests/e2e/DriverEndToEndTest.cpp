@@ -17,7 +17,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <functional>
+
+#include <unistd.h>
 
 namespace tavor1 {
 namespace {
@@ -53,7 +56,7 @@ protected:
     {
         writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
         writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
-        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        driver.setProcessChannelMode(captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
         QStringList args{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
                          QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
                          "--closing-pause", "20"};
@@ -79,9 +82,9 @@ protected:
             || (has(ExchangeFile::SR_ERR, channel) && !has(ExchangeFile::SR_START, channel));
     }
 
-    int terminate()
+    int terminate(int signal = SIGTERM)
     {
-        ::kill(static_cast<pid_t>(driver.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(driver.processId()), signal);
         if (!waitFor([&] { return driver.state() == QProcess::NotRunning; }, 10000))
             return -1;
         return driver.exitStatus() == QProcess::NormalExit ? driver.exitCode() : -2;
@@ -111,6 +114,8 @@ protected:
     test::TempDir configDir;
     std::string dataDir = joinPath(base.path(), "dati scambio");
     QProcess driver;
+    // The driver's standard error is kept for the test instead of shown.
+    bool captureErrors = false;
     paysim::PaymentSimulator pay;
     // TVCHKSCO.TXT: no trace, display on, the simulator's address, "20 sec.".
     std::string otherOptions = "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n";
@@ -293,6 +298,88 @@ TEST_F(DriverEndToEnd, ASecondDriverOnTheSameFolderEndsAtOnce)
     ASSERT_TRUE(second.waitForFinished(5000));
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_EQ(driver.state(), QProcess::Running);
+}
+
+// Every signal a service manager or a closed terminal sends ends the driver
+// through the closing sequence, and frees the directory for the next one.
+class ClosingSignal : public DriverEndToEnd, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ClosingSignal, RunsTheClosingSequenceAndExitsZero)
+{
+    start();
+    waitReady(1);
+    EXPECT_EQ(terminate(GetParam()), 0);
+    EXPECT_FALSE(has(ExchangeFile::SR_MATR, 1));
+    EXPECT_TRUE(fileExists(joinPath(configDir.path(), "TVTIMER1.TXT"))) << "the options were not saved";
+    QProcess next;
+    next.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
+               {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
+                "--closing-pause", "0"});
+    ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR, 1); })) << "the next driver did not start";
+    ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return next.state() == QProcess::NotRunning; }, 10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ClosingSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGHUP ? "SIGHUP" : info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
+
+TEST_F(DriverEndToEnd, AReadOnlyDataDirectoryHasItsOwnMessageAndExitStatus)
+{
+    namespace fs = std::filesystem;
+    fs::permissions(base.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(configDir.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(dataDir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
+                                 | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::replace);
+    // Root ignores a directory's permissions: the driver runs as nobody,
+    // which needs a way to the program through every folder above it.
+    if (::geteuid() == 0) {
+        for (fs::path p = TAVOR1_BIN_DIR; p != p.root_path(); p = p.parent_path())
+            if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+                GTEST_SKIP() << p << " is closed to other users";
+    }
+    driver.setChildProcessModifier([] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+    });
+    captureErrors = true;
+    start();
+    ASSERT_TRUE(driver.waitForFinished(10000));
+    const std::string err = driver.readAllStandardError().toStdString();
+    EXPECT_EQ(driver.exitCode(), 4) << err;
+    EXPECT_NE(err.find("cannot write in the data directory " + dataDir + ": Permission denied"), std::string::npos)
+        << err;
+    fs::permissions(dataDir, fs::perms::owner_all, fs::perm_options::add);
+}
+
+TEST_F(DriverEndToEnd, ADataDirectoryMadeAgainIsLockedAgainAndASecondDriverIsRefused)
+{
+    start();
+    waitReady(1);
+    // The running driver may write into the folder while it is removed.
+    ASSERT_TRUE(waitFor([&] {
+        std::error_code ec;
+        std::filesystem::remove_all(dataDir, ec);
+        return !std::filesystem::exists(dataDir);
+    }));
+    makeDirectory(dataDir);
+    ASSERT_TRUE(waitFor([&] { return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("").find("tavor1.lock ripreso")
+                                     != std::string::npos; }, 10000));
+    waitReady(1);
+
+    QProcess second;
+    second.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
+                 {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                  QString::fromStdString(configDir.path())});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 3) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(driver.state(), QProcess::Running);
+    submit(1, kReceipt);
+    ASSERT_TRUE(waitFor([&] { return jobEnded(1); }));
+    EXPECT_EQ(read(ExchangeFile::FINESCO, 1), "finesco");
 }
 
 TEST_F(DriverEndToEnd, TheHostStandInReportsSuccessFailureAndTimeOut)

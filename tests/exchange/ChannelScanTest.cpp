@@ -1,9 +1,12 @@
 #include "exchange/ChannelScan.h"
+#include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace tavor1 {
@@ -12,10 +15,10 @@ namespace {
 using test::TempDir;
 
 class ChannelScanTest : public ::testing::Test {
-protected:
+public:
     ChannelScanTest()
         : clock(LocalDateTime{2024, 1, 5, 14, 30, 12})
-        , files(dir.path(), clock)
+        , files(dir.path(), clock, ops)
     {
     }
 
@@ -30,6 +33,7 @@ protected:
 
     TempDir dir;
     FixedClock clock;
+    test::FaultyFileOps ops;
     ExchangeFiles files;
     Options options;
     ChannelStates channels;
@@ -98,23 +102,76 @@ TEST_F(ChannelScanTest, PickingUpAJobClearsOnlyThatChannelsFlags)
     EXPECT_TRUE(channels[2].DumpPending);
 }
 
-TEST_F(ChannelScanTest, AGoSignalThatCouldNotBeDeletedIsNotServedTwice)
+// A go signal whose job has run but which could not be deleted, at the
+// following polls.
+struct ServedGoSignalRow {
+    const char* name;
+    // What happens between the job's end and the poll.
+    std::function<void(ChannelScanTest&)> meanwhile;
+    int served;         // the channel the poll serves
+    bool stillServed;   // the channel still remembers its served go signal
+    bool goSignalThere; // SR_START.001 exists after the poll
+};
+
+class ServedGoSignal : public ChannelScanTest, public ::testing::WithParamInterface<ServedGoSignalRow> {};
+
+TEST_P(ServedGoSignal, RunsItsJobOnceAndServesTheNextOne)
 {
+    const ServedGoSignalRow& row = GetParam();
     put(ExchangeFile::SR_MATR, 1);
-    put(ExchangeFile::SR_START, 1);
-    put(ExchangeFile::SR_MATR, 2);
-    put(ExchangeFile::SR_START, 2);
+    put(ExchangeFile::SR_START, 1, "00000000\r\n");
     ASSERT_EQ(scan(), 1);
-    channels[0].goSignalStuck = true; // the job's SubKillStartFile returned false
+    ops.failRemove("SR_START.001");
+    ASSERT_FALSE(files.killStartFile(1));
+    channels[0].servedGoSignal = fileIdentity(files.path(ExchangeFile::SR_START, 1));
+    const int removesBefore = ops.removeAttempts("SR_START.001");
 
-    EXPECT_EQ(scan(), 2) << "the stuck signal is skipped, later channels still run";
-    files.SubKillStartFile(2);
-    EXPECT_EQ(scan(), 0);
+    row.meanwhile(*this);
+    EXPECT_EQ(scan(), row.served);
+    EXPECT_EQ(channels[0].servedGoSignal.has_value(), row.stillServed);
+    EXPECT_EQ(has(ExchangeFile::SR_START, 1), row.goSignalThere);
+    if (row.stillServed) {
+        EXPECT_EQ(ops.removeAttempts("SR_START.001"), removesBefore + 1) << "the delete is tried at every poll";
+        EXPECT_EQ(scan(), 0) << "and never served later";
+    }
+}
 
-    ASSERT_TRUE(std::filesystem::remove(files.path(ExchangeFile::SR_START, 1)));
-    EXPECT_EQ(scan(), 0);
-    EXPECT_FALSE(channels[0].goSignalStuck) << "once the file is gone the channel is free again";
-    put(ExchangeFile::SR_START, 1);
+INSTANTIATE_TEST_SUITE_P(
+    Polls, ServedGoSignal,
+    ::testing::Values(
+        ServedGoSignalRow{"StillUndeletable", [](ChannelScanTest&) {}, 0, true, true},
+        ServedGoSignalRow{"DeletedAtLast", [](ChannelScanTest& t) { t.ops.allowAll(); }, 0, false, false},
+        ServedGoSignalRow{"RemovedByTheHost",
+                          [](ChannelScanTest& t) {
+                              std::filesystem::remove(t.files.path(ExchangeFile::SR_START, 1));
+                          },
+                          0, false, false},
+        // The host writes the same bytes after the answer; only the time differs.
+        ServedGoSignalRow{"WrittenAgainByTheHost",
+                          [](ChannelScanTest& t) {
+                              const std::string p = t.files.path(ExchangeFile::SR_START, 1);
+                              t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
+                              std::filesystem::last_write_time(
+                                  p, std::filesystem::last_write_time(p) + std::chrono::seconds(2));
+                          },
+                          1, false, true},
+        ServedGoSignalRow{"ChannelSwitchedOff",
+                          [](ChannelScanTest& t) {
+                              t.options.channelEnabled[0] = false;
+                              t.ops.allowAll();
+                          },
+                          0, false, false}),
+    [](const ::testing::TestParamInfo<ServedGoSignalRow>& info) { return std::string(info.param.name); });
+
+TEST_F(ChannelScanTest, AChannelWithAPendingAnswerIsNotServed)
+{
+    for (int n : {1, 2}) {
+        put(ExchangeFile::SR_MATR, n);
+        put(ExchangeFile::SR_START, n);
+    }
+    channels[0].pendingAnswer = JobAnswer{};
+    EXPECT_EQ(scan(), 2);
+    channels[0].pendingAnswer.reset();
     EXPECT_EQ(scan(), 1);
 }
 

@@ -1,5 +1,6 @@
-#include "main/DataDirectory.h"
 #include "main/DriverArgs.h"
+#include "main/DataDirectory.h"
+#include "main/StderrMessageSink.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,24 @@ TEST(DriverArgs, MistakesAreNamed)
     EXPECT_NE(parseDriverArgs({"--data-dir"}).error.find("needs a value"), std::string::npos);
     EXPECT_NE(parseDriverArgs({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
     EXPECT_NE(parseDriverArgs({"--closing-pause", "x"}).error, "");
+    EXPECT_NE(parseDriverArgs({"--register-ip", "192.168.1.300"}).error.find("IPv4"), std::string::npos);
+}
+
+TEST(DriverArgs, TheRegistersAddressForOneRun)
+{
+    const auto p = parseDriverArgs({"--headless", "--register-ip", "192.168.1.50"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(*p.args.registerIp, "192.168.1.50");
+}
+
+TEST(HeadlessLog, ALineCarriesItsLevelInWordsOrAsTheJournalsPriority)
+{
+    EXPECT_EQ(
+        headlessLine(LogLevel::Error, "Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata", false),
+        "tavor1: error: Registratore 10.0.0.9:9100 non raggiungibile: connessione rifiutata\n");
+    EXPECT_EQ(headlessLine(LogLevel::Info, "COM1 DUMP ESEGUITO", true), "<6>tavor1: COM1 DUMP ESEGUITO\n");
+    // Windows-1252 text is shown as UTF-8.
+    EXPECT_EQ(headlessLine(LogLevel::Warning, "citt\xe0", false), "tavor1: warning: citt\xc3\xa0\n");
 }
 
 struct PaymentOptionRow {

@@ -81,5 +81,25 @@ TEST(Cp1252, ConvertsTheWholeCodePageAndBack)
     EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?") << "a cut sequence must not read past the end";
 }
 
+
+TEST(ByteFiles, AReplaceLeavesTheWholeNewContentOrTheOldOneAndSaysWhy)
+{
+    TempDir dir;
+    const std::string path = dir.write("FINESCO.001", "old");
+    std::error_code ec;
+    ASSERT_TRUE(replaceFileBytes(path, "finesco", ec)) << ec.message();
+    EXPECT_EQ(readFileBytes(path), "finesco");
+    EXPECT_FALSE(fileExists(path + ".tmp")) << "the temporary file must not stay beside the result";
+
+    const std::string gone = joinPath(dir.path(), "sparita/FINESCO.001");
+    EXPECT_FALSE(replaceFileBytes(gone, "finesco", ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory) << ec.message();
+    EXPECT_FALSE(directoryWritable(joinPath(dir.path(), "sparita"), ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+    EXPECT_TRUE(directoryWritable(dir.path(), ec)) << ec.message();
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "FINESCO.001")
+        << "the writability probe is removed again";
+}
+
 } // namespace
 } // namespace tavor1

@@ -1,0 +1,60 @@
+#include "transmission/CancelSequence.h"
+
+#include "link/RegisterExchange.h"
+#include "protocol/Protocol.h"
+
+namespace tavor1 {
+
+namespace {
+
+// "7007" and 40 blanks: an empty customer display.
+constexpr const char* kClearDisplay = "7007                                        ";
+
+std::string resultWords(std::int16_t result, const std::string& registerError)
+{
+    if (result == 0)
+        return "accettato";
+    if (result == 1)
+        return "nessuna risposta";
+    if (result == -20)
+        return "connessione persa";
+    return "rifiutato (ERR " + registerError + ", codice " + std::to_string(result) + ")";
+}
+
+} // namespace
+
+std::vector<CancelStep> runCancelSequence(RegisterExchange& exchange)
+{
+    std::vector<CancelStep> steps;
+    for (const char* command :
+         {kClearDisplay, protocol::msg::CancelLine, protocol::msg::CloseReceipt, protocol::msg::EndOfDocument}) {
+        CancelStep step;
+        step.command = command;
+        const std::string before = exchange.ReplyData();
+        step.result = exchange.TrasmettiStringa(command);
+        // The exchange keeps the previous payload when nothing came back.
+        if (step.result == 0 || exchange.ReplyData() != before)
+            step.reply = exchange.ReplyData();
+        if (step.result < 0 && step.result != -20)
+            step.reply = "ERR" + exchange.LastRegisterError();
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+std::string cancelReport(const std::vector<CancelStep>& steps)
+{
+    std::string out;
+    for (const CancelStep& step : steps) {
+        std::string registerError;
+        if (step.reply.rfind("ERR", 0) == 0)
+            registerError = step.reply.substr(3);
+        out += step.command.substr(0, 4) + ": " + resultWords(step.result, registerError);
+        if (!step.reply.empty() && step.result == 0)
+            out += " [" + step.reply + "]";
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace tavor1

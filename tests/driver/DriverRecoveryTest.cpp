@@ -1,0 +1,155 @@
+// The headless driver against the register simulator, with a data directory
+// that refuses a delete or a write for a while: the channel never wedges, no
+// document is printed twice, and the host is answered once the directory
+// accepts the answer.
+
+#include "driver/Driver.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
+#include "platform/ByteFiles.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+#include "simulators/register/RegisterSimulator.h"
+#include "support/EventLoop.h"
+#include "support/FaultyFileOps.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace tavor1 {
+namespace {
+
+using test::waitUntil;
+using F = ExchangeFile;
+
+const std::string kReceipt = "PLUD,N1,P250,Q2,:PANE COMUNE\r\nCASH,V500\r\n";
+
+class DriverRecovery : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
+        writeFileBytes(joinPath(config.path(), "TVCHKCOM.TXT"), "1000\r\n");
+        // No trace, the simulator's address, "20 sec.", and a poll every 100 ms.
+        writeFileBytes(joinPath(config.path(), "TVCHKSCO.TXT"), "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n");
+        writeFileBytes(joinPath(config.path(), "TVTIMER1.TXT"), "100\r\n");
+        DriverConfig c;
+        c.programDir = config.path();
+        c.dataDir = data.path();
+        c.registerPort = sim.port();
+        c.closingPauseMs = 0;
+        c.fileOps = &ops;
+        driver = std::make_unique<Driver>(c, sink, SystemClock::instance());
+        driver->load();
+        ASSERT_TRUE(waitUntil([&] { return has(F::SR_MATR); }, 10000)) << "no identification";
+    }
+
+    std::string path(F f) const { return joinPath(data.path(), exchangeFileName(f, 1)); }
+    bool has(F f) const { return fileExists(path(f)); }
+    std::string read(F f) const { return readFileBytes(path(f)).value_or("<missing>"); }
+    int documents() const { return sim.roll().documentCount(); }
+    std::string log() const { return data.read("LOGFILE.TXT"); }
+
+    // The host's go signal, written after the last one (a later time even
+    // when the file's clock has a coarse grain).
+    void goSignal()
+    {
+        const std::string p = path(F::SR_START);
+        writeFileBytes(p, "00000000\r\n");
+        std::filesystem::last_write_time(p, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++m_signals));
+    }
+    void submit()
+    {
+        writeFileBytes(path(F::SR_DATI), kReceipt);
+        goSignal();
+    }
+    // Polls go on: the refused operation is tried this many more times.
+    bool morePolls(int n, const std::function<int()>& attempts)
+    {
+        const int target = attempts() + n;
+        return waitUntil([&] { return attempts() >= target; }, 10000);
+    }
+
+    regsim::RegisterSimulator sim;
+    test::TempDir config;
+    test::TempDir data;
+    test::FaultyFileOps ops;
+    NullMessageSink sink;
+    std::unique_ptr<Driver> driver;
+
+private:
+    int m_signals = 0;
+};
+
+TEST_F(DriverRecovery, AnUndeletableGoSignalRunsItsJobOnceAndTheNextGoSignalIsServed)
+{
+    ops.failRemove("SR_START.001");
+    submit();
+    ASSERT_TRUE(waitUntil([&] { return has(F::FINESCO); }, 15000)) << read(F::SR_ERR);
+    ASSERT_TRUE(morePolls(3, [&] { return ops.removeAttempts("SR_START.001"); })) << "the delete is not retried";
+    EXPECT_EQ(documents(), 1) << sim.roll().text();
+    EXPECT_TRUE(has(F::SR_START));
+
+    // The host has read the answer and sends its next request; the old go
+    // signal is still there, written over.
+    writeFileBytes(path(F::SR_DATI), kReceipt);
+    removeFile(path(F::FINESCO));
+    goSignal();
+    ASSERT_TRUE(waitUntil([&] { return has(F::FINESCO); }, 15000)) << read(F::SR_ERR);
+    EXPECT_EQ(documents(), 2) << sim.roll().text();
+
+    ops.allowAll();
+    ASSERT_TRUE(waitUntil([&] { return !has(F::SR_START); }, 5000));
+    EXPECT_NE(log().find("SR_START 1 cancellato al nuovo tentativo"), std::string::npos) << log();
+    EXPECT_EQ(documents(), 2);
+}
+
+struct RefusedAnswerRow {
+    const char* name;
+    const char* refused;   // the file whose write fails
+    bool withRequest;      // SR_DATI written (else the E506 answer)
+    F answer;              // what the host finds in the end
+    const char* content;
+    int printed;
+};
+
+class RefusedAnswer : public DriverRecovery, public ::testing::WithParamInterface<RefusedAnswerRow> {};
+
+TEST_P(RefusedAnswer, IsWrittenAsSoonAsTheDirectoryTakesIt)
+{
+    const RefusedAnswerRow& row = GetParam();
+    ops.failReplace(row.refused);
+    if (row.withRequest)
+        submit();
+    else
+        goSignal();
+    ASSERT_TRUE(morePolls(4, [&] { return ops.replaceAttempts(row.refused); })) << "the answer is not retried";
+    EXPECT_FALSE(has(row.answer));
+    EXPECT_EQ(documents(), row.printed) << "a pending answer must not make the job run again";
+    EXPECT_NE(log().find("Risposta canale 1 non scritta (" + std::string(row.refused) + ": Permission denied)"),
+              std::string::npos) << log();
+
+    ops.allowAll();
+    ASSERT_TRUE(waitUntil([&] { return has(row.answer); }, 5000));
+    EXPECT_EQ(read(row.answer), row.content);
+    EXPECT_FALSE(has(F::SR_START)) << "the go signal goes once the answer is there";
+    EXPECT_EQ(documents(), row.printed) << sim.roll().text();
+    EXPECT_NE(log().find("Risposta canale 1 scritta al tentativo"), std::string::npos) << log();
+    // Recorded as answered: a restart must not answer the job a second time.
+    EXPECT_TRUE(JobJournal::read(data.path()).unansweredJobs().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RefusedAnswer,
+    ::testing::Values(
+        RefusedAnswerRow{"Finesco", "FINESCO.001", true, F::FINESCO, "finesco", 1},
+        RefusedAnswerRow{"ErrorLine", "SR_ERR.001", false, F::SR_ERR,
+                         "E506: Trasmissione non avvenuta: file di input non presente\r\n", 0}),
+    [](const ::testing::TestParamInfo<RefusedAnswerRow>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tavor1

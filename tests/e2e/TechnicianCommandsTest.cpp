@@ -1,0 +1,299 @@
+// The technician's commands as they are typed: `tavor1 doctor`, `tavor1
+// options` and `tavor1 cancel`, run as subprocesses against the register and
+// payment simulators of the test (loopback, free ports).
+
+#include "exchange/ExchangeFiles.h"
+#include "exchange/JobJournal.h"
+#include "platform/ByteFiles.h"
+#include "simulators/payment/PaymentSimulator.h"
+#include "simulators/register/RegisterSimulator.h"
+#include "support/EventLoop.h"
+#include "support/TempDir.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavor1 {
+namespace {
+
+const QString kTavor1 = QStringLiteral(TAVOR1_BIN_DIR "/tavor1");
+
+struct CommandRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a command to its end while the event loop (and so the simulators)
+// keeps running.
+CommandRun run(const QString& program, const QStringList& args, int limitMs = 30000)
+{
+    QProcess process;
+    process.start(program, args);
+    CommandRun result;
+    if (!process.waitForStarted(5000))
+        return result;
+    test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, limitMs);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(3000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
+class TechnicianCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
+        ASSERT_NE(pay.start(0), 0);
+        ASSERT_TRUE(makeDirectory(dataDir));
+        writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
+    }
+
+    void TearDown() override
+    {
+        if (driver.state() != QProcess::NotRunning) {
+            driver.kill();
+            driver.waitForFinished(3000);
+        }
+    }
+
+    QStringList dirs() const
+    {
+        return {"--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                QString::fromStdString(configDir.path())};
+    }
+    QStringList registerAt(int port) const { return {"--register-port", QString::number(port)}; }
+    QString paymentUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(pay.port()); }
+
+    CommandRun tavor1(const QStringList& args) { return run(kTavor1, args); }
+
+    void setAddress(const char* address)
+    {
+        const CommandRun r = tavor1(QStringList{"options", "--config-dir", QString::fromStdString(configDir.path()),
+                                                QStringLiteral("txtRemoteIP=%1").arg(address)});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    void startDriver()
+    {
+        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(sim.port()));
+        ASSERT_TRUE(driver.waitForStarted(5000));
+        ASSERT_TRUE(test::waitUntil([&] { return fileExists(file(ExchangeFile::SR_MATR, 1)); }, 10000));
+    }
+
+    void stopDriver()
+    {
+        ::kill(static_cast<pid_t>(driver.processId()), SIGTERM);
+        ASSERT_TRUE(test::waitUntil([&] { return driver.state() == QProcess::NotRunning; }, 10000));
+    }
+
+    std::string file(ExchangeFile f, int channel) const { return joinPath(dataDir, exchangeFileName(f, channel)); }
+
+    // Submits a request on channel 1 and waits for its answer: FINESCO, or
+    // the text of SR_ERR.
+    std::string job(const std::string& request)
+    {
+        removeFile(file(ExchangeFile::FINESCO, 1));
+        removeFile(file(ExchangeFile::SR_ERR, 1));
+        writeFileBytes(file(ExchangeFile::SR_DATI, 1), request);
+        writeFileBytes(file(ExchangeFile::SR_START, 1), "00000000\r\n");
+        const bool ended = test::waitUntil(
+            [&] {
+                return fileExists(file(ExchangeFile::FINESCO, 1)) ||
+                       (fileExists(file(ExchangeFile::SR_ERR, 1)) && !fileExists(file(ExchangeFile::SR_START, 1)));
+            },
+            15000);
+        if (!ended)
+            return "<no answer>";
+        if (fileExists(file(ExchangeFile::FINESCO, 1)))
+            return "finesco";
+        return readFileBytes(file(ExchangeFile::SR_ERR, 1)).value_or("<unreadable>");
+    }
+
+    regsim::RegisterSimulator sim;
+    paysim::PaymentSimulator pay;
+    test::TempDir base;
+    test::TempDir configDir;
+    std::string dataDir = joinPath(base.path(), "dati");
+    QProcess driver;
+};
+
+const std::string kReceipt = "PLUD,N1,P250,Q2,:PANE COMUNE\r\nSALE,N2,P1000\r\nCASH,V1500\r\n";
+// Sold, never paid: the register keeps the receipt open.
+const std::string kUnpaidReceipt = "PLUD,N1,P250,:PANE COMUNE\r\n";
+
+TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
+{
+    setAddress("127.0.0.1");
+    const CommandRun r =
+        tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok   identificazione: matricola 99SIM000001"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok   stato 1009: pronto (00)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok   lavori: nessun lavoro in sospeso"), std::string::npos) << r.out;
+    // Nothing printed, nothing published, no card charged.
+    EXPECT_EQ(sim.roll().documentCount(), 0) << sim.roll().text();
+    EXPECT_FALSE(fileExists(file(ExchangeFile::SR_MATR, 1)));
+    EXPECT_TRUE(pay.requests().empty());
+}
+
+TEST_F(TechnicianCommands, DoctorNamesAJobACrashInterrupted)
+{
+    setAddress("127.0.0.1");
+    // A job accepted and never decided: the driver died during it.
+    ASSERT_TRUE(appendFileBytes(joinPath(dataDir, std::string(kJournalFileName)),
+                                encodeJournalRecord(acceptedRecord(1, 1, stampOfBytes(kReceipt)))));
+    const CommandRun r =
+        tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(TechnicianCommands, DoctorNamesADeadPortAndItsCause)
+{
+    setAddress("127.0.0.1");
+    // A port nobody listens on: a free one, taken and given back.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+    const int deadPort = gone.serverPort();
+    gone.close();
+    const CommandRun r =
+        tavor1(QStringList{"doctor"} + dirs() + registerAt(deadPort) + QStringList{"--payment-url", paymentUrl()});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    const std::string expected = "FAIL registratore: Registratore 127.0.0.1:" + std::to_string(deadPort) +
+                                 " non raggiungibile: connessione rifiutata";
+    EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok   pagamenti"), std::string::npos) << r.out;
+}
+
+TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardError)
+{
+    setAddress("127.0.0.1");
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+    const int deadPort = gone.serverPort();
+    gone.close();
+    driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(deadPort));
+    ASSERT_TRUE(driver.waitForStarted(5000));
+    const std::string line =
+        "Registratore 127.0.0.1:" + std::to_string(deadPort) + " non raggiungibile: connessione rifiutata";
+    const std::string log = joinPath(dataDir, "LOGFILE.TXT");
+    ASSERT_TRUE(test::waitUntil([&] { return readFileBytes(log).value_or("").find(line) != std::string::npos; }, 15000))
+        << readFileBytes(log).value_or("<no LOGFILE.TXT>");
+    // The host's SR_ERR keeps its own text.
+    ASSERT_TRUE(test::waitUntil([&] { return fileExists(file(ExchangeFile::SR_ERR, 1)); }, 5000));
+    EXPECT_EQ(readFileBytes(file(ExchangeFile::SR_ERR, 1)).value_or("").substr(0, 26), "Errore generico sull'Ecr, ");
+    stopDriver();
+    const std::string err = driver.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("tavor1: error: " + line), std::string::npos) << err;
+    // Repeated attempts with the same cause are one line, not one per poll.
+    const std::string text = readFileBytes(log).value_or("");
+    EXPECT_EQ(text.find(line), text.rfind(line)) << text;
+}
+
+TEST_F(TechnicianCommands, DoctorWithoutAnAddressSaysWhereToSetIt)
+{
+    const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("txtRemoteIP="), std::string::npos) << r.out;
+}
+
+TEST_F(TechnicianCommands, DoctorFailsAReadOnlyDataDirectory)
+{
+    setAddress("127.0.0.1");
+    ASSERT_EQ(::chmod(dataDir.c_str(), 0555), 0);
+    QString program = kTavor1;
+    QStringList args = QStringList{"doctor"} + dirs() + registerAt(sim.port());
+    if (::geteuid() == 0) {
+        // root writes anywhere: the check runs as nobody, as a service user would.
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "running as root without setpriv";
+        ::chmod(base.path().c_str(), 0755);
+        ::chmod(configDir.path().c_str(), 0755);
+        const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups", kTavor1};
+        if (run(setpriv, asNobody + QStringList{"--version"}).exitCode != 0)
+            GTEST_SKIP() << "nobody cannot run " << kTavor1.toStdString() << " from this folder";
+        args = asNobody + args;
+        program = setpriv;
+    }
+    const CommandRun r = run(program, args);
+    ::chmod(dataDir.c_str(), 0755);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("FAIL dati: " + dataDir + " non e' scrivibile"), std::string::npos) << r.out << r.err;
+}
+
+TEST_F(TechnicianCommands, OptionsSetByNameAreListedBackAndABadValueSavesNothing)
+{
+    const QStringList config{"--config-dir", QString::fromStdString(configDir.path())};
+    CommandRun r =
+        tavor1(QStringList{"options"} + config + QStringList{"txtRemoteIP=192.168.1.50", "chbPagamentiEstesi=1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(readFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT")).value_or("").find("\r\n192.168.1.50\r\n"),
+              std::string::npos);
+
+    r = tavor1(QStringList{"options"} + config);
+    EXPECT_NE(r.out.find("txtRemoteIP=192.168.1.50"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("chbPagamentiEstesi=1"), std::string::npos) << r.out;
+
+    r = tavor1(QStringList{"options"} + config + QStringList{"chbTrace=1", "txtRemoteIP=192.168.1.300"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("txtRemoteIP: \"192.168.1.300\" non e' un indirizzo IPv4 valido"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing saved"), std::string::npos) << r.err;
+    r = tavor1(QStringList{"options"} + config + QStringList{"chbTrace", "txtRemoteIP"});
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')).substr(0, 10), "chbTrace=0") << r.out;
+    EXPECT_NE(r.out.find("txtRemoteIP=192.168.1.50"), std::string::npos) << r.out;
+}
+
+TEST_F(TechnicianCommands, CancelThroughTheRunningDriverFreesTheNextJob)
+{
+    setAddress("127.0.0.1");
+    startDriver();
+    job(kUnpaidReceipt);
+    ASSERT_EQ(job(kReceipt).substr(0, 4), "E503") << "the open receipt must block the next job";
+
+    const CommandRun r = tavor1(QStringList{"cancel"} + dirs());
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("asking the driver PID"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3011: "), std::string::npos) << r.out;
+
+    EXPECT_EQ(job(kReceipt), "finesco");
+    stopDriver();
+}
+
+TEST_F(TechnicianCommands, CancelWithoutADriverTalksToTheRegisterItself)
+{
+    setAddress("127.0.0.1");
+    startDriver();
+    job(kUnpaidReceipt);
+    stopDriver();
+
+    const CommandRun r = tavor1(QStringList{"cancel"} + dirs() + registerAt(sim.port()));
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("no driver serves"), std::string::npos) << r.out;
+
+    startDriver();
+    EXPECT_EQ(job(kReceipt), "finesco");
+    stopDriver();
+}
+
+} // namespace
+} // namespace tavor1
