@@ -231,6 +231,33 @@ TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
     EXPECT_TRUE(pos.DescrErrAggi.empty());
 }
 
+// The simulator's record of charges is what the soak counts a sale's charges
+// by: only approvals are charges, each with its own number and amount.
+TEST_F(PaymentClientTest, EachApprovalIsRecordedWithItsOwnTransactionNumber)
+{
+    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    simulator.setOutcome(Outcome::Declined);
+    EXPECT_NE(pay("PAGA,V300,P0"), payment::kOk);
+    simulator.setOutcome(Outcome::Approved);
+    ASSERT_EQ(pay("PAGA,V777,P2"), payment::kOk);
+    EXPECT_EQ(client->posData().OperationNumber, "000046");
+
+    const auto& approvals = simulator.approvals();
+    ASSERT_EQ(approvals.size(), 2u);
+    EXPECT_EQ(approvals[0].transactionId, 45);
+    EXPECT_EQ(approvals[0].amount, "1250");
+    EXPECT_EQ(approvals[0].request, 0u);
+    EXPECT_EQ(approvals[1].transactionId, 46);
+    EXPECT_EQ(approvals[1].amount, "777") << simulator.requests()[2].path.toStdString();
+    EXPECT_EQ(approvals[1].request, 2u);
+    EXPECT_EQ(approvals[1].authorization, "A1B2C3");
+
+    simulator.setDistinctAuthorizations(true);
+    ASSERT_EQ(pay("PAGA,V100,P0"), payment::kOk);
+    EXPECT_EQ(client->posData().AuthorizationCode, "A00047");
+    EXPECT_EQ(simulator.approvals().back().authorization, "A00047");
+}
+
 TEST_F(PaymentClientTest, UnreachableServiceCarriesTheTransportText)
 {
     // A port that was free a moment ago: nobody listens there.

@@ -50,4 +50,13 @@ std::vector<int> RollAudit::duplicated() const
     return jobs;
 }
 
+std::vector<int> RollAudit::printedMoreThanOnce() const
+{
+    std::vector<int> jobs;
+    for (const auto& [job, c] : m_counts)
+        if (c.completed > 1)
+            jobs.push_back(job);
+    return jobs;
+}
+
 } // namespace tavor1::soak

@@ -30,6 +30,9 @@ public:
     MarkerCount count(int job) const;
     // Jobs whose marker appears on more than one line of the roll.
     std::vector<int> duplicated() const;
+    // Jobs whose marker is on more than one completed document: a document
+    // cancelled unfinished and then printed whole counts once.
+    std::vector<int> printedMoreThanOnce() const;
 
 private:
     std::map<int, MarkerCount> m_counts;

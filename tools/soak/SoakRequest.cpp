@@ -35,16 +35,22 @@ int markerJob(std::string_view text)
 
 SoakRequest makeRequest(int job, std::mt19937_64& random)
 {
+    const int shape = std::uniform_int_distribution<int>(0, 9)(random);
+    if (shape < 9)
+        return makeSale(job, random, shape >= 6);
+    SoakRequest r;
+    r.marker = jobMarker(job);
+    r.shape = DocumentShape::NonFiscal;
+    r.bytes = "OPNF\r\nPRNT,:" + r.marker + "\r\nPRNT,:RIGA DI CORTESIA\r\nCLNF\r\n";
+    return r;
+}
+
+SoakRequest makeSale(int job, std::mt19937_64& random, bool byCard)
+{
     auto between = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     SoakRequest r;
     r.marker = jobMarker(job);
-    const int shape = between(0, 9);
-    r.shape = shape < 6 ? DocumentShape::Receipt : shape < 9 ? DocumentShape::CardReceipt : DocumentShape::NonFiscal;
-
-    if (r.shape == DocumentShape::NonFiscal) {
-        r.bytes = "OPNF\r\nPRNT,:" + r.marker + "\r\nPRNT,:RIGA DI CORTESIA\r\nCLNF\r\n";
-        return r;
-    }
+    r.shape = byCard ? DocumentShape::CardReceipt : DocumentShape::Receipt;
     const int price = between(1, 5000);
     const int quantity = between(1, 3);
     const bool second = between(0, 1) == 1;

@@ -29,5 +29,7 @@ std::string jobMarker(int job);
 int markerJob(std::string_view text);
 
 SoakRequest makeRequest(int job, std::mt19937_64& random);
+// A receipt paid in cash or, with a "PAGA" first line, by card.
+SoakRequest makeSale(int job, std::mt19937_64& random, bool byCard);
 
 } // namespace tavor1::soak

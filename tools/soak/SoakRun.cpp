@@ -5,34 +5,17 @@
 #include "soak/JobCheck.h"
 #include "soak/ProcessMemory.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-
-#include <sys/prctl.h>
 
 namespace tavor1::soak {
 
 namespace {
 
-constexpr int kChannels = 4;
 constexpr int kMemoryBaselineJob = 100;
 constexpr int kProgressEvery = 100;
-
-// Lets the event loop (both simulators live on it) run for a while.
-void pump(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 std::string shapeName(DocumentShape shape)
 {
@@ -63,51 +46,17 @@ std::string shown(const std::string& bytes)
 } // namespace
 
 SoakRun::SoakRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings)
-    : m_options(std::move(options)),
-      m_driverPath(std::move(driverPath)),
-      m_out(out),
-      m_timings(timings),
-      m_seed(m_options.seed.value_or(
-          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL)),
-      m_random(m_seed),
-      m_picker(m_random, m_timings.replyLimits)
+    : m_options(std::move(options))
+    , m_out(out)
+    , m_timings(timings)
+    , m_rig(std::move(driverPath), out, timings)
+    , m_seed(m_options.seed.value_or(
+          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ULL))
+    , m_random(m_seed)
+    , m_picker(m_random, m_timings.replyLimits)
+    , m_register(m_rig.registerSim())
+    , m_payment(m_rig.paymentSim())
 {
-}
-
-SoakRun::~SoakRun()
-{
-    if (m_driver.state() != QProcess::NotRunning) {
-        m_driver.kill();
-        m_driver.waitForFinished(3000);
-    }
-}
-
-std::string SoakRun::exchangePath(ExchangeFile file, int channel) const
-{
-    return joinPath(m_dataDir, exchangeFileName(file, channel));
-}
-
-bool SoakRun::driverRunning() const
-{
-    return m_driver.state() == QProcess::Running;
-}
-
-std::optional<std::int64_t> SoakRun::driverRss() const
-{
-    return driverRunning() ? residentKb(m_driver.processId()) : std::nullopt;
-}
-
-bool SoakRun::waitUntil(const std::function<bool()>& cond, int limitMs)
-{
-    QDeadlineTimer deadline(limitMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        // A host polls its folder; 5 ms keeps the pick-up quick without
-        // taking the machine's second core away from the driver.
-        pump(5);
-    }
-    return true;
 }
 
 int SoakRun::run()
@@ -115,20 +64,20 @@ int SoakRun::run()
     m_out << "tavor1-soak: " << m_options.jobs << " jobs, seed " << m_seed << "\n" << std::flush;
     QElapsedTimer clock;
     clock.start();
-    if (!setUp() || !startDriver() || !waitReady()) {
+    if (!m_rig.setUp(m_options.keepDir) || !m_rig.startDriver() || !m_rig.waitReady()) {
         m_out << "0 passed, " << m_options.jobs << " failed\n";
         return 1;
     }
-    m_rssStart = driverRss();
+    m_rssStart = m_rig.driverRss();
 
     int job = 1;
     for (; job <= m_options.jobs; ++job) {
         if (!runJob(job))
             break;
         if (job == kMemoryBaselineJob)
-            m_rssAt100 = driverRss();
+            m_rssAt100 = m_rig.driverRss();
         if (job % kProgressEvery == 0) {
-            const auto rss = driverRss();
+            const auto rss = m_rig.driverRss();
             m_out << "job " << job << "/" << m_options.jobs << ": " << m_passed << " passed, " << m_failed
                   << " failed, tavor1 RSS " << (rss ? std::to_string(*rss) + " kB" : "?") << "\n" << std::flush;
         }
@@ -139,178 +88,18 @@ int SoakRun::run()
         m_failed += notRun;
         m_runBroken = true;
     }
-    m_rssEnd = driverRss();
-    if (!stopDriver())
+    m_rssEnd = m_rig.driverRss();
+    if (!m_rig.stopDriver())
         m_runBroken = true;
     printSummary(double(clock.elapsed()) / 1000.0);
     return m_failed == 0 && !m_runBroken ? 0 : 1;
 }
 
-bool SoakRun::setUp()
-{
-    if (m_options.keepDir.empty()) {
-        m_temp = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/tavor1-soak-XXXXXX");
-        if (!m_temp->isValid()) {
-            m_out << "cannot make a temporary folder: " << m_temp->errorString().toStdString() << "\n";
-            return false;
-        }
-        m_workDir = m_temp->path().toStdString();
-    } else {
-        m_workDir = m_options.keepDir;
-        if (!QDir().mkpath(QString::fromStdString(m_workDir))) {
-            m_out << "cannot make " << m_workDir << "\n";
-            return false;
-        }
-    }
-    m_dataDir = joinPath(m_workDir, "data");
-    m_configDir = joinPath(m_workDir, "config");
-    if (!makeDirectory(m_dataDir) || !makeDirectory(m_configDir) || !writeOptionFiles()) {
-        m_out << "cannot prepare the data and option folders in " << m_workDir << "\n";
-        return false;
-    }
-    if (!m_options.keepDir.empty())
-        m_register.setRollFile(joinPath(m_workDir, "roll.txt"));
-    if (!m_register.listen(0)) {
-        m_out << "the register simulator cannot listen: " << m_register.errorString().toStdString() << "\n";
-        return false;
-    }
-    if (m_payment.start(0) == 0) {
-        m_out << "the payment simulator cannot listen\n";
-        return false;
-    }
-    return true;
-}
-
-bool SoakRun::writeOptionFiles()
-{
-    // All four channels; trace on; the simulator's address; time-out "20 sec.";
-    // the check boxes off except "Matricola in Out File"; Fast mode.
-    const std::string options = "0\r\n1\r\n0\r\n127.0.0.1\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nF\r\n0\r\n0\r\n1\r\n0\r\n";
-    return writeFileBytes(joinPath(m_configDir, "TVCHKCOM.TXT"), "1111\r\n")
-        && writeFileBytes(joinPath(m_configDir, "TVCHKSCO.TXT"), options);
-}
-
-bool SoakRun::startDriver()
-{
-    const QStringList args = {
-        "--headless",
-        "--data-dir", QString::fromStdString(m_dataDir),
-        "--config-dir", QString::fromStdString(m_configDir),
-        "--register-port", QString::number(m_register.port()),
-        "--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(m_payment.port()),
-        "--reply-timeout", QString::number(m_timings.replyLimits.replyMs),
-        "--second-wait", QString::number(m_timings.replyLimits.secondWaitMs),
-        "--closing-pause", "20",
-    };
-    m_driver.setProcessChannelMode(QProcess::MergedChannels);
-    // A soak stopped by a signal must not leave its driver serving the
-    // folder: the driver is told to close when the soak goes.
-    m_driver.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_driver.setStandardOutputFile(QString::fromStdString(joinPath(m_workDir, "tavor1.log")));
-    m_driver.start(QString::fromStdString(m_driverPath), args);
-    if (!m_driver.waitForStarted(10000)) {
-        m_out << "cannot start " << m_driverPath << ": " << m_driver.errorString().toStdString() << "\n";
-        return false;
-    }
-    return true;
-}
-
-bool SoakRun::waitReady()
-{
-    const bool ready = waitUntil(
-        [this] {
-            if (!driverRunning())
-                return true;
-            for (int n = 1; n <= kChannels; ++n)
-                if (!fileExists(exchangePath(ExchangeFile::SR_MATR, n)))
-                    return false;
-            return true;
-        },
-        m_timings.readyLimitMs);
-    if (!driverRunning()) {
-        m_out << "tavor1 ended before its channels were ready (exit code " << m_driver.exitCode() << "); see "
-              << joinPath(m_workDir, "tavor1.log") << "\n";
-        return false;
-    }
-    if (!ready) {
-        m_out << "tavor1 did not identify the register on all four channels within "
-              << m_timings.readyLimitMs / 1000 << " s\n";
-        return false;
-    }
-    return true;
-}
-
-void SoakRun::armFault(const PlannedFault& fault)
-{
-    regsim::Fault f;
-    f.nthFrame = fault.frame;
-    switch (fault.kind) {
-    case FaultKind::None:
-    case FaultKind::DeleteRequest:
-        break;
-    case FaultKind::Drop:
-        f.mode = fault.afterDoing ? regsim::FaultMode::DropAfterDoing : regsim::FaultMode::DropConnection;
-        m_register.addFault(f);
-        break;
-    case FaultKind::ErrorCode:
-        f.mode = regsim::FaultMode::ErrorReply;
-        f.code = fault.code;
-        f.text = "ERRORE SIMULATO";
-        // The driver goes on after "journal exhausted" as after the "nearly
-        // full" warning, which holds only if the register has carried the
-        // command out; the simulator would refuse it, so it is given as a
-        // warning here.
-        if (fault.code == regsim::err::JournalExhausted) {
-            f.mode = regsim::FaultMode::CustomReply;
-            f.text = std::string(protocol::kErrorMarker) + fault.code;
-        }
-        m_register.addFault(f);
-        break;
-    case FaultKind::Nak:
-        f.mode = regsim::FaultMode::Nak;
-        m_register.addFault(f);
-        break;
-    case FaultKind::PaperEnd:
-        m_register.setPaperEnd(fault.polls);
-        break;
-    case FaultKind::SlowReply:
-        if (fault.frame == 0) {
-            m_register.setLatency(fault.latencyMs);
-        } else {
-            f.mode = regsim::FaultMode::LoneAck;
-            f.delayMs = fault.lateFrameDelayMs;
-            m_register.addFault(f);
-        }
-        break;
-    case FaultKind::PaymentDeclined:
-    case FaultKind::PaymentError:
-        m_payment.setOutcome(fault.payment);
-        break;
-    }
-}
-
 void SoakRun::resetRegister()
 {
-    m_register.clearFaults();
-    m_register.setLatency(0);
-    m_register.setPaperEnd(0);
-    m_register.setCoverOpen(0);
-    m_payment.setOutcome(paysim::Outcome::Approved);
-    regsim::RegisterModel& model = m_register.model();
-    switch (model.documentState()) {
-    case regsim::DocumentState::Idle:
-        break;
-    case regsim::DocumentState::Receipt:
-        model.execute(protocol::msg::CancelLine);
+    m_rig.liftFaults();
+    if (m_rig.cancelOpenDocument())
         ++m_cancelledByOperator;
-        break;
-    case regsim::DocumentState::NonFiscal:
-    case regsim::DocumentState::Invoice:
-        model.execute("4004");
-        ++m_cancelledByOperator;
-        break;
-    }
-    model.finishDocument();
 }
 
 bool SoakRun::runJob(int job)
@@ -338,7 +127,7 @@ bool SoakRun::runJob(int job)
 
     const std::size_t documentsBefore = static_cast<std::size_t>(m_register.roll().documentCount());
     const int framesBefore = m_register.framesReceived();
-    armFault(plan.fault);
+    m_rig.armFault(plan.fault);
 
     bool deletedByHost = false;
     QMetaObject::Connection deleter;
@@ -359,16 +148,18 @@ bool SoakRun::runJob(int job)
         broken.push_back("the host cannot write SR_DATI and SR_START");
 
     int limit = m_timings.jobLimitMs + plan.fault.polls * 1500 + plan.fault.lateFrameDelayMs;
-    const bool ended = broken.empty() && waitUntil(
-        [&] {
-            return !driverRunning()
-                || (!fileExists(start) && (fileExists(finesco) || fileExists(srErr)));
-        },
-        limit) && driverRunning();
+    const bool ended =
+        broken.empty() &&
+        m_rig.waitUntil(
+            [&] {
+                return !m_rig.driverRunning() || (!fileExists(start) && (fileExists(finesco) || fileExists(srErr)));
+            },
+            limit) &&
+        m_rig.driverRunning();
     QObject::disconnect(deleter);
     // The driver closes its connection before it answers; let the register
     // see it go, so that the roll is read in its final state.
-    waitUntil([this] { return m_register.openConnections() == 0; }, 2000);
+    m_rig.waitUntil([this] { return m_register.openConnections() == 0; }, 2000);
 
     JobObservation o;
     o.ended = ended;
@@ -385,7 +176,7 @@ bool SoakRun::runJob(int job)
     for (int j : m_audit.duplicated())
         if (m_reportedDuplicates.insert(j).second)
             o.duplicatedJobs.push_back(j);
-    o.driverAlive = driverRunning();
+    o.driverAlive = m_rig.driverRunning();
     const int framesSeen = m_register.framesReceived() - framesBefore;
     o.expectation = expectedOutcome(plan.fault, framesSeen, m_timings.replyLimits);
 
@@ -435,26 +226,9 @@ void SoakRun::report(const JobPlan& plan, const std::vector<std::string>& broken
     const auto& documents = m_register.roll().documents();
     for (std::size_t i = documentsBefore; i < documents.size(); ++i)
         m_out << shown(documents[i].text()) << "\n";
-    m_out << "  driver log and trace: " << m_workDir << (m_options.keepDir.empty() ? " (removed at the end; use --keep-dir)" : "")
-          << "\n" << std::flush;
-}
-
-bool SoakRun::stopDriver()
-{
-    if (!driverRunning()) {
-        m_out << "tavor1 was not running at the end\n";
-        return false;
-    }
-    m_driver.terminate();
-    if (!waitUntil([this] { return m_driver.state() == QProcess::NotRunning; }, m_timings.closeLimitMs)) {
-        m_out << "tavor1 did not close within " << m_timings.closeLimitMs / 1000 << " s of SIGTERM\n";
-        return false;
-    }
-    if (m_driver.exitStatus() != QProcess::NormalExit || m_driver.exitCode() != 0) {
-        m_out << "tavor1 closed with exit code " << m_driver.exitCode() << "\n";
-        return false;
-    }
-    return true;
+    m_out << "  driver log and trace: " << m_rig.workDir()
+          << (m_options.keepDir.empty() ? " (removed at the end; use --keep-dir)" : "") << "\n"
+          << std::flush;
 }
 
 void SoakRun::printSummary(double seconds)

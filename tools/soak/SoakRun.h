@@ -5,15 +5,11 @@
 // channels, sending jobs with injected faults and checking after each one
 // that nothing was lost or printed twice.
 
-#include "exchange/ExchangeFiles.h"
-#include "simulators/payment/PaymentSimulator.h"
-#include "simulators/register/RegisterSimulator.h"
 #include "soak/FaultPlan.h"
 #include "soak/RollAudit.h"
 #include "soak/SoakOptions.h"
 #include "soak/SoakRequest.h"
-
-#include <QProcess>
+#include "soak/SoakRig.h"
 
 #include <array>
 #include <cstdint>
@@ -25,28 +21,11 @@
 #include <set>
 #include <string>
 
-class QTemporaryDir;
-
 namespace tavor1::soak {
-
-// Time limits of the run. The driver gets short reply limits so that a
-// register that stays silent costs seconds, not minutes.
-struct SoakTimings {
-    ReplyLimits replyLimits{};
-    // The driver and its identification of the four channels.
-    int readyLimitMs = 30000;
-    // One job, before the paper-end and slow-reply allowances.
-    int jobLimitMs = 30000;
-    // The driver's closing sequence after SIGTERM.
-    int closeLimitMs = 15000;
-    // Resident growth allowed from job 100 to the end.
-    std::int64_t rssGrowthLimitKb = 5 * 1024;
-};
 
 class SoakRun {
 public:
     SoakRun(SoakOptions options, std::string driverPath, std::ostream& out, SoakTimings timings = {});
-    ~SoakRun();
 
     // Runs the whole soak; returns the exit status (0 only when every
     // invariant held).
@@ -60,43 +39,27 @@ private:
         PlannedFault fault;
     };
 
-    bool setUp();
-    bool writeOptionFiles();
-    bool startDriver();
-    bool waitReady();
     // False when the run cannot go on (the driver is gone or stuck).
     bool runJob(int job);
-    void armFault(const PlannedFault& fault);
     // What an operator does after a failed job: the open document is
     // cancelled at the register and the faults are lifted.
     void resetRegister();
-    bool stopDriver();
     void report(const JobPlan& plan, const std::vector<std::string>& broken, int framesBefore,
                 std::size_t documentsBefore);
     void printSummary(double seconds);
 
-    std::string exchangePath(ExchangeFile file, int channel) const;
-    bool driverRunning() const;
-    std::optional<std::int64_t> driverRss() const;
-    // Lets the simulators work until cond holds or limitMs have passed.
-    bool waitUntil(const std::function<bool()>& cond, int limitMs);
+    std::string exchangePath(ExchangeFile file, int channel) const { return m_rig.exchangePath(file, channel); }
 
     SoakOptions m_options;
-    std::string m_driverPath;
     std::ostream& m_out;
     SoakTimings m_timings;
+    SoakRig m_rig;
     std::uint64_t m_seed = 0;
     std::mt19937_64 m_random;
     FaultPicker m_picker;
 
-    std::unique_ptr<QTemporaryDir> m_temp;
-    std::string m_workDir;
-    std::string m_dataDir;
-    std::string m_configDir;
-
-    regsim::RegisterSimulator m_register;
-    paysim::PaymentSimulator m_payment;
-    QProcess m_driver;
+    regsim::RegisterSimulator& m_register;
+    paysim::PaymentSimulator& m_payment;
 
     RollAudit m_audit;
     // Duplicates already reported, so that one is not blamed on every later job.

@@ -1,5 +1,6 @@
 // tavor1-soak: the fault-injection soak of the driver.
 
+#include "soak/CrashRun.h"
 #include "soak/SoakOptions.h"
 #include "soak/SoakRun.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string driver = parsed.options.tavor1.empty() ? std::string(TAVOR1_SOAK_DRIVER) : parsed.options.tavor1;
+    if (parsed.options.crashCycles > 0) {
+        tavor1::soak::CrashRun run(parsed.options, driver, std::cout);
+        return run.run();
+    }
     tavor1::soak::SoakRun run(parsed.options, driver, std::cout);
     return run.run();
 }

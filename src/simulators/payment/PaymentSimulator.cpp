@@ -11,8 +11,10 @@ namespace tavor1::paysim {
 namespace {
 
 QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, const QByteArray& koDescription,
-                       const QByteArray& authorization)
+                       const QByteArray& authorization, const QByteArray& operationNumber = "000045")
 {
+    // One element a line, as the reply reads.
+    // clang-format off
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
            "<NativeMethods.POSData>"
            "<TransactionResult>" + result + "</TransactionResult>"
@@ -24,9 +26,10 @@ QByteArray posDataBody(const QByteArray& terminalId, const QByteArray& result, c
            "<STAN>000123</STAN>"
            "<PAN>************1234</PAN>"
            "<AuthorizationCode>" + authorization + "</AuthorizationCode>"
-           "<OperationNumber>000045</OperationNumber>"
+           "<OperationNumber>" + operationNumber + "</OperationNumber>"
            "<DataTrs>05/12/2026 14:30:12</DataTrs>"
            "</NativeMethods.POSData>";
+    // clang-format on
 }
 
 QByteArray reasonPhrase(int status)
@@ -67,7 +70,35 @@ quint16 PaymentSimulator::start(quint16 port)
 
 QByteArray PaymentSimulator::approvedBody() const
 {
-    return posDataBody(m_terminalId, "00", "", "A1B2C3");
+    return approvedBody(m_approvals.empty() ? m_nextTransactionId : m_approvals.back().transactionId);
+}
+
+QByteArray PaymentSimulator::authorizationFor(int transactionId) const
+{
+    if (!m_distinctAuthorizations)
+        return "A1B2C3";
+    return "A" + QByteArray::number(transactionId % 100000).rightJustified(5, '0');
+}
+
+QByteArray PaymentSimulator::approvedBody(int transactionId) const
+{
+    return posDataBody(m_terminalId, "00", "", authorizationFor(transactionId),
+                       QByteArray::number(transactionId % 1000000).rightJustified(6, '0'));
+}
+
+void PaymentSimulator::approve(QTcpSocket* socket, std::size_t index)
+{
+    Approval approval;
+    approval.transactionId = m_nextTransactionId++;
+    approval.authorization = authorizationFor(approval.transactionId);
+    const QByteArray& path = m_requests[index].path;
+    approval.amount = path.mid(path.lastIndexOf('/') + 1);
+    // A request with a terminal selector ends in "/amount/selector".
+    if (const QByteArray prefix = path.left(path.lastIndexOf('/')); !prefix.endsWith("/Payment"))
+        approval.amount = prefix.mid(prefix.lastIndexOf('/') + 1);
+    approval.request = index;
+    m_approvals.push_back(approval);
+    writeReply(socket, 200, approvedBody(approval.transactionId));
 }
 
 QByteArray PaymentSimulator::declinedBody() const
@@ -99,11 +130,12 @@ bool PaymentSimulator::handleRequest(const QHttpServerRequest& request, QTcpSock
     recorded.path = request.url().path(QUrl::FullyEncoded).toLatin1();
     recorded.headers = request.headers();
     m_requests.push_back(std::move(recorded));
+    const std::size_t index = m_requests.size() - 1;
     emit requestReceived();
 
     switch (m_setting.outcome) {
     case Outcome::Approved:
-        writeReply(socket, 200, approvedBody());
+        approve(socket, index);
         break;
     case Outcome::Declined:
         writeReply(socket, 200, declinedBody());
@@ -132,9 +164,9 @@ bool PaymentSimulator::handleRequest(const QHttpServerRequest& request, QTcpSock
         // The socket is the timer's context: a client that gives up first
         // takes the pending reply with it.
         QPointer<QTcpSocket> guarded(socket);
-        QTimer::singleShot(m_setting.delayMs, socket, [guarded, body = approvedBody()] {
+        QTimer::singleShot(m_setting.delayMs, socket, [this, guarded, index] {
             if (guarded && guarded->state() == QAbstractSocket::ConnectedState)
-                writeReply(guarded, 200, body);
+                approve(guarded, index);
         });
         break;
     }

@@ -154,7 +154,13 @@ TEST(SoakOptions, CommandLine)
     EXPECT_TRUE(p.options.memoryCheck);
     EXPECT_FALSE(parseSoakArgs({"--jobs", "5", "--no-memory-check"}).options.memoryCheck);
 
-    EXPECT_EQ(parseSoakArgs({}).error, "--jobs is required");
+    EXPECT_EQ(parseSoakArgs({}).error, "--jobs or --crash is required");
+    EXPECT_EQ(parseSoakArgs({"--crash", "50", "--seed", "9"}).options.crashCycles, 50);
+    EXPECT_EQ(parseSoakArgs({"--crash", "50"}).error, "");
+    EXPECT_TRUE(parseSoakArgs({"--crash", "50"}).options.chargeCheck);
+    EXPECT_FALSE(parseSoakArgs({"--crash", "50", "--no-charge-check"}).options.chargeCheck);
+    EXPECT_NE(parseSoakArgs({"--crash", "0"}).error.find("--crash needs a number"), std::string::npos);
+    EXPECT_NE(parseSoakArgs({"--crash", "5", "--jobs", "5"}).error.find("give one of them"), std::string::npos);
     EXPECT_NE(parseSoakArgs({"--jobs", "0"}).error.find("--jobs needs a number"), std::string::npos);
     EXPECT_NE(parseSoakArgs({"--jobs", "12x"}).error.find("--jobs needs a number"), std::string::npos);
     EXPECT_NE(parseSoakArgs({"--jobs", "3", "--seed", "-1"}).error.find("--seed"), std::string::npos);
