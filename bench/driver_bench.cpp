@@ -410,8 +410,8 @@ int runLarge(const std::string& tavor1, int megabytes)
     clock.start();
     writeFileBytes(start, "00000000\r\n");
     const bool ended = waitUntil(
-        driver.data(), [&] { return fileExists(finesco) || (fileExists(err) && !fileExists(start)) || !driver.running(); },
-        300000);
+        driver.data(),
+        [&] { return fileExists(finesco) || (fileExists(err) && !fileExists(start)) || !driver.running(); }, 300000);
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (!ended || !fileExists(finesco)) {
         driver.fail(ended ? "the large job failed: " + readFileBytes(err).value_or("(driver gone)")

@@ -7,7 +7,11 @@ namespace tavor1 {
 
 CardApprovals::CardApprovals(JobJournal& journal, const ExchangeFiles& files, const Clock& clock,
                              std::int64_t boundSeconds)
-    : m_journal(journal), m_files(files), m_clock(clock), m_log(files.dataDir(), clock), m_boundSeconds(boundSeconds)
+    : m_journal(journal)
+    , m_files(files)
+    , m_clock(clock)
+    , m_log(files.dataDir(), clock)
+    , m_boundSeconds(boundSeconds)
 {
 }
 
@@ -15,10 +19,10 @@ void CardApprovals::giveUp(const OpenApproval& approval, std::uint64_t byJob, co
 {
     if (!m_journal.append(approvalNotUsedRecord(approval, byJob, reason)))
         return;
-    m_log.append(std::string("Approvazione POS NON USATA del lavoro ") + std::to_string(approval.approvedInJob)
-                 + " canale " + std::to_string(approval.channel) + ": "
-                 + approvalSummary(approval.amount, approval.pos, approval.approvedAt) + "; " + reason
-                 + ": da stornare al cliente");
+    m_log.append(std::string("Approvazione POS NON USATA del lavoro ") + std::to_string(approval.approvedInJob) +
+                 " canale " + std::to_string(approval.channel) + ": " +
+                 approvalSummary(approval.amount, approval.pos, approval.approvedAt) + "; " + reason +
+                 ": da stornare al cliente");
 }
 
 std::optional<PosFields> CardApprovals::approvalFor(std::uint64_t job)
@@ -41,15 +45,19 @@ std::optional<PosFields> CardApprovals::approvalFor(std::uint64_t job)
             // would later be listed as not used and refunded.
             if (!reused && m_journal.append(approvalReusedRecord(job, a))) {
                 reused = a.pos;
-                m_reuseNote = "lavoro " + std::to_string(job) + " canale " + std::to_string(channel)
-                    + ", approvazione del lavoro " + std::to_string(a.approvedInJob) + " del " + a.approvedAt;
-                m_log.append("Approvazione POS riusata dal lavoro " + std::to_string(job) + " canale "
-                             + std::to_string(channel) + " (stessa richiesta del lavoro "
-                             + std::to_string(a.lastJob) + "): " + approvalSummary(a.amount, a.pos, a.approvedAt));
+                m_reuseNote = "lavoro " + std::to_string(job) + " canale " + std::to_string(channel) +
+                              ", approvazione del lavoro " + std::to_string(a.approvedInJob) + " del " + a.approvedAt;
+                m_log.append("Approvazione POS riusata dal lavoro " + std::to_string(job) + " canale " +
+                             std::to_string(channel) + " (stessa richiesta del lavoro " + std::to_string(a.lastJob) +
+                             "): " + approvalSummary(a.amount, a.pos, a.approvedAt));
             }
             break;
-        case ApprovalVerdict::RequestChanged: giveUp(a, job, kNotUsedNewRequest); break;
-        case ApprovalVerdict::Expired: giveUp(a, job, kNotUsedExpired); break;
+        case ApprovalVerdict::RequestChanged:
+            giveUp(a, job, kNotUsedNewRequest);
+            break;
+        case ApprovalVerdict::Expired:
+            giveUp(a, job, kNotUsedExpired);
+            break;
         case ApprovalVerdict::Keep: {
             // Another channel's approval past the bound can no longer be
             // reused: it is given up now rather than at that channel's next job.
@@ -58,7 +66,8 @@ std::optional<PosFields> CardApprovals::approvalFor(std::uint64_t job)
                 giveUp(a, job, kNotUsedExpired);
             break;
         }
-        case ApprovalVerdict::Unsettled: break;
+        case ApprovalVerdict::Unsettled:
+            break;
         }
     }
     return reused;

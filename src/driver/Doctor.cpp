@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
 namespace tavor1 {
 
 namespace {
@@ -117,8 +116,8 @@ DoctorCheck checkJournal(const DoctorSetup& setup, bool served)
     if (leftOpen)
         found += ", un documento lasciato aperto sul registratore";
     return fail(name, found,
-                served ? "il driver in servizio li chiude appena il registratore risponde; se restano, vedere "
-                             + joinPath(setup.dataDir, "LOGFILE.TXT")
+                served ? "il driver in servizio li chiude appena il registratore risponde; se restano, vedere " +
+                             joinPath(setup.dataDir, "LOGFILE.TXT")
                        : "avviare il driver: all'avvio li chiude con il registratore (tavor1 history li elenca)");
 }
 

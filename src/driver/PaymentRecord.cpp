@@ -16,12 +16,23 @@ std::string srOutWithPaymentBlock(const std::string& srOut, const POSData& pos)
 namespace {
 
 // The members of POSData in the journal's field order.
-constexpr std::string POSData::*kPosMembers[] = {
-    &POSData::Comando,        &POSData::Importo,          &POSData::Esito,           &POSData::DataOperazione,
-    &POSData::DescrErr,       &POSData::DescrErrAggi,     &POSData::TerminalId,      &POSData::AcquirerId,
-    &POSData::TransactionType, &POSData::TransactionResult, &POSData::KODescription, &POSData::CardType,
-    &POSData::STAN,           &POSData::PAN,              &POSData::AuthorizationCode, &POSData::OperationNumber,
-    &POSData::DataTrs};
+constexpr std::string POSData::*kPosMembers[] = {&POSData::Comando,
+                                                 &POSData::Importo,
+                                                 &POSData::Esito,
+                                                 &POSData::DataOperazione,
+                                                 &POSData::DescrErr,
+                                                 &POSData::DescrErrAggi,
+                                                 &POSData::TerminalId,
+                                                 &POSData::AcquirerId,
+                                                 &POSData::TransactionType,
+                                                 &POSData::TransactionResult,
+                                                 &POSData::KODescription,
+                                                 &POSData::CardType,
+                                                 &POSData::STAN,
+                                                 &POSData::PAN,
+                                                 &POSData::AuthorizationCode,
+                                                 &POSData::OperationNumber,
+                                                 &POSData::DataTrs};
 static_assert(std::size(kPosMembers) == kPosFieldNames.size());
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "exchange/ApprovalReuse.h"
 
-
 #include <cstdio>
 #include <map>
 
@@ -115,7 +114,8 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
                 for (auto it = open.begin(); it != open.end();)
                     it = it->second.lastJob == r.job ? open.erase(it) : std::next(it);
             break;
-        default: break;
+        default:
+            break;
         }
     }
     for (auto& [id, a] : open) {
@@ -171,8 +171,8 @@ ApprovalVerdict decideApprovalReuse(const OpenApproval& approval, int channel,
         return ApprovalVerdict::Unsettled;
     // The modification time tells a file left alone from one written again
     // with the same bytes; without one the two cannot be told apart.
-    if (!current || approval.request.mtime == 0 || current->mtime != approval.request.mtime
-        || !current->sameContent(approval.request))
+    if (!current || approval.request.mtime == 0 || current->mtime != approval.request.mtime ||
+        !current->sameContent(approval.request))
         return ApprovalVerdict::RequestChanged;
     // A clock set back (or a journal time that does not read) gives no
     // elapsed time to trust: no reuse.
@@ -210,21 +210,21 @@ JournalRecord approvalNotUsedRecord(const OpenApproval& approval, std::uint64_t 
 
 std::string approvalSummary(const std::string& amount, const PosFields& pos, const std::string& approvedAt)
 {
-    return "importo " + euros(amount) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale "
-        + pos[kTerminalId] + ", del " + approvedAt;
+    return "importo " + euros(amount) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " + pos[kTerminalId] +
+           ", del " + approvedAt;
 }
 
 std::vector<std::string> approvalHistoryLines(const JournalReplay& journal)
 {
     std::vector<std::string> lines;
     const auto open = foldApprovals(journal, [&](const OpenApproval& a, const JournalRecord& r) {
-        lines.push_back(std::string(kNotUsedHistoryPrefix) + " lavoro " + std::to_string(a.approvedInJob)
-                        + " canale " + std::to_string(a.channel) + ": " + approvalSummary(a.amount, a.pos, a.approvedAt)
-                        + "; " + r.get(journalkey::Reason) + " (" + r.time + ")");
+        lines.push_back(std::string(kNotUsedHistoryPrefix) + " lavoro " + std::to_string(a.approvedInJob) + " canale " +
+                        std::to_string(a.channel) + ": " + approvalSummary(a.amount, a.pos, a.approvedAt) + "; " +
+                        r.get(journalkey::Reason) + " (" + r.time + ")");
     });
     for (const auto& [id, a] : open)
-        lines.push_back(std::string(kOpenHistoryPrefix) + " lavoro " + std::to_string(a.approvedInJob) + " canale "
-                        + std::to_string(a.channel) + ": " + approvalSummary(a.amount, a.pos, a.approvedAt));
+        lines.push_back(std::string(kOpenHistoryPrefix) + " lavoro " + std::to_string(a.approvedInJob) + " canale " +
+                        std::to_string(a.channel) + ": " + approvalSummary(a.amount, a.pos, a.approvedAt));
     return lines;
 }
 

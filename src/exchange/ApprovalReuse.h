@@ -55,11 +55,11 @@ std::optional<OpenApproval> openApprovalOf(const JournalReplay& journal, int cha
 
 // What a job does with the open approval of its channel.
 enum class ApprovalVerdict {
-    Reuse,          // pay the job with it
-    Keep,           // leave it open (the job is on another channel)
+    Reuse, // pay the job with it
+    Keep, // leave it open (the job is on another channel)
     RequestChanged, // a new request on the channel: a new sale, give it up
-    Expired,        // the retry came after the bound: give it up
-    Unsettled,      // its job still waits for its settlement: leave it open, do not reuse
+    Expired, // the retry came after the bound: give it up
+    Unsettled, // its job still waits for its settlement: leave it open, do not reuse
 };
 
 // The rule. current is the stamp of the job's SR_DATI (nullopt when it could

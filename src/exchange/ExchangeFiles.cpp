@@ -93,23 +93,23 @@ bool ExchangeFiles::killLogged(ExchangeFile file, int channel, LogText logText) 
 
 bool ExchangeFiles::SubKillErrFile(int channel) const
 {
-    return isValidChannel(channel)
-        && killLogged(ExchangeFile::SR_ERR, channel,
-                      [&](const std::error_code&) { return "Errore nella Kill di SR_ERR " + std::to_string(channel); });
+    return isValidChannel(channel) && killLogged(ExchangeFile::SR_ERR, channel, [&](const std::error_code&) {
+               return "Errore nella Kill di SR_ERR " + std::to_string(channel);
+           });
 }
 
 bool ExchangeFiles::SubKillFileOut(int channel) const
 {
-    return isValidChannel(channel)
-        && killLogged(ExchangeFile::SR_OUT, channel,
-                      [&](const std::error_code&) { return "Errore nella Kill di SR_OUT " + std::to_string(channel); });
+    return isValidChannel(channel) && killLogged(ExchangeFile::SR_OUT, channel, [&](const std::error_code&) {
+               return "Errore nella Kill di SR_OUT " + std::to_string(channel);
+           });
 }
 
 bool ExchangeFiles::SubKillDatiFile(int channel) const
 {
-    return isValidChannel(channel)
-        && killLogged(ExchangeFile::SR_DATI, channel,
-                      [&](const std::error_code&) { return "Errore nella Kill di SR_DATI " + std::to_string(channel); });
+    return isValidChannel(channel) && killLogged(ExchangeFile::SR_DATI, channel, [&](const std::error_code&) {
+               return "Errore nella Kill di SR_DATI " + std::to_string(channel);
+           });
 }
 
 bool ExchangeFiles::killStartFile(int channel) const

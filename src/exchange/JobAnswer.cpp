@@ -10,10 +10,10 @@ namespace tavor1 {
 namespace {
 
 enum class Step {
-    WriteOutput,     // SR_OUT kept from the job
-    ClearError,      // no SR_ERR may stand beside FINESCO
-    ClearRequest,    // SR_DATI of a printed request; once, a failure is only logged
-    WriteError,      // the SR_ERR line
+    WriteOutput, // SR_OUT kept from the job
+    ClearError, // no SR_ERR may stand beside FINESCO
+    ClearRequest, // SR_DATI of a printed request; once, a failure is only logged
+    WriteError, // the SR_ERR line
     ConsumeGoSignal, // SR_START; a failure is remembered by identity, the answer goes on
     WriteFinesco,
 };
@@ -32,8 +32,8 @@ std::vector<Step> stepsOf(const JobAnswer& answer)
 
 // Runs one step; false when it must be tried again later. why names the
 // file and the reason.
-bool runStep(Step step, const ExchangeFiles& files, const JobAnswer& answer,
-             std::optional<FileIdentity>& stuckGoSignal, std::string& why)
+bool runStep(Step step, const ExchangeFiles& files, const JobAnswer& answer, std::optional<FileIdentity>& stuckGoSignal,
+             std::string& why)
 {
     const int n = answer.channel;
     std::error_code ec;
@@ -54,7 +54,8 @@ bool runStep(Step step, const ExchangeFiles& files, const JobAnswer& answer,
         files.SubKillDatiFile(n);
         return true;
     case Step::WriteError:
-        return files.writeResult(ExchangeFile::SR_ERR, n, answer.errorLine + "\r\n", ec) || failed(ExchangeFile::SR_ERR);
+        return files.writeResult(ExchangeFile::SR_ERR, n, answer.errorLine + "\r\n", ec) ||
+               failed(ExchangeFile::SR_ERR);
     case Step::ConsumeGoSignal:
         if (!files.killStartFile(n))
             stuckGoSignal = fileIdentity(files.path(ExchangeFile::SR_START, n));
@@ -80,14 +81,14 @@ AnswerProgress deliverJobAnswer(const ExchangeFiles& files, JobAnswer& answer,
             // Once, not at every poll: the log shares the directory that
             // refuses the answer, and a poll may come every second.
             if (answer.attempts == 1)
-                files.log("Risposta canale " + std::to_string(answer.channel) + " non scritta (" + why
-                          + "): nuovo tentativo a ogni ciclo");
+                files.log("Risposta canale " + std::to_string(answer.channel) + " non scritta (" + why +
+                          "): nuovo tentativo a ogni ciclo");
             return AnswerProgress::Pending;
         }
     }
     if (answer.attempts > 1)
-        files.log("Risposta canale " + std::to_string(answer.channel) + " scritta al tentativo "
-                  + std::to_string(answer.attempts));
+        files.log("Risposta canale " + std::to_string(answer.channel) + " scritta al tentativo " +
+                  std::to_string(answer.attempts));
     return AnswerProgress::Delivered;
 }
 

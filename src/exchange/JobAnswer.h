@@ -38,7 +38,7 @@ struct JobAnswer {
 
 enum class AnswerProgress : std::int16_t {
     Delivered, // every file of the answer is in place
-    Pending    // a file could not be written, or SR_ERR could not be removed: try again later
+    Pending // a file could not be written, or SR_ERR could not be removed: try again later
 };
 
 // Carries the answer as far as it goes now. A go signal that cannot be

@@ -93,8 +93,8 @@ int prepareSession(const DriverArgs& args, const char* argv0, MessageSink& messa
     }
     std::error_code writable;
     if (lock.state != LockState::Acquired || !directoryWritable(s.config.dataDir, writable)) {
-        const std::string text = unwritableDataDirText(s.config.dataDir, lock.state == LockState::Acquired
-                                                                            ? writable.message() : lock.error);
+        const std::string text = unwritableDataDirText(
+            s.config.dataDir, lock.state == LockState::Acquired ? writable.message() : lock.error);
         messages.showMessage(text);
         return kExitDataDirNotWritable;
     }

@@ -38,8 +38,8 @@ std::string anotherDriverText(const std::string& dataDir, std::optional<long> ho
 
 std::string unwritableDataDirText(const std::string& dataDir, const std::string& osError)
 {
-    return "cannot write in the data directory " + dataDir + ": " + osError
-        + " (the driver must create, write and delete files there)";
+    return "cannot write in the data directory " + dataDir + ": " + osError +
+           " (the driver must create, write and delete files there)";
 }
 
 } // namespace tavor1

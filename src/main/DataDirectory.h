@@ -1,8 +1,8 @@
 #pragma once
 
 #include <optional>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 namespace tavor1 {
 

@@ -87,7 +87,8 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
             (opt == "--reply-timeout" ? a.replyTimeoutMs : a.secondWaitMs) = *ms;
         } else if (opt == "--payment-timeout") {
             auto v = value();
-            if (!v) return out;
+            if (!v)
+                return out;
             // Past an hour nobody is waiting at the till any more.
             auto seconds = parseInt(*v, 1, 3600);
             if (!seconds) {
@@ -97,7 +98,8 @@ ParsedArgs parseDriverArgs(const std::vector<std::string>& argv)
             a.paymentTimeoutSeconds = *seconds;
         } else if (opt == "--approval-reuse-minutes") {
             auto v = value();
-            if (!v) return out;
+            if (!v)
+                return out;
             // 0 turns reuse off: every retry is charged and the approval listed as not used.
             auto minutes = parseInt(*v, 0, 24 * 60);
             if (!minutes) {

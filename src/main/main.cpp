@@ -30,7 +30,8 @@ int main(int argc, char** argv)
         if (command == "history") {
             const char* argv0 = argv[0];
             return tavor1::runHistoryCommand(
-                rest, [argv0](const std::optional<std::string>& dataDir) { return tavor1::settledDataDir(dataDir, argv0); },
+                rest,
+                [argv0](const std::optional<std::string>& dataDir) { return tavor1::settledDataDir(dataDir, argv0); },
                 std::cout, std::cerr);
         }
     }

@@ -259,7 +259,7 @@ bool directoryWritable(const std::string& dir, std::error_code& error)
 
 std::optional<FileIdentity> fileIdentity(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return std::nullopt;
     FileIdentity id;

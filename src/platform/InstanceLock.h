@@ -8,8 +8,8 @@ namespace tavor1 {
 
 // What became of an attempt to take the lock, or who holds it.
 enum class LockState : std::int16_t {
-    Acquired,    // this process holds it
-    Free,        // nobody holds it (a query only)
+    Acquired, // this process holds it
+    Free, // nobody holds it (a query only)
     HeldByOther, // another process holds it: another driver serves the directory
     CannotCreate // the lock file cannot be made or opened (read-only or missing directory)
 };
@@ -50,9 +50,9 @@ public:
     bool stillOnDisk() const;
 
     enum class Check : std::int16_t {
-        Kept,    // held all along
+        Kept, // held all along
         Retaken, // the file had gone or been replaced; the lock is held again on the new one
-        Lost     // not held now; status says why (another driver, or no directory)
+        Lost // not held now; status says why (another driver, or no directory)
     };
     struct CheckResult {
         Check check = Check::Kept;

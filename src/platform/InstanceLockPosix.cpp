@@ -77,7 +77,10 @@ std::optional<long> flockHolderFromProc(const struct stat& st)
 
 } // namespace
 
-InstanceLock::InstanceLock(std::string path) : m_path(std::move(path)) {}
+InstanceLock::InstanceLock(std::string path)
+    : m_path(std::move(path))
+{
+}
 
 InstanceLock::~InstanceLock()
 {
@@ -133,9 +136,10 @@ void InstanceLock::release()
     m_handle = -1;
     // Only while the file is still ours: a file that replaced it belongs to
     // whoever made it.
-    struct stat mine {}, onDisk {};
-    if (::fstat(fd, &mine) == 0 && ::stat(m_path.c_str(), &onDisk) == 0 && mine.st_dev == onDisk.st_dev
-        && mine.st_ino == onDisk.st_ino && ::ftruncate(fd, 0) != 0) {
+    struct stat mine {
+    }, onDisk{};
+    if (::fstat(fd, &mine) == 0 && ::stat(m_path.c_str(), &onDisk) == 0 && mine.st_dev == onDisk.st_dev &&
+        mine.st_ino == onDisk.st_ino && ::ftruncate(fd, 0) != 0) {
         // An empty file says no driver holds it; a number left there is harmless.
     }
     ::flock(fd, LOCK_UN);
@@ -146,9 +150,10 @@ bool InstanceLock::stillOnDisk() const
 {
     if (!held())
         return false;
-    struct stat mine {}, onDisk {};
-    return ::fstat(fdOf(m_handle), &mine) == 0 && ::stat(m_path.c_str(), &onDisk) == 0
-        && mine.st_dev == onDisk.st_dev && mine.st_ino == onDisk.st_ino;
+    struct stat mine {
+    }, onDisk{};
+    return ::fstat(fdOf(m_handle), &mine) == 0 && ::stat(m_path.c_str(), &onDisk) == 0 &&
+           mine.st_dev == onDisk.st_dev && mine.st_ino == onDisk.st_ino;
 }
 
 InstanceLock::CheckResult InstanceLock::recheck()
@@ -172,7 +177,7 @@ InstanceLock::CheckResult InstanceLock::recheck()
 
 LockStatus InstanceLock::query(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
             return {};

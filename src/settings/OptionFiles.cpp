@@ -69,7 +69,7 @@ std::optional<std::vector<std::string>> readFields(const std::string& programDir
     if (!bytes) {
         report.unreadable.emplace_back(name);
         report.problems.push_back(std::string(name) + ": file non leggibile, impostazioni lasciate ai valori"
-                                  " iniziali e file non riscritto all'uscita");
+                                                      " iniziali e file non riscritto all'uscita");
         return std::nullopt;
     }
     std::vector<std::size_t> skipped;
@@ -78,9 +78,9 @@ std::optional<std::vector<std::string>> readFields(const std::string& programDir
         std::string lines;
         for (const std::size_t n : skipped)
             lines += (lines.empty() ? "" : ", ") + std::to_string(n);
-        report.problems.push_back(std::string(name) + ": " + (skipped.size() == 1 ? "riga " : "righe ") + lines
-                                  + " ignorat" + (skipped.size() == 1 ? "a" : "e") + " (oltre "
-                                  + std::to_string(kOptionLineLimit) + " caratteri)");
+        report.problems.push_back(std::string(name) + ": " + (skipped.size() == 1 ? "riga " : "righe ") + lines +
+                                  " ignorat" + (skipped.size() == 1 ? "a" : "e") + " (oltre " +
+                                  std::to_string(kOptionLineLimit) + " caratteri)");
     }
     return readListFields(kept);
 }

@@ -17,7 +17,7 @@ struct OtherChannelRow {
     bool givenUp;
 };
 
-class ApprovalOnAnotherChannel : public ::testing::TestWithParam<OtherChannelRow> {};
+class ApprovalOnAnotherChannel : public ::testing::TestWithParam<OtherChannelRow> { };
 
 TEST_P(ApprovalOnAnotherChannel, IsGivenUpOnlyPastTheBound)
 {

@@ -45,9 +45,12 @@ struct ExitCase {
     const char* logged;
 };
 
-void PrintTo(const ExitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ExitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class DriverExit : public ::testing::TestWithParam<ExitCase> {};
+class DriverExit : public ::testing::TestWithParam<ExitCase> { };
 
 TEST_P(DriverExit, SavesOnlyWhatItCouldRead)
 {
@@ -84,50 +87,53 @@ TEST_P(DriverExit, SavesOnlyWhatItCouldRead)
 const std::string kGoodLines = "0\r\n1\r\n0\r\n127.0.0.1\r\n 3 \r\n";
 constexpr std::uintmax_t kTwoMegabytes = 2u * 1024u * 1024u;
 
-INSTANTIATE_TEST_SUITE_P(OptionFiles, DriverExit, ::testing::Values(
-    // Lines 1 to 5 are read, the 70 KB line 6 is skipped, and the file
-    // written at exit still has the address.
-    ExitCase{"AnOverlongLineIsSkippedAndTheRestKept",
-             [](const std::string& dir) {
-                 writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines + std::string(70 * 1024, '1') + "\r\n0\r\n");
-             },
-             [](const std::string& dir) {
-                 const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
-                 EXPECT_EQ(saved.substr(0, kGoodLines.size() + 3), kGoodLines + "1\r\n") << saved;
-             },
-             "TVCHKSCO.TXT: riga 6 ignorata"},
-    ExitCase{"AnUnreadableOptionsFileIsLeftAsItWas",
-             [](const std::string& dir) { writeHuge(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines, kTwoMegabytes); },
-             [](const std::string& dir) {
-                 const std::string path = joinPath(dir, "TVCHKSCO.TXT");
-                 EXPECT_EQ(std::filesystem::file_size(path), kTwoMegabytes);
-                 EXPECT_EQ(readFileBytes(path).value_or("").substr(0, kGoodLines.size()), kGoodLines);
-                 EXPECT_EQ(readFileBytes(joinPath(dir, "TVCHKCOM.TXT")).value_or(""), "0000\r\n");
-             },
-             "TVCHKSCO.TXT: file non leggibile"},
-    // The timer file is rewritten at start-up as well as at "Set timer".
-    ExitCase{"AnUnreadableTimerFileIsNotRewrittenAtStartUp",
-             [](const std::string& dir) { writeHuge(joinPath(dir, "TVTIMER1.TXT"), "5\r\n", kTwoMegabytes); },
-             [](const std::string& dir) {
-                 EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVTIMER1.TXT")), kTwoMegabytes);
-             },
-             "TVTIMER1.TXT: file non leggibile"},
-    ExitCase{"AnUnreadableVatFileIsLeftAsItWas",
-             [](const std::string& dir) {
-                 writeHuge(joinPath(dir, "TVVALIVA.txt"), "500\r\n", kDefaultReadLimit + 1);
-             },
-             [](const std::string& dir) {
-                 EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVVALIVA.txt")), kDefaultReadLimit + 1);
-             },
-             "TVVALIVA.txt: file non leggibile"},
-    ExitCase{"ReadableFilesAreSavedWithoutALogLine",
-             [](const std::string& dir) { writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines); },
-             [](const std::string& dir) {
-                 const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
-                 EXPECT_EQ(countOf(saved, "\r\n"), 18u) << saved;
-                 EXPECT_EQ(readFileBytes(joinPath(dir, "TVVALIVA.txt")).value_or(""), "400\r\n1000\r\n2200\r\n3600\r\n");
-             },
-             nullptr}),
+INSTANTIATE_TEST_SUITE_P(
+    OptionFiles, DriverExit,
+    ::testing::Values(
+        // Lines 1 to 5 are read, the 70 KB line 6 is skipped, and the file
+        // written at exit still has the address.
+        ExitCase{"AnOverlongLineIsSkippedAndTheRestKept",
+                 [](const std::string& dir) {
+                     writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"),
+                                    kGoodLines + std::string(70 * 1024, '1') + "\r\n0\r\n");
+                 },
+                 [](const std::string& dir) {
+                     const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
+                     EXPECT_EQ(saved.substr(0, kGoodLines.size() + 3), kGoodLines + "1\r\n") << saved;
+                 },
+                 "TVCHKSCO.TXT: riga 6 ignorata"},
+        ExitCase{"AnUnreadableOptionsFileIsLeftAsItWas",
+                 [](const std::string& dir) { writeHuge(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines, kTwoMegabytes); },
+                 [](const std::string& dir) {
+                     const std::string path = joinPath(dir, "TVCHKSCO.TXT");
+                     EXPECT_EQ(std::filesystem::file_size(path), kTwoMegabytes);
+                     EXPECT_EQ(readFileBytes(path).value_or("").substr(0, kGoodLines.size()), kGoodLines);
+                     EXPECT_EQ(readFileBytes(joinPath(dir, "TVCHKCOM.TXT")).value_or(""), "0000\r\n");
+                 },
+                 "TVCHKSCO.TXT: file non leggibile"},
+        // The timer file is rewritten at start-up as well as at "Set timer".
+        ExitCase{"AnUnreadableTimerFileIsNotRewrittenAtStartUp",
+                 [](const std::string& dir) { writeHuge(joinPath(dir, "TVTIMER1.TXT"), "5\r\n", kTwoMegabytes); },
+                 [](const std::string& dir) {
+                     EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVTIMER1.TXT")), kTwoMegabytes);
+                 },
+                 "TVTIMER1.TXT: file non leggibile"},
+        ExitCase{
+            "AnUnreadableVatFileIsLeftAsItWas",
+            [](const std::string& dir) { writeHuge(joinPath(dir, "TVVALIVA.txt"), "500\r\n", kDefaultReadLimit + 1); },
+            [](const std::string& dir) {
+                EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVVALIVA.txt")), kDefaultReadLimit + 1);
+            },
+            "TVVALIVA.txt: file non leggibile"},
+        ExitCase{"ReadableFilesAreSavedWithoutALogLine",
+                 [](const std::string& dir) { writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines); },
+                 [](const std::string& dir) {
+                     const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
+                     EXPECT_EQ(countOf(saved, "\r\n"), 18u) << saved;
+                     EXPECT_EQ(readFileBytes(joinPath(dir, "TVVALIVA.txt")).value_or(""),
+                               "400\r\n1000\r\n2200\r\n3600\r\n");
+                 },
+                 nullptr}),
     [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -53,8 +53,8 @@ protected:
                                  QString::fromStdString(configDir.path()), "--register-port",
                                  QString::number(sim.port()), "--payment-url",
                                  QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause", "20",
-                                 "--reply-timeout", "60000"}
-                         + extra);
+                                 "--reply-timeout", "60000"} +
+                         extra);
         ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
     }
 
@@ -144,8 +144,8 @@ protected:
     {
         int n = 0;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dataDir))
-            if (e.path().parent_path().filename().string().rfind("LOG-PAGAME-", 0) == 0
-                && e.path().filename().string().rfind(prefix, 0) == 0)
+            if (e.path().parent_path().filename().string().rfind("LOG-PAGAME-", 0) == 0 &&
+                e.path().filename().string().rfind(prefix, 0) == 0)
                 ++n;
         return n;
     }
@@ -199,8 +199,8 @@ TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsN
     // any rewrite after a card payment would be.
     ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), kCardSale));
     std::filesystem::last_write_time(file(ExchangeFile::SR_DATI),
-                                     std::filesystem::last_write_time(file(ExchangeFile::SR_DATI))
-                                         + std::chrono::seconds(2));
+                                     std::filesystem::last_write_time(file(ExchangeFile::SR_DATI)) +
+                                         std::chrono::seconds(2));
     retry();
     expectPrinted();
     EXPECT_EQ(pay.requests().size(), 2u);
@@ -212,8 +212,7 @@ TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsN
 
     // tavor1 history lists it for the shop.
     QProcess history;
-    history.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
-                  {"history", "--data-dir", QString::fromStdString(dataDir)});
+    history.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"), {"history", "--data-dir", QString::fromStdString(dataDir)});
     ASSERT_TRUE(history.waitForFinished(10000));
     const std::string out = history.readAllStandardOutput().toStdString();
     EXPECT_NE(out.find(lines[0]), std::string::npos) << out;

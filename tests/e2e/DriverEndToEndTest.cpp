@@ -302,7 +302,7 @@ TEST_F(DriverEndToEnd, ASecondDriverOnTheSameFolderEndsAtOnce)
 
 // Every signal a service manager or a closed terminal sends ends the driver
 // through the closing sequence, and frees the directory for the next one.
-class ClosingSignal : public DriverEndToEnd, public ::testing::WithParamInterface<int> {};
+class ClosingSignal : public DriverEndToEnd, public ::testing::WithParamInterface<int> { };
 
 TEST_P(ClosingSignal, RunsTheClosingSequenceAndExitsZero)
 {
@@ -321,18 +321,19 @@ TEST_P(ClosingSignal, RunsTheClosingSequenceAndExitsZero)
     EXPECT_TRUE(waitFor([&] { return next.state() == QProcess::NotRunning; }, 10000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ClosingSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGHUP ? "SIGHUP" : info.param == SIGINT ? "SIGINT" : "SIGTERM");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Signals, ClosingSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT), [](const ::testing::TestParamInfo<int>& info) {
+        return std::string(info.param == SIGHUP ? "SIGHUP" : info.param == SIGINT ? "SIGINT" : "SIGTERM");
+    });
 
 TEST_F(DriverEndToEnd, AReadOnlyDataDirectoryHasItsOwnMessageAndExitStatus)
 {
     namespace fs = std::filesystem;
     fs::permissions(base.path(), fs::perms::all, fs::perm_options::replace);
     fs::permissions(configDir.path(), fs::perms::all, fs::perm_options::replace);
-    fs::permissions(dataDir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
-                                 | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+    fs::permissions(dataDir,
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
     // Root ignores a directory's permissions: the driver runs as nobody,
     // which needs a way to the program through every folder above it.
@@ -366,14 +367,17 @@ TEST_F(DriverEndToEnd, ADataDirectoryMadeAgainIsLockedAgainAndASecondDriverIsRef
         return !std::filesystem::exists(dataDir);
     }));
     makeDirectory(dataDir);
-    ASSERT_TRUE(waitFor([&] { return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("").find("tavor1.lock ripreso")
-                                     != std::string::npos; }, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("").find("tavor1.lock ripreso") !=
+                   std::string::npos;
+        },
+        10000));
     waitReady(1);
 
     QProcess second;
-    second.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
-                 {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                  QString::fromStdString(configDir.path())});
+    second.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"), {"--headless", "--data-dir", QString::fromStdString(dataDir),
+                                                            "--config-dir", QString::fromStdString(configDir.path())});
     ASSERT_TRUE(second.waitForFinished(5000));
     EXPECT_EQ(second.exitCode(), 3) << second.readAllStandardError().toStdString();
     EXPECT_EQ(driver.state(), QProcess::Running);

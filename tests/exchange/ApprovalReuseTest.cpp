@@ -75,7 +75,7 @@ RequestStamp withMtime(RequestStamp s, std::int64_t mtime)
     return s;
 }
 
-class ApprovalReuseRule : public ::testing::TestWithParam<ReuseRow> {};
+class ApprovalReuseRule : public ::testing::TestWithParam<ReuseRow> { };
 
 TEST_P(ApprovalReuseRule, Decides)
 {

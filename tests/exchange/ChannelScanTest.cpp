@@ -108,12 +108,12 @@ struct ServedGoSignalRow {
     const char* name;
     // What happens between the job's end and the poll.
     std::function<void(ChannelScanTest&)> meanwhile;
-    int served;         // the channel the poll serves
-    bool stillServed;   // the channel still remembers its served go signal
+    int served; // the channel the poll serves
+    bool stillServed; // the channel still remembers its served go signal
     bool goSignalThere; // SR_START.001 exists after the poll
 };
 
-class ServedGoSignal : public ChannelScanTest, public ::testing::WithParamInterface<ServedGoSignalRow> {};
+class ServedGoSignal : public ChannelScanTest, public ::testing::WithParamInterface<ServedGoSignalRow> { };
 
 TEST_P(ServedGoSignal, RunsItsJobOnceAndServesTheNextOne)
 {
@@ -138,29 +138,27 @@ TEST_P(ServedGoSignal, RunsItsJobOnceAndServesTheNextOne)
 
 INSTANTIATE_TEST_SUITE_P(
     Polls, ServedGoSignal,
-    ::testing::Values(
-        ServedGoSignalRow{"StillUndeletable", [](ChannelScanTest&) {}, 0, true, true},
-        ServedGoSignalRow{"DeletedAtLast", [](ChannelScanTest& t) { t.ops.allowAll(); }, 0, false, false},
-        ServedGoSignalRow{"RemovedByTheHost",
-                          [](ChannelScanTest& t) {
-                              std::filesystem::remove(t.files.path(ExchangeFile::SR_START, 1));
-                          },
+    ::testing::Values(ServedGoSignalRow{"StillUndeletable", [](ChannelScanTest&) {}, 0, true, true},
+                      ServedGoSignalRow{"DeletedAtLast", [](ChannelScanTest& t) { t.ops.allowAll(); }, 0, false, false},
+                      ServedGoSignalRow{
+                          "RemovedByTheHost",
+                          [](ChannelScanTest& t) { std::filesystem::remove(t.files.path(ExchangeFile::SR_START, 1)); },
                           0, false, false},
-        // The host writes the same bytes after the answer; only the time differs.
-        ServedGoSignalRow{"WrittenAgainByTheHost",
-                          [](ChannelScanTest& t) {
-                              const std::string p = t.files.path(ExchangeFile::SR_START, 1);
-                              t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
-                              std::filesystem::last_write_time(
-                                  p, std::filesystem::last_write_time(p) + std::chrono::seconds(2));
-                          },
-                          1, false, true},
-        ServedGoSignalRow{"ChannelSwitchedOff",
-                          [](ChannelScanTest& t) {
-                              t.options.channelEnabled[0] = false;
-                              t.ops.allowAll();
-                          },
-                          0, false, false}),
+                      // The host writes the same bytes after the answer; only the time differs.
+                      ServedGoSignalRow{"WrittenAgainByTheHost",
+                                        [](ChannelScanTest& t) {
+                                            const std::string p = t.files.path(ExchangeFile::SR_START, 1);
+                                            t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
+                                            std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) +
+                                                                                    std::chrono::seconds(2));
+                                        },
+                                        1, false, true},
+                      ServedGoSignalRow{"ChannelSwitchedOff",
+                                        [](ChannelScanTest& t) {
+                                            t.options.channelEnabled[0] = false;
+                                            t.ops.allowAll();
+                                        },
+                                        0, false, false}),
     [](const ::testing::TestParamInfo<ServedGoSignalRow>& info) { return std::string(info.param.name); });
 
 TEST_F(ChannelScanTest, AChannelWithAPendingAnswerIsNotServed)

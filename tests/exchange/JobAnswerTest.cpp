@@ -1,8 +1,8 @@
 // The answer of a job when a file of it cannot be written or deleted for a
 // while: what the host sees after the first attempt and once it went through.
 
-#include "exchange/ExchangeFiles.h"
 #include "exchange/JobAnswer.h"
+#include "exchange/ExchangeFiles.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
@@ -79,8 +79,8 @@ TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
         dir.write(exchangeFileName(F::SR_DATI, kChannel), "next request");
 
     int attempts = 1;
-    while (row.first == AnswerProgress::Pending && attempts < 10
-           && deliverJobAnswer(files, answer, stuck) == AnswerProgress::Pending)
+    while (row.first == AnswerProgress::Pending && attempts < 10 &&
+           deliverJobAnswer(files, answer, stuck) == AnswerProgress::Pending)
         ++attempts;
     if (row.first == AnswerProgress::Pending)
         ++attempts;
@@ -107,7 +107,8 @@ TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
     if (row.attemptsToDeliver > 1) {
         EXPECT_EQ(log.find("non scritta"), log.rfind("non scritta")) << "logged once, not at every attempt:\n" << log;
         EXPECT_NE(log.find("Risposta canale 2 scritta al tentativo " + std::to_string(row.attemptsToDeliver)),
-                  std::string::npos) << log;
+                  std::string::npos)
+            << log;
     }
 }
 
@@ -115,37 +116,76 @@ const char kOutput[] = "DATE,05/12/2026 14:30\r\n  SCONTR. N.0001-0001,E,A1;\r\n
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, PendingJobAnswer,
-    ::testing::Values(
-        AnswerRow{"SuccessWrittenAtOnce", true, nullptr, [](test::FaultyFileOps&, const test::TempDir&) {}, AnswerProgress::Delivered,
-                  {F::SR_MATR, F::SR_OUT, F::FINESCO}, 1, {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        AnswerRow{"FinescoRefusedTwice", true, nullptr,
-                  [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("FINESCO.002", 2); }, AnswerProgress::Pending,
-                  {F::SR_MATR, F::SR_OUT}, 3, {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        AnswerRow{"SrErrRefusedKeepsTheGoSignalUntilItIsWritten", false, nullptr,
-                  [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_ERR.002", 1); }, AnswerProgress::Pending,
-                  {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT}, 2,
-                  {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
-        AnswerRow{"KeptSrOutGoesBeforeFinesco", true, kOutput,
-                  [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_OUT.002", 1); }, AnswerProgress::Pending,
-                  {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT}, 2, {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        AnswerRow{"KeptSrOutGoesBeforeSrErr", false, kOutput, [](test::FaultyFileOps&, const test::TempDir&) {}, AnswerProgress::Delivered,
-                  {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 1, {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
-        AnswerRow{"AnErrorLineThatWillNotGoHoldsFinescoBack", true, nullptr,
-                  // The line a paper end wrote during the job.
-                  [](test::FaultyFileOps& o, const test::TempDir& d) {
-                      d.write("SR_ERR.002", "E096: Fine carta scontrino, sostituire rotolo\r\n");
-                      o.failRemove("SR_ERR.002", 1);
-                  },
-                  AnswerProgress::Pending,
-                  {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 2, {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        AnswerRow{"AnUndeletableGoSignalDoesNotHoldTheAnswerBack", true, nullptr,
-                  [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); }, AnswerProgress::Delivered,
-                  {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO}, 1,
-                  {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO}, true},
-        AnswerRow{"AFailureWithAnUndeletableGoSignal", false, nullptr,
-                  [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); }, AnswerProgress::Delivered,
-                  {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 1,
-                  {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, true}),
+    ::testing::Values(AnswerRow{"SuccessWrittenAtOnce",
+                                true,
+                                nullptr,
+                                [](test::FaultyFileOps&, const test::TempDir&) {},
+                                AnswerProgress::Delivered,
+                                {F::SR_MATR, F::SR_OUT, F::FINESCO},
+                                1,
+                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
+                      AnswerRow{"FinescoRefusedTwice",
+                                true,
+                                nullptr,
+                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("FINESCO.002", 2); },
+                                AnswerProgress::Pending,
+                                {F::SR_MATR, F::SR_OUT},
+                                3,
+                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
+                      AnswerRow{"SrErrRefusedKeepsTheGoSignalUntilItIsWritten",
+                                false,
+                                nullptr,
+                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_ERR.002", 1); },
+                                AnswerProgress::Pending,
+                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT},
+                                2,
+                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
+                      AnswerRow{"KeptSrOutGoesBeforeFinesco",
+                                true,
+                                kOutput,
+                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_OUT.002", 1); },
+                                AnswerProgress::Pending,
+                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT},
+                                2,
+                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
+                      AnswerRow{"KeptSrOutGoesBeforeSrErr",
+                                false,
+                                kOutput,
+                                [](test::FaultyFileOps&, const test::TempDir&) {},
+                                AnswerProgress::Delivered,
+                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
+                                1,
+                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
+                      AnswerRow{"AnErrorLineThatWillNotGoHoldsFinescoBack",
+                                true,
+                                nullptr,
+                                // The line a paper end wrote during the job.
+                                [](test::FaultyFileOps& o, const test::TempDir& d) {
+                                    d.write("SR_ERR.002", "E096: Fine carta scontrino, sostituire rotolo\r\n");
+                                    o.failRemove("SR_ERR.002", 1);
+                                },
+                                AnswerProgress::Pending,
+                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
+                                2,
+                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
+                      AnswerRow{"AnUndeletableGoSignalDoesNotHoldTheAnswerBack",
+                                true,
+                                nullptr,
+                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); },
+                                AnswerProgress::Delivered,
+                                {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO},
+                                1,
+                                {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO},
+                                true},
+                      AnswerRow{"AFailureWithAnUndeletableGoSignal",
+                                false,
+                                nullptr,
+                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); },
+                                AnswerProgress::Delivered,
+                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
+                                1,
+                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
+                                true}),
     [](const ::testing::TestParamInfo<AnswerRow>& info) { return std::string(info.param.name); });
 
 } // namespace

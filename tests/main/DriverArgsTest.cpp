@@ -58,7 +58,7 @@ struct PaymentOptionRow {
     const char* error; // a part of the error text, empty when accepted
 };
 
-class PaymentOptions : public ::testing::TestWithParam<PaymentOptionRow> {};
+class PaymentOptions : public ::testing::TestWithParam<PaymentOptionRow> { };
 
 TEST_P(PaymentOptions, AreReadOrRefusedByName)
 {

@@ -17,7 +17,7 @@ struct ArgsRow {
     const char* errorPart; // empty: understood
 };
 
-class HistoryArgsTable : public ::testing::TestWithParam<ArgsRow> {};
+class HistoryArgsTable : public ::testing::TestWithParam<ArgsRow> { };
 
 TEST_P(HistoryArgsTable, ReadsTheCommandLine)
 {
@@ -31,13 +31,14 @@ TEST_P(HistoryArgsTable, ReadsTheCommandLine)
     EXPECT_EQ(a.count, row.count);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, HistoryArgsTable,
-    ::testing::Values(ArgsRow{"defaults", {}, 20, ""}, ArgsRow{"count", {"-n", "5", "--data-dir", "/d"}, 5, ""},
-                      ArgsRow{"zeroJobs", {"-n", "0"}, 0, "-n"}, ArgsRow{"notANumber", {"-n", "x5"}, 0, "-n"},
-                      ArgsRow{"missingValue", {"--data-dir"}, 0, "needs a value"},
-                      ArgsRow{"unknown", {"--all"}, 0, "--all"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CommandLines, HistoryArgsTable,
+                         ::testing::Values(ArgsRow{"defaults", {}, 20, ""},
+                                           ArgsRow{"count", {"-n", "5", "--data-dir", "/d"}, 5, ""},
+                                           ArgsRow{"zeroJobs", {"-n", "0"}, 0, "-n"},
+                                           ArgsRow{"notANumber", {"-n", "x5"}, 0, "-n"},
+                                           ArgsRow{"missingValue", {"--data-dir"}, 0, "needs a value"},
+                                           ArgsRow{"unknown", {"--all"}, 0, "--all"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Prints the newest jobs, oldest first, with what is pending for each, and
 // changes nothing in the data directory.
@@ -62,8 +63,9 @@ TEST(HistoryCommand, PrintsTheLastJobsWithoutTouchingTheFolder)
     const std::string before = *readFileBytes(journal.path());
 
     std::ostringstream out, err;
-    const int status = runHistoryCommand({"-n", "2", "--data-dir", dir.path()},
-                                         [](const std::optional<std::string>& d) { return d.value_or(""); }, out, err);
+    const int status = runHistoryCommand(
+        {"-n", "2", "--data-dir", dir.path()}, [](const std::optional<std::string>& d) { return d.value_or(""); }, out,
+        err);
     EXPECT_EQ(status, 0) << err.str();
     EXPECT_EQ(out.str(),
               "2026-12-06 09:15:00  COM2  job 3  0 TUTTO OK  receipt 0001-0003\n"
@@ -75,8 +77,8 @@ TEST(HistoryCommand, PrintsTheLastJobsWithoutTouchingTheFolder)
     EXPECT_EQ(*readFileBytes(journal.path()), before);
 
     std::ostringstream none, noneErr;
-    EXPECT_EQ(runHistoryCommand({}, [&](const std::optional<std::string>&) { return dir.file("vuota"); }, none,
-                                noneErr),
+    EXPECT_EQ(runHistoryCommand(
+                  {}, [&](const std::optional<std::string>&) { return dir.file("vuota"); }, none, noneErr),
               1);
     EXPECT_NE(noneErr.str().find("not a directory"), std::string::npos);
 }

@@ -118,7 +118,6 @@ TEST(Cp1252, ConvertsTheWholeCodePageAndBack)
     EXPECT_EQ(utf8ToCp1252("a\xC3"), "a?") << "a cut sequence must not read past the end";
 }
 
-
 TEST(ByteFiles, AReplaceLeavesTheWholeNewContentOrTheOldOneAndSaysWhy)
 {
     TempDir dir;

@@ -5,8 +5,8 @@
 // tests (InstanceLockWindowsTest.cpp).
 #ifndef _WIN32
 
-#include "platform/ByteFiles.h"
 #include "platform/InstanceLock.h"
+#include "platform/ByteFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -129,30 +129,30 @@ TEST_P(InstanceLockAtStart, IsTakenUnlessALiveDriverHoldsIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Leftovers, InstanceLockAtStart,
-    ::testing::Values(
-        StartRow{"NoLockFile", [](const std::string&, auto&) {}, LockState::Acquired},
-        StartRow{"EmptyAfterAPowerCut",
-                 [](const std::string& d, auto&) { writeFileBytes(joinPath(d, "tavor1.lock"), ""); },
-                 LockState::Acquired},
-        StartRow{"FullOfNuls",
-                 [](const std::string& d, auto&) {
-                     writeFileBytes(joinPath(d, "tavor1.lock"), std::string(4096, '\0'));
-                 },
-                 LockState::Acquired},
-        StartRow{"Garbage",
-                 [](const std::string& d, auto&) {
-                     writeFileBytes(joinPath(d, "tavor1.lock"), std::string("\xFF\xFEQ\r\nLOCK 12x\0", 12));
-                 },
-                 LockState::Acquired},
-        // A crashed driver's number, now perhaps some other program's.
-        StartRow{"LeftByADeadDriver",
-                 [](const std::string& d, auto&) { writeFileBytes(joinPath(d, "tavor1.lock"), "1\n"); },
-                 LockState::Acquired},
-        StartRow{"HeldByALiveDriver",
-                 [](const std::string& d, std::unique_ptr<LockHolder>& h) {
-                     h = std::make_unique<LockHolder>(joinPath(d, "tavor1.lock"));
-                 },
-                 LockState::HeldByOther}),
+    ::testing::Values(StartRow{"NoLockFile", [](const std::string&, auto&) {}, LockState::Acquired},
+                      StartRow{"EmptyAfterAPowerCut",
+                               [](const std::string& d, auto&) { writeFileBytes(joinPath(d, "tavor1.lock"), ""); },
+                               LockState::Acquired},
+                      StartRow{"FullOfNuls",
+                               [](const std::string& d, auto&) {
+                                   writeFileBytes(joinPath(d, "tavor1.lock"), std::string(4096, '\0'));
+                               },
+                               LockState::Acquired},
+                      StartRow{"Garbage",
+                               [](const std::string& d, auto&) {
+                                   writeFileBytes(joinPath(d, "tavor1.lock"),
+                                                  std::string("\xFF\xFEQ\r\nLOCK 12x\0", 12));
+                               },
+                               LockState::Acquired},
+                      // A crashed driver's number, now perhaps some other program's.
+                      StartRow{"LeftByADeadDriver",
+                               [](const std::string& d, auto&) { writeFileBytes(joinPath(d, "tavor1.lock"), "1\n"); },
+                               LockState::Acquired},
+                      StartRow{"HeldByALiveDriver",
+                               [](const std::string& d, std::unique_ptr<LockHolder>& h) {
+                                   h = std::make_unique<LockHolder>(joinPath(d, "tavor1.lock"));
+                               },
+                               LockState::HeldByOther}),
     [](const ::testing::TestParamInfo<StartRow>& info) { return std::string(info.param.name); });
 
 // Runs fn in a child process without root's privileges (root ignores a
@@ -190,7 +190,7 @@ struct CannotCreateRow {
     const char* errorText;
 };
 
-class InstanceLockCannotCreate : public ::testing::TestWithParam<CannotCreateRow> {};
+class InstanceLockCannotCreate : public ::testing::TestWithParam<CannotCreateRow> { };
 
 TEST_P(InstanceLockCannotCreate, SaysWhyInTheSystemsWords)
 {
@@ -204,20 +204,21 @@ TEST_P(InstanceLockCannotCreate, SaysWhyInTheSystemsWords)
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, InstanceLockCannotCreate,
-    ::testing::Values(
-        CannotCreateRow{"ReadOnly",
-                        [](const test::TempDir& b) {
-                            const std::string d = joinPath(b.path(), "sola lettura");
-                            makeDirectory(d);
-                            fs::permissions(d, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
-                                                   | fs::perms::group_exec | fs::perms::others_read
-                                                   | fs::perms::others_exec,
-                                            fs::perm_options::replace);
-                            return joinPath(d, "tavor1.lock");
-                        },
-                        "Permission denied"},
-        CannotCreateRow{"Missing", [](const test::TempDir& b) { return joinPath(b.path(), "sparita/tavor1.lock"); },
-                        "No such file or directory"}),
+    ::testing::Values(CannotCreateRow{"ReadOnly",
+                                      [](const test::TempDir& b) {
+                                          const std::string d = joinPath(b.path(), "sola lettura");
+                                          makeDirectory(d);
+                                          fs::permissions(d,
+                                                          fs::perms::owner_read | fs::perms::owner_exec |
+                                                              fs::perms::group_read | fs::perms::group_exec |
+                                                              fs::perms::others_read | fs::perms::others_exec,
+                                                          fs::perm_options::replace);
+                                          return joinPath(d, "tavor1.lock");
+                                      },
+                                      "Permission denied"},
+                      CannotCreateRow{"Missing",
+                                      [](const test::TempDir& b) { return joinPath(b.path(), "sparita/tavor1.lock"); },
+                                      "No such file or directory"}),
     [](const ::testing::TestParamInfo<CannotCreateRow>& info) { return std::string(info.param.name); });
 
 // A driver that runs while its data directory is deleted and made again.
@@ -228,7 +229,7 @@ struct RecheckRow {
     LockState state;
 };
 
-class InstanceLockWhileRunning : public ::testing::TestWithParam<RecheckRow> {};
+class InstanceLockWhileRunning : public ::testing::TestWithParam<RecheckRow> { };
 
 TEST_P(InstanceLockWhileRunning, IsTakenAgainOnTheNewDirectory)
 {

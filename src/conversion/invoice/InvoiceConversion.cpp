@@ -127,7 +127,7 @@ private:
         // A print line is upper-cased and cut like every other line, but its
         // text keeps its commas: an address is not split into tags.
         const std::string line = StartsWithWord(raw, "PRNT,") ? NormalizeInvoicePrintLine(raw, kOrdinaryTextWidth)
-                                                               : ParseCommandLine(raw, kOrdinaryTextWidth);
+                                                              : ParseCommandLine(raw, kOrdinaryTextWidth);
         if (StartsWithWord(line, "OPER"))
             operatorLine(line);
         else if (StartsWithWord(line, "CLFS"))

@@ -246,8 +246,9 @@ std::string NormalizeInvoicePrintLine(std::string_view line, int width)
     // its own: the command word, and the ",H" tag with anything after it.
     std::string head = ParseCommandLine(std::string(line.substr(0, textTag)) + ";", width);
     head.pop_back();
-    std::string tail =
-        attribute == std::string_view::npos ? std::string(";") : ParseCommandLine("PRNT" + std::string(line.substr(attribute)), width).substr(4);
+    std::string tail = attribute == std::string_view::npos
+                           ? std::string(";")
+                           : ParseCommandLine("PRNT" + std::string(line.substr(attribute)), width).substr(4);
     return head + "," + normaliseTextPart(text, width) + tail;
 }
 

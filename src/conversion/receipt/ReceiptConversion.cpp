@@ -592,7 +592,8 @@ void ReceiptConversion::onPrint(const std::vector<std::string>& lines, std::size
     // first payment: hosts expect both. A model without the block prints
     // neither.
     if (m_documentOpen || !m_ctx.options.chkCodFisc || (text.size() != 16 && text.size() != 11)) return;
-    if (index + 1 >= lines.size() || findNoCase(lines[index + 1], "FUNC,N39") == std::string::npos) return;
+    if (index + 1 >= lines.size() || findNoCase(lines[index + 1], "FUNC,N39") == std::string::npos)
+        return;
     const int model = m_ctx.facts.modelCode;
     if (model == 3) {
         m_pendingTaxCode = "3010B" + lengthPrefixed(text);

@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LineCase{"AttributeKept", "PRNT,:abc,H1;", 32, "PRNT,:abc,H1;"}),
     caseName);
 
-class InvoicePrintLineTest : public testing::TestWithParam<LineCase> {};
+class InvoicePrintLineTest : public testing::TestWithParam<LineCase> { };
 TEST_P(InvoicePrintLineTest, NormalisesTheTextAsOne)
 {
     EXPECT_EQ(NormalizeInvoicePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
@@ -169,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LineCase{"TextEndsAtAttribute", "prnt,:Via Roma, 5,h1;", 30, "PRNT,:VIA ROMA, 5,H1;"},
                     LineCase{"CutToTheWidthOfAnyLine", "PRNT,:" + std::string(40, 'a') + ";", 30,
                              "PRNT,:" + std::string(30, 'A') + ";"},
-                    LineCase{"FoldedAndTotaleKeptOff", "PRNT,:Totale caff\xE8 & t\xE8", 30, "PRNT,:TOT.   CAFFE e TE;"}),
+                    LineCase{"FoldedAndTotaleKeptOff", "PRNT,:Totale caff\xE8 & t\xE8", 30,
+                             "PRNT,:TOT.   CAFFE e TE;"}),
     caseName);
 
 TEST(NormalizeRequestLine, ChoosesTheNormalisationByCommandWord)

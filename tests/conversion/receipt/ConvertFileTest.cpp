@@ -83,9 +83,10 @@ TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
     int pauses = 0;
     ctx.pause = [&](int ms) { pauses += ms == 200 ? 1 : 0; };
     for (const std::string opfs : {"OPFS,N7,:ROSSI SRL", "OPFS,Vabc,N7,:ROSSI SRL", "OPFS,V,N7", "OPFS,V0"}) {
-        const std::string request = dir.write("SR_DATI.001", opfs + "\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
-                                              "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nPRNT,:Nota cliente\r\n"
-                                              "CASH\r\nCLFS\r\n");
+        const std::string request = dir.write(
+            "SR_DATI.001", opfs + "\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
+                                  "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nPRNT,:Nota cliente\r\n"
+                                  "CASH\r\nCLFS\r\n");
         ASSERT_EQ(ConvertRequestFile(request, ctx, result), 0) << result.failureReason;
         EXPECT_TRUE(dir.exists("SR_DATI.001.txt"));
         EXPECT_TRUE(result.invoiceTextMode);
@@ -99,7 +100,8 @@ TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
         // Upper-cased and cut as every line of the invoice; its commas stay.
         for (const char* text : {"4003123VIA ROMA,SCALA B,RIF. 2", "4003112NOTA CLIENTE"})
             EXPECT_NE(std::find(result.commands.begin(), result.commands.end(), text), result.commands.end())
-                << text << " in:\n" << test::joined(result.commands);
+                << text << " in:\n"
+                << test::joined(result.commands);
         result.invoiceTextMode = false; // the transmission resets it for each job
     }
     EXPECT_EQ(pauses, 4);

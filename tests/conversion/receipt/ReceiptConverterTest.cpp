@@ -71,35 +71,54 @@ const std::string kSale1000 = article("31011", "01", "REPARTO 1", "000001000");
 const std::string kShow1000 = shown("REPARTO 1", "10,00", 22);
 const std::string kShow100 = shown("REPARTO 1", "1,00", 22);
 
-INSTANTIATE_TEST_SUITE_P(Articles, ConversionTable, ::testing::Values(
-    Case{"QuantityLineThenDisplayThenSale", {"SALE,N3,P250,Q2"},
-         {"3002109 2 X 2,50", shown("REPARTO 3", "5,00", 22), article("31011", "03", "REPARTO 3", "000000500"), "1010"}},
-    Case{"LowerCaseLineIsASale", {"sale,n1,p100"}, {kShow100, kSale100, "1010"}},
-    Case{"BlankBeforeCommandWordIsNoSale", {" SALE,N1,P100", "OPEN"}, {"70081"}},
-    Case{"QuantityOneHasNoQuantityLine", {"SALE,N1,P100,Q1"}, {kShow100, kSale100, "1010"}},
-    Case{"DecimalQuantityHasThreeDecimals", {"SALE,N1,P1000,Q1.5"},
-         {"3002114 1,500 X 10,00", shown("REPARTO 1", "15,00", 22), article("31011", "01", "REPARTO 1", "000001500"), "1010"}},
-    Case{"HalfCentRoundsAwayFromZero", {"SALE,N1,P3,Q0.5"},
-         {"3002113 0,500 X 0,03", shown("REPARTO 1", "0,02", 22), article("31011", "01", "REPARTO 1", "000000002"), "1010"}},
-    Case{"ThreeTenthsStayExact", {"SALE,N1,P10,Q0.3"},
-         {"3002113 0,300 X 0,10", shown("REPARTO 1", "0,03", 22), article("31011", "01", "REPARTO 1", "000000003"), "1010"}},
-    Case{"PludTextEndsAtComma", {"PLUD,N2,P150,:PANE,BIANCO"},
-         {shown("PANE", "1,50", 22), article("31011", "02", "PANE", "000000150"), "1010"}},
-    Case{"PludWithoutTextNamesItsDepartment", {"PLUD,N4,P150"},
-         {shown("REPARTO 4", "1,50", 22), article("31011", "04", "REPARTO 4", "000000150"), "1010"}},
-    Case{"SaleWithoutDepartmentGoesToOne", {"SALE,P100"}, {kShow100, kSale100, "1010"}},
-    Case{"SaleWithoutPriceHasNoAmountNorDisplay", {"SALE,N1"}, {article("31011", "01", "REPARTO 1", ""), "1010"}},
-    Case{"ReturnPrintsResoAndSells31019", {"SALE,N1,P100,R"},
-         {"3002104RESO", shown("RESO", "1,00", 22), article("31019", "01", "REPARTO 1", "000000100"), "1010"}},
-    Case{"StornoAccontoWinsOverStorno", {"SALE,N1,P100,S1"},
-         {"3002114STORNO ACCONTO", shown("STORNO", "1,00", 22), article("3101F", "01", "REPARTO 1", "000000100"), "1010"}},
-    Case{"StornoOmaggio", {"SALE,N1,P100,S3"},
-         {"3002114STORNO OMAGGIO", shown("STORNO", "1,00", 22), article("3101G", "01", "REPARTO 1", "000000100"), "1010"}},
-    Case{"PlainStorno", {"SALE,N1,P100,S"},
-         {"3002106STORNO", shown("STORNO", "1,00", 22), article("31014", "01", "REPARTO 1", "000000100"), "1010"}},
-    Case{"NoDisplayWhenDisabled", {"SALE,N1,P100", "CASH,V100"},
-         {kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
-         [](ConversionContext& c) { c.options.chkDisableDisplay = true; }}),
+INSTANTIATE_TEST_SUITE_P(
+    Articles, ConversionTable,
+    ::testing::Values(
+        Case{"QuantityLineThenDisplayThenSale",
+             {"SALE,N3,P250,Q2"},
+             {"3002109 2 X 2,50", shown("REPARTO 3", "5,00", 22), article("31011", "03", "REPARTO 3", "000000500"),
+              "1010"}},
+        Case{"LowerCaseLineIsASale", {"sale,n1,p100"}, {kShow100, kSale100, "1010"}},
+        Case{"BlankBeforeCommandWordIsNoSale", {" SALE,N1,P100", "OPEN"}, {"70081"}},
+        Case{"QuantityOneHasNoQuantityLine", {"SALE,N1,P100,Q1"}, {kShow100, kSale100, "1010"}},
+        Case{"DecimalQuantityHasThreeDecimals",
+             {"SALE,N1,P1000,Q1.5"},
+             {"3002114 1,500 X 10,00", shown("REPARTO 1", "15,00", 22),
+              article("31011", "01", "REPARTO 1", "000001500"), "1010"}},
+        Case{"HalfCentRoundsAwayFromZero",
+             {"SALE,N1,P3,Q0.5"},
+             {"3002113 0,500 X 0,03", shown("REPARTO 1", "0,02", 22), article("31011", "01", "REPARTO 1", "000000002"),
+              "1010"}},
+        Case{"ThreeTenthsStayExact",
+             {"SALE,N1,P10,Q0.3"},
+             {"3002113 0,300 X 0,10", shown("REPARTO 1", "0,03", 22), article("31011", "01", "REPARTO 1", "000000003"),
+              "1010"}},
+        Case{"PludTextEndsAtComma",
+             {"PLUD,N2,P150,:PANE,BIANCO"},
+             {shown("PANE", "1,50", 22), article("31011", "02", "PANE", "000000150"), "1010"}},
+        Case{"PludWithoutTextNamesItsDepartment",
+             {"PLUD,N4,P150"},
+             {shown("REPARTO 4", "1,50", 22), article("31011", "04", "REPARTO 4", "000000150"), "1010"}},
+        Case{"SaleWithoutDepartmentGoesToOne", {"SALE,P100"}, {kShow100, kSale100, "1010"}},
+        Case{"SaleWithoutPriceHasNoAmountNorDisplay", {"SALE,N1"}, {article("31011", "01", "REPARTO 1", ""), "1010"}},
+        Case{"ReturnPrintsResoAndSells31019",
+             {"SALE,N1,P100,R"},
+             {"3002104RESO", shown("RESO", "1,00", 22), article("31019", "01", "REPARTO 1", "000000100"), "1010"}},
+        Case{"StornoAccontoWinsOverStorno",
+             {"SALE,N1,P100,S1"},
+             {"3002114STORNO ACCONTO", shown("STORNO", "1,00", 22), article("3101F", "01", "REPARTO 1", "000000100"),
+              "1010"}},
+        Case{"StornoOmaggio",
+             {"SALE,N1,P100,S3"},
+             {"3002114STORNO OMAGGIO", shown("STORNO", "1,00", 22), article("3101G", "01", "REPARTO 1", "000000100"),
+              "1010"}},
+        Case{"PlainStorno",
+             {"SALE,N1,P100,S"},
+             {"3002106STORNO", shown("STORNO", "1,00", 22), article("31014", "01", "REPARTO 1", "000000100"), "1010"}},
+        Case{"NoDisplayWhenDisabled",
+             {"SALE,N1,P100", "CASH,V100"},
+             {kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
+             [](ConversionContext& c) { c.options.chkDisableDisplay = true; }}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Adjustments, ConversionTable, ::testing::Values(
@@ -167,43 +186,57 @@ INSTANTIATE_TEST_SUITE_P(PrintAndDisplay, ConversionTable, ::testing::Values(
          {"3021" "4" "2" "51" "07{B12345", "30216051" "03ABC", "302120" "51" "03123"}}),
     caseName);
 
-INSTANTIATE_TEST_SUITE_P(Payments, ConversionTable, ::testing::Values(
-    Case{"CashWithAmount", {"SALE,N1,P100", "CASH,V100"},
-         {kShow100, kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"}},
-    Case{"CashExtended", {"SALE,N1,P100", "CASH"},
-         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "3007010008CONTANTI000000000", "3011", "70081"},
-         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
-    Case{"TenderRowsAndNumberedTender", {"TEND,N2,V100", "TEND,N3,V100", "TEND,N5,V100", "TEND,N31,V100"},
-         {shown("ASSEGNI", "1,00", 20), "300407ASSEGNI000000100", shown("CARTA DI CREDITO", "1,00", 20),
-          "300416CARTA DI CREDITO000000100", shown("PAGAM. N.5", "1,00", 20), "300410PAGAM. N.5000000100"}},
-    Case{"NumberedTenderExtended", {"TEND,N12,V100,:BONIFICO"},
-         {shown("BONIFICO", "1,00", 20), "3007120008BONIFICO000000100"},
-         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
-    Case{"DebitCardWithoutAmount", {"BANC"}, {"7007" + pad("BANCOMAT", 40), "300408BANCOMAT000000000"}},
-    Case{"VoucherWithoutExtendedOnlyDisplays", {"SALE,N1,P100", "TICK,V100,Q2"},
-         {kShow100, kSale100, shown("BUONO PASTO", "1,00", 20), "3011", "70081"}},
-    Case{"VoucherExtended", {"TICK,V700,Q2"}, {shown("BUONO PASTO", "7,00", 20), "3007050211BUONO PASTO000000700"},
-         [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
-    // The tax code's print line stays where the host wrote it; its block
-    // comes before the first payment as well.
-    Case{"TaxCodePrintedAndHeldForItsBlock", {"PRNT,:RSSMRA80A01H501U", "FUNC,N39", "SALE,N1,P100", "CASH,V100"},
-         {"3002116RSSMRA80A01H501U", kShow100, kSale100, "3010105     ", "3010B16RSSMRA80A01H501U", "3010105     ",
-          shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
-         [](ConversionContext& c) { c.facts.modelCode = 3; }},
-    Case{"TaxCodeWithoutPaymentClosesWith700111", {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
-         {"300211112345678901", kShow100, kSale100, "1010", "3010105     ", "3010F1112345678901", "700111"},
-         [](ConversionContext& c) { c.facts.modelCode = 2; }},
-    Case{"TaxCodeOnAModelWithoutItsBlockPrintsNothing", {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
-         {kShow100, kSale100, "1010"}, [](ConversionContext& c) { c.facts.modelCode = 1; }}),
+INSTANTIATE_TEST_SUITE_P(
+    Payments, ConversionTable,
+    ::testing::Values(
+        Case{"CashWithAmount",
+             {"SALE,N1,P100", "CASH,V100"},
+             {kShow100, kSale100, shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"}},
+        Case{"CashExtended",
+             {"SALE,N1,P100", "CASH"},
+             {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "3007010008CONTANTI000000000", "3011", "70081"},
+             [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+        Case{"TenderRowsAndNumberedTender",
+             {"TEND,N2,V100", "TEND,N3,V100", "TEND,N5,V100", "TEND,N31,V100"},
+             {shown("ASSEGNI", "1,00", 20), "300407ASSEGNI000000100", shown("CARTA DI CREDITO", "1,00", 20),
+              "300416CARTA DI CREDITO000000100", shown("PAGAM. N.5", "1,00", 20), "300410PAGAM. N.5000000100"}},
+        Case{"NumberedTenderExtended",
+             {"TEND,N12,V100,:BONIFICO"},
+             {shown("BONIFICO", "1,00", 20), "3007120008BONIFICO000000100"},
+             [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+        Case{"DebitCardWithoutAmount", {"BANC"}, {"7007" + pad("BANCOMAT", 40), "300408BANCOMAT000000000"}},
+        Case{"VoucherWithoutExtendedOnlyDisplays",
+             {"SALE,N1,P100", "TICK,V100,Q2"},
+             {kShow100, kSale100, shown("BUONO PASTO", "1,00", 20), "3011", "70081"}},
+        Case{"VoucherExtended",
+             {"TICK,V700,Q2"},
+             {shown("BUONO PASTO", "7,00", 20), "3007050211BUONO PASTO000000700"},
+             [](ConversionContext& c) { c.options.chbPagamentiEstesi = true; }},
+        // The tax code's print line stays where the host wrote it; its block
+        // comes before the first payment as well.
+        Case{"TaxCodePrintedAndHeldForItsBlock",
+             {"PRNT,:RSSMRA80A01H501U", "FUNC,N39", "SALE,N1,P100", "CASH,V100"},
+             {"3002116RSSMRA80A01H501U", kShow100, kSale100, "3010105     ", "3010B16RSSMRA80A01H501U", "3010105     ",
+              shown("CONTANTI", "1,00", 20), "300408CONTANTI000000100", "3011", "70081"},
+             [](ConversionContext& c) { c.facts.modelCode = 3; }},
+        Case{"TaxCodeWithoutPaymentClosesWith700111",
+             {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
+             {"300211112345678901", kShow100, kSale100, "1010", "3010105     ", "3010F1112345678901", "700111"},
+             [](ConversionContext& c) { c.facts.modelCode = 2; }},
+        Case{"TaxCodeOnAModelWithoutItsBlockPrintsNothing",
+             {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
+             {kShow100, kSale100, "1010"},
+             [](ConversionContext& c) { c.facts.modelCode = 1; }}),
     caseName);
 
 // A request that sends only a display text, a drawer opening, a report or a
 // card payment (its slip is printed after the list) is still a job.
-INSTANTIATE_TEST_SUITE_P(OneCommandRequests, ConversionTable, ::testing::Values(
-    Case{"DisplayTextOnly", {"DISP,N1,:BENVENUTI"}, {pad("7007BENVENUTI", 44)}},
-    Case{"DrawerOnly", {"OPEN"}, {"70081"}},
-    Case{"ReportOnly", {"FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : LETTURA", 40), "2003"}},
-    Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
+INSTANTIATE_TEST_SUITE_P(
+    OneCommandRequests, ConversionTable,
+    ::testing::Values(Case{"DisplayTextOnly", {"DISP,N1,:BENVENUTI"}, {pad("7007BENVENUTI", 44)}},
+                      Case{"DrawerOnly", {"OPEN"}, {"70081"}},
+                      Case{"ReportOnly", {"FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : LETTURA", 40), "2003"}},
+                      Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Credits, ConversionTable, ::testing::Values(
@@ -254,12 +287,16 @@ struct Failure {
 };
 
 // Bytes as a request file would hold them, cut into lines as it is read.
-Lines fileLines(const std::string& bytes) { return SplitRequestLines(bytes); }
+Lines fileLines(const std::string& bytes)
+{
+    return SplitRequestLines(bytes);
+}
 
 std::string utf16(const std::string& ascii, bool bigEndian)
 {
     std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    for (const char c : ascii)
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
     return out;
 }
 
@@ -272,7 +309,8 @@ std::string noiseBytes()
     while (out.size() < 4096) {
         x = x * 1103515245u + 12345u;
         const char c = static_cast<char>(x >> 23);
-        if (!out.empty() && out.back() == ',' && std::string("SsRr").find(c) != std::string::npos) continue;
+        if (!out.empty() && out.back() == ',' && std::string("SsRr").find(c) != std::string::npos)
+            continue;
         out += c;
     }
     return out;
@@ -292,22 +330,23 @@ TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
     EXPECT_FALSE(result.failureReason.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, ConversionFailure, ::testing::Values(
-    Failure{"ReferenceNumberNotEightDigits", {"NDCR,N0012003,>ND,D01022025"}, true},
-    Failure{"ReferenceWithoutDate", {"DELD,N00120034,>ND"}, true},
-    Failure{"VoidWithoutRT", {"DELD,N00120034,>ND,D01022025"}, false},
-    Failure{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}, false},
-    Failure{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}, false},
-    Failure{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}, false},
-    Failure{"DiscountWithoutArticle", {"COUP,V100"}, false},
-    Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false},
-    // No line is a command: nothing would be printed, yet the host would be
-    // told the document went through.
-    Failure{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}, false},
-    Failure{"RandomBytes", fileLines(noiseBytes()), false},
-    Failure{"Utf16LittleEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", false)), false},
-    Failure{"Utf16BigEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", true)), false},
-    Failure{"PaymentNotOnTheFirstLine", {"ZKEY", "PAGA,V100,P0"}, false}),
+INSTANTIATE_TEST_SUITE_P(
+    Requests, ConversionFailure,
+    ::testing::Values(Failure{"ReferenceNumberNotEightDigits", {"NDCR,N0012003,>ND,D01022025"}, true},
+                      Failure{"ReferenceWithoutDate", {"DELD,N00120034,>ND"}, true},
+                      Failure{"VoidWithoutRT", {"DELD,N00120034,>ND,D01022025"}, false},
+                      Failure{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}, false},
+                      Failure{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}, false},
+                      Failure{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}, false},
+                      Failure{"DiscountWithoutArticle", {"COUP,V100"}, false},
+                      Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false},
+                      // No line is a command: nothing would be printed, yet the host would be
+                      // told the document went through.
+                      Failure{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}, false},
+                      Failure{"RandomBytes", fileLines(noiseBytes()), false},
+                      Failure{"Utf16LittleEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", false)), false},
+                      Failure{"Utf16BigEndian", fileLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n", true)), false},
+                      Failure{"PaymentNotOnTheFirstLine", {"ZKEY", "PAGA,V100,P0"}, false}),
     [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.name); });
 
 TEST(ConversionResultFlags, RestFlagsAndNamesForTheTransmission)
