@@ -202,7 +202,8 @@ void JobRecovery::writeAnswer(const JournalJob& job, const std::string& answer, 
 bool JobRecovery::cancelFor(std::uint64_t job, int channel)
 {
     const std::string which = "lavoro " + std::to_string(job) + " canale " + std::to_string(channel);
-    switch (m_send.cancelOpenDocument()) {
+    const JournalJob* recorded = m_journal.state().job(job);
+    switch (m_send.cancelOpenDocument(recorded && recorded->slipMayBeOpen())) {
     case DocumentCancel::Unreachable:
         log("Documento lasciato aperto dal " + which + ": registratore non raggiungibile, annullo rimandato");
         return false;
