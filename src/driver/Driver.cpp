@@ -464,7 +464,14 @@ std::int16_t Driver::jobResultFor(int sendResult)
 
 std::int16_t Driver::StampaEsitoPOS()
 {
-    tavor1::StampaEsitoPOS(m_link, m_payment->posData(), m_messages);
+    const POSData& pos = m_payment->posData();
+    if (pos.Comando.empty())
+        return 0;
+    // The slip is the driver's own document: one cut short by a lost
+    // connection or a crash is cancelled as soon as the register answers.
+    m_recovery->slipBegun();
+    tavor1::StampaEsitoPOS(m_link, pos, m_messages);
+    m_recovery->slipEnded(m_connection.isOpen() && !m_connection.ConnectionLost());
     return 0;
 }
 

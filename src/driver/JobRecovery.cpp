@@ -90,6 +90,11 @@ bool JobRecovery::settlePending()
                 ++it;
                 continue;
             }
+            if (progress == DocumentProgress::Unknown && !openDocumentRuledOut(job, progress)) {
+                blocked = true;
+                ++it;
+                continue;
+            }
         }
         settle(job, need, progress);
         // Tried once: an answer that could not be written stays unanswered in
@@ -98,6 +103,29 @@ bool JobRecovery::settlePending()
         it = m_pending.erase(it);
     }
     return !blocked;
+}
+
+// The counters before the document were never read, or only in part: they
+// cannot tell whether it completed. A document still open on the register
+// did not complete, and is cancelled; with none open the document may have
+// been printed. False when the register does not answer: ask again later.
+bool JobRecovery::openDocumentRuledOut(const JournalJob& job, DocumentProgress& progress)
+{
+    if (job.slipBegun)
+        return true;
+    switch (m_send.cancelOpenDocument()) {
+    case DocumentCancel::Unreachable:
+        return false;
+    case DocumentCancel::NothingOpen:
+        log("Lavoro " + std::to_string(job.id) + ": contatori del registratore non confrontabili, nessun documento aperto");
+        return true;
+    case DocumentCancel::Cancelled:
+    case DocumentCancel::StillOpen:
+        log("Lavoro " + std::to_string(job.id) + ": contatori del registratore non confrontabili, documento aperto");
+        progress = DocumentProgress::NotCompleted;
+        return true;
+    }
+    return false;
 }
 
 void JobRecovery::settle(const JournalJob& job, SettlementNeed need, DocumentProgress progress)
@@ -174,7 +202,8 @@ void JobRecovery::writeAnswer(const JournalJob& job, const std::string& answer, 
 bool JobRecovery::cancelFor(std::uint64_t job, int channel)
 {
     const std::string which = "lavoro " + std::to_string(job) + " canale " + std::to_string(channel);
-    switch (m_send.cancelOpenDocument()) {
+    const JournalJob* recorded = m_journal.state().job(job);
+    switch (m_send.cancelOpenDocument(recorded && recorded->slipMayBeOpen())) {
     case DocumentCancel::Unreachable:
         log("Documento lasciato aperto dal " + which + ": registratore non raggiungibile, annullo rimandato");
         return false;
@@ -226,12 +255,31 @@ void JobRecovery::jobDecided(std::int16_t result, const std::string& text, const
     const JournalJob* job = m_journal.state().job(m_job);
     if (!job)
         return;
-    const bool mayBeOpen = result != job::Ok && job->documentBegun && !failureClosesDocument(result);
+    // The outcome slip follows the job's document whatever its result; one
+    // not seen through may be open even when the document was printed.
+    const bool mayBeOpen =
+        (result != job::Ok && job->documentBegun && !failureClosesDocument(result)) || job->slipMayBeOpen();
     const int channel = job->channel;
     m_journal.append(outcomeRecord(m_job, result, text, result == job::Ok ? receiptNumberOf(answerBytes) : "",
                                    result == job::Ok ? kAnswerDone : kAnswerError, answerBytes, mayBeOpen, false));
     if (mayBeOpen && registerConnected)
         cancelFor(m_job, channel);
+}
+
+void JobRecovery::slipBegun()
+{
+    if (m_job != 0)
+        m_journal.append(slipBegunRecord(m_job));
+}
+
+void JobRecovery::slipEnded(bool connectionStood)
+{
+    if (m_job == 0)
+        return;
+    if (connectionStood)
+        m_journal.append(slipPrintedRecord(m_job));
+    else
+        log("Esito pagamento del lavoro " + std::to_string(m_job) + " interrotto: lo scontrino non fiscale va annullato");
 }
 
 void JobRecovery::jobAnswered(bool answered)

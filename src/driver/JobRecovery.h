@@ -53,6 +53,10 @@ public:
     // on success, the SR_ERR line otherwise.
     void jobDecided(std::int16_t result, const std::string& text, const std::string& answerBytes,
                     bool registerConnected);
+    // Around the payment outcome slip. connectionStood: the connection was
+    // still up after its last command, so the slip was closed.
+    void slipBegun();
+    void slipEnded(bool connectionStood);
     // After the answer was written; answered tells whether it is in place.
     void jobAnswered(bool answered);
     // A pending answer of an earlier job has been written by a later poll.
@@ -73,6 +77,7 @@ public:
     std::uint64_t currentJob() const { return m_job; }
 
 private:
+    bool openDocumentRuledOut(const JournalJob& job, DocumentProgress& progress);
     // Carries out a decision for a job and records each step.
     void settle(const JournalJob& job, SettlementNeed need, DocumentProgress progress);
     void writeAnswer(const JournalJob& job, const std::string& answer, const std::string& answerBytes);

@@ -73,9 +73,9 @@ void SendEngine::cancel()
     m_impl->transmission.Annullo_Click();
 }
 
-DocumentCancel SendEngine::cancelOpenDocument()
+DocumentCancel SendEngine::cancelOpenDocument(bool slipOpen)
 {
-    return m_impl->transmission.cancelOpenDocument();
+    return m_impl->transmission.cancelOpenDocument(slipOpen);
 }
 
 DocumentProgress SendEngine::documentProgressSince(const std::string& countersBefore)

@@ -48,7 +48,7 @@ public:
     void cancel();
     // Cancels the document the driver left open, when the register says one
     // is open.
-    DocumentCancel cancelOpenDocument();
+    DocumentCancel cancelOpenDocument(bool slipOpen = false);
     // Whether the document begun at these counters was completed since.
     DocumentProgress documentProgressSince(const std::string& countersBefore);
     // SR_OUT of a document completed before a crash: the register's summary

@@ -28,6 +28,8 @@ constexpr KindName kKindNames[] = {
     {JournalRecordKind::Outcome, "outcome"},
     {JournalRecordKind::Answered, "answered"},
     {JournalRecordKind::DocumentCancelled, "cancelled"},
+    {JournalRecordKind::SlipBegun, "slip"},
+    {JournalRecordKind::SlipPrinted, "slip-printed"},
 };
 
 std::uint32_t crc32(std::string_view bytes)
@@ -195,6 +197,8 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         break;
     case K::Answered: job.answered = true; break;
     case K::DocumentCancelled: job.cancelled = true; break;
+    case K::SlipBegun: job.slipBegun = true; break;
+    case K::SlipPrinted: job.slipPrinted = true; break;
     default: break;
     }
 }
@@ -393,6 +397,16 @@ JournalRecord answeredRecord(std::uint64_t job, const std::string& answer)
 JournalRecord cancelledRecord(std::uint64_t job)
 {
     return record(JournalRecordKind::DocumentCancelled, job);
+}
+
+JournalRecord slipBegunRecord(std::uint64_t job)
+{
+    return record(JournalRecordKind::SlipBegun, job);
+}
+
+JournalRecord slipPrintedRecord(std::uint64_t job)
+{
+    return record(JournalRecordKind::SlipPrinted, job);
 }
 
 const JournalJob* JournalReplay::job(std::uint64_t id) const

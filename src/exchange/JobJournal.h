@@ -43,6 +43,8 @@ enum class JournalRecordKind {
     Outcome,           // "outcome": the job's result, decided before the host is answered
     Answered,          // "answered": FINESCO or SR_ERR is in place
     DocumentCancelled, // "cancelled": a document the driver had left open is no longer open
+    SlipBegun,         // "slip": the payment outcome slip is about to go out
+    SlipPrinted,       // "slip-printed": the slip went out with the connection standing throughout
     Unknown,           // a kind written by a newer driver
 };
 
@@ -132,6 +134,8 @@ JournalRecord outcomeRecord(std::uint64_t job, std::int16_t result, const std::s
                             const std::string& answerBytes, bool leftOpen, bool settled);
 JournalRecord answeredRecord(std::uint64_t job, const std::string& answer);
 JournalRecord cancelledRecord(std::uint64_t job);
+JournalRecord slipBegunRecord(std::uint64_t job);
+JournalRecord slipPrintedRecord(std::uint64_t job);
 
 // One job as the journal's records tell it.
 struct JournalJob {
@@ -147,6 +151,10 @@ struct JournalJob {
     bool countersRead = false;
     std::string countersBefore;
     bool documentBegun = false;
+    // The payment outcome slip (the driver's own non-fiscal document, printed
+    // after the job's document) was begun, and went out whole.
+    bool slipBegun = false;
+    bool slipPrinted = false;
 
     bool hasOutcome = false;
     std::int16_t result = 0;
@@ -161,6 +169,8 @@ struct JournalJob {
     bool answered = false;
     bool cancelled = false;
 
+    // The slip may be open on the register: it was begun and not seen through.
+    bool slipMayBeOpen() const { return slipBegun && !slipPrinted; }
     // Accepted and no outcome decided yet: a crash interrupted it.
     bool inFlight() const { return !hasOutcome; }
     // An outcome was decided but the host has not been told.

@@ -38,14 +38,25 @@ SettlementDecision decideSettlement(const JournalJob& job, DocumentProgress prog
         return d;
     case SettlementNeed::WithoutRegister:
         d.result = kInterruptedJobResult;
+        // The slip of a refused payment.
+        d.cancelDocument = job.slipMayBeOpen();
         break;
     case SettlementNeed::RegisterCounters:
         // A document the register cannot vouch for is not reported printed: a
         // non-fiscal document moves no counter and is reported failed, as
         // after a lost connection.
-        if (progress == DocumentProgress::Completed) {
+        // The slip follows only a completed document. Counters that cannot
+        // be compared (never read, or read only in part) with no document
+        // left open on the register do not show the document unchanged: it
+        // may well be printed, and a failure would have the host send it
+        // again. It is reported completed with the register's last summary.
+        if (progress == DocumentProgress::Completed || progress == DocumentProgress::Unknown || job.slipBegun) {
             d.result = 0;
             d.summaryFromRegister = true;
+            // The payment outcome slip that follows it is the driver's own
+            // document: one the crash cut short is cancelled. A document the
+            // request itself left open is never touched.
+            d.cancelDocument = job.slipMayBeOpen();
         } else {
             d.result = kInterruptedJobResult;
             d.cancelDocument = true;

@@ -17,7 +17,7 @@ enum class DocumentProgress {
     NotAsked,     // the register was not asked (nothing of the document reached it)
     Completed,    // the counters moved: the document was completed
     NotCompleted, // the counters are unchanged: the document is open or was never closed
-    Unknown,      // the register did not tell its counters
+    Unknown,      // the counters cannot be compared and the register has no document open
 };
 
 // What became of a cancel of a document left open on the register.

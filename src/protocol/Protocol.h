@@ -36,6 +36,7 @@ inline constexpr const char* Firmware = "1013";
 inline constexpr const char* FiscalClosings = "1104";    // four characters at payload position 5
 inline constexpr const char* GrandTotal = "1105";        // ten characters at payload position 5
 inline constexpr const char* EndOfJob = "1109";
+inline constexpr const char* CloseNonFiscal = "4004";
 inline constexpr const char* RegisterClass = "1214";
 inline constexpr const char* RtIdentification = "1511";
 inline constexpr const char* ReportDaily = "2002";

@@ -365,7 +365,7 @@ std::optional<bool> Transmission::documentOpen()
     return reply.compare(4, 2, "00") != 0;
 }
 
-DocumentCancel Transmission::cancelOpenDocument()
+DocumentCancel Transmission::cancelOpenDocument(bool slipOpen)
 {
     if (!m_control.isConnected() && !m_control.connectAndWait())
         return DocumentCancel::Unreachable;
@@ -374,7 +374,15 @@ DocumentCancel Transmission::cancelOpenDocument()
         return DocumentCancel::Unreachable;
     if (!*open)
         return DocumentCancel::NothingOpen;
-    cancelDocument();
+    // A non-fiscal document is not annulled like a receipt: the payment
+    // outcome slip cut short is closed as it stands ("4004"). Other
+    // non-fiscal documents, an invoice among them, are never closed here: a
+    // closed invoice counts as issued.
+    const bool nonFiscal = m_link.ReplyData().compare(4, 2, "02") == 0;
+    if (slipOpen && nonFiscal)
+        exchange(protocol::msg::CloseNonFiscal);
+    else
+        cancelDocument();
     const std::optional<bool> still = documentOpen();
     if (!still)
         return DocumentCancel::Unreachable;

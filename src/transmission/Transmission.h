@@ -142,8 +142,10 @@ public:
     // gives no usable answer.
     std::optional<bool> documentOpen();
     // Cancels a document the driver left open, as "Annullla Doc" does, but
-    // only when the register says one is open.
-    DocumentCancel cancelOpenDocument();
+    // only when the register says one is open. slipOpen: the job's payment
+    // outcome slip may be the open document, and a non-fiscal one open is
+    // closed instead.
+    DocumentCancel cancelOpenDocument(bool slipOpen = false);
     // The register's summary lines of SR_OUT for the last document, and the
     // card-payment block when pos carries an approved payment.
     std::string registerSummary(const POSData* pos);

@@ -292,5 +292,32 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
     EXPECT_EQ(receipts(), 0);
 }
 
+// The link drops in the middle of the payment outcome slip: the receipt is
+// printed and reported so, and the slip the driver left open is closed before
+// the next job, which prints instead of failing with E503.
+TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrinted)
+{
+    start();
+    waitReady();
+    Fault drop;
+    drop.mode = FaultMode::DropConnection;
+    drop.command = "4003120";
+    sim.addFault(drop);
+    submit(kCardSale);
+    expectPrinted();
+    EXPECT_EQ(receipts(), 1);
+
+    ASSERT_TRUE(waitFor([&] { return !fileExists(file(ExchangeFile::SR_START)); }));
+    removeFile(file(ExchangeFile::FINESCO));
+    removeFile(file(ExchangeFile::SR_OUT));
+    submit("SALE,N1,P300\r\nCASH,V300\r\n");
+    ASSERT_TRUE(waitFor([&] { return answered(); }));
+    EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
+    EXPECT_EQ(receipts(), 2);
+    EXPECT_EQ(sim.model().documentState(), regsim::DocumentState::Idle);
+    EXPECT_EQ(pay.requests().size(), 1u);
+    EXPECT_NE(logFile().find("annullato"), std::string::npos) << logFile();
+}
+
 } // namespace
 } // namespace tavor1

@@ -114,6 +114,9 @@ struct CrashRow {
     bool completed;
     // Stopped by SIGTERM (the closing sequence) instead of killed.
     bool terminated = false;
+    // The counter read before the document is refused ("ERR 16" to "1104"):
+    // completion is told by whether the document is still open.
+    bool countersRefused = false;
 };
 
 class KilledDuringAJob : public DriverProcessTest, public ::testing::WithParamInterface<CrashRow> {};
@@ -127,6 +130,8 @@ TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
     silent.mode = FaultMode::Silence;
     silent.command = row.silentCommand;
     sim.addFault(silent);
+    if (row.countersRefused)
+        sim.failCommand("1104", regsim::err::PaperEnd);
     const int before = count(row.silentCommand);
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return count(row.silentCommand) > before; })) << commandsSent();
@@ -174,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CrashRow{"beforeTheDocument", "1011", false},
                       CrashRow{"atThePayment", "3007", false},
                       CrashRow{"afterTheClosing", "1109", true},
-                      CrashRow{"terminatedAtThePayment", "3007", false, true}),
+                      CrashRow{"terminatedAtThePayment", "3007", false, true},
+                      CrashRow{"afterTheClosingCountersRefused", "1109", true, false, true},
+                      CrashRow{"atTheClosingCountersRefused", "3011", false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A job that fails with its document begun leaves nothing open on the

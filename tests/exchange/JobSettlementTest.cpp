@@ -30,6 +30,9 @@ PosFields approved()
 const JournalRecord kCard = cardApprovedRecord(9, 1, kStamp, "250", approved());
 const JournalRecord kCounters = countersRecord(9, "0004/0000/0004/0000/0002");
 const JournalRecord kBegun = documentBegunRecord(9);
+// The register refused a counter read ("ERR 16" to "1104"): nothing to compare.
+const JournalRecord kCountersUnread = countersRecord(9, "");
+const JournalRecord kSlip = slipBegunRecord(9);
 const JournalRecord kDone = outcomeRecord(9, 0, "OK", "0005", "FINESCO", "TIME...\r\n", false, false);
 const JournalRecord kFailedOpen = outcomeRecord(9, -20, "E520", "", "SR_ERR", "E520\r\n", true, false);
 
@@ -89,8 +92,25 @@ INSTANTIATE_TEST_SUITE_P(
                  false, true, true, false, false},
         CrashRow{"afterClosingWithCard", {kCard, kCounters, kBegun}, P::Completed, R::Same, N::RegisterCounters, 0,
                  false, true, true, true, false},
-        CrashRow{"counterlessRegister", {kCounters, kBegun}, P::Unknown, R::Same, N::RegisterCounters, -20, true, true,
-                 false, false, false},
+        // Counters that cannot be compared, with no document open on the
+        // register: it may be printed, so it is never reported failed (the
+        // host would send it again).
+        CrashRow{"counterlessRegister", {kCounters, kBegun}, P::Unknown, R::Same, N::RegisterCounters, 0, false, true,
+                 true, false, false},
+        CrashRow{"countersRefusedBeforeClosing", {kCountersUnread, kBegun}, P::Unknown, R::Same,
+                 N::RegisterCounters, 0, false, true, true, false, false},
+        CrashRow{"countersRefusedDocumentStillOpen", {kCountersUnread, kBegun}, P::NotCompleted, R::Same,
+                 N::RegisterCounters, -20, true, true, false, false, false},
+        // The outcome slip follows a completed document; one not seen through
+        // is cancelled, and the receipt stays reported printed.
+        CrashRow{"midSlip", {kCard, kCounters, kBegun, kSlip}, P::Completed, R::Same, N::RegisterCounters, 0, true,
+                 true, true, true, false},
+        CrashRow{"midSlipCountersRefused", {kCard, kCountersUnread, kBegun, kSlip}, P::NotCompleted, R::Same,
+                 N::RegisterCounters, 0, true, true, true, true, false},
+        CrashRow{"afterSlipPrinted", {kCard, kCounters, kBegun, kSlip, slipPrintedRecord(9)}, P::Completed, R::Same,
+                 N::RegisterCounters, 0, false, true, true, true, false},
+        CrashRow{"midSlipOfRefusedPayment", {kSlip}, P::NotAsked, R::Same, N::WithoutRegister, -20, true, true, false,
+                 false, false},
         CrashRow{"completedButRequestReplaced", {kCounters, kBegun}, P::Completed, R::Replaced, N::RegisterCounters, 0,
                  false, false, true, false, false},
         CrashRow{"unchangedRequestGone", {kCounters, kBegun}, P::NotCompleted, R::Gone, N::RegisterCounters, -20, true,
