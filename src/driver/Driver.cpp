@@ -10,7 +10,6 @@
 #include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
 #include "exchange/LogFile.h"
-#include "transmission/JobOutcome.h"
 #include "link/ConnectionCause.h"
 #include "payment/OutcomeSlip.h"
 #include "payment/PaymentClient.h"
@@ -94,7 +93,7 @@ void Driver::loadOptions()
     m_vatFileUnreadable = !m_vatRates.LoadVatRates(m_config.programDir);
     if (m_vatFileUnreadable)
         log.append(std::string(VatRateTable::kFileName) + ": file non leggibile, aliquote IVA iniziali e file non"
-                   " riscritto all'uscita");
+                                                          " riscritto all'uscita");
 }
 
 void Driver::saveOptions()
@@ -222,9 +221,9 @@ bool Driver::keepInstanceLock()
     }
     if (!m_lockLost && r.status.state == LockState::HeldByOther) {
         m_lockLost = true;
-        m_files.log("tavor1.lock preso da un altro tavor1"
-                    + (r.status.holderPid ? " (processo " + std::to_string(*r.status.holderPid) + ")" : std::string())
-                    + ": nessun lavoro servito finche' non torna libero");
+        m_files.log("tavor1.lock preso da un altro tavor1" +
+                    (r.status.holderPid ? " (processo " + std::to_string(*r.status.holderPid) + ")" : std::string()) +
+                    ": nessun lavoro servito finche' non torna libero");
     }
     return false;
 }
@@ -249,8 +248,8 @@ void Driver::answerHost(JobAnswer answer)
 void Driver::retryPendingAnswers()
 {
     for (ChannelState& state : m_state.channels) {
-        if (state.pendingAnswer
-            && deliverJobAnswer(m_files, *state.pendingAnswer, state.servedGoSignal) == AnswerProgress::Delivered) {
+        if (state.pendingAnswer &&
+            deliverJobAnswer(m_files, *state.pendingAnswer, state.servedGoSignal) == AnswerProgress::Delivered) {
             m_recovery->answerDelivered(state.pendingAnswer->journalJob);
             state.pendingAnswer.reset();
         }
@@ -320,15 +319,16 @@ void Driver::recordOutcome(std::int16_t result)
 {
     std::string answer;
     if (result == 0) {
-        answer = m_unwrittenOutput ? *m_unwrittenOutput
-                                   : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
+        answer =
+            m_unwrittenOutput ? *m_unwrittenOutput : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
     } else {
         answer = JobErrorText(result, m_send->registerErrorText());
         if (!m_link.LastRegisterError().empty())
             answer += " : ERRORE " + m_link.LastRegisterError();
         answer += "\r\n";
     }
-    const std::string text = result == 0 ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
+    const std::string text =
+        result == 0 ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
     m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.ConnectionLost());
 }
 

@@ -18,8 +18,8 @@ constexpr const char* kAnswerNone = "none";
 // or the driver itself cancelled it.
 bool failureClosesDocument(std::int16_t result)
 {
-    return result == job::CancelledByOperator || result == job::NegativeVat || result == job::ConversionFailed
-        || result == job::OutputUnavailable || result == job::RequestVanished;
+    return result == job::CancelledByOperator || result == job::NegativeVat || result == job::ConversionFailed ||
+           result == job::OutputUnavailable || result == job::RequestVanished;
 }
 
 std::string outcomeText(std::int16_t result)
@@ -41,7 +41,10 @@ std::string receiptNumberOf(const std::string& srOut)
 }
 
 JobRecovery::JobRecovery(JobJournal& journal, ExchangeFiles& files, SendEngine& send, const Clock& clock)
-    : m_journal(journal), m_files(files), m_send(send), m_log(files.dataDir(), clock)
+    : m_journal(journal)
+    , m_files(files)
+    , m_send(send)
+    , m_log(files.dataDir(), clock)
 {
 }
 
@@ -117,7 +120,8 @@ bool JobRecovery::openDocumentRuledOut(const JournalJob& job, DocumentProgress& 
     case DocumentCancel::Unreachable:
         return false;
     case DocumentCancel::NothingOpen:
-        log("Lavoro " + std::to_string(job.id) + ": contatori del registratore non confrontabili, nessun documento aperto");
+        log("Lavoro " + std::to_string(job.id) +
+            ": contatori del registratore non confrontabili, nessun documento aperto");
         return true;
     case DocumentCancel::Cancelled:
     case DocumentCancel::StillOpen:
@@ -160,8 +164,8 @@ void JobRecovery::settle(const JournalJob& job, SettlementNeed need, DocumentPro
             answer = kAnswerNone;
         m_journal.append(outcomeRecord(job.id, d.result, outcomeText(d.result), receiptNumberOf(answerBytes), answer,
                                        answerBytes, d.cancelDocument, true));
-        log("Lavoro " + std::to_string(job.id) + " canale " + channel + " interrotto: " +
-            (d.result == job::Ok ? "documento completato" : "documento non completato") +
+        log("Lavoro " + std::to_string(job.id) + " canale " + channel +
+            " interrotto: " + (d.result == job::Ok ? "documento completato" : "documento non completato") +
             (d.answerHost ? ", risposta " + answer : ", richiesta non piu' presente: esito solo nel giornale"));
     }
 
@@ -279,7 +283,8 @@ void JobRecovery::slipEnded(bool connectionStood)
     if (connectionStood)
         m_journal.append(slipPrintedRecord(m_job));
     else
-        log("Esito pagamento del lavoro " + std::to_string(m_job) + " interrotto: lo scontrino non fiscale va annullato");
+        log("Esito pagamento del lavoro " + std::to_string(m_job) +
+            " interrotto: lo scontrino non fiscale va annullato");
 }
 
 void JobRecovery::jobAnswered(bool answered)

@@ -50,7 +50,7 @@ public:
     // The register reported no open document before the job: one the driver
     // had left open is gone (the operator cleared it), and must never be
     // mistaken for the next document someone opens at the register.
-    virtual void registerHasNoOpenDocument() {}
+    virtual void registerHasNoOpenDocument() { }
 };
 
 } // namespace tavor1

@@ -42,8 +42,8 @@ public:
     ~SendEngine();
 
     // DoSendFile for the channel's request; returns SendResult.
-    std::int16_t send(const std::string& requestPath, int channel, const std::string& outPath,
-                      bool testReceiptMode, const POSData* pos, const DocumentHooks& hooks = {});
+    std::int16_t send(const std::string& requestPath, int channel, const std::string& outPath, bool testReceiptMode,
+                      const POSData* pos, const DocumentHooks& hooks = {});
     // "Annullla Doc".
     void cancel();
     // Cancels the document the driver left open, when the register says one

@@ -104,11 +104,21 @@ void escapeInto(std::string& out, std::string_view text)
 {
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
 }
@@ -125,11 +135,20 @@ std::optional<std::string> unescape(std::string_view text)
         if (++i == text.size())
             return std::nullopt;
         switch (text[i]) {
-        case '\\': out += '\\'; break;
-        case 't': out += '\t'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        default: return std::nullopt;
+        case '\\':
+            out += '\\';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return out;
@@ -164,8 +183,8 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         return;
     }
     // Records of a job always follow its "accepted"; search from the newest.
-    auto it = std::find_if(replay.jobs.rbegin(), replay.jobs.rend(),
-                           [&](const JournalJob& j) { return j.id == r.job; });
+    auto it =
+        std::find_if(replay.jobs.rbegin(), replay.jobs.rend(), [&](const JournalJob& j) { return j.id == r.job; });
     if (it == replay.jobs.rend())
         return;
     JournalJob& job = *it;
@@ -183,7 +202,9 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         job.countersRead = true;
         job.countersBefore = r.get(journalkey::Counters);
         break;
-    case K::DocumentBegun: job.documentBegun = true; break;
+    case K::DocumentBegun:
+        job.documentBegun = true;
+        break;
     case K::Outcome:
         job.hasOutcome = true;
         job.result = static_cast<std::int16_t>(parseSigned(r.get(journalkey::Result)));
@@ -195,11 +216,20 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         job.settled = r.get(journalkey::Settled) == "1";
         job.finishedAt = r.time;
         break;
-    case K::Answered: job.answered = true; break;
-    case K::DocumentCancelled: job.cancelled = true; break;
-    case K::SlipBegun: job.slipBegun = true; break;
-    case K::SlipPrinted: job.slipPrinted = true; break;
-    default: break;
+    case K::Answered:
+        job.answered = true;
+        break;
+    case K::DocumentCancelled:
+        job.cancelled = true;
+        break;
+    case K::SlipBegun:
+        job.slipBegun = true;
+        break;
+    case K::SlipPrinted:
+        job.slipPrinted = true;
+        break;
+    default:
+        break;
     }
 }
 
@@ -353,8 +383,8 @@ JournalRecord acceptedRecord(std::uint64_t job, int channel, const RequestStamp&
     return r;
 }
 
-JournalRecord cardApprovedRecord(std::uint64_t job, int channel, const RequestStamp& request,
-                                 const std::string& amount, const PosFields& pos)
+JournalRecord cardApprovedRecord(std::uint64_t job, int channel, const RequestStamp& request, const std::string& amount,
+                                 const PosFields& pos)
 {
     JournalRecord r = record(JournalRecordKind::CardApproved, job);
     setRequest(r, channel, request);
@@ -375,8 +405,8 @@ JournalRecord documentBegunRecord(std::uint64_t job)
 }
 
 JournalRecord outcomeRecord(std::uint64_t job, std::int16_t result, const std::string& text,
-                            const std::string& receiptNumber, const std::string& answer,
-                            const std::string& answerBytes, bool leftOpen, bool settled)
+                            const std::string& receiptNumber, const std::string& answer, const std::string& answerBytes,
+                            bool leftOpen, bool settled)
 {
     JournalRecord r = record(JournalRecordKind::Outcome, job);
     r.set(journalkey::Result, std::to_string(result));
@@ -444,13 +474,14 @@ JournalReplay replayJournal(std::string_view fileBytes)
 std::string journalTime(const LocalDateTime& t)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
 JobJournal::JobJournal(std::string dataDir, const Clock& clock, JournalLimits limits)
-    : m_path(joinPath(dataDir, kJournalFileName)), m_clock(clock), m_limits(limits)
+    : m_path(joinPath(dataDir, kJournalFileName))
+    , m_clock(clock)
+    , m_limits(limits)
 {
 }
 

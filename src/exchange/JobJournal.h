@@ -34,18 +34,18 @@ inline constexpr std::string_view kJournalFileName = "tavor1.journal";
 // What a record tells. The names in the file are fixed: stored journals
 // depend on them.
 enum class JournalRecordKind {
-    Accepted,          // "accepted": a go signal taken as a job (channel, request stamp)
-    CardApproved,      // "card-approved": the card payment was approved (amount, POSData)
-    ApprovalReused,    // "approval-reused": an earlier approval paid this job instead of a new charge
-    ApprovalNotUsed,   // "approval-not-used": an approval was given up (its reason)
-    CountersBefore,    // "counters": the register's document counters read before the document
-    DocumentBegun,     // "begun": the first command of the document is about to go out
-    Outcome,           // "outcome": the job's result, decided before the host is answered
-    Answered,          // "answered": FINESCO or SR_ERR is in place
+    Accepted, // "accepted": a go signal taken as a job (channel, request stamp)
+    CardApproved, // "card-approved": the card payment was approved (amount, POSData)
+    ApprovalReused, // "approval-reused": an earlier approval paid this job instead of a new charge
+    ApprovalNotUsed, // "approval-not-used": an approval was given up (its reason)
+    CountersBefore, // "counters": the register's document counters read before the document
+    DocumentBegun, // "begun": the first command of the document is about to go out
+    Outcome, // "outcome": the job's result, decided before the host is answered
+    Answered, // "answered": FINESCO or SR_ERR is in place
     DocumentCancelled, // "cancelled": a document the driver had left open is no longer open
-    SlipBegun,         // "slip": the payment outcome slip is about to go out
-    SlipPrinted,       // "slip-printed": the slip went out with the connection standing throughout
-    Unknown,           // a kind written by a newer driver
+    SlipBegun, // "slip": the payment outcome slip is about to go out
+    SlipPrinted, // "slip-printed": the slip went out with the connection standing throughout
+    Unknown, // a kind written by a newer driver
 };
 
 std::string_view journalKindName(JournalRecordKind kind);
@@ -81,10 +81,23 @@ inline constexpr const char* PosPrefix = "pos.";
 } // namespace journalkey
 
 // The 17 fields of a card-payment outcome, in the order of POSData.
-inline constexpr std::array<const char*, 17> kPosFieldNames{
-    "Comando",   "Importo",    "Esito",      "DataOperazione",  "DescrErr",          "DescrErrAggi",
-    "TerminalId", "AcquirerId", "TransactionType", "TransactionResult", "KODescription", "CardType",
-    "STAN",      "PAN",        "AuthorizationCode", "OperationNumber", "DataTrs"};
+inline constexpr std::array<const char*, 17> kPosFieldNames{"Comando",
+                                                            "Importo",
+                                                            "Esito",
+                                                            "DataOperazione",
+                                                            "DescrErr",
+                                                            "DescrErrAggi",
+                                                            "TerminalId",
+                                                            "AcquirerId",
+                                                            "TransactionType",
+                                                            "TransactionResult",
+                                                            "KODescription",
+                                                            "CardType",
+                                                            "STAN",
+                                                            "PAN",
+                                                            "AuthorizationCode",
+                                                            "OperationNumber",
+                                                            "DataTrs"};
 using PosFields = std::array<std::string, 17>;
 
 // What identifies one request file: its size, a digest of its bytes and its
@@ -124,14 +137,14 @@ std::optional<JournalRecord> decodeJournalRecord(std::string_view line);
 
 // Record builders for the steps of a job.
 JournalRecord acceptedRecord(std::uint64_t job, int channel, const RequestStamp& request);
-JournalRecord cardApprovedRecord(std::uint64_t job, int channel, const RequestStamp& request,
-                                 const std::string& amount, const PosFields& pos);
+JournalRecord cardApprovedRecord(std::uint64_t job, int channel, const RequestStamp& request, const std::string& amount,
+                                 const PosFields& pos);
 JournalRecord countersRecord(std::uint64_t job, const std::string& counters);
 JournalRecord documentBegunRecord(std::uint64_t job);
 // answer: "FINESCO", "SR_ERR" or "none"; answerBytes: SR_OUT or the SR_ERR line.
 JournalRecord outcomeRecord(std::uint64_t job, std::int16_t result, const std::string& text,
-                            const std::string& receiptNumber, const std::string& answer,
-                            const std::string& answerBytes, bool leftOpen, bool settled);
+                            const std::string& receiptNumber, const std::string& answer, const std::string& answerBytes,
+                            bool leftOpen, bool settled);
 JournalRecord answeredRecord(std::uint64_t job, const std::string& answer);
 JournalRecord cancelledRecord(std::uint64_t job);
 JournalRecord slipBegunRecord(std::uint64_t job);

@@ -14,34 +14,34 @@ namespace tavor1 {
 // What the register's document counters say about a document begun before
 // the crash.
 enum class DocumentProgress {
-    NotAsked,     // the register was not asked (nothing of the document reached it)
-    Completed,    // the counters moved: the document was completed
+    NotAsked, // the register was not asked (nothing of the document reached it)
+    Completed, // the counters moved: the document was completed
     NotCompleted, // the counters are unchanged: the document is open or was never closed
-    Unknown,      // the counters cannot be compared and the register has no document open
+    Unknown, // the counters cannot be compared and the register has no document open
 };
 
 // What became of a cancel of a document left open on the register.
 enum class DocumentCancel {
     Unreachable, // the register did not answer: the cancel is still owed
     NothingOpen, // the register has no document open
-    Cancelled,   // the open document was cancelled
-    StillOpen,   // the cancel was sent and the document is still open
+    Cancelled, // the open document was cancelled
+    StillOpen, // the cancel was sent and the document is still open
 };
 
 // The request file of the job's channel as start-up found it.
 enum class RequestPresence {
-    Same,     // still the journaled request
-    Gone,     // no request file
+    Same, // still the journaled request
+    Gone, // no request file
     Replaced, // a different request
 };
 
 // What the settlement of one job needs first.
 enum class SettlementNeed {
-    Nothing,           // the job is over
-    AnswerAsDecided,   // the outcome was decided; only the answer may be missing
-    WithoutRegister,   // nothing of the document reached the register
-    RegisterCounters,  // a document was begun: the register's counters decide
-    CancelOnly,        // answered, but the document it left open still waits for its cancel
+    Nothing, // the job is over
+    AnswerAsDecided, // the outcome was decided; only the answer may be missing
+    WithoutRegister, // nothing of the document reached the register
+    RegisterCounters, // a document was begun: the register's counters decide
+    CancelOnly, // answered, but the document it left open still waits for its cancel
 };
 
 SettlementNeed settlementNeed(const JournalJob& job);

@@ -22,9 +22,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <utility>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 namespace tavor1 {
 

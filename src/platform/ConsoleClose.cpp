@@ -23,9 +23,9 @@ constexpr unsigned long kCtrlShutdown = 6;
 #ifdef _WIN32
 static_assert(kCtrlC == CTRL_C_EVENT && kCtrlBreak == CTRL_BREAK_EVENT && kCtrlClose == CTRL_CLOSE_EVENT &&
               kCtrlLogoff == CTRL_LOGOFF_EVENT && kCtrlShutdown == CTRL_SHUTDOWN_EVENT);
-#endif
-
+// The one handler the console calls; only Windows has the console's events.
 std::atomic<ConsoleClose*> g_installed{nullptr};
+#endif
 
 } // namespace
 

@@ -3,13 +3,13 @@
 #include "transmission/CancelSequence.h"
 
 #include "exchange/ExchangeFiles.h"
-#include "protocol/Protocol.h"
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/FreeMemory.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
+#include "protocol/Protocol.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 

@@ -9,7 +9,6 @@
 
 #include "conversion/receipt/ReceiptConverter.h"
 #include "exchange/JobSettlement.h"
-#include "transmission/JobOutcome.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
 #include "transmission/CancelSequence.h"

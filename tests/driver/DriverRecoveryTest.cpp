@@ -60,7 +60,8 @@ protected:
     {
         const std::string p = path(F::SR_START);
         writeFileBytes(p, "00000000\r\n");
-        std::filesystem::last_write_time(p, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++m_signals));
+        std::filesystem::last_write_time(p, std::filesystem::file_time_type::clock::now() +
+                                                std::chrono::seconds(++m_signals));
     }
     void submit()
     {
@@ -110,14 +111,14 @@ TEST_F(DriverRecovery, AnUndeletableGoSignalRunsItsJobOnceAndTheNextGoSignalIsSe
 
 struct RefusedAnswerRow {
     const char* name;
-    const char* refused;   // the file whose write fails
-    bool withRequest;      // SR_DATI written (else the E506 answer)
-    F answer;              // what the host finds in the end
+    const char* refused; // the file whose write fails
+    bool withRequest; // SR_DATI written (else the E506 answer)
+    F answer; // what the host finds in the end
     const char* content;
     int printed;
 };
 
-class RefusedAnswer : public DriverRecovery, public ::testing::WithParamInterface<RefusedAnswerRow> {};
+class RefusedAnswer : public DriverRecovery, public ::testing::WithParamInterface<RefusedAnswerRow> { };
 
 TEST_P(RefusedAnswer, IsWrittenAsSoonAsTheDirectoryTakesIt)
 {
@@ -131,7 +132,8 @@ TEST_P(RefusedAnswer, IsWrittenAsSoonAsTheDirectoryTakesIt)
     EXPECT_FALSE(has(row.answer));
     EXPECT_EQ(documents(), row.printed) << "a pending answer must not make the job run again";
     EXPECT_NE(log().find("Risposta canale 1 non scritta (" + std::string(row.refused) + ": Permission denied)"),
-              std::string::npos) << log();
+              std::string::npos)
+        << log();
 
     ops.allowAll();
     ASSERT_TRUE(waitUntil([&] { return has(row.answer); }, 5000));
@@ -145,10 +147,9 @@ TEST_P(RefusedAnswer, IsWrittenAsSoonAsTheDirectoryTakesIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RefusedAnswer,
-    ::testing::Values(
-        RefusedAnswerRow{"Finesco", "FINESCO.001", true, F::FINESCO, "finesco", 1},
-        RefusedAnswerRow{"ErrorLine", "SR_ERR.001", false, F::SR_ERR,
-                         "E506: Trasmissione non avvenuta: file di input non presente\r\n", 0}),
+    ::testing::Values(RefusedAnswerRow{"Finesco", "FINESCO.001", true, F::FINESCO, "finesco", 1},
+                      RefusedAnswerRow{"ErrorLine", "SR_ERR.001", false, F::SR_ERR,
+                                       "E506: Trasmissione non avvenuta: file di input non presente\r\n", 0}),
     [](const ::testing::TestParamInfo<RefusedAnswerRow>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -119,7 +119,7 @@ struct CrashRow {
     bool countersRefused = false;
 };
 
-class KilledDuringAJob : public DriverProcessTest, public ::testing::WithParamInterface<CrashRow> {};
+class KilledDuringAJob : public DriverProcessTest, public ::testing::WithParamInterface<CrashRow> { };
 
 TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
 {
@@ -174,15 +174,14 @@ TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
     EXPECT_TRUE(journal.jobs[0].answered);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CrashPoints, KilledDuringAJob,
-    ::testing::Values(CrashRow{"beforeTheDocument", "1011", false},
-                      CrashRow{"atThePayment", "3007", false},
-                      CrashRow{"afterTheClosing", "1109", true},
-                      CrashRow{"terminatedAtThePayment", "3007", false, true},
-                      CrashRow{"afterTheClosingCountersRefused", "1109", true, false, true},
-                      CrashRow{"atTheClosingCountersRefused", "3011", false, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CrashPoints, KilledDuringAJob,
+                         ::testing::Values(CrashRow{"beforeTheDocument", "1011", false},
+                                           CrashRow{"atThePayment", "3007", false},
+                                           CrashRow{"afterTheClosing", "1109", true},
+                                           CrashRow{"terminatedAtThePayment", "3007", false, true},
+                                           CrashRow{"afterTheClosingCountersRefused", "1109", true, false, true},
+                                           CrashRow{"atTheClosingCountersRefused", "3011", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A job that fails with its document begun leaves nothing open on the
 // register; the next job prints.
@@ -192,7 +191,7 @@ struct FailureRow {
     std::string firstAnswer;
 };
 
-class FailedJob : public DriverProcessTest, public ::testing::WithParamInterface<FailureRow> {};
+class FailedJob : public DriverProcessTest, public ::testing::WithParamInterface<FailureRow> { };
 
 TEST_P(FailedJob, LeavesNoDocumentOpen)
 {
@@ -214,29 +213,29 @@ TEST_P(FailedJob, LeavesNoDocumentOpen)
     EXPECT_EQ(receipts(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, FailedJob,
-    ::testing::Values(
-        FailureRow{"linkLostAtThePayment",
-                   [](regsim::RegisterSimulator& s) {
-                       Fault f;
-                       f.mode = FaultMode::DropConnection;
-                       f.command = "3007";
-                       s.addFault(f);
-                   },
-                   kE520},
-        FailureRow{"noReplyToTheSale",
-                   [](regsim::RegisterSimulator& s) {
-                       Fault f;
-                       f.mode = FaultMode::Silence;
-                       f.command = "3101";
-                       s.addFault(f);
-                   },
-                   "E504"},
-        FailureRow{"refusalInMidDocument",
-                   [](regsim::RegisterSimulator& s) { s.failCommand("3007", regsim::err::NegativeTotal); },
-                   "E505"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Failures, FailedJob,
+                         ::testing::Values(FailureRow{"linkLostAtThePayment",
+                                                      [](regsim::RegisterSimulator& s) {
+                                                          Fault f;
+                                                          f.mode = FaultMode::DropConnection;
+                                                          f.command = "3007";
+                                                          s.addFault(f);
+                                                      },
+                                                      kE520},
+                                           FailureRow{"noReplyToTheSale",
+                                                      [](regsim::RegisterSimulator& s) {
+                                                          Fault f;
+                                                          f.mode = FaultMode::Silence;
+                                                          f.command = "3101";
+                                                          s.addFault(f);
+                                                      },
+                                                      "E504"},
+                                           FailureRow{"refusalInMidDocument",
+                                                      [](regsim::RegisterSimulator& s) {
+                                                          s.failCommand("3007", regsim::err::NegativeTotal);
+                                                      },
+                                                      "E505"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DriverProcessTest, ASaleWithoutPaymentStaysOpenForTheRegister)
 {

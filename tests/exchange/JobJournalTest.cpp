@@ -32,7 +32,7 @@ struct RecordRow {
     JournalRecord record;
 };
 
-class JournalRecordLine : public ::testing::TestWithParam<RecordRow> {};
+class JournalRecordLine : public ::testing::TestWithParam<RecordRow> { };
 
 TEST_P(JournalRecordLine, ReadsBackAsWritten)
 {
@@ -58,13 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
         RecordRow{"begun", documentBegunRecord(7)},
         RecordRow{"outcomeWithSrOut",
                   outcomeRecord(7, 0, "TAVOR1 TERMINATO : OK", "0013", "FINESCO",
-                                "TIME,CASS. 1 14:05 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0013,E,A1;\r\n",
-                                false, false)},
-        RecordRow{"outcomeSettledOpen",
-                  outcomeRecord(7, -20, "E520: Errore di connessione rete", "", "SR_ERR",
-                                "E520: Errore di connessione rete\r\n", true, true)},
-        RecordRow{"answered", answeredRecord(7, "SR_ERR")},
-        RecordRow{"cancelled", cancelledRecord(7)}),
+                                "TIME,CASS. 1 14:05 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0013,E,A1;\r\n", false,
+                                false)},
+        RecordRow{"outcomeSettledOpen", outcomeRecord(7, -20, "E520: Errore di connessione rete", "", "SR_ERR",
+                                                      "E520: Errore di connessione rete\r\n", true, true)},
+        RecordRow{"answered", answeredRecord(7, "SR_ERR")}, RecordRow{"cancelled", cancelledRecord(7)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JournalRecordLine, AChangedByteOrACutLineIsRefused)
@@ -90,7 +88,7 @@ struct ReplayRow {
     bool documentOpen;
 };
 
-class JournalReplayOfOneJob : public ::testing::TestWithParam<ReplayRow> {};
+class JournalReplayOfOneJob : public ::testing::TestWithParam<ReplayRow> { };
 
 TEST_P(JournalReplayOfOneJob, TellsWhereTheJobStopped)
 {
@@ -123,37 +121,53 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(j.pos, approvedPos());
                       EXPECT_FALSE(j.documentBegun);
                   },
-                  true, false, false},
+                  true,
+                  false,
+                  false},
         ReplayRow{"documentBegun",
                   {countersRecord(4, "1/2/3/4/5"), documentBegunRecord(4)},
                   [](const JournalJob& j) {
                       EXPECT_EQ(j.countersBefore, "1/2/3/4/5");
                       EXPECT_TRUE(j.documentBegun);
                   },
-                  true, false, false},
+                  true,
+                  false,
+                  false},
         ReplayRow{"outcomeNotYetAnswered",
                   {documentBegunRecord(4), outcomeRecord(4, 0, "OK", "0009", "FINESCO", "srout", false, false)},
                   [](const JournalJob& j) {
                       EXPECT_EQ(j.receiptNumber, "0009");
                       EXPECT_EQ(j.answerBytes, "srout");
                   },
-                  false, true, false},
+                  false,
+                  true,
+                  false},
         ReplayRow{"answered",
                   {outcomeRecord(4, 0, "OK", "0009", "FINESCO", "srout", false, false), answeredRecord(4, "FINESCO")},
-                  nullptr, false, false, false},
+                  nullptr,
+                  false,
+                  false,
+                  false},
         ReplayRow{"failedWithDocumentLeftOpen",
                   {documentBegunRecord(4), outcomeRecord(4, -20, "E520", "", "SR_ERR", "E520\r\n", true, false),
                    answeredRecord(4, "SR_ERR")},
                   [](const JournalJob& j) { EXPECT_EQ(j.result, -20); },
-                  false, false, true},
+                  false,
+                  false,
+                  true},
         ReplayRow{"leftOpenThenCancelled",
                   {outcomeRecord(4, -20, "E520", "", "SR_ERR", "E520\r\n", true, false), answeredRecord(4, "SR_ERR"),
                    cancelledRecord(4)},
-                  nullptr, false, false, false},
+                  nullptr,
+                  false,
+                  false,
+                  false},
         ReplayRow{"requestGoneOutcomeOnlyRecorded",
                   {outcomeRecord(4, -20, "E520", "", "none", "", false, true)},
                   [](const JournalJob& j) { EXPECT_TRUE(j.settled); },
-                  false, false, false}),
+                  false,
+                  false,
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JournalReplay, SkipsDamagedLinesAndRecordsOfNewerDrivers)
@@ -192,8 +206,8 @@ protected:
         const std::uint64_t id = journal.beginJob(1, kStamp);
         ASSERT_NE(id, 0u);
         ASSERT_TRUE(journal.append(documentBegunRecord(id)));
-        ASSERT_TRUE(journal.append(outcomeRecord(id, leaveOpen ? -20 : 0, "t", "1", "FINESCO", std::string(300, 'x'),
-                                                 leaveOpen, false)));
+        ASSERT_TRUE(journal.append(
+            outcomeRecord(id, leaveOpen ? -20 : 0, "t", "1", "FINESCO", std::string(300, 'x'), leaveOpen, false)));
         ASSERT_TRUE(journal.append(answeredRecord(id, "FINESCO")));
     }
 };
