@@ -7,16 +7,8 @@ namespace tavor1 {
 
 namespace {
 
-std::size_t posIndex(std::string_view name)
-{
-    for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
-        if (name == kPosFieldNames[i])
-            return i;
-    return 0;
-}
-
-const std::size_t kAuthorizationCode = posIndex("AuthorizationCode");
-const std::size_t kTerminalId = posIndex("TerminalId");
+const std::size_t kAuthorizationCode = posFieldIndex("AuthorizationCode");
+const std::size_t kTerminalId = posFieldIndex("TerminalId");
 
 std::int64_t toInt(const std::string& text)
 {

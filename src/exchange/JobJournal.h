@@ -98,6 +98,15 @@ inline constexpr std::array<const char*, 17> kPosFieldNames{"Comando",
                                                             "AuthorizationCode",
                                                             "OperationNumber",
                                                             "DataTrs"};
+// The index of a POSData field in PosFields, by its name (0 for a name that
+// is none of them).
+constexpr std::size_t posFieldIndex(std::string_view name)
+{
+    for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
+        if (name == kPosFieldNames[i])
+            return i;
+    return 0;
+}
 using PosFields = std::array<std::string, 17>;
 
 // What identifies one request file: its size, a digest of its bytes and its

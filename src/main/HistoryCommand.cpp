@@ -7,19 +7,6 @@
 
 namespace tavor1 {
 
-namespace {
-
-// Index of a field in PosFields.
-std::size_t posField(std::string_view name)
-{
-    for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
-        if (name == kPosFieldNames[i])
-            return i;
-    return 0;
-}
-
-} // namespace
-
 HistoryArgs parseHistoryArgs(const std::vector<std::string>& argv)
 {
     HistoryArgs a;
@@ -72,8 +59,8 @@ std::string historyLine(const JournalJob& job)
     }
     if (job.cardApproved) {
         line += "  card " + job.cardAmount;
-        const std::string& pan = job.pos[posField("PAN")];
-        const std::string& auth = job.pos[posField("AuthorizationCode")];
+        const std::string& pan = job.pos[posFieldIndex("PAN")];
+        const std::string& auth = job.pos[posFieldIndex("AuthorizationCode")];
         if (!pan.empty())
             line += " " + pan;
         if (!auth.empty())
