@@ -233,7 +233,7 @@ bool Driver::awaitingRetry() const
     for (const ChannelState& state : m_state.channels)
         if (state.pendingAnswer || state.servedGoSignal)
             return true;
-    return !m_lockHeld;
+    return !m_lockHeld || m_recovery->cancelOwed();
 }
 
 void Driver::answerHost(JobAnswer answer)
@@ -334,12 +334,16 @@ void Driver::recordOutcome(std::int16_t result)
 
 bool Driver::settleInterruptedJobs()
 {
-    if (!m_recovery->hasPending())
+    if (!m_recovery->hasPending() && !m_recovery->owedCancelDue())
         return true;
     // The settlement writes answers and talks to the register like a job: a
     // closing meanwhile leaves the exchange files alone and waits for it.
     m_state.JobRunning = true;
     const bool settled = m_recovery->settlePending();
+    // A cancel owed is tried once nothing waits to be settled; failing, it
+    // does not hold the next job back, which asks the register itself.
+    if (settled && !m_state.closing)
+        m_recovery->retryOwedCancel();
     // As after a job: the register is not held between jobs.
     m_connection.CloseSocketConnection();
     m_state.JobRunning = false;

@@ -6,6 +6,8 @@
 #include "platform/ByteFiles.h"
 #include "transmission/JobOutcome.h"
 
+#include <algorithm>
+
 namespace tavor1 {
 
 namespace {
@@ -316,6 +318,24 @@ void JobRecovery::noDocumentOpen()
         log("Documento lasciato aperto dal lavoro " + std::to_string(open->id) + " canale " +
             std::to_string(open->channel) + " non piu' aperto sul registratore");
     }
+}
+
+bool JobRecovery::owedCancelDue() const
+{
+    return std::chrono::steady_clock::now() >= m_nextCancelTry && cancelOwed();
+}
+
+void JobRecovery::retryOwedCancel()
+{
+    using namespace std::chrono_literals;
+    if (!owedCancelDue())
+        return;
+    if (cancelDocumentLeftOpen()) {
+        m_cancelBackoff = 0s;
+        return;
+    }
+    m_cancelBackoff = std::clamp<std::chrono::seconds>(m_cancelBackoff * 2, 5s, 60s);
+    m_nextCancelTry = std::chrono::steady_clock::now() + m_cancelBackoff;
 }
 
 bool JobRecovery::cancelDocumentLeftOpen()

@@ -7,6 +7,7 @@
 #include "exchange/LogFile.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -73,6 +74,15 @@ public:
     // The register has no document open: a cancel still owed is void.
     void noDocumentOpen();
 
+    // A document a failed job left open that could not be cancelled then (the
+    // link was down) is not left on the register while no job comes: it is
+    // cancelled at an idle poll as soon as the register answers. After a try
+    // that found the register unreachable, the next waits a little longer,
+    // up to a minute.
+    bool cancelOwed() const { return m_journal.documentLeftOpen().has_value(); }
+    bool owedCancelDue() const;
+    void retryOwedCancel();
+
     // The running job's journal number; 0 when none or unjournaled.
     std::uint64_t currentJob() const { return m_job; }
 
@@ -93,6 +103,8 @@ private:
     // Jobs that start-up found unsettled, with their request as it was then.
     std::map<std::uint64_t, RequestPresence> m_pending;
     std::uint64_t m_job = 0;
+    std::chrono::steady_clock::time_point m_nextCancelTry {};
+    std::chrono::seconds m_cancelBackoff { 0 };
 };
 
 // "SCONTR. N." of an SR_OUT, the printed document's number; empty when none.

@@ -35,7 +35,8 @@ public:
     // an answer not yet written, a go signal not yet deleted, a lock to take
     // again. The poll timer then runs in the Fast mode too, since a data
     // directory that refuses a write sends no change notice when it
-    // accepts writes again.
+    // accepts writes again. Also while a cancel of a document a failed job
+    // left open is owed: the register sends no notice when it is back.
     virtual bool awaitingRetry() const { return false; }
 };
 

@@ -341,9 +341,21 @@ bool Transmission::readCounters(std::string& counters)
     return true;
 }
 
-bool Transmission::documentCompletedAfterLoss()
+bool Transmission::documentCompletedAfterLoss(bool documentReached)
 {
-    return documentProgressSince(m_countersBefore) == DocumentProgress::Completed;
+    const DocumentProgress progress = documentProgressSince(m_countersBefore);
+    if (progress != DocumentProgress::Unknown || !documentReached)
+        return progress == DocumentProgress::Completed;
+    // The counters cannot be compared (the register refused to give them
+    // before the document or after the reconnection). The document reached
+    // the register and the link went down under it: when the register has no
+    // document open it was closed, so it is printed, and a job reported failed
+    // would have the host print it again. One still open is not completed.
+    const std::optional<bool> open = documentOpen();
+    if (m_trace.isTracing())
+        m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: contatori non confrontabili, documento " +
+                          (!open ? "in stato sconosciuto" : *open ? "aperto" : "chiuso"));
+    return open.has_value() && !*open;
 }
 
 DocumentProgress Transmission::documentProgressSince(const std::string& countersBefore)
@@ -589,6 +601,8 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
     exchange(protocol::msg::TransmissionStart);
 
     std::size_t lineCount = 0;
+    // Lines the register accepted: with none, a loss left nothing printed.
+    std::size_t acceptedLines = 0;
     std::string lastLine;
     bool connectionLost = false;
     // The transmission stopped on a refusal or a missing reply.
@@ -650,6 +664,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
             switch (r) {
             case result::Accepted:
                 sendResult = send::Complete;
+                ++acceptedLines;
                 receiptClosed = receiptClosed || startsWith(line, protocol::msg::CloseReceipt);
                 goOn = true;
                 break;
@@ -711,11 +726,12 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
     }
 
     if (connectionLost) {
-        sendResult = documentCompletedAfterLoss() ? send::Complete : send::ConnectionLost;
+        sendResult = documentCompletedAfterLoss(acceptedLines > 0) ? send::Complete : send::ConnectionLost;
         // After a loss the register's reply to the payment is gone: no change
         // is shown on a guess.
         change = 0;
-    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator && documentCompletedAfterLoss()) {
+    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator &&
+               documentCompletedAfterLoss(false)) {
         // The register refused or did not answer a line after it had
         // completed the document (the drawer after the closing, a closing
         // whose reply came too late): the document is printed, and a job
@@ -737,7 +753,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         if (r != result::Accepted)
             r = exchange(protocol::msg::EndOfDocument);
         // The receipt is complete only if it was closed; ask the register.
-        if (r == result::SocketFailure && !documentCompletedAfterLoss())
+        if (r == result::SocketFailure && !documentCompletedAfterLoss(true))
             sendResult = send::ConnectionLost;
     }
     exchange(protocol::msg::TransmissionEnd);

@@ -182,7 +182,12 @@ private:
     bool writeSummary();
     SrOutContext summaryContext(const POSData* pos);
     bool readCounters(std::string& counters);
-    bool documentCompletedAfterLoss();
+    // Whether the document of the running transmission was completed, after
+    // a lost connection or a failure. documentReached: the link went down
+    // after lines of the document were sent, so that, when the counters
+    // cannot be compared, a register with no document open has closed it. A
+    // refusal is not such a case: a refused line may leave nothing open.
+    bool documentCompletedAfterLoss(bool documentReached);
     void finishOutput(std::int16_t sendResult);
     void showPayments();
 

@@ -293,8 +293,8 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 }
 
 // The link drops in the middle of the payment outcome slip: the receipt is
-// printed and reported so, and the slip the driver left open is closed before
-// the next job, which prints instead of failing with E503.
+// printed and reported so, the slip the driver left open is closed while it
+// sits idle, and the next job prints instead of failing with E503.
 TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrinted)
 {
     start();
@@ -306,6 +306,8 @@ TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrint
     submit(kCardSale);
     expectPrinted();
     EXPECT_EQ(receipts(), 1);
+    EXPECT_TRUE(waitFor([&] { return sim.model().documentState() == regsim::DocumentState::Idle; }))
+        << "the slip is still open with no job to come";
 
     ASSERT_TRUE(waitFor([&] { return !fileExists(file(ExchangeFile::SR_START)); }));
     removeFile(file(ExchangeFile::FINESCO));

@@ -236,13 +236,38 @@ INSTANTIATE_TEST_SUITE_P(
                       DropCase{"ReconnectFails", "3011", true, false, send::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TransmissionTest, CounterThatCannotBeReadAfterTheLossIsAFailure)
+// The register gave no counters before the document, so a loss is settled by
+// asking whether a document is still open ("1011" status after "1011").
+struct UncomparableCase {
+    const char* name;
+    const char* dropOn;
+    bool executed;
+    const char* stateReply; // the register's answer to "1011" after the loss
+    std::int16_t expected;
+};
+
+class UncomparableCountersTest : public TransmissionTest, public ::testing::WithParamInterface<UncomparableCase> {};
+
+TEST_P(UncomparableCountersTest, AreSettledByAskingForAnOpenDocument)
 {
+    const UncomparableCase& c = GetParam();
     paidReceipt();
-    reg.dropOn("3011", true);
+    reg.dropOn(c.dropOn, c.executed);
     reg.script("1004", ScriptedReply{0, "1004"}); // before the document: no counter in the reply
-    EXPECT_EQ(send(), send::ConnectionLost);
+    reg.script("1011", ScriptedReply{0, c.stateReply});
+    EXPECT_EQ(send(), c.expected) << joined(reg.sent);
+    EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, UncomparableCountersTest,
+    ::testing::Values(UncomparableCase{"ClosedBeforeTheLoss", "3011", true, "101100", send::Complete},
+                      UncomparableCase{"StillOpen", "3011", false, "101101", send::ConnectionLost},
+                      UncomparableCase{"RegisterSaysNothingUsable", "3011", true, "1011", send::ConnectionLost},
+                      // Nothing of the document was accepted: nothing open
+                      // does not mean it was printed.
+                      UncomparableCase{"LostOnTheFirstLine", "31011", false, "101100", send::ConnectionLost}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
 {
