@@ -61,18 +61,42 @@ std::array<bool, kChannelCount> JobRecovery::prepareAtStartup()
     m_pending.clear();
     if (!m_journal.open())
         log("Giornale lavori " + m_journal.path() + " non leggibile");
-    for (const JournalJob& job : m_journal.state().jobs) {
+    // A copy: a record appended below may reorder the journal's state.
+    const std::vector<JournalJob> jobs = m_journal.state().jobs;
+    for (const JournalJob& job : jobs) {
         if (settlementNeed(job) == SettlementNeed::Nothing || !isValidChannel(job.channel))
             continue;
         RequestPresence presence = RequestPresence::Gone;
         if (const std::optional<RequestStamp> now = stampOfFile(m_files.path(ExchangeFile::SR_DATI, job.channel)))
             presence = now->sameContent(job.request) ? RequestPresence::Same : RequestPresence::Replaced;
+        if (answerTakenByHost(job, presence)) {
+            m_journal.append(answeredRecord(job.id, job.answer));
+            log("Lavoro " + std::to_string(job.id) + " canale " + std::to_string(job.channel) +
+                ": risposta gia' ritirata dall'host prima dell'interruzione");
+            const JournalJob* now = m_journal.state().job(job.id);
+            if (!now || settlementNeed(*now) == SettlementNeed::Nothing)
+                continue;
+        }
         m_pending[job.id] = presence;
         // A completed job keeps no request; a failed one keeps it for the host.
         if (presence == RequestPresence::Same && !job.answered)
             spare[static_cast<std::size_t>(job.channel - 1)] = true;
     }
     return spare;
+}
+
+// A printed job's answer is written in the order SR_OUT, the removal of
+// SR_DATI, FINESCO, and the journal records it after: a crash in between
+// leaves it unrecorded. The host removes FINESCO and SR_OUT once it has read
+// them, so with all three files gone it has its answer, and writing FINESCO
+// again would answer its go signal twice (a host already writing its next
+// request would take that FINESCO for the new one). Read before the start-up
+// cleanup removes the result files.
+bool JobRecovery::answerTakenByHost(const JournalJob& job, RequestPresence presence) const
+{
+    return settlementNeed(job) == SettlementNeed::AnswerAsDecided && job.answer == kAnswerDone &&
+           presence == RequestPresence::Gone && !m_files.exists(ExchangeFile::SR_OUT, job.channel) &&
+           !m_files.exists(ExchangeFile::FINESCO, job.channel);
 }
 
 bool JobRecovery::settlePending()

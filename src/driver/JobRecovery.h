@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tavor1 {
 
@@ -87,6 +88,7 @@ public:
     std::uint64_t currentJob() const { return m_job; }
 
 private:
+    bool answerTakenByHost(const JournalJob& job, RequestPresence presence) const;
     bool openDocumentRuledOut(const JournalJob& job, DocumentProgress& progress);
     // Carries out a decision for a job and records each step.
     void settle(const JournalJob& job, SettlementNeed need, DocumentProgress progress);

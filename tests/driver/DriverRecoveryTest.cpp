@@ -82,6 +82,18 @@ protected:
     NullMessageSink sink;
     std::unique_ptr<Driver> driver;
 
+    static std::vector<std::string> splitJournal(const std::string& bytes)
+    {
+        std::vector<std::string> lines;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t end = bytes.find('\n', at);
+            const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
+            lines.push_back(bytes.substr(at, next - at));
+            at = next;
+        }
+        return lines;
+    }
+
 private:
     int m_signals = 0;
 };
@@ -107,6 +119,39 @@ TEST_F(DriverRecovery, AnUndeletableGoSignalRunsItsJobOnceAndTheNextGoSignalIsSe
     ASSERT_TRUE(waitUntil([&] { return !has(F::SR_START); }, 5000));
     EXPECT_NE(log().find("SR_START 1 cancellato al nuovo tentativo"), std::string::npos) << log();
     EXPECT_EQ(documents(), 2);
+}
+
+// The driver dies after FINESCO and before the journal records the answer,
+// and the host takes FINESCO and SR_OUT meanwhile: the restart must not
+// answer the go signal a second time.
+TEST_F(DriverRecovery, AnAnswerTheHostTookBeforeACrashIsNotGivenAgain)
+{
+    submit();
+    ASSERT_TRUE(waitUntil([&] { return has(F::FINESCO); }, 15000)) << read(F::SR_ERR);
+    removeFile(path(F::FINESCO));
+    removeFile(path(F::SR_OUT));
+    driver.reset();
+    const std::string journalPath = joinPath(data.path(), "tavor1.journal");
+    std::string kept;
+    for (const std::string& line : splitJournal(readFileBytes(journalPath).value_or("")))
+        if (line.find("answered\t") == std::string::npos)
+            kept += line;
+    ASSERT_TRUE(writeFileBytes(journalPath, kept));
+    ASSERT_TRUE(JobJournal::read(data.path()).jobs.back().unanswered());
+
+    DriverConfig c;
+    c.programDir = config.path();
+    c.dataDir = data.path();
+    c.registerPort = sim.port();
+    c.closingPauseMs = 0;
+    driver = std::make_unique<Driver>(c, sink, SystemClock::instance());
+    driver->load();
+    ASSERT_TRUE(waitUntil([&] { return has(F::SR_MATR) && JobJournal::read(data.path()).jobs.back().answered; },
+                          10000));
+    ASSERT_TRUE(waitUntil([&] { return log().find("risposta gia' ritirata") != std::string::npos; }, 5000)) << log();
+    EXPECT_FALSE(has(F::FINESCO));
+    EXPECT_FALSE(has(F::SR_OUT));
+    EXPECT_EQ(documents(), 1);
 }
 
 struct RefusedAnswerRow {

@@ -282,10 +282,12 @@ protected:
     }
 };
 
-// The next job cancels it and prints instead of failing with E503.
-TEST_F(CancelOwed, IsMadeBeforeTheNextJob)
+// An idle poll cancels it once the register answers again, and the next job
+// prints instead of failing with E503.
+TEST_F(CancelOwed, IsMadeWhileIdleAndTheNextJobPrints)
 {
     failWithTheCancelOwed();
+    ASSERT_TRUE(waitFor([&] { return sim.model().documentState() == DocumentState::Idle; })) << commandsSent();
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
     EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
