@@ -105,8 +105,8 @@ private:
     // Jobs that start-up found unsettled, with their request as it was then.
     std::map<std::uint64_t, RequestPresence> m_pending;
     std::uint64_t m_job = 0;
-    std::chrono::steady_clock::time_point m_nextCancelTry {};
-    std::chrono::seconds m_cancelBackoff { 0 };
+    std::chrono::steady_clock::time_point m_nextCancelTry{};
+    std::chrono::seconds m_cancelBackoff{0};
 };
 
 // "SCONTR. N." of an SR_OUT, the printed document's number; empty when none.

@@ -354,7 +354,9 @@ bool Transmission::documentCompletedAfterLoss(bool documentReached)
     const std::optional<bool> open = documentOpen();
     if (m_trace.isTracing())
         m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: contatori non confrontabili, documento " +
-                          (!open ? "in stato sconosciuto" : *open ? "aperto" : "chiuso"));
+                          (!open   ? "in stato sconosciuto"
+                           : *open ? "aperto"
+                                   : "chiuso"));
     return open.has_value() && !*open;
 }
 
@@ -730,8 +732,7 @@ std::int16_t Transmission::DoSendFile(const std::string& requestPath, const Send
         // After a loss the register's reply to the payment is gone: no change
         // is shown on a guess.
         change = 0;
-    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator &&
-               documentCompletedAfterLoss(false)) {
+    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator && documentCompletedAfterLoss(false)) {
         // The register refused or did not answer a line after it had
         // completed the document (the drawer after the closing, a closing
         // whose reply came too late): the document is printed, and a job

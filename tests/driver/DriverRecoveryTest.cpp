@@ -146,8 +146,8 @@ TEST_F(DriverRecovery, AnAnswerTheHostTookBeforeACrashIsNotGivenAgain)
     c.closingPauseMs = 0;
     driver = std::make_unique<Driver>(c, sink, SystemClock::instance());
     driver->load();
-    ASSERT_TRUE(waitUntil([&] { return has(F::SR_MATR) && JobJournal::read(data.path()).jobs.back().answered; },
-                          10000));
+    ASSERT_TRUE(
+        waitUntil([&] { return has(F::SR_MATR) && JobJournal::read(data.path()).jobs.back().answered; }, 10000));
     ASSERT_TRUE(waitUntil([&] { return log().find("risposta gia' ritirata") != std::string::npos; }, 5000)) << log();
     EXPECT_FALSE(has(F::FINESCO));
     EXPECT_FALSE(has(F::SR_OUT));

@@ -246,7 +246,7 @@ struct UncomparableCase {
     std::int16_t expected;
 };
 
-class UncomparableCountersTest : public TransmissionTest, public ::testing::WithParamInterface<UncomparableCase> {};
+class UncomparableCountersTest : public TransmissionTest, public ::testing::WithParamInterface<UncomparableCase> { };
 
 TEST_P(UncomparableCountersTest, AreSettledByAskingForAnOpenDocument)
 {
