@@ -76,6 +76,13 @@ std::array<bool, kChannelCount> JobRecovery::prepareAtStartup()
             const JournalJob* now = m_journal.state().job(job.id);
             if (!now || settlementNeed(*now) == SettlementNeed::Nothing)
                 continue;
+        } else if (awaitsAnswerWithoutRequest(job, presence)) {
+            // The cleanup below removes SR_OUT and FINESCO, the evidence that
+            // the host has not taken the answer yet: the journal keeps it, so
+            // that a crash before the answer is written again does not read
+            // the empty directory as an answer taken.
+            m_journal.append(outcomeRecord(job.id, job.result, job.resultText, job.receiptNumber, job.answer,
+                                           job.answerBytes, job.leftOpen, true));
         }
         m_pending[job.id] = presence;
         // A completed job keeps no request; a failed one keeps it for the host.
@@ -94,9 +101,16 @@ std::array<bool, kChannelCount> JobRecovery::prepareAtStartup()
 // cleanup removes the result files.
 bool JobRecovery::answerTakenByHost(const JournalJob& job, RequestPresence presence) const
 {
-    return settlementNeed(job) == SettlementNeed::AnswerAsDecided && job.answer == kAnswerDone &&
-           presence == RequestPresence::Gone && !m_files.exists(ExchangeFile::SR_OUT, job.channel) &&
+    return awaitsAnswerWithoutRequest(job, presence) && !m_files.exists(ExchangeFile::SR_OUT, job.channel) &&
            !m_files.exists(ExchangeFile::FINESCO, job.channel);
+}
+
+// A printed job whose answer was begun (SR_DATI is removed) but not recorded,
+// and that no earlier start has taken in hand.
+bool JobRecovery::awaitsAnswerWithoutRequest(const JournalJob& job, RequestPresence presence)
+{
+    return settlementNeed(job) == SettlementNeed::AnswerAsDecided && job.answer == kAnswerDone && !job.settled &&
+           presence == RequestPresence::Gone;
 }
 
 bool JobRecovery::settlePending()

@@ -89,6 +89,7 @@ public:
 
 private:
     bool answerTakenByHost(const JournalJob& job, RequestPresence presence) const;
+    static bool awaitsAnswerWithoutRequest(const JournalJob& job, RequestPresence presence);
     bool openDocumentRuledOut(const JournalJob& job, DocumentProgress& progress);
     // Carries out a decision for a job and records each step.
     void settle(const JournalJob& job, SettlementNeed need, DocumentProgress progress);

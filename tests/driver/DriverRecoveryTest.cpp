@@ -121,15 +121,41 @@ TEST_F(DriverRecovery, AnUndeletableGoSignalRunsItsJobOnceAndTheNextGoSignalIsSe
     EXPECT_EQ(documents(), 2);
 }
 
-// The driver dies after FINESCO and before the journal records the answer,
-// and the host takes FINESCO and SR_OUT meanwhile: the restart must not
-// answer the go signal a second time.
-TEST_F(DriverRecovery, AnAnswerTheHostTookBeforeACrashIsNotGivenAgain)
+// The driver dies after the answer's first files and before the journal
+// records the answer.
+struct UnrecordedAnswerRow {
+    const char* name;
+    bool hostTookIt; // FINESCO and SR_OUT read and removed by the host
+    int startsBeforeSettling; // starts cut short before they could answer
+};
+
+class UnrecordedAnswer : public DriverRecovery, public ::testing::WithParamInterface<UnrecordedAnswerRow> {
+protected:
+    void restart(bool runEvents)
+    {
+        driver.reset();
+        DriverConfig c;
+        c.programDir = config.path();
+        c.dataDir = data.path();
+        c.registerPort = sim.port();
+        c.closingPauseMs = 0;
+        driver = std::make_unique<Driver>(c, sink, SystemClock::instance());
+        driver->load();
+        if (runEvents) {
+            ASSERT_TRUE(waitUntil([&] { return has(F::SR_MATR) && JobJournal::read(data.path()).jobs.back().answered; },
+                                  10000));
+        }
+    }
+};
+
+TEST_P(UnrecordedAnswer, IsGivenOnceWhateverTheHostDidMeanwhile)
 {
+    const UnrecordedAnswerRow& row = GetParam();
     submit();
     ASSERT_TRUE(waitUntil([&] { return has(F::FINESCO); }, 15000)) << read(F::SR_ERR);
     removeFile(path(F::FINESCO));
-    removeFile(path(F::SR_OUT));
+    if (row.hostTookIt)
+        removeFile(path(F::SR_OUT));
     driver.reset();
     const std::string journalPath = joinPath(data.path(), "tavor1.journal");
     std::string kept;
@@ -139,20 +165,26 @@ TEST_F(DriverRecovery, AnAnswerTheHostTookBeforeACrashIsNotGivenAgain)
     ASSERT_TRUE(writeFileBytes(journalPath, kept));
     ASSERT_TRUE(JobJournal::read(data.path()).jobs.back().unanswered());
 
-    DriverConfig c;
-    c.programDir = config.path();
-    c.dataDir = data.path();
-    c.registerPort = sim.port();
-    c.closingPauseMs = 0;
-    driver = std::make_unique<Driver>(c, sink, SystemClock::instance());
-    driver->load();
-    ASSERT_TRUE(
-        waitUntil([&] { return has(F::SR_MATR) && JobJournal::read(data.path()).jobs.back().answered; }, 10000));
-    ASSERT_TRUE(waitUntil([&] { return log().find("risposta gia' ritirata") != std::string::npos; }, 5000)) << log();
-    EXPECT_FALSE(has(F::FINESCO));
-    EXPECT_FALSE(has(F::SR_OUT));
+    for (int i = 0; i < row.startsBeforeSettling; ++i)
+        restart(false);
+    restart(true);
+    if (row.hostTookIt) {
+        ASSERT_TRUE(waitUntil([&] { return log().find("risposta gia' ritirata") != std::string::npos; }, 5000))
+            << log();
+        EXPECT_FALSE(has(F::FINESCO)) << "the go signal is answered twice";
+        EXPECT_FALSE(has(F::SR_OUT));
+    } else {
+        ASSERT_TRUE(waitUntil([&] { return has(F::FINESCO); }, 5000)) << "the answer is lost";
+        EXPECT_NE(read(F::SR_OUT).find("SCONTR. N."), std::string::npos) << read(F::SR_OUT);
+    }
     EXPECT_EQ(documents(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Recovery, UnrecordedAnswer,
+    ::testing::Values(UnrecordedAnswerRow{"TakenByTheHost", true, 0}, UnrecordedAnswerRow{"HalfWritten", false, 0},
+                      UnrecordedAnswerRow{"HalfWrittenAndAStartCutShort", false, 1}),
+    [](const ::testing::TestParamInfo<UnrecordedAnswerRow>& info) { return std::string(info.param.name); });
 
 struct RefusedAnswerRow {
     const char* name;
