@@ -180,11 +180,13 @@ TEST_P(UnrecordedAnswer, IsGivenOnceWhateverTheHostDidMeanwhile)
     EXPECT_EQ(documents(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Recovery, UnrecordedAnswer,
-    ::testing::Values(UnrecordedAnswerRow{"TakenByTheHost", true, 0}, UnrecordedAnswerRow{"HalfWritten", false, 0},
-                      UnrecordedAnswerRow{"HalfWrittenAndAStartCutShort", false, 1}),
-    [](const ::testing::TestParamInfo<UnrecordedAnswerRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Recovery, UnrecordedAnswer,
+                         ::testing::Values(UnrecordedAnswerRow{"TakenByTheHost", true, 0},
+                                           UnrecordedAnswerRow{"HalfWritten", false, 0},
+                                           UnrecordedAnswerRow{"HalfWrittenAndAStartCutShort", false, 1}),
+                         [](const ::testing::TestParamInfo<UnrecordedAnswerRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct RefusedAnswerRow {
     const char* name;
