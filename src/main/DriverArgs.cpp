@@ -171,14 +171,13 @@ std::string driverUsage()
            "  cancel              \"Annullla Doc\": cancels the document left open on the\n"
            "                      register, through the driver serving the data directory\n"
            "                      between two jobs, or directly when none runs\n"
-           "\n"
-           "Installed, the option files are in /etc/tavor1 and the data directory is\n"
-           "/var/lib/tavor1 unless given; elsewhere both are the program's folder.\n"
-           "\n"
            "  convert             converts REQUEST into the register commands, prints them\n"
            "                      and writes KB.txt as the driver would\n"
            "  history             prints the last N jobs (default 20) of the job journal;\n"
-           "                      starts no driver\n";
+           "                      starts no driver\n"
+           "\n"
+           "Installed, the option files are in /etc/tavor1 and the data directory is\n"
+           "/var/lib/tavor1 unless given; elsewhere both are the program's folder.\n";
 }
 
 } // namespace tavor1

@@ -43,7 +43,7 @@ void addSimulatorOptions(OptionParser& parser)
     parser.addFlag({"help", "h"}, {"prints this text"});
     parser.addOption({"port"}, "N", {"port on 127.0.0.1 (default 9100; 0 picks a free one)"});
     parser.addOption({"serial"}, "S", {"the register's serial number"});
-    parser.addFlag({"rt"}, {"a telematic register (RT)"});
+    parser.addFlag({"rt"}, {"a telematic register (RT), the default"});
     parser.addFlag({"mf"}, {"a register with fiscal memory only (MF)"});
     parser.addOption({"model"}, "N", {"the model code of the 1214 reply"});
     parser.addOption({"firmware"}, "TEXT", {"the firmware text"});
