@@ -8,14 +8,13 @@
 #include "link/RegisterLink.h"
 #include "platform/ByteFiles.h"
 #include "platform/LockHolder.h"
+#include "platform/qt/Wait.h"
 #include "protocol/Protocol.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QUrl>
 
 namespace tavor1 {
@@ -211,16 +210,14 @@ DoctorCheck checkPayment(const DoctorSetup& setup)
     const int port = url.port(url.scheme() == "https" ? 443 : 80);
     const std::string where = url.host().toStdString() + ":" + std::to_string(port);
     QTcpSocket socket;
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
     socket.connectToHost(url.host(), static_cast<quint16>(port));
-    limit.start(setup.paymentConnectMs);
     // Ends on the connect, its error or the limit.
-    loop.exec();
+    waitUntil(
+        [&socket] {
+            return socket.state() == QAbstractSocket::ConnectedState ||
+                   socket.error() != QAbstractSocket::UnknownSocketError;
+        },
+        setup.paymentConnectMs);
     if (socket.state() == QAbstractSocket::ConnectedState) {
         socket.abort();
         return pass(name, "servizio " + where + " raggiungibile (solo collegamento, nessuna richiesta)");

@@ -4,7 +4,6 @@
 #include "driver/JobCycle.h"
 #include "driver/JobExecution.h"
 #include "driver/JobRecovery.h"
-#include "driver/Pause.h"
 #include "driver/PaymentRecord.h"
 #include "driver/SendEngine.h"
 #include "exchange/CancelRequest.h"
@@ -17,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/InstanceLock.h"
 #include "platform/Sinks.h"
+#include "platform/qt/Wait.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
 #include "settings/OptionTable.h"
@@ -158,12 +158,12 @@ void Driver::close()
         return;
     m_cycle->stopForClosing();
     m_connection.CloseSocketConnection();
-    pauseMs(m_config.closingPauseMs);
+    pauseFor(m_config.closingPauseMs);
     if (m_state.JobRunning || m_state.DumpRunning) {
         // The job is suspended in one of its waits below this call: end that
         // wait, leave its files to the host, and finish once it has returned.
         m_link.setReplyTimedOut();
-        pauseMs(2 * m_config.closingPauseMs);
+        pauseFor(2 * m_config.closingPauseMs);
         saveOptions();
         m_finishWhenIdle = true;
         if (!m_state.JobRunning && !m_state.DumpRunning)
@@ -172,7 +172,7 @@ void Driver::close()
     }
     for (int n = 1; n <= kChannelCount; ++n) {
         m_currentChannel = n;
-        pauseMs(m_config.closingPauseMs);
+        pauseFor(m_config.closingPauseMs);
         m_files.deleteChannelAtExit(n);
     }
     saveOptions();

@@ -2,11 +2,9 @@
 
 #include "link/RegisterConnection.h"
 #include "link/RegisterLink.h"
+#include "platform/qt/Wait.h"
 #include "transmission/RegisterLinkControl.h"
 #include "transmission/Transmission.h"
-
-#include <QEventLoop>
-#include <QTimer>
 
 namespace tavor1 {
 
@@ -34,11 +32,7 @@ struct SendEngine::Impl {
         s.trace = &trace;
         s.messages = &messages;
         s.clock = &clock;
-        s.pause = [](int ms) {
-            QEventLoop loop;
-            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-            loop.exec();
-        };
+        s.pause = [](int ms) { pauseFor(ms); };
         return s;
     }
 

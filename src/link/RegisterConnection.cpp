@@ -1,9 +1,7 @@
 #include "link/RegisterConnection.h"
 
 #include "link/ConnectionCause.h"
-
-#include <QEventLoop>
-#include <QTimer>
+#include "platform/qt/Wait.h"
 
 namespace tavor1 {
 
@@ -58,30 +56,13 @@ void RegisterConnection::closeSocket()
     m_inError = false;
 }
 
-void RegisterConnection::waitFor(int ms, const std::function<bool()>& done)
-{
-    if (ms <= 0 || (done && done()))
-        return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (done)
-        connect(this, &RegisterConnection::stateChanged, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-    timer.start(ms);
-    loop.exec();
-}
-
 bool RegisterConnection::CloseSocketConnection()
 {
     if (State() != Closed)
         closeSocket();
     int count = 0;
     while (State() > Closed) {
-        waitFor(m_timings.closePollMs, [this] { return State() == Closed; });
+        waitUntil([this] { return State() == Closed; }, m_timings.closePollMs);
         if (++count >= m_timings.closePolls && State() != Closed) {
             emit statusText(QString::fromLatin1(kCloseFailure));
             return false;
@@ -97,12 +78,12 @@ void RegisterConnection::ResetReStartConnection(bool showClosing)
         closeSocket();
         if (showClosing) {
             emit resetCaption(QStringLiteral("In Chiusura ..."));
-            waitFor(m_timings.showClosingMs);
+            pauseFor(m_timings.showClosingMs);
         }
     }
     int retry = 0;
     while (State() != Closed) {
-        waitFor(m_timings.restartPollMs, [this] { return State() == Closed; });
+        waitUntil([this] { return State() == Closed; }, m_timings.restartPollMs);
         if (State() == Closed)
             break;
         ++retry;
@@ -140,7 +121,8 @@ bool RegisterConnection::ConnectAndWait(int maxPolls)
         }
         // Every other state is polled and counted, "closing" included: a
         // register that keeps its end half-closed must not hold the job.
-        waitFor(m_timings.connectPollMs, [this] { return State() == Connected || (State() <= Closed && m_resetRequested); });
+        waitUntil([this] { return State() == Connected || (State() <= Closed && m_resetRequested); },
+                  m_timings.connectPollMs);
         ++polls;
         if (State() == Connected)
             continue;
@@ -157,7 +139,7 @@ void RegisterConnection::resetConnection()
 {
     m_resetRequested = true;
     ResetReStartConnection(true);
-    waitFor(m_timings.resetHoldMs);
+    pauseFor(m_timings.resetHoldMs);
     CloseSocketConnection();
 }
 

@@ -14,7 +14,6 @@
 #include <QTcpSocket>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace tavor1 {
@@ -87,10 +86,6 @@ public:
     void setResetRequested(bool on) { m_resetRequested = on; }
 
     QTcpSocket& socket() { return m_socket; }
-
-    // Waits up to ms while events run; returns early when done() becomes
-    // true after any socket state change (done may be empty).
-    void waitFor(int ms, const std::function<bool()>& done = {});
 
     // The driver's number for a Qt socket error.
     static int winsockNumber(QAbstractSocket::SocketError error);

@@ -2,9 +2,6 @@
 
 #include "protocol/FrameCodec.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -53,7 +50,6 @@ std::int16_t RegisterLink::TrasmettiStringa(const std::string& command)
     m_busy = true;
     const std::int16_t result = exchange(command);
     m_busy = false;
-    emit exchangeFinished(result);
     return result;
 }
 
@@ -178,27 +174,18 @@ bool RegisterLink::connectionFailed() const
 bool RegisterLink::waitForReply(int limitMs)
 {
     m_replyTimedOut = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, this, [this] {
+    // Window events, timers and socket events run meanwhile; a handler that
+    // asks for another exchange now is refused (m_busy).
+    const WaitEnd end = waitUntil([this] { return m_replyTimedOut || m_replyComplete || connectionFailed(); },
+                                  std::max(limitMs, 0), &m_replyWait);
+    if (end != WaitEnd::Done)
         m_replyTimedOut = true;
-        wake();
-    });
-    timer.start(std::max(limitMs, 0));
-    QEventLoop loop;
-    m_loop = &loop;
-    // Each pass lets window events, timers and socket events run; the loop
-    // sleeps in the event dispatcher until one of them wakes it.
-    while (!m_replyTimedOut && !m_replyComplete && !connectionFailed())
-        loop.exec();
-    m_loop = nullptr;
     return connectionFailed();
 }
 
 void RegisterLink::wake()
 {
-    if (m_loop)
-        m_loop->quit();
+    m_replyWait.wake();
 }
 
 void RegisterLink::onReadyRead()

@@ -4,19 +4,18 @@
 // connection. One exchange at a time: an exchange asked for while another is
 // waiting (a button pressed during a job) is refused, never interleaved.
 
-#include "protocol/Protocol.h"
 #include "link/RegisterConnection.h"
 #include "link/RegisterExchange.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
+#include "platform/qt/Wait.h"
+#include "protocol/Protocol.h"
 
 #include <QObject>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-class QEventLoop;
 
 namespace tavor1 {
 
@@ -50,7 +49,7 @@ public:
     void WSResetReceive();
 
     // True while an exchange waits for its reply. A caller that must not be
-    // refused (the cancel button) waits for exchangeFinished instead.
+    // refused (the cancel button) tries again once it is over.
     bool isBusy() const { return m_busy; }
     // Ends the waiting exchange at once, as its time-out would (the closing
     // sequence does this so that a running job returns quickly).
@@ -59,9 +58,6 @@ public:
     // The number carried by the last frame sent (0 before the first one).
     int SequenceNumber() const { return m_sequence; }
     void setSequenceNumber(int sequence) { m_sequence = sequence; }
-
-signals:
-    void exchangeFinished(int result);
 
 private slots:
     void onReadyRead();
@@ -93,7 +89,8 @@ private:
     std::string m_lastRegisterError;
 
     bool m_busy = false;
-    QEventLoop* m_loop = nullptr;
+    // The reply wait now running; arriving bytes and socket failures wake it.
+    WaitHandle m_replyWait;
 };
 
 } // namespace tavor1

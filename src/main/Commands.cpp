@@ -8,14 +8,13 @@
 #include "platform/ByteFiles.h"
 #include "platform/LockHolder.h"
 #include "platform/Version.h"
+#include "platform/qt/Wait.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
 #include "settings/OptionTable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <unistd.h>
@@ -39,28 +38,17 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::string& command, const std::vector<std::string>& argv,
                              const std::set<std::string>& allowed)
 {
-    static const std::set<std::string> takesValue = {"--data-dir",      "--config-dir",    "--register-ip",
-                                                     "--register-port", "--payment-url",   "--roll",
-                                                     "--closing-pause", "--reply-timeout", "--second-wait"};
     CommandLine line;
-    std::vector<std::string> options;
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& word = argv[i];
-        if (word.rfind("--", 0) != 0) {
-            line.words.push_back(word);
-            continue;
-        }
-        if (!allowed.count(word)) {
-            line.error = "tavor1 " + command + " does not take " + word;
-            return line;
-        }
-        options.push_back(word);
-        if (takesValue.count(word) && i + 1 < argv.size())
-            options.push_back(argv[++i]);
+    OptionParser parser("tavor1 " + command);
+    addDriverOptions(parser, allowed);
+    if (!parser.parse(argv)) {
+        line.error = parser.problem() == OptionParser::Problem::UnknownOption
+                         ? "tavor1 " + command + " does not take " + parser.argument()
+                         : parser.message();
+        return line;
     }
-    const ParsedArgs parsed = parseDriverArgs(options);
-    line.args = parsed.args;
-    line.error = parsed.error;
+    line.words = parser.words();
+    line.error = readDriverOptions(parser, line.args);
     return line;
 }
 
@@ -220,18 +208,19 @@ int runCancelCommand(const std::vector<std::string>& argv_, int argc, char** arg
         }
         out << "tavor1: asking the driver PID " << *pid << " that serves " << where.dataDir << "\n" << std::flush;
         constexpr int kLimitMs = 120000;
-        QDeadlineTimer deadline(kLimitMs);
         std::optional<CancelReply> answer;
-        QEventLoop loop;
+        bool driverGone = false;
+        // The answer is a file: look for it every 100 ms. Ends on the reply,
+        // the limit, or the driver's end.
+        WaitHandle wait;
         QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        QObject::connect(&check, &QTimer::timeout, [&] {
             answer = takeCancelReply(where.dataDir, token);
-            if (answer || deadline.hasExpired() || !lockHolderPid(where.dataDir))
-                loop.quit();
+            driverGone = !answer && !lockHolderPid(where.dataDir);
+            wait.wake();
         });
         check.start(100);
-        // Ends on the reply, the limit, or the driver's end.
-        loop.exec();
+        waitUntil([&] { return answer || driverGone; }, kLimitMs, &wait);
         if (!answer) {
             withdrawCancelRequest(where.dataDir);
             err << "tavor1: the driver did not answer within " << kLimitMs / 1000

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/qt/OptionParser.h"
+
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,13 @@ struct ParsedArgs {
 
 // argv without the program name.
 ParsedArgs parseDriverArgs(const std::vector<std::string>& argv);
+
+// The driver's options on a parser: all of them, or those named in `only`
+// ("--data-dir"; a subcommand takes a few).
+void addDriverOptions(OptionParser& parser, const std::set<std::string>& only = {});
+// Reads the options the parser found, in their order; the first mistake in
+// words, or empty.
+std::string readDriverOptions(const OptionParser& parser, DriverArgs& args);
 
 // The text of `tavor1 --help`.
 std::string driverUsage();

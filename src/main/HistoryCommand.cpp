@@ -2,46 +2,59 @@
 
 #include "exchange/ApprovalReuse.h"
 #include "platform/ByteFiles.h"
+#include "platform/qt/OptionParser.h"
 
 #include <ostream>
 
 namespace tavor1 {
 
+namespace {
+
+void addHistoryOptions(OptionParser& parser)
+{
+    parser.addFlag({"help", "h"}, {"prints this text"});
+    parser.addOption({"data-dir"}, "DIR", {"the data directory whose journal is read"});
+    parser.addOption({"n"}, "N", {"how many of the last jobs to print (default 20)"});
+}
+
+} // namespace
+
 HistoryArgs parseHistoryArgs(const std::vector<std::string>& argv)
 {
     HistoryArgs a;
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+    OptionParser parser("tavor1 history");
+    addHistoryOptions(parser);
+    if (!parser.parse(argv)) {
+        a.error = parser.problem() == OptionParser::Problem::UnknownOption ? "unknown argument " + parser.argument()
+                                                                           : parser.message();
+        return a;
+    }
+    if (!parser.words().empty()) {
+        a.error = "unknown argument " + parser.words().front();
+        return a;
+    }
+    for (const OptionParser::Occurrence& o : parser.occurrences()) {
+        const std::string& v = o.value;
+        if (o.name == "help") {
             a.help = true;
-        } else if (arg == "--data-dir" || arg == "-n") {
-            if (i + 1 >= argv.size()) {
-                a.error = arg + " needs a value";
+        } else if (o.name == "data-dir") {
+            if (v.empty()) {
+                a.error = "--data-dir needs a directory";
                 return a;
             }
-            const std::string& v = argv[++i];
-            if (arg == "--data-dir") {
-                if (v.empty()) {
-                    a.error = "--data-dir needs a directory";
-                    return a;
-                }
-                a.dataDir = v;
-            } else {
-                std::size_t n = 0;
-                bool digits = !v.empty() && v.size() <= 9;
-                for (char c : v) {
-                    digits = digits && c >= '0' && c <= '9';
-                    n = n * 10 + static_cast<std::size_t>(c - '0');
-                }
-                if (!digits || n == 0) {
-                    a.error = "-n needs a number of jobs above 0";
-                    return a;
-                }
-                a.count = n;
+            a.dataDir = v;
+        } else if (o.name == "n") {
+            std::size_t n = 0;
+            bool digits = !v.empty() && v.size() <= 9;
+            for (char c : v) {
+                digits = digits && c >= '0' && c <= '9';
+                n = n * 10 + static_cast<std::size_t>(c - '0');
             }
-        } else {
-            a.error = "unknown argument " + arg;
-            return a;
+            if (!digits || n == 0) {
+                a.error = "-n needs a number of jobs above 0";
+                return a;
+            }
+            a.count = n;
         }
     }
     return a;
@@ -79,12 +92,16 @@ std::string historyLine(const JournalJob& job)
 
 std::string historyUsage()
 {
+    OptionParser options("tavor1 history");
+    addHistoryOptions(options);
     return "Usage:\n"
            "  tavor1 history [--data-dir DIR] [-n N]\n"
            "\n"
            "Prints the last N jobs (default 20) of the data directory's job journal, oldest\n"
            "first: time, channel, job number, outcome code and text, receipt number and card\n"
            "payment. Reads only; no driver is started.\n"
+           "\n" +
+           options.optionsHelp(18) +
            "\n"
            "Then, for every card approval of the journal that no printed document used:\n"
            "  APPROVAZIONE POS NON USATA ...   given up (a new request on its channel, or\n"

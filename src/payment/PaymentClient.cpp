@@ -8,18 +8,18 @@
 #include "platform/NativePath.h"
 #include "platform/NumberText.h"
 #include "platform/Sinks.h"
+#include "platform/qt/Wait.h"
 #include "settings/Options.h"
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -422,20 +422,16 @@ PaymentClient::HttpExchange PaymentClient::exchangeOnce(const QUrl& url, const Q
         exchange.body.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
     };
 
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, takeData);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+    QObject context;
+    QObject::connect(reply, &QNetworkReply::readyRead, &context, takeData);
+    // The wait runs the caller's events: a person is paying at the terminal.
+    const WaitEnd end = waitUntil([reply] { return reply->isFinished(); },
+                                  static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, INT_MAX)));
+    QObject::disconnect(reply, nullptr, &context, nullptr);
+    if (end != WaitEnd::Done) {
         timedOut = true;
         reply->abort();
-    });
-    limit.start(std::max<qint64>(0, deadline.remainingTime()));
-    // The wait runs the caller's events: a person is paying at the terminal.
-    if (!reply->isFinished())
-        loop.exec();
-    limit.stop();
+    }
     if (!timedOut && reply->bytesAvailable() > 0)
         takeData();
 

@@ -13,7 +13,6 @@
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
-#include <QEventLoop>
 #include <QTimer>
 
 #include <cstdio>
@@ -186,8 +185,7 @@ Transmission::Transmission(RegisterExchange& link, LinkControl& control, const O
 
 Transmission::~Transmission()
 {
-    if (m_pauseLoop)
-        m_pauseLoop->quit();
+    m_pauseWait.cancel();
 }
 
 long long Transmission::percentageAmount(long long subtotalCents, const std::string& percentage)
@@ -233,17 +231,9 @@ bool Transmission::sendLine(const std::string& line, std::int16_t& exchangeResul
 
 void Transmission::pause(int milliseconds)
 {
-    if (milliseconds <= 0 || m_cancelRequested)
+    if (m_cancelRequested)
         return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QEventLoop* outer = m_pauseLoop;
-    m_pauseLoop = &loop;
-    timer.start(milliseconds);
-    loop.exec();
-    m_pauseLoop = outer;
+    pauseFor(milliseconds, &m_pauseWait);
 }
 
 std::int16_t Transmission::SubtotalPercent(const std::string& command)
@@ -461,8 +451,7 @@ void Transmission::Annullo_Click()
 {
     if (m_running) {
         m_cancelRequested = true;
-        if (m_pauseLoop)
-            m_pauseLoop->quit();
+        m_pauseWait.cancel();
         return;
     }
     if (m_control.isBusy()) {

@@ -11,6 +11,7 @@
 #include "exchange/JobSettlement.h"
 #include "payment/POSData.h"
 #include "payment/SrOutFile.h"
+#include "platform/qt/Wait.h"
 #include "transmission/CancelSequence.h"
 #include "transmission/JobOutcome.h"
 
@@ -21,8 +22,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-class QEventLoop;
 
 namespace tavor1 {
 
@@ -222,7 +221,8 @@ private:
     bool m_cancelRequested = false;
     // A cancel asked for while another exchange was waiting.
     bool m_cancelDeferred = false;
-    QEventLoop* m_pauseLoop = nullptr;
+    // The pause now running (paper end, error pauses); the cancel ends it.
+    WaitHandle m_pauseWait;
     QObject m_timerContext;
 };
 

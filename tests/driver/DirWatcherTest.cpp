@@ -1,9 +1,7 @@
 #include "driver/DirWatcher.h"
-#include "driver/Pause.h"
 #include "platform/ByteFiles.h"
+#include "platform/qt/Wait.h"
 #include "support/TempDir.h"
-
-#include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +12,7 @@ int changesWithin(DirWatcher& w, int ms)
 {
     int n = 0;
     auto c = QObject::connect(&w, &DirWatcher::changeDetected, [&](int) { ++n; });
-    pauseMs(ms);
+    pauseFor(ms);
     QObject::disconnect(c);
     return n;
 }
@@ -27,9 +25,7 @@ TEST(DirWatcher, ReportsACreatedFileAndWhatChangedWhileSuspendedOnceAfterwards)
     int bits = 0;
     QObject::connect(&w, &DirWatcher::changeDetected, [&](int b) { bits = b; });
     writeFileBytes(joinPath(dir.path(), "SR_START.001"), "x");
-    QDeadlineTimer deadline(3000);
-    while (bits == 0 && !deadline.hasExpired())
-        pauseMs(5);
+    waitUntil([&] { return bits != 0; }, 3000);
     EXPECT_EQ(bits & DirWatcher::kFileNameChange, DirWatcher::kFileNameChange);
 
     w.setSuspendWatch(true);

@@ -1,12 +1,12 @@
-#include "driver/DirWatcher.h"
 #include "driver/JobCycle.h"
-#include "driver/Pause.h"
+#include "driver/DirWatcher.h"
 #include "driver/PollSteps.h"
 #include "driver/TestReceipt.h"
 #include "driver/TimerSetting.h"
 #include "exchange/ExchangeFiles.h"
 #include "platform/ByteFiles.h"
 #include "platform/Sinks.h"
+#include "platform/qt/Wait.h"
 #include "settings/Options.h"
 #include "support/EventLoop.h"
 #include "support/Recorders.h"
@@ -114,14 +114,14 @@ TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThe
         for (int i = 0; i < 20; ++i)
             writeFileBytes(joinPath(dir.path(), "noise" + std::to_string(i)), "x");
         writeFileBytes(steps.startPath(1), "again"); // the same go signal, touched again
-        pauseMs(100);
+        pauseFor(100);
     };
     goSignal(1);
     ASSERT_TRUE(waitUntil([&] { return steps.jobs == 1; })) << "the watcher did not raise a poll";
     const int scansAfterJob = steps.scans;
     ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; }))
         << "changes made during the job were not reported after it";
-    pauseMs(100);
+    pauseFor(100);
     EXPECT_EQ(steps.jobs, 1);
 }
 

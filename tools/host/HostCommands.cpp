@@ -3,6 +3,7 @@
 #include "exchange/ExchangeFiles.h"
 #include "platform/ByteFiles.h"
 #include "platform/Cp1252.h"
+#include "platform/qt/OptionParser.h"
 
 #include <chrono>
 #include <optional>
@@ -26,6 +27,7 @@ const char* kUsageText =
     "      Exit 0 when it is there, 2 on time-out.\n";
 
 struct HostArgs {
+    bool help = false;
     std::string command;
     std::string dataDir;
     int channel = 0;
@@ -33,37 +35,64 @@ struct HostArgs {
     double timeoutSeconds = 60;
 };
 
+void addOptions(OptionParser& parser)
+{
+    parser.addFlag({"help", "h"}, {"prints this text"});
+    parser.addOption({"data-dir"}, "DIR", {"the driver's data directory"});
+    parser.addOption({"channel"}, "N", {"the channel, 1 to 4"});
+    parser.addOption({"timeout"}, "S", {"seconds to wait (default 60)"});
+}
+
+std::string usage()
+{
+    OptionParser parser("tavor1-host");
+    addOptions(parser);
+    return std::string(kUsageText) + "\n" + parser.optionsHelp(18);
+}
+
 std::optional<HostArgs> parse(const std::vector<std::string>& args, std::ostream& err)
 {
     HostArgs a;
     if (args.empty()) {
-        err << kUsageText;
+        err << usage();
         return std::nullopt;
     }
-    a.command = args[0];
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& opt = args[i];
-        const bool hasValue = i + 1 < args.size();
+    OptionParser parser("tavor1-host");
+    addOptions(parser);
+    if (!parser.parse(args)) {
+        err << "tavor1-host: "
+            << (parser.problem() == OptionParser::Problem::UnknownOption ? "unexpected \"" + parser.argument() + "\""
+                                                                         : parser.message())
+            << "\n"
+            << usage();
+        return std::nullopt;
+    }
+    for (const OptionParser::Occurrence& o : parser.occurrences()) {
         try {
-            if (opt == "--data-dir" && hasValue) {
-                a.dataDir = args[++i];
-            } else if (opt == "--channel" && hasValue) {
-                a.channel = std::stoi(args[++i]);
-            } else if (opt == "--timeout" && hasValue) {
-                a.timeoutSeconds = std::stod(args[++i]);
-            } else if (opt.rfind("--", 0) != 0 && a.request.empty()) {
-                a.request = opt;
-            } else {
-                err << "tavor1-host: unexpected \"" << opt << "\"\n" << kUsageText;
-                return std::nullopt;
-            }
+            if (o.name == "help")
+                a.help = true;
+            else if (o.name == "data-dir")
+                a.dataDir = o.value;
+            else if (o.name == "channel")
+                a.channel = std::stoi(o.value);
+            else if (o.name == "timeout")
+                a.timeoutSeconds = std::stod(o.value);
         } catch (const std::exception&) {
-            err << "tavor1-host: " << opt << " needs a number\n";
+            err << "tavor1-host: --" << o.name << " needs a number\n";
             return std::nullopt;
         }
     }
+    if (a.help)
+        return a;
+    const std::vector<std::string>& words = parser.words();
+    if (words.size() > 2) {
+        err << "tavor1-host: unexpected \"" << words[2] << "\"\n" << usage();
+        return std::nullopt;
+    }
+    a.command = words.empty() ? std::string() : words[0];
+    a.request = words.size() > 1 ? words[1] : std::string();
     if (a.dataDir.empty() || !isValidChannel(a.channel) || a.timeoutSeconds <= 0) {
-        err << "tavor1-host: --data-dir and --channel 1..4 are required\n" << kUsageText;
+        err << "tavor1-host: --data-dir and --channel 1..4 are required\n" << usage();
         return std::nullopt;
     }
     if (!isDirectory(a.dataDir)) {
@@ -124,7 +153,7 @@ int waitReady(const HostArgs& a, Clock::time_point deadline, std::ostream& out, 
 int submit(const HostArgs& a, Clock::time_point deadline, std::ostream& out, std::ostream& err)
 {
     if (a.request.empty()) {
-        err << "tavor1-host: submit needs a REQUEST file\n" << kUsageText;
+        err << "tavor1-host: submit needs a REQUEST file\n" << usage();
         return kUsage;
     }
     auto request = readFileBytes(a.request);
@@ -172,20 +201,20 @@ int submit(const HostArgs& a, Clock::time_point deadline, std::ostream& out, std
 
 int runHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        out << kUsageText;
-        return kDone;
-    }
     auto a = parse(args, err);
     if (!a)
         return kUsage;
+    if (a->help) {
+        out << usage();
+        return kDone;
+    }
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(static_cast<long long>(a->timeoutSeconds * 1000));
     if (a->command == "submit")
         return submit(*a, deadline, out, err);
     if (a->command == "wait-ready")
         return waitReady(*a, deadline, out, err);
-    err << "tavor1-host: unknown command \"" << a->command << "\"\n" << kUsageText;
+    err << "tavor1-host: unknown command \"" << a->command << "\"\n" << usage();
     return kUsage;
 }
 

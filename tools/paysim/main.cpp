@@ -1,37 +1,67 @@
+// tavor1-paysim: the payment service simulator on a port of 127.0.0.1.
+
+#include "platform/qt/OptionParser.h"
 #include "simulators/payment/PaymentSimulator.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+void addOptions(tavor1::OptionParser& parser)
+{
+    parser.addFlag({"help", "h"}, {"prints this text"});
+    parser.addOption({"port"}, "N", {"port to listen on, 127.0.0.1 (default 0: a free one)"});
+    parser.addOption({"result"}, "R",
+                     {"answer to every payment (default 00): 00, 05, error-message,",
+                      "exception, garbage, slow:MS, close, empty, huge,", "redirect-loop, silent"});
+}
+
+std::string usage(const tavor1::OptionParser& parser)
+{
+    return "Usage: tavor1-paysim [--port N] [--result R]\n"
+           "Stand-in for the local card-payment web service. The listening port is\n"
+           "printed on the first line, then one line per request.\n"
+           "\n" +
+           parser.optionsHelp(16);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("tavor1-paysim");
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Stand-in for the local card-payment web service.");
-    parser.addHelpOption();
-    const QCommandLineOption portOption("port", "Port to listen on, 127.0.0.1 (0 picks a free one).", "N", "0");
-    const QCommandLineOption resultOption(
-        "result",
-        "Answer to every payment: 00, 05, error-message, exception, garbage, slow:MS, close, "
-        "empty, huge, redirect-loop, silent.",
-        "R", "00");
-    parser.addOption(portOption);
-    parser.addOption(resultOption);
-    parser.process(app);
-
-    bool portOk = false;
-    const uint port = parser.value(portOption).toUInt(&portOk);
-    if (!portOk || port > 65535) {
-        std::fprintf(stderr, "tavor1-paysim: invalid port '%s'\n", qPrintable(parser.value(portOption)));
+    tavor1::OptionParser parser("tavor1-paysim");
+    addOptions(parser);
+    if (!parser.parse(std::vector<std::string>(argv + 1, argv + argc)) || !parser.words().empty()) {
+        const std::string error =
+            parser.words().empty() ? parser.message() : "unknown option \"" + parser.words().front() + "\"";
+        std::fprintf(stderr, "tavor1-paysim: %s\n%s", error.c_str(), usage(parser).c_str());
         return 2;
     }
-    const auto outcome = tavor1::paysim::parseOutcome(parser.value(resultOption).toStdString());
+    std::string portText = "0";
+    std::string result = "00";
+    for (const tavor1::OptionParser::Occurrence& o : parser.occurrences()) {
+        if (o.name == "help") {
+            std::fputs(usage(parser).c_str(), stdout);
+            return 0;
+        }
+        (o.name == "port" ? portText : result) = o.value;
+    }
+
+    bool portOk = false;
+    const uint port = QString::fromStdString(portText).toUInt(&portOk);
+    if (!portOk || port > 65535) {
+        std::fprintf(stderr, "tavor1-paysim: invalid port '%s'\n", portText.c_str());
+        return 2;
+    }
+    const auto outcome = tavor1::paysim::parseOutcome(result);
     if (!outcome) {
-        std::fprintf(stderr, "tavor1-paysim: unknown result '%s'\n", qPrintable(parser.value(resultOption)));
+        std::fprintf(stderr, "tavor1-paysim: unknown result '%s'\n", result.c_str());
         return 2;
     }
 

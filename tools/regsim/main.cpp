@@ -18,11 +18,11 @@ int main(int argc, char* argv[])
     SimulatorOptions options;
     std::string error;
     if (!ParseSimulatorOptions(args, options, error)) {
-        std::fprintf(stderr, "tavor1-regsim: %s\n%s", error.c_str(), SimulatorUsage());
+        std::fprintf(stderr, "tavor1-regsim: %s\n%s", error.c_str(), SimulatorUsage().c_str());
         return 2;
     }
     if (options.help) {
-        std::fputs(SimulatorUsage(), stdout);
+        std::fputs(SimulatorUsage().c_str(), stdout);
         return 0;
     }
 

@@ -1,5 +1,7 @@
 #include "soak/SoakOptions.h"
 
+#include "platform/qt/OptionParser.h"
+
 #include <charconv>
 
 namespace tavor1::soak {
@@ -17,36 +19,44 @@ std::optional<T> parseNumber(const std::string& text)
     return value;
 }
 
+void addSoakOptions(OptionParser& parser)
+{
+    parser.addFlag({"help", "h"}, {"prints this text"});
+    parser.addOption({"jobs"}, "N", {"number of jobs"});
+    parser.addOption({"crash"}, "N", {"number of crash cycles"});
+    parser.addOption({"seed"}, "S", {"seed of the fault plan (default: from the clock; printed)"});
+    parser.addOption({"tavor1"}, "PATH", {"the driver to run (default: the one built with the soak)"});
+    parser.addOption({"keep-dir"}, "DIR", {"work in DIR (data, options, roll, driver log) and keep it"});
+    parser.addFlag({"no-memory-check"}, {"measure the driver's memory, do not judge it"});
+    parser.addFlag({"no-charge-check"}, {"count the card charges of the crash cycles, do not judge them"});
+}
+
 } // namespace
 
 ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv)
 {
     ParsedSoakArgs out;
     SoakOptions& o = out.options;
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& opt = argv[i];
-        if (opt == "--help" || opt == "-h") {
+    OptionParser parser("tavor1-soak");
+    addSoakOptions(parser);
+    if (!parser.parse(argv)) {
+        out.error = parser.message();
+        return out;
+    }
+    if (!parser.words().empty()) {
+        out.error = "unknown option \"" + parser.words().front() + "\"";
+        return out;
+    }
+    for (const OptionParser::Occurrence& occurrence : parser.occurrences()) {
+        const std::string opt = "--" + occurrence.name;
+        const std::string& value = occurrence.value;
+        if (opt == "--help") {
             o.help = true;
-            continue;
-        }
-        if (opt == "--no-memory-check") {
+        } else if (opt == "--no-memory-check") {
             o.memoryCheck = false;
-            continue;
-        }
-        if (opt == "--no-charge-check") {
+        } else if (opt == "--no-charge-check") {
             o.chargeCheck = false;
-            continue;
-        }
-        if (opt != "--jobs" && opt != "--crash" && opt != "--seed" && opt != "--tavor1" && opt != "--keep-dir") {
-            out.error = "unknown option \"" + opt + "\"";
-            return out;
-        }
-        if (i + 1 >= argv.size()) {
-            out.error = opt + " needs a value";
-            return out;
-        }
-        const std::string& value = argv[++i];
-        if (opt == "--jobs") {
+        } else if (opt == "--jobs") {
             const auto n = parseNumber<int>(value);
             if (!n || *n < 1 || *n > 1000000) {
                 out.error = "--jobs needs a number from 1 to 1000000, not \"" + value + "\"";
@@ -84,6 +94,8 @@ ParsedSoakArgs parseSoakArgs(const std::vector<std::string>& argv)
 
 std::string soakUsage()
 {
+    OptionParser options("tavor1-soak");
+    addSoakOptions(options);
     return "Usage:\n"
            "  tavor1-soak --jobs N [--seed S] [--tavor1 PATH] [--keep-dir DIR] [--no-memory-check]\n"
            "  tavor1-soak --crash N [--seed S] [--tavor1 PATH] [--keep-dir DIR] [--no-charge-check]\n"
@@ -107,14 +119,8 @@ std::string soakUsage()
            "tavor1 started every time, no sale was charged twice and every approval was\n"
            "printed or listed as not used. Every violation names its cycle, seed and kill\n"
            "point.\n"
-           "\n"
-           "  --jobs N        number of jobs\n"
-           "  --crash N       number of crash cycles\n"
-           "  --seed S        seed of the fault plan (default: from the clock; printed)\n"
-           "  --tavor1 PATH   the driver to run (default: the one built with the soak)\n"
-           "  --keep-dir DIR  work in DIR (data, options, roll, driver log) and keep it\n"
-           "  --no-memory-check  measure the driver's memory, do not judge it\n"
-           "  --no-charge-check  count the card charges of the crash cycles, do not judge them\n";
+           "\n" +
+           options.optionsHelp(18);
 }
 
 } // namespace tavor1::soak

@@ -1,12 +1,11 @@
 #include "soak/SoakRig.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/qt/Wait.h"
 #include "protocol/Protocol.h"
 #include "soak/ProcessMemory.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -15,18 +14,6 @@
 #include <sys/prctl.h>
 
 namespace tavor1::soak {
-
-namespace {
-
-// Lets the event loop (both simulators live on it) run for a while.
-void pump(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-} // namespace
 
 SoakRig::SoakRig(std::string driverPath, std::ostream& out, SoakTimings timings)
     : m_driverPath(std::move(driverPath))
@@ -60,15 +47,14 @@ std::optional<std::int64_t> SoakRig::driverRss() const
 
 bool SoakRig::waitUntil(const std::function<bool()>& cond, int limitMs)
 {
-    QDeadlineTimer deadline(limitMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        // A host polls its folder; 5 ms keeps the pick-up quick without
-        // taking the machine's second core away from the driver.
-        pump(5);
-    }
-    return true;
+    // The condition reads files: a host polls its folder. Every 5 ms keeps
+    // the pick-up quick without taking the machine's second core away from
+    // the driver; the simulators run on the event loop meanwhile.
+    WaitHandle wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&wait] { wait.wake(); });
+    poll.start(5);
+    return tavor1::waitUntil(cond, limitMs, &wait) == WaitEnd::Done;
 }
 
 bool SoakRig::setUp(const std::string& keepDir)

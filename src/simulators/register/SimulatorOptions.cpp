@@ -1,5 +1,7 @@
 #include "simulators/register/SimulatorOptions.h"
 
+#include "platform/qt/OptionParser.h"
+
 #include <charconv>
 
 namespace tavor1::regsim {
@@ -36,34 +38,59 @@ bool isCode(const std::string& code)
     return code.size() == 2;
 }
 
+void addSimulatorOptions(OptionParser& parser)
+{
+    parser.addFlag({"help", "h"}, {"prints this text"});
+    parser.addOption({"port"}, "N", {"port on 127.0.0.1 (default 9100; 0 picks a free one)"});
+    parser.addOption({"serial"}, "S", {"the register's serial number"});
+    parser.addFlag({"rt"}, {"a telematic register (RT), the default"});
+    parser.addFlag({"mf"}, {"a register with fiscal memory only (MF)"});
+    parser.addOption({"model"}, "N", {"the model code of the 1214 reply"});
+    parser.addOption({"firmware"}, "TEXT", {"the firmware text"});
+    parser.addOption({"latency"}, "MS", {"delay of every reply"});
+    parser.addOption({"roll"}, "FILE", {"append the printed paper roll to FILE"});
+    parser.addOption({"fail"}, "CMD:CODE[:TIMES]", {"answer \"ERR\" CODE (TIMES -1: always)"});
+    parser.addOption({"fail-nth"}, "N:CODE", {"answer \"ERR\" CODE to the N-th frame"});
+    parser.addOption({"paper-end"}, "POLLS", {"paper out for POLLS status polls (\"1009\")"});
+    parser.addOption({"cover-open"}, "POLLS", {"cover open for POLLS status polls"});
+    parser.addOption({"nak"}, "CMD[:TIMES]", {"answer NAK"});
+    parser.addOption({"lone-ack"}, "CMD:MS[:TIMES]", {"answer ACK, then the reply after MS milliseconds"});
+    parser.addOption({"silence"}, "CMD[:TIMES]", {"answer nothing"});
+    parser.addOption({"drop-after"}, "N", {"drop the connection on the frame after the N-th"});
+}
+
 } // namespace
 
-const char* SimulatorUsage()
+std::string SimulatorUsage()
 {
+    OptionParser options("tavor1-regsim");
+    addSimulatorOptions(options);
     return "usage: tavor1-regsim [--port N] [--serial S] [--rt|--mf] [--model N] [--firmware TEXT]\n"
            "                     [--latency MS] [--roll FILE] [faults...]\n"
-           "faults (CMD is a message prefix such as 3011 or 31011; * is every command):\n"
-           "  --fail CMD:CODE[:TIMES]   answer \"ERR\" CODE (TIMES -1: always)\n"
-           "  --fail-nth N:CODE         answer \"ERR\" CODE to the N-th frame\n"
-           "  --paper-end POLLS         paper out for POLLS status polls (\"1009\")\n"
-           "  --cover-open POLLS        cover open for POLLS status polls\n"
-           "  --nak CMD[:TIMES]         answer NAK\n"
-           "  --lone-ack CMD:MS[:TIMES] answer ACK, then the reply after MS milliseconds\n"
-           "  --silence CMD[:TIMES]     answer nothing\n"
-           "  --drop-after N            drop the connection on the frame after the N-th\n"
-           "The listening port is printed on the first line; the paper roll follows.\n";
+           "faults: CMD is a message prefix such as 3011 or 31011; * is every command.\n"
+           "The listening port is printed on the first line; the paper roll follows.\n"
+           "\n" +
+           options.optionsHelp(28);
 }
 
 bool ParseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error)
 {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
+    OptionParser parser("tavor1-regsim");
+    addSimulatorOptions(parser);
+    if (!parser.parse(args)) {
+        error = parser.problem() == OptionParser::Problem::UnknownOption ? "unknown option " + parser.argument()
+                                                                         : parser.message();
+        return false;
+    }
+    if (!parser.words().empty()) {
+        error = "unknown option " + parser.words().front();
+        return false;
+    }
+    // Faults are kept in the order given: the first that matches a frame acts.
+    for (const OptionParser::Occurrence& occurrence : parser.occurrences()) {
+        const std::string name = "--" + occurrence.name;
         auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            out = args[++i];
+            out = occurrence.value;
             return true;
         };
         auto number = [&](int& out, int least) {
@@ -177,9 +204,6 @@ bool ParseSimulatorOptions(const std::vector<std::string>& args, SimulatorOption
                 return false;
             f.nthFrame += 1;
             options.faults.push_back(std::move(f));
-        } else {
-            error = "unknown option " + name;
-            return false;
         }
     }
     return true;

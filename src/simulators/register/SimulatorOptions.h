@@ -27,6 +27,6 @@ struct SimulatorOptions {
 bool ParseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error);
 
 // The usage text of the executable.
-const char* SimulatorUsage();
+std::string SimulatorUsage();
 
 } // namespace tavor1::regsim
