@@ -421,7 +421,7 @@ void MainWindow::connectDriver()
         m_annullo->setEnabled(on);
     });
     connect(&m_driver, &Driver::dumpStateText, this, [this](int channel, const std::string& t) {
-        if (channel >= 1 && channel <= 4 && m_driver.state().WindowShown)
+        if (channel >= 1 && channel <= 4 && m_driver.state().windowShown)
             setText(m_dumpState[channel - 1], t);
     });
     connect(&m_driver, &Driver::serialNumberChanged, this, [this](const std::string& s) { setText(m_text8, s); });
@@ -496,7 +496,7 @@ void MainWindow::ShowMainWindow()
 {
     for (int n = 0; n < 4; ++n)
         setText(m_dumpState[n], m_driver.state().channels[n].DumpPending ? "DUMP NON ESEGUITO" : "DUMP ESEGUITO");
-    m_driver.state().WindowShown = true;
+    m_driver.state().windowShown = true;
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -507,7 +507,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
-        m_driver.state().WindowShown = false;
+        m_driver.state().windowShown = false;
         QTimer::singleShot(0, this, &QWidget::hide);
     }
 }
@@ -523,7 +523,7 @@ void MainWindow::terminate()
     if (m_closing)
         return;
     m_closing = true;
-    m_driver.state().WindowShown = false;
+    m_driver.state().windowShown = false;
     if (m_tray)
         m_tray->hide();
     if (m_rollView)
