@@ -159,14 +159,14 @@ void Driver::close()
     m_cycle->stopForClosing();
     m_connection.CloseSocketConnection();
     pauseFor(m_config.closingPauseMs);
-    if (m_state.JobRunning || m_state.DumpRunning) {
+    if (m_state.jobRunning || m_state.dumpRunning) {
         // The job is suspended in one of its waits below this call: end that
         // wait, leave its files to the host, and finish once it has returned.
         m_link.setReplyTimedOut();
         pauseFor(2 * m_config.closingPauseMs);
         saveOptions();
         m_finishWhenIdle = true;
-        if (!m_state.JobRunning && !m_state.DumpRunning)
+        if (!m_state.jobRunning && !m_state.dumpRunning)
             onJobFinished();
         return;
     }
@@ -182,7 +182,7 @@ void Driver::close()
 
 void Driver::onJobFinished()
 {
-    if (m_finishWhenIdle && !m_finished && !m_state.JobRunning && !m_state.DumpRunning) {
+    if (m_finishWhenIdle && !m_finished && !m_state.jobRunning && !m_state.dumpRunning) {
         m_finished = true;
         emit finished();
     }
@@ -298,7 +298,7 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
     ctx.lastRegisterError = m_link.LastRegisterError();
     ctx.registerErrorText = m_send->registerErrorText();
     ctx.showStatus = [this](const std::string& line) {
-        if (m_state.WindowShown)
+        if (m_state.windowShown)
             emit statusText(line);
     };
     ctx.answerHost = [this](JobAnswer&& answer) {
@@ -338,7 +338,7 @@ bool Driver::settleInterruptedJobs()
         return true;
     // The settlement writes answers and talks to the register like a job: a
     // closing meanwhile leaves the exchange files alone and waits for it.
-    m_state.JobRunning = true;
+    m_state.jobRunning = true;
     const bool settled = m_recovery->settlePending();
     // A cancel owed is tried once nothing waits to be settled; failing, it
     // does not hold the next job back, which asks the register itself.
@@ -346,7 +346,7 @@ bool Driver::settleInterruptedJobs()
         m_recovery->retryOwedCancel();
     // As after a job: the register is not held between jobs.
     m_connection.CloseSocketConnection();
-    m_state.JobRunning = false;
+    m_state.jobRunning = false;
     onJobFinished();
     return settled && !m_state.closing;
 }
@@ -455,7 +455,7 @@ void Driver::keepApprovedPayment(const std::string& outPath)
 int Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
-    const int code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.TestReceiptMode,
+    const int code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.testReceiptMode,
                                   pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
     m_unwrittenOutput = m_send->unwrittenOutput();
     return code;

@@ -13,10 +13,14 @@ struct DriverState {
     // Only that channel's next job is sent as raw register commands.
     int testReceiptChannel = 0;
     // The running job's request holds register commands sent as they stand.
-    bool TestReceiptMode = false;
-    bool JobRunning = false;
-    bool DumpRunning = false;
-    bool WindowShown = false;
+    bool testReceiptMode = false;
+    // A job, or a register identification, is under way: no poll or other
+    // job starts, and the closing sequence leaves the exchange files alone.
+    bool jobRunning = false;
+    bool dumpRunning = false;
+    // The main window is on screen; while it is not, the job cycle leaves
+    // the window's status boxes alone.
+    bool windowShown = false;
     // Set by the closing sequence: no new identification or job starts.
     bool closing = false;
 };

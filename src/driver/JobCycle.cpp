@@ -39,7 +39,7 @@ void JobCycle::start()
 
 void JobCycle::onTimer21()
 {
-    if (m_state.DumpRunning)
+    if (m_state.dumpRunning)
         return;
     m_timer21.stop();
     if (m_rearm != 0) {
@@ -48,7 +48,7 @@ void JobCycle::onTimer21()
         m_timer21.start();
         return;
     }
-    if (m_options.OptionSLOW() && m_state.WindowShown) {
+    if (m_options.OptionSLOW() && m_state.windowShown) {
         m_timerStateToggle = !m_timerStateToggle;
         emit timerStateText(m_timerStateToggle ? "Timer on" : "Timer ON");
     }
@@ -60,7 +60,7 @@ void JobCycle::poll()
 {
     if (m_state.closing)
         return;
-    if (m_pollRunning || m_state.JobRunning) {
+    if (m_pollRunning || m_state.jobRunning) {
         m_pollAgain = true;
         return;
     }
@@ -83,21 +83,21 @@ void JobCycle::poll()
     if (ok)
         ok = m_steps.takeJob(channel);
 
-    if (!ok || m_state.DumpRunning) {
+    if (!ok || m_state.dumpRunning) {
         restartTimerIfSlow();
     } else {
-        m_state.JobRunning = true;
+        m_state.jobRunning = true;
         // Only the job of the channel the test button wrote is sent as
         // register commands; any other request is converted as usual.
-        m_state.TestReceiptMode = m_state.testReceiptChannel == channel;
+        m_state.testReceiptMode = m_state.testReceiptChannel == channel;
         emit jobStarted(channel);
-        if (m_state.WindowShown)
+        if (m_state.windowShown)
             emit statusText("TRASMISSIONE TAVOR1 IN CORSO ..");
         const std::int16_t result = m_steps.runJob();
         const bool abandoned = m_state.closing;
         m_steps.finishJob(result, abandoned);
-        m_state.JobRunning = false;
-        m_state.TestReceiptMode = false;
+        m_state.jobRunning = false;
+        m_state.testReceiptMode = false;
         if (m_state.testReceiptChannel == channel)
             m_state.testReceiptChannel = 0;
         for (auto& c : m_state.channels)
@@ -127,16 +127,16 @@ void JobCycle::restartTimerIfSlow()
 
 void JobCycle::startIdentification(int channel)
 {
-    if (m_state.JobRunning || m_state.DumpRunning || m_state.closing)
+    if (m_state.jobRunning || m_state.dumpRunning || m_state.closing)
         return;
-    m_state.DumpRunning = true;
+    m_state.dumpRunning = true;
     const std::int16_t code = m_steps.identify(channel);
     m_state.channels[channel - 1].DumpPending = code != 0;
     if (code == 0 && !m_state.closing)
         StartDirWatch();
     if (!m_state.closing)
         rearm(1);
-    m_state.DumpRunning = false;
+    m_state.dumpRunning = false;
     emit identificationFinished(channel, code);
 }
 
@@ -206,7 +206,7 @@ void JobCycle::selectSlow()
 
 void JobCycle::setTimer(const std::string& typed, const std::function<void(const std::string&)>& saveTimerFile)
 {
-    if (m_state.JobRunning) {
+    if (m_state.jobRunning) {
         m_messages.showMessage("Connessione in corso, valore non accettato");
         return;
     }
@@ -243,7 +243,7 @@ void JobCycle::setChannelEnabled(int channel, bool enabled)
 
 bool JobCycle::runTestReceipt()
 {
-    if (!m_state.WindowShown)
+    if (!m_state.windowShown)
         return false;
     if (std::all_of(m_state.channels.begin(), m_state.channels.end(), [](const ChannelState& c) { return c.DumpPending; })) {
         emit registerMessage("DUMP NON ANCORA ESEGUITO");

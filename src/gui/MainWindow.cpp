@@ -1,14 +1,15 @@
 #include "gui/MainWindow.h"
 
-#include "gui/AboutWindow.h"
-#include "gui/ClosingNotice.h"
 #include "driver/Driver.h"
 #include "driver/JobCycle.h"
-#include "gui/RollView.h"
 #include "driver/Simulation.h"
+#include "gui/AboutWindow.h"
+#include "gui/ClosingNotice.h"
+#include "gui/RollView.h"
 #include "platform/ByteFiles.h"
 #include "platform/Cp1252.h"
 #include "settings/IpAddress.h"
+#include "settings/OptionTable.h"
 #include "settings/Options.h"
 
 #include <QApplication>
@@ -29,6 +30,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
+
+#include <string_view>
 
 namespace tavor1 {
 
@@ -60,37 +63,37 @@ public:
     }
 };
 
-enum class OptionFrame { Program, Other };
-
 struct OptionBox {
-    const char* name;
-    const char* caption;
-    bool Options::*member;
-    OptionFrame frame;
+    const char* name; // the control's name, a row of the option table
     const char* toolTip = nullptr;
 };
 
-// The option check boxes, in the order they stand in their frames.
-const OptionBox kOptionBoxes[] = {
-    {"chbTrace", "Abilita Trace di Comunicazione", &Options::chbTrace, OptionFrame::Program},
-    {"chbConvXonXoff", "Conversione da XonXoff", &Options::chbConvXonXoff, OptionFrame::Program},
-    {"chkDisableDisplay", "Disabilita Display Articoli", &Options::chkDisableDisplay, OptionFrame::Program},
-    {"chkCodFisc", "Abilita Stampa CF/PIVA", &Options::chkCodFisc, OptionFrame::Program},
-    {"chbDescrizione", "Abilita Descizione 44", &Options::chbDescrizione, OptionFrame::Program},
-    {"chbPagamentiEstesi", "Abilita Estensione Pagamenti", &Options::chbPagamentiEstesi, OptionFrame::Other},
-    {"chbInversioneScontiSuReso", "Abilita Inversione Sconti su Reso", &Options::chbInversioneScontiSuReso,
-     OptionFrame::Other},
-    {"chbAbilRistampaDaErroreSocket", "Abilita Ristampa da Errore di Rete ", &Options::chbAbilRistampaDaErroreSocket,
-     OptionFrame::Other},
-    {"chbNoInviaApCassetto", "Non Invia Apert. Cassetto da SW", &Options::chbNoInviaApCassetto, OptionFrame::Other},
-    {"chbDisabTotalizzatori", "Disab.  Totalizzatori", &Options::chbDisabTotalizzatori, OptionFrame::Other,
-     "Disabilita richiesta dati dei totalizzatori a fine scontrino"},
-    {"chkForzaIntestazioneFattura", "Forza Intest. Fattura", &Options::chkForzaIntestazioneFattura,
-     OptionFrame::Other},
-    {"CheckLogPagamento", "Log Pagam. POS", &Options::CheckLogPagamento, OptionFrame::Other},
-    {"CheckStampaLogo", "Logo In Coda", &Options::CheckStampaLogo, OptionFrame::Other},
-    {"chbMatricola", "Matricola in Out File", &Options::chbMatricola, OptionFrame::Other},
+// The option check boxes of "Configurazione Programma", top to bottom.
+const OptionBox kProgramOptions[] = {
+    {"chbTrace"}, {"chbConvXonXoff"}, {"chkDisableDisplay"}, {"chkCodFisc"}, {"chbDescrizione"},
 };
+
+// The option check boxes of "Altre Opzioni", column by column.
+const OptionBox kOtherOptions[] = {
+    {"chbPagamentiEstesi"},
+    {"chbInversioneScontiSuReso"},
+    {"chbAbilRistampaDaErroreSocket"},
+    {"chbNoInviaApCassetto"},
+    {"chbDisabTotalizzatori", "Disabilita richiesta dati dei totalizzatori a fine scontrino"},
+    {"chkForzaIntestazioneFattura"},
+    {"CheckLogPagamento"},
+    {"CheckStampaLogo"},
+    {"chbMatricola"},
+};
+
+// What the window shows for an option: the caption or label the option
+// table keeps beside the option's name, so the window and the option listing
+// of the command line never disagree.
+QString optionCaption(const char* name)
+{
+    const OptionRow* row = findOptionRow(name);
+    return row ? QString::fromStdString(cp1252ToUtf8(row->caption)) : QString(name);
+}
 
 QLineEdit* statusBox(const QString& name, const char* toolTip, QWidget* parent)
 {
@@ -167,10 +170,7 @@ MainWindow::MainWindow(Driver& driver, Simulation* simulation, QWidget* parent)
     connectDriver();
 }
 
-MainWindow::~MainWindow()
-{
-    delete m_rollView;
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls()
 {
@@ -180,207 +180,283 @@ void MainWindow::buildControls()
     grid->setSpacing(8);
     setCentralWidget(central);
 
-    // Channels: the box that puts the channel in service, its lamp and its
-    // dump-state box (Text4..Text7).
-    auto* ports = new QGroupBox("Porte di comunicazione", central);
-    ports->setObjectName("Frame1");
-    auto* portsLayout = new QGridLayout(ports);
-    portsLayout->setHorizontalSpacing(6);
-    for (int n = 1; n <= 4; ++n) {
-        auto* label = new QLabel(QStringLiteral("COM %1").arg(n), ports);
-        auto* box = new QCheckBox(ports);
-        box->setObjectName(QStringLiteral("Check%1").arg(n));
-        box->setToolTip(QStringLiteral("Abilita / disabilita COM%1").arg(n));
-        label->setBuddy(box);
-        m_check[n - 1] = box;
-        auto* l = lamp(QStringLiteral("ShapeCom%1").arg(n), ports);
-        l->setToolTip(QStringLiteral("Verde, se COM%1 disponibile").arg(n));
-        m_channelLamp[n - 1] = l;
-        auto* dump = statusBox(QStringLiteral("Text%1").arg(n + 3), nullptr, ports);
-        dump->setToolTip(QStringLiteral("Segnala se DUMP ricevuto su COM%1").arg(n));
-        fitText(dump, "DUMP NON ESEGUITONO RICEZIONE");
-        m_dumpState[n - 1] = dump;
-        portsLayout->addWidget(label, n - 1, 0);
-        portsLayout->addWidget(box, n - 1, 1);
-        portsLayout->addWidget(l, n - 1, 2);
-        portsLayout->addWidget(dump, n - 1, 3);
-        connect(box, &QCheckBox::toggled, this, [this, n](bool on) { m_driver.cycle().setChannelEnabled(n, on); });
-    }
-    portsLayout->setColumnStretch(3, 1);
-
-    // The register's address, the connection and the program's options.
-    m_frame2 = new QGroupBox("Configurazione Programma", central);
-    m_frame2->setObjectName("Frame2");
-    auto* conf = new QGridLayout(m_frame2);
-    conf->addWidget(new QLabel("Ind. IP Stampante Fiscale", m_frame2), 0, 0);
-    m_txtRemoteIP = new QLineEdit(m_frame2);
-    m_txtRemoteIP->setObjectName("txtRemoteIP");
-    m_txtRemoteIP->setMaxLength(64);
-    fitText(m_txtRemoteIP, "255.255.255.255");
-    conf->addWidget(m_txtRemoteIP, 0, 1);
-    m_cmdValidateIP = new QPushButton(kValidateCaption, m_frame2);
-    m_cmdValidateIP->setObjectName("cmdValidateIP");
-    m_cmdValidateIP->setToolTip("Validazione Indirizzo IP");
-    conf->addWidget(m_cmdValidateIP, 0, 2);
-    m_shapeConn = lamp("ShapeConn", m_frame2);
-    conf->addWidget(m_shapeConn, 0, 3);
-    conf->addWidget(new QLabel("T.Out Conn. in Sec.", m_frame2), 1, 0);
-    m_cboToutConn = new QComboBox(m_frame2);
-    m_cboToutConn->setObjectName("cboToutConn");
-    m_cboToutConn->setToolTip("Timeout in sec. di attesa Connessione");
-    m_cboToutConn->addItems({"10 sec.", "20 sec.", "30 sec.", "40 sec.", "50 sec.", "60 sec."});
-    conf->addWidget(m_cboToutConn, 1, 1);
-    m_cmdResetConn = new QPushButton(kResetCaption, m_frame2);
-    m_cmdResetConn->setObjectName("cmdResetConn");
-    m_cmdResetConn->setToolTip("Chiude e Riavvia la connessione di Rete");
-    // Wide enough for its caption while the connection closes.
-    m_cmdResetConn->setMinimumWidth(m_cmdResetConn->sizeHint().width());
-    conf->addWidget(m_cmdResetConn, 1, 2);
-    int row = 2;
-
-    m_frame6 = new QGroupBox("Altre Opzioni", central);
-    m_frame6->setObjectName("Frame6");
-    // Three columns under the other frames, so the window fits a 1024-pixel screen.
-    auto* other = new QGridLayout(m_frame6);
-    int otherCount = 0;
-    for (const OptionBox& o : kOptionBoxes) {
-        const bool inProgram = o.frame == OptionFrame::Program;
-        auto* box = new QCheckBox(o.caption, inProgram ? m_frame2 : m_frame6);
-        box->setObjectName(o.name);
-        if (o.toolTip)
-            box->setToolTip(o.toolTip);
-        auto member = o.member;
-        connect(box, &QCheckBox::toggled, this, [this, member](bool on) { m_driver.options().*member = on; });
-        m_optionBoxes.emplace_back(box, member);
-        if (member == &Options::chbInversioneScontiSuReso)
-            m_chbInversioneScontiSuReso = box;
-        if (inProgram)
-            conf->addWidget(box, row++, 0, 1, 4);
-        else {
-            other->addWidget(box, otherCount % 3, otherCount / 3);
-            ++otherCount;
-        }
-    }
-
-    auto* invoices = new QGroupBox("Gest. Fatture su Scontrino", m_frame2);
-    invoices->setObjectName("FrameFatture");
-    auto* inv = new QHBoxLayout(invoices);
-    m_optNonFiscal = new QRadioButton("Input Non Fiscale", invoices);
-    m_optNonFiscal->setObjectName("OptNonFiscal");
-    m_optFiscal = new QRadioButton("Input Fiscale", invoices);
-    m_optFiscal->setObjectName("OptFiscal");
-    inv->addWidget(m_optNonFiscal);
-    inv->addWidget(m_optFiscal);
-    inv->addStretch(1);
-    connect(m_optNonFiscal, &QRadioButton::toggled, this, [this](bool on) { m_driver.options().OptNonFiscal = on; });
-    conf->addWidget(invoices, row++, 0, 1, 4);
-    conf->setRowStretch(row, 1);
-    conf->setColumnStretch(1, 1);
-
-    // Poll mode and timer.
-    m_frame3 = new QGroupBox("Impostazioni ", central);
-    m_frame3->setObjectName("Frame3");
-    auto* settings = new QGridLayout(m_frame3);
-    m_optionFast = new QRadioButton("Notifica (Fast)", m_frame3);
-    m_optionFast->setObjectName("OptionFAST");
-    m_optionSlow = new QRadioButton("Timer    (Slow)", m_frame3);
-    m_optionSlow->setObjectName("OptionSLOW");
-    m_txtTimerVal = new QLineEdit(m_frame3);
-    m_txtTimerVal->setObjectName("txtTimerVal");
-    m_txtTimerVal->setToolTip("Valore del timer in secondi");
-    m_txtTimerVal->setMaxLength(9);
-    fitText(m_txtTimerVal, "600000");
-    m_setTimer = new QPushButton("Set timer", m_frame3);
-    m_setTimer->setObjectName("cmdSetTimer");
-    m_setTimer->setToolTip("Cliccare per settare il timer");
-    m_text3 = statusBox("Text3", nullptr, m_frame3);
-    m_text3->setAlignment(Qt::AlignCenter);
-    settings->addWidget(m_optionFast, 0, 0);
-    settings->addWidget(m_optionSlow, 1, 0);
-    settings->addWidget(m_txtTimerVal, 0, 1);
-    settings->addWidget(m_setTimer, 1, 1);
-    settings->addWidget(m_text3, 2, 0, 1, 2);
-    settings->setRowStretch(3, 1);
-
-    // What the register and the program report, in read-only boxes. The frame
-    // is disabled with the configuration frames while a channel serves; a
-    // disabled box still shows its text.
-    m_frame4 = new QGroupBox("Messaggi", central);
-    m_frame4->setObjectName("Frame4");
-    auto* msgs = new QGridLayout(m_frame4);
-    m_text1 = statusBox("Text1", "Messaggi ricevuti da ECR", m_frame4);
-    m_text2 = statusBox("Text2", "Stato del programma", m_frame4);
-    m_text8 = statusBox("Text8", "Matricola", m_frame4);
-    m_txtAppDataVista = statusBox("txtAppDataVista", nullptr, m_frame4);
-    const std::pair<const char*, QLineEdit*> rows[] = {{"Messaggi ricevuti da ECR", m_text1},
-                                                       {"Stato del programma", m_text2},
-                                                       {"Matricola", m_text8},
-                                                       {"Path Scambio  Dati ", m_txtAppDataVista}};
-    int r = 0;
-    for (const auto& [caption, box] : rows) {
-        auto* label = new QLabel(caption, m_frame4);
-        if (box == m_txtAppDataVista)
-            label->setObjectName("lblPathScambioDati");
-        msgs->addWidget(label, r, 0);
-        msgs->addWidget(box, r++, 1);
-    }
-    msgs->setColumnStretch(1, 1);
-
-    auto* buttons = new QHBoxLayout;
-    m_cmbFile = new QPushButton(" Esegui Test", central);
-    m_cmbFile->setObjectName("CMBFile");
-    m_cmbFile->setToolTip("Esegue scontrino di prova per test collegamento");
-    m_annullo = new QPushButton("Annullla Doc", central);
-    m_annullo->setObjectName("Annullo");
-    buttons->addWidget(m_cmbFile);
-    buttons->addWidget(m_annullo);
-    buttons->addStretch(1);
-
-    grid->addWidget(ports, 0, 0);
-    grid->addWidget(m_frame3, 1, 0);
-    grid->addWidget(m_frame2, 0, 1, 2, 1);
-    grid->addWidget(m_frame6, 2, 0, 1, 2);
-    grid->addWidget(m_frame4, 3, 0, 1, 2);
-    grid->addLayout(buttons, 4, 0, 1, 2);
+    grid->addWidget(buildChannelFrame(central), 0, 0);
+    grid->addWidget(buildPollModeFrame(central), 1, 0);
+    grid->addWidget(buildConfigurationFrame(central), 0, 1, 2, 1);
+    grid->addWidget(buildOtherOptionsFrame(central), 2, 0, 1, 2);
+    grid->addWidget(buildMessagesFrame(central), 3, 0, 1, 2);
+    grid->addLayout(buildJobButtons(central), 4, 0, 1, 2);
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(1, 1);
     // The layout keeps the window at least as large as its controls' minimum
-    // sizes; the status boxes above have minimum widths that fit their texts.
+    // sizes; the status boxes have minimum widths that fit their texts.
+    setTabChain();
+}
 
+QGroupBox* MainWindow::buildChannelFrame(QWidget* parent)
+{
+    auto* frame = new QGroupBox("Porte di comunicazione", parent);
+    frame->setObjectName("Frame1");
+    auto* layout = new QGridLayout(frame);
+    layout->setHorizontalSpacing(6);
+    for (int n = 1; n <= 4; ++n) {
+        auto* label = new QLabel(QStringLiteral("COM %1").arg(n), frame);
+        auto* box = new QCheckBox(frame);
+        box->setObjectName(QStringLiteral("Check%1").arg(n));
+        box->setToolTip(QStringLiteral("Abilita / disabilita COM%1").arg(n));
+        label->setBuddy(box);
+        auto* channelLamp = lamp(QStringLiteral("ShapeCom%1").arg(n), frame);
+        channelLamp->setToolTip(QStringLiteral("Verde, se COM%1 disponibile").arg(n));
+        auto* dump = statusBox(QStringLiteral("Text%1").arg(n + 3), nullptr, frame);
+        dump->setToolTip(QStringLiteral("Segnala se DUMP ricevuto su COM%1").arg(n));
+        fitText(dump, "DUMP NON ESEGUITONO RICEZIONE");
+        layout->addWidget(label, n - 1, 0);
+        layout->addWidget(box, n - 1, 1);
+        layout->addWidget(channelLamp, n - 1, 2);
+        layout->addWidget(dump, n - 1, 3);
+        m_channelBoxes[n - 1] = box;
+        m_channelLamps[n - 1] = channelLamp;
+        m_dumpStateBoxes[n - 1] = dump;
+        connect(box, &QCheckBox::toggled, this, [this, n](bool on) { m_driver.cycle().setChannelEnabled(n, on); });
+    }
+    layout->setColumnStretch(3, 1);
+    return frame;
+}
+
+QGroupBox* MainWindow::buildConfigurationFrame(QWidget* parent)
+{
+    m_configurationFrame = new QGroupBox("Configurazione Programma", parent);
+    QGroupBox* frame = m_configurationFrame;
+    frame->setObjectName("Frame2");
+    auto* layout = new QGridLayout(frame);
+
+    // The register's address.
+    auto* addressLabel = new QLabel(optionCaption("txtRemoteIP"), frame);
+    m_txtRemoteIP = new QLineEdit(frame);
+    m_txtRemoteIP->setObjectName("txtRemoteIP");
+    m_txtRemoteIP->setMaxLength(64);
+    fitText(m_txtRemoteIP, "255.255.255.255");
+    addressLabel->setBuddy(m_txtRemoteIP);
+    m_validateAddressButton = new QPushButton(kValidateCaption, frame);
+    m_validateAddressButton->setObjectName("cmdValidateIP");
+    m_validateAddressButton->setToolTip("Validazione Indirizzo IP");
+    m_connectionLamp = lamp("ShapeConn", frame);
+    layout->addWidget(addressLabel, 0, 0);
+    layout->addWidget(m_txtRemoteIP, 0, 1);
+    layout->addWidget(m_validateAddressButton, 0, 2);
+    layout->addWidget(m_connectionLamp, 0, 3);
     connect(m_txtRemoteIP, &QLineEdit::editingFinished, this,
             [this] { m_driver.setRemoteIP(fromQ(m_txtRemoteIP->text().trimmed())); });
+    connect(m_validateAddressButton, &QPushButton::clicked, this, &MainWindow::validateIP);
+
+    // The connection: its time-out and the button that starts it again.
+    auto* timeoutLabel = new QLabel(optionCaption("cboToutConn"), frame);
+    m_cboToutConn = new QComboBox(frame);
+    m_cboToutConn->setObjectName("cboToutConn");
+    m_cboToutConn->setToolTip("Timeout in sec. di attesa Connessione");
+    m_cboToutConn->addItems({"10 sec.", "20 sec.", "30 sec.", "40 sec.", "50 sec.", "60 sec."});
+    timeoutLabel->setBuddy(m_cboToutConn);
+    m_resetConnectionButton = new QPushButton(kResetCaption, frame);
+    m_resetConnectionButton->setObjectName("cmdResetConn");
+    m_resetConnectionButton->setToolTip("Chiude e Riavvia la connessione di Rete");
+    // Wide enough for its caption while the connection closes.
+    m_resetConnectionButton->setMinimumWidth(m_resetConnectionButton->sizeHint().width());
+    layout->addWidget(timeoutLabel, 1, 0);
+    layout->addWidget(m_cboToutConn, 1, 1);
+    layout->addWidget(m_resetConnectionButton, 1, 2);
     connect(m_cboToutConn, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_driver.options().cboToutConn = index; });
-    connect(m_cmdValidateIP, &QPushButton::clicked, this, &MainWindow::validateIP);
-    connect(m_cmdResetConn, &QPushButton::clicked, this, &MainWindow::resetConnection);
-    connect(m_cmbFile, &QPushButton::clicked, this, [this] { m_driver.cycle().runTestReceipt(); });
-    connect(m_annullo, &QPushButton::clicked, this, [this] { m_driver.cancelDocument(); });
-    connect(m_setTimer, &QPushButton::clicked, this, [this] {
+    connect(m_resetConnectionButton, &QPushButton::clicked, this, &MainWindow::resetConnection);
+
+    int row = 2;
+    for (const OptionBox& o : kProgramOptions)
+        layout->addWidget(addOptionBox(o.name, o.toolTip, frame), row++, 0, 1, 4);
+    layout->addWidget(buildInvoiceFrame(frame), row++, 0, 1, 4);
+    layout->setRowStretch(row, 1);
+    layout->setColumnStretch(1, 1);
+    return frame;
+}
+
+QGroupBox* MainWindow::buildInvoiceFrame(QWidget* parent)
+{
+    auto* frame = new QGroupBox("Gest. Fatture su Scontrino", parent);
+    frame->setObjectName("FrameFatture");
+    auto* layout = new QHBoxLayout(frame);
+    m_optNonFiscal = new QRadioButton(optionCaption("OptNonFiscal"), frame);
+    m_optNonFiscal->setObjectName("OptNonFiscal");
+    m_optFiscal = new QRadioButton("Input Fiscale", frame);
+    m_optFiscal->setObjectName("OptFiscal");
+    layout->addWidget(m_optNonFiscal);
+    layout->addWidget(m_optFiscal);
+    layout->addStretch(1);
+    connect(m_optNonFiscal, &QRadioButton::toggled, this, [this](bool on) { m_driver.options().OptNonFiscal = on; });
+    return frame;
+}
+
+QGroupBox* MainWindow::buildOtherOptionsFrame(QWidget* parent)
+{
+    m_otherOptionsFrame = new QGroupBox("Altre Opzioni", parent);
+    QGroupBox* frame = m_otherOptionsFrame;
+    frame->setObjectName("Frame6");
+    // Three rows under the other frames, so the window fits a 1024-pixel screen.
+    auto* layout = new QGridLayout(frame);
+    int count = 0;
+    for (const OptionBox& o : kOtherOptions) {
+        layout->addWidget(addOptionBox(o.name, o.toolTip, frame), count % 3, count / 3);
+        ++count;
+    }
+    return frame;
+}
+
+QCheckBox* MainWindow::addOptionBox(const char* name, const char* toolTip, QWidget* frame)
+{
+    auto* box = new QCheckBox(optionCaption(name), frame);
+    box->setObjectName(name);
+    if (toolTip)
+        box->setToolTip(toolTip);
+    if (const OptionRow* row = findOptionRow(name)) {
+        connect(box, &QCheckBox::toggled, this, [this, row](bool on) { row->set(m_driver.options(), on ? "1" : "0"); });
+        m_optionBoxes.emplace_back(box, row);
+    }
+    if (std::string_view(name) == "chbInversioneScontiSuReso")
+        m_chbInversioneScontiSuReso = box;
+    return box;
+}
+
+QGroupBox* MainWindow::buildPollModeFrame(QWidget* parent)
+{
+    m_pollModeFrame = new QGroupBox("Impostazioni ", parent);
+    QGroupBox* frame = m_pollModeFrame;
+    frame->setObjectName("Frame3");
+    auto* layout = new QGridLayout(frame);
+    m_optionFast = new QRadioButton(optionCaption("OptionFAST"), frame);
+    m_optionFast->setObjectName("OptionFAST");
+    m_optionSlow = new QRadioButton("Timer    (Slow)", frame);
+    m_optionSlow->setObjectName("OptionSLOW");
+    m_txtTimerVal = new QLineEdit(frame);
+    m_txtTimerVal->setObjectName("txtTimerVal");
+    m_txtTimerVal->setToolTip(optionCaption("txtTimerVal"));
+    m_txtTimerVal->setMaxLength(9);
+    fitText(m_txtTimerVal, "600000");
+    m_setTimerButton = new QPushButton("Set timer", frame);
+    m_setTimerButton->setObjectName("cmdSetTimer");
+    m_setTimerButton->setToolTip("Cliccare per settare il timer");
+    m_timerStateBox = statusBox("Text3", nullptr, frame);
+    m_timerStateBox->setAlignment(Qt::AlignCenter);
+    layout->addWidget(m_optionFast, 0, 0);
+    layout->addWidget(m_optionSlow, 1, 0);
+    layout->addWidget(m_txtTimerVal, 0, 1);
+    layout->addWidget(m_setTimerButton, 1, 1);
+    layout->addWidget(m_timerStateBox, 2, 0, 1, 2);
+    layout->setRowStretch(3, 1);
+
+    connect(m_optionFast, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectFast(); });
+    connect(m_optionSlow, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectSlow(); });
+    connect(m_setTimerButton, &QPushButton::clicked, this, [this] {
         m_driver.setTimer(fromQ(m_txtTimerVal->text()));
         // The box shows the value taken ("60" for 75 seconds).
         m_txtTimerVal->setText(toQ(m_driver.options().txtTimerVal));
     });
-    connect(m_optionFast, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectFast(); });
-    connect(m_optionSlow, &QRadioButton::clicked, this, [this] { m_driver.cycle().selectSlow(); });
+    return frame;
+}
+
+QGroupBox* MainWindow::buildMessagesFrame(QWidget* parent)
+{
+    // What the register and the program report, in read-only boxes. The frame
+    // is disabled with the configuration frames while a channel serves; a
+    // disabled box still shows its text.
+    m_messagesFrame = new QGroupBox("Messaggi", parent);
+    QGroupBox* frame = m_messagesFrame;
+    frame->setObjectName("Frame4");
+    auto* layout = new QGridLayout(frame);
+    m_registerMessageBox = statusBox("Text1", "Messaggi ricevuti da ECR", frame);
+    m_programStatusBox = statusBox("Text2", "Stato del programma", frame);
+    m_serialNumberBox = statusBox("Text8", "Matricola", frame);
+    m_dataDirBox = statusBox("txtAppDataVista", nullptr, frame);
+    const std::pair<const char*, QLineEdit*> rows[] = {{"Messaggi ricevuti da ECR", m_registerMessageBox},
+                                                       {"Stato del programma", m_programStatusBox},
+                                                       {"Matricola", m_serialNumberBox},
+                                                       {"Path Scambio  Dati ", m_dataDirBox}};
+    int row = 0;
+    for (const auto& [caption, box] : rows) {
+        auto* label = new QLabel(caption, frame);
+        if (box == m_dataDirBox)
+            label->setObjectName("lblPathScambioDati");
+        layout->addWidget(label, row, 0);
+        layout->addWidget(box, row++, 1);
+    }
+    layout->setColumnStretch(1, 1);
+    return frame;
+}
+
+QLayout* MainWindow::buildJobButtons(QWidget* parent)
+{
+    // No parent: the layout it is added to takes it.
+    auto* layout = new QHBoxLayout;
+    m_testReceiptButton = new QPushButton(" Esegui Test", parent);
+    m_testReceiptButton->setObjectName("CMBFile");
+    m_testReceiptButton->setToolTip("Esegue scontrino di prova per test collegamento");
+    m_cancelDocumentButton = new QPushButton("Annullla Doc", parent);
+    m_cancelDocumentButton->setObjectName("Annullo");
+    layout->addWidget(m_testReceiptButton);
+    layout->addWidget(m_cancelDocumentButton);
+    layout->addStretch(1);
+    connect(m_testReceiptButton, &QPushButton::clicked, this, [this] { m_driver.cycle().runTestReceipt(); });
+    connect(m_cancelDocumentButton, &QPushButton::clicked, this, [this] { m_driver.cancelDocument(); });
+    return layout;
+}
+
+void MainWindow::setTabChain()
+{
+    // The order operators have always tabbed in: the channels, the address and
+    // the connection, every option check box ("Altre Opzioni" included), and
+    // only then the invoice input, the poll mode and the job buttons.
+    std::vector<QWidget*> chain(m_channelBoxes.begin(), m_channelBoxes.end());
+    chain.insert(chain.end(), {m_txtRemoteIP, m_validateAddressButton, m_cboToutConn, m_resetConnectionButton});
+    for (const auto& [box, row] : m_optionBoxes)
+        chain.push_back(box);
+    chain.insert(chain.end(), {m_optNonFiscal, m_optFiscal, m_optionFast, m_optionSlow, m_txtTimerVal, m_setTimerButton,
+                               m_testReceiptButton, m_cancelDocumentButton});
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+const std::vector<MainWindow::Menu>& MainWindow::menus()
+{
+    static const std::vector<Menu> menus = {
+        {"m_file",
+         "&File",
+         {{"m_roll", "Rotolo simulato", &MainWindow::showRoll, true},
+          {"m_esci", "T&ermina Tavor1", &MainWindow::terminate, false, true}}},
+        {"m_help",
+         "&?",
+         {{"m_manual", "&Manuale Tavor1", &MainWindow::openManual},
+          {"m_printer", "&Info Stampante", &MainWindow::openPrinterPage},
+          {"m_info", "&Informazioni  su  Tavor1", &MainWindow::showAbout}}},
+    };
+    return menus;
 }
 
 void MainWindow::buildMenus()
 {
-    m_fileMenu = menuBar()->addMenu("&File");
-    m_fileMenu->setObjectName("m_file");
-    if (m_simulation) {
-        QAction* roll = m_fileMenu->addAction("Rotolo simulato", this, &MainWindow::showRoll);
-        roll->setObjectName("m_roll");
-        m_fileMenu->addSeparator();
+    for (const Menu& m : menus()) {
+        QMenu* menu = menuBar()->addMenu(m.caption);
+        menu->setObjectName(m.name);
+        if (!m_fileMenu)
+            m_fileMenu = menu;
+        bool afterSimulationItems = false;
+        for (const MenuItem& item : m.items) {
+            if (item.simulationOnly && !m_simulation)
+                continue;
+            if (afterSimulationItems && !item.simulationOnly)
+                menu->addSeparator();
+            afterSimulationItems = item.simulationOnly;
+            QAction* action = menu->addAction(item.caption, this, item.handler);
+            action->setObjectName(item.name);
+            if (item.isDefault)
+                menu->setDefaultAction(action);
+        }
     }
-    QAction* esci = m_fileMenu->addAction("T&ermina Tavor1", this, &MainWindow::terminate);
-    esci->setObjectName("m_esci");
-    m_fileMenu->setDefaultAction(esci);
-    QMenu* help = menuBar()->addMenu("&?");
-    help->setObjectName("m_help");
-    help->addAction("&Manuale Tavor1", this, &MainWindow::openManual)->setObjectName("m_manual");
-    help->addAction("&Info Stampante", this, &MainWindow::openPrinterPage)->setObjectName("m_printer");
-    help->addAction("&Informazioni  su  Tavor1", this, &MainWindow::showAbout)->setObjectName("m_info");
 }
 
 void MainWindow::buildTray()
@@ -401,15 +477,16 @@ void MainWindow::buildTray()
 void MainWindow::connectDriver()
 {
     JobCycle& cycle = m_driver.cycle();
-    connect(&cycle, &JobCycle::statusText, this, [this](const std::string& t) { setText(m_text2, t); });
-    connect(&m_driver, &Driver::statusText, this, [this](const std::string& t) { setText(m_text2, t); });
-    connect(&cycle, &JobCycle::timerStateText, this, [this](const std::string& t) { setText(m_text3, t); });
-    connect(&cycle, &JobCycle::registerMessage, this, [this](const std::string& t) { setText(m_text1, t); });
+    connect(&cycle, &JobCycle::statusText, this, [this](const std::string& t) { setText(m_programStatusBox, t); });
+    connect(&m_driver, &Driver::statusText, this, [this](const std::string& t) { setText(m_programStatusBox, t); });
+    connect(&cycle, &JobCycle::timerStateText, this, [this](const std::string& t) { setText(m_timerStateBox, t); });
+    connect(&cycle, &JobCycle::registerMessage, this,
+            [this](const std::string& t) { setText(m_registerMessageBox, t); });
     connect(&cycle, &JobCycle::timerBoxVisible, this, [this](bool visible) {
         m_txtTimerVal->setVisible(visible);
-        m_setTimer->setVisible(visible);
+        m_setTimerButton->setVisible(visible);
     });
-    connect(&cycle, &JobCycle::watchStarted, this, [this] { m_frame3->setTitle("Stato del collegamento"); });
+    connect(&cycle, &JobCycle::watchStarted, this, [this] { m_pollModeFrame->setTitle("Stato del collegamento"); });
     connect(&cycle, &JobCycle::jobStarted, this, &MainWindow::onJobStarted);
     connect(&cycle, &JobCycle::jobFinished, this, &MainWindow::onJobFinished);
     // An RT register turns extended payments on and the inversion of
@@ -417,18 +494,19 @@ void MainWindow::connectDriver()
     connect(&cycle, &JobCycle::identificationFinished, this, [this] { showOptionsFromModel(); });
     connect(&cycle, &JobCycle::channelsInService, this, [this](bool any) { lockFrames(any); });
     connect(&cycle, &JobCycle::testButtonsEnabled, this, [this](bool on) {
-        m_cmbFile->setEnabled(on);
-        m_annullo->setEnabled(on);
+        m_testReceiptButton->setEnabled(on);
+        m_cancelDocumentButton->setEnabled(on);
     });
     connect(&m_driver, &Driver::dumpStateText, this, [this](int channel, const std::string& t) {
-        if (channel >= 1 && channel <= 4 && m_driver.state().WindowShown)
-            setText(m_dumpState[channel - 1], t);
+        if (channel >= 1 && channel <= 4 && m_driver.state().windowShown)
+            setText(m_dumpStateBoxes[channel - 1], t);
     });
-    connect(&m_driver, &Driver::serialNumberChanged, this, [this](const std::string& s) { setText(m_text8, s); });
+    connect(&m_driver, &Driver::serialNumberChanged, this,
+            [this](const std::string& s) { setText(m_serialNumberBox, s); });
     connect(&m_driver.connection(), &RegisterConnection::lampChanged, this,
-            [this](bool connected) { setLamp(m_shapeConn, connected); });
+            [this](bool connected) { setLamp(m_connectionLamp, connected); });
     connect(&m_driver.connection(), &RegisterConnection::resetCaption, this,
-            [this](const QString& caption) { m_cmdResetConn->setText(caption); });
+            [this](const QString& caption) { m_resetConnectionButton->setText(caption); });
     if (m_simulation)
         connect(m_simulation, &Simulation::documentPrinted, this, [this](const QString& text) {
             if (m_rollView)
@@ -450,12 +528,12 @@ void MainWindow::fillFromModel()
 {
     const Options& o = m_driver.options();
     // Painting the model must not write back into it through the handlers.
-    const QSignalBlocker blockers[] = {QSignalBlocker(m_check[0]), QSignalBlocker(m_check[1]),
-                                       QSignalBlocker(m_check[2]), QSignalBlocker(m_check[3]),
+    const QSignalBlocker blockers[] = {QSignalBlocker(m_channelBoxes[0]), QSignalBlocker(m_channelBoxes[1]),
+                                       QSignalBlocker(m_channelBoxes[2]), QSignalBlocker(m_channelBoxes[3]),
                                        QSignalBlocker(m_cboToutConn)};
     for (int n = 0; n < 4; ++n) {
-        m_check[n]->setChecked(o.channelEnabled[n]);
-        setLamp(m_channelLamp[n], true);
+        m_channelBoxes[n]->setChecked(o.channelEnabled[n]);
+        setLamp(m_channelLamps[n], true);
     }
     showOptionsFromModel();
     m_txtRemoteIP->setText(toQ(o.txtRemoteIP));
@@ -464,24 +542,24 @@ void MainWindow::fillFromModel()
     m_optionSlow->setChecked(!o.OptionFAST);
     m_txtTimerVal->setText(toQ(o.txtTimerVal));
     m_txtTimerVal->setVisible(!o.OptionFAST);
-    m_setTimer->setVisible(!o.OptionFAST);
-    m_txtAppDataVista->setText(toQ(m_driver.config().dataDir));
-    setLamp(m_shapeConn, false);
+    m_setTimerButton->setVisible(!o.OptionFAST);
+    m_dataDirBox->setText(toQ(m_driver.config().dataDir));
+    setLamp(m_connectionLamp, false);
     lockFrames(o.channelEnabled[0] || o.channelEnabled[1] || o.channelEnabled[2] || o.channelEnabled[3]);
 }
 
 void MainWindow::lockFrames(bool channelInService)
 {
-    for (QGroupBox* f : {m_frame2, m_frame6, m_frame3, m_frame4})
+    for (QGroupBox* f : {m_configurationFrame, m_otherOptionsFrame, m_pollModeFrame, m_messagesFrame})
         f->setEnabled(!channelInService);
 }
 
 void MainWindow::showOptionsFromModel()
 {
     const Options& o = m_driver.options();
-    for (const auto& [box, member] : m_optionBoxes) {
+    for (const auto& [box, row] : m_optionBoxes) {
         const QSignalBlocker blocker(box);
-        box->setChecked(o.*member);
+        box->setChecked(row->get(o) == "1");
     }
     {
         const QSignalBlocker a(m_optNonFiscal), b(m_optFiscal);
@@ -495,8 +573,8 @@ void MainWindow::showOptionsFromModel()
 void MainWindow::ShowMainWindow()
 {
     for (int n = 0; n < 4; ++n)
-        setText(m_dumpState[n], m_driver.state().channels[n].DumpPending ? "DUMP NON ESEGUITO" : "DUMP ESEGUITO");
-    m_driver.state().WindowShown = true;
+        setText(m_dumpStateBoxes[n], m_driver.state().channels[n].DumpPending ? "DUMP NON ESEGUITO" : "DUMP ESEGUITO");
+    m_driver.state().windowShown = true;
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -507,7 +585,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
-        m_driver.state().WindowShown = false;
+        m_driver.state().windowShown = false;
         QTimer::singleShot(0, this, &QWidget::hide);
     }
 }
@@ -523,7 +601,7 @@ void MainWindow::terminate()
     if (m_closing)
         return;
     m_closing = true;
-    m_driver.state().WindowShown = false;
+    m_driver.state().windowShown = false;
     if (m_tray)
         m_tray->hide();
     if (m_rollView)
@@ -555,8 +633,8 @@ void MainWindow::validateIP()
     // The verdict stands in the button's caption for two seconds. The caption
     // to restore is the fixed one: a second click meanwhile must not keep the
     // verdict for good.
-    m_cmdValidateIP->setText(ValidateIPAddress(fromQ(m_txtRemoteIP->text())) ? "IP OK" : "IP non Valido");
-    QTimer::singleShot(2000, m_cmdValidateIP, [b = m_cmdValidateIP] { b->setText(kValidateCaption); });
+    m_validateAddressButton->setText(ValidateIPAddress(fromQ(m_txtRemoteIP->text())) ? "IP OK" : "IP non Valido");
+    QTimer::singleShot(2000, m_validateAddressButton, [b = m_validateAddressButton] { b->setText(kValidateCaption); });
 }
 
 void MainWindow::resetConnection()
@@ -566,7 +644,7 @@ void MainWindow::resetConnection()
     m_resetting = true;
     m_driver.setRemoteIP(fromQ(m_txtRemoteIP->text().trimmed()));
     m_driver.connection().resetConnection();
-    m_cmdResetConn->setText(kResetCaption);
+    m_resetConnectionButton->setText(kResetCaption);
     m_resetting = false;
 }
 
@@ -616,8 +694,7 @@ void MainWindow::openPrinterPage()
 void MainWindow::showRoll()
 {
     if (!m_rollView) {
-        // A window of its own, not a child: deleted with the main window.
-        m_rollView = new RollView(nullptr);
+        m_rollView = std::make_unique<RollView>();
         m_rollView->setWindowIcon(windowIcon());
         if (m_simulation)
             m_rollView->setRoll(QString::fromStdString(m_simulation->rollText()));

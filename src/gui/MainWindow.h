@@ -18,6 +18,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -29,6 +30,7 @@ namespace tavor1 {
 class Driver;
 class RollView;
 class Simulation;
+struct OptionRow;
 
 // fTavor1: the main window, a view of the options model and of the driver's
 // state. Its controls carry the driver's names as object names. The driver
@@ -54,23 +56,54 @@ public:
     // The notification-area tip, kept also where there is no notification area.
     const QString& trayTip() const { return m_trayTip; }
     // The simulated paper roll, once opened from the menu.
-    RollView* rollView() const { return m_rollView; }
+    RollView* rollView() const { return m_rollView.get(); }
 
     // "T&ermina Tavor1": the closing sequence behind the closing notice.
     void terminate();
+
+    // One item of the window's menus.
+    struct MenuItem {
+        const char* name; // the item's object name, e.g. "m_esci"
+        const char* caption;
+        void (MainWindow::*handler)();
+        // Only beside the simulated register; a separator follows these items.
+        bool simulationOnly = false;
+        // The item a double click on the menu runs, bold in the tray's pop-up.
+        bool isDefault = false;
+    };
+    struct Menu {
+        const char* name; // the menu's object name, e.g. "m_file"
+        const char* caption;
+        std::vector<MenuItem> items;
+    };
+    // The menu bar, left to right. The first menu, "&File", is also the pop-up
+    // of a right click on the tray icon.
+    static const std::vector<Menu>& menus();
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // One builder per frame of the window: each makes its frame's controls,
+    // keeps the ones the window talks to later and wires them to the driver.
     void buildControls();
+    QGroupBox* buildChannelFrame(QWidget* parent);
+    QGroupBox* buildConfigurationFrame(QWidget* parent);
+    QGroupBox* buildInvoiceFrame(QWidget* parent);
+    QGroupBox* buildOtherOptionsFrame(QWidget* parent);
+    QGroupBox* buildPollModeFrame(QWidget* parent);
+    QGroupBox* buildMessagesFrame(QWidget* parent);
+    QLayout* buildJobButtons(QWidget* parent);
+    // An option check box showing the option table's row `name`.
+    QCheckBox* addOptionBox(const char* name, const char* toolTip, QWidget* frame);
+    void setTabChain();
     void buildMenus();
     void buildTray();
     void fillFromModel();
     void showOptionsFromModel();
-    // Frame2, Frame6, Frame3 and Frame4 ("Messaggi") are disabled while a
-    // channel box is ticked.
+    // "Configurazione Programma", "Altre Opzioni", "Impostazioni " and
+    // "Messaggi" are disabled while a channel box is ticked.
     void lockFrames(bool channelInService);
     void setTrayState(bool busy);
     void connectDriver();
@@ -94,35 +127,52 @@ private:
     // The reset button's wait runs the event loop: a second click meanwhile is ignored.
     bool m_resetting = false;
 
-    std::array<QCheckBox*, 4> m_check{};
-    // The option check boxes and the model member each one shows.
-    std::vector<std::pair<QCheckBox*, bool Options::*>> m_optionBoxes;
-    std::array<QFrame*, 4> m_channelLamp{};
-    std::array<QLineEdit*, 4> m_dumpState{}; // Text4..Text7
-    QCheckBox* m_chbInversioneScontiSuReso = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
-    QLineEdit* m_text3 = nullptr;
-    QLineEdit* m_text8 = nullptr;
+    // "Porte di comunicazione": per channel the box that puts it in service
+    // (Check1..Check4), its lamp and its dump-state box (Text4..Text7).
+    std::array<QCheckBox*, 4> m_channelBoxes{};
+    std::array<QFrame*, 4> m_channelLamps{};
+    std::array<QLineEdit*, 4> m_dumpStateBoxes{};
+
+    // "Configurazione Programma".
+    QGroupBox* m_configurationFrame = nullptr;
     QLineEdit* m_txtRemoteIP = nullptr;
-    QLineEdit* m_txtTimerVal = nullptr;
-    QLineEdit* m_txtAppDataVista = nullptr;
+    QPushButton* m_validateAddressButton = nullptr;
+    QFrame* m_connectionLamp = nullptr;
     QComboBox* m_cboToutConn = nullptr;
-    QFrame* m_shapeConn = nullptr;
-    QPushButton* m_cmdValidateIP = nullptr;
-    QPushButton* m_cmdResetConn = nullptr;
-    QPushButton* m_cmbFile = nullptr;
-    QPushButton* m_annullo = nullptr;
-    QPushButton* m_setTimer = nullptr;
-    QRadioButton* m_optionFast = nullptr;
-    QRadioButton* m_optionSlow = nullptr;
+    QPushButton* m_resetConnectionButton = nullptr;
     QRadioButton* m_optNonFiscal = nullptr;
     QRadioButton* m_optFiscal = nullptr;
-    QGroupBox* m_frame2 = nullptr;
-    QGroupBox* m_frame3 = nullptr;
-    QGroupBox* m_frame4 = nullptr;
-    QGroupBox* m_frame6 = nullptr;
-    RollView* m_rollView = nullptr;
+
+    // "Altre Opzioni".
+    QGroupBox* m_otherOptionsFrame = nullptr;
+    QCheckBox* m_chbInversioneScontiSuReso = nullptr;
+
+    // The option check boxes of both frames, in tab order, and the option
+    // table's row each one shows.
+    std::vector<std::pair<QCheckBox*, const OptionRow*>> m_optionBoxes;
+
+    // "Impostazioni ": poll mode and timer.
+    QGroupBox* m_pollModeFrame = nullptr;
+    QRadioButton* m_optionFast = nullptr;
+    QRadioButton* m_optionSlow = nullptr;
+    QLineEdit* m_txtTimerVal = nullptr;
+    QPushButton* m_setTimerButton = nullptr;
+    QLineEdit* m_timerStateBox = nullptr; // Text3
+
+    // "Messaggi": what the register and the program report.
+    QGroupBox* m_messagesFrame = nullptr;
+    QLineEdit* m_registerMessageBox = nullptr; // Text1
+    QLineEdit* m_programStatusBox = nullptr; // Text2
+    QLineEdit* m_serialNumberBox = nullptr; // Text8
+    QLineEdit* m_dataDirBox = nullptr; // txtAppDataVista
+
+    QPushButton* m_testReceiptButton = nullptr; // CMBFile
+    QPushButton* m_cancelDocumentButton = nullptr; // Annullo
+
+    // The roll is a window of its own, not a child of this one: it stays open
+    // beside the driver while the main window hides in the tray. Being no
+    // child, it is owned here and goes with the main window.
+    std::unique_ptr<RollView> m_rollView;
 };
 
 } // namespace tavor1

@@ -163,7 +163,7 @@ TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArm
     EXPECT_FALSE(cycle.isWatching());
     EXPECT_EQ(cycle.rearmFlag(), 1);
     EXPECT_TRUE(cycle.timerActive());
-    EXPECT_FALSE(state.DumpRunning);
+    EXPECT_FALSE(state.dumpRunning);
 
     steps.identifyCode = 0;
     cycle.poll();
@@ -204,7 +204,7 @@ TEST_F(JobCycleTest, ClearingOneChannelBoxKeepsThePollTimerForTheOthers)
 
 TEST_F(JobCycleTest, SetTimerIsRefusedDuringAJob)
 {
-    state.JobRunning = true;
+    state.jobRunning = true;
     bool saved = false;
     cycle.setTimer("30", [&](const std::string&) { saved = true; });
     ASSERT_EQ(messages.texts.size(), 1u);
@@ -223,19 +223,19 @@ TEST_F(TestReceiptButton, DoesNothingWhileHiddenAndWaitsForAnIdentification)
 {
     state.channels[0].DumpPending = false;
     EXPECT_FALSE(cycle.runTestReceipt()) << "the window is hidden";
-    state.WindowShown = true;
+    state.windowShown = true;
     state.channels[0].DumpPending = true;
     std::string shown;
     QObject::connect(&cycle, &JobCycle::registerMessage, [&](const std::string& t) { shown = t; });
     EXPECT_FALSE(cycle.runTestReceipt());
     EXPECT_EQ(shown, "DUMP NON ANCORA ESEGUITO");
-    EXPECT_FALSE(state.TestReceiptMode) << "a later host request would be sent unconverted";
+    EXPECT_FALSE(state.testReceiptMode) << "a later host request would be sent unconverted";
     EXPECT_EQ(dati(1), "");
 }
 
 TEST_F(TestReceiptButton, GoesToTheLastReadyChannelAndOnlyItsJobIsSentAsItStands)
 {
-    state.WindowShown = true;
+    state.windowShown = true;
     state.channels[0].DumpPending = false;
     state.channels[2].DumpPending = false;
     ASSERT_TRUE(cycle.runTestReceipt());
@@ -247,7 +247,7 @@ TEST_F(TestReceiptButton, GoesToTheLastReadyChannelAndOnlyItsJobIsSentAsItStands
     // A host job on channel 1 is picked first: it is converted as usual.
     goSignal(1);
     std::vector<bool> modes;
-    steps.duringJob = [&] { modes.push_back(state.TestReceiptMode); };
+    steps.duringJob = [&] { modes.push_back(state.testReceiptMode); };
     steps.scans = 0;
     cycle.poll(); // channel 1 (finishJob of the fake removes every go signal)
     goSignal(3);

@@ -1,16 +1,19 @@
-#include "gui/AboutWindow.h"
+#include "gui/MainWindow.h"
 #include "driver/Driver.h"
 #include "driver/JobCycle.h"
-#include "gui/MainWindow.h"
-#include "gui/RollView.h"
 #include "driver/Simulation.h"
 #include "driver/TestReceipt.h"
+#include "gui/AboutWindow.h"
+#include "gui/RollView.h"
 #include "platform/ByteFiles.h"
 #include "platform/Clock.h"
 #include "platform/Sinks.h"
+#include "settings/OptionFiles.h"
+#include "settings/OptionTable.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,14 +23,25 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTcpServer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 
 namespace tavor1 {
+
+// A row of the option table prints as its name where a test case fails.
+void PrintTo(const OptionRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 namespace {
 
 using test::waitUntil;
@@ -69,142 +83,284 @@ protected:
     MainWindowTest() { startWindow(); }
 };
 
-// ---- captions and tool tips
+// ---- every option of the option table is a control of the window
 
-struct ControlText {
-    const char* name;
-    const char* caption;  // text, or title of a frame; nullptr: not checked
-    const char* toolTip;  // nullptr: not checked
-};
-
-void PrintTo(const ControlText& c, std::ostream* os) { *os << c.name; }
-
-class Captions : public WindowFixture, public ::testing::TestWithParam<ControlText> {
-protected:
-    Captions() { startWindow(); }
-};
-
-TEST_P(Captions, StandAsTheProgramShowsThem)
+// A port on this machine that nothing listens on: a window loaded with a
+// register address tries it and is refused at once.
+std::uint16_t closedPort()
 {
-    const ControlText& c = GetParam();
-    QWidget* w = child(c.name);
-    ASSERT_NE(w, nullptr) << c.name;
-    if (c.caption) {
-        const char* property = qobject_cast<QGroupBox*>(w) ? "title" : "text";
-        EXPECT_EQ(w->property(property).toString().toStdString(), c.caption);
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+// A value the row takes that differs from the one `options` holds, as the row
+// lists it: the other state of a box, another list entry, interval or address.
+std::string otherValue(const OptionRow& row, const Options& options)
+{
+    for (const char* candidate : {"1", "0", "30", "127.0.0.2"}) {
+        Options probe = options;
+        if (row.set(probe, candidate).empty() && row.get(probe) != row.get(options))
+            return row.get(probe);
     }
-    if (c.toolTip) {
-        EXPECT_EQ(w->toolTip().toStdString(), c.toolTip);
+    return {};
+}
+
+// The text that names a control on screen: its own caption, else the label
+// it is the buddy of, else its tool tip.
+struct ShownCaption {
+    QString text;
+    bool onLabel = false;
+};
+
+ShownCaption shownCaption(const QWidget& window, QWidget* control)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(control); button && !button->text().isEmpty())
+        return {button->text()};
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->buddy() == control)
+            return {label->text(), true};
+    return {control->toolTip()};
+}
+
+// The control's value as the option table lists it.
+std::string shownValue(QWidget* control)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->isChecked() ? "1" : "0";
+    if (auto* list = qobject_cast<QComboBox*>(control))
+        return list->currentText().toStdString();
+    if (auto* box = qobject_cast<QLineEdit*>(control))
+        return box->text().toStdString();
+    return "<" + std::string(control->metaObject()->className()) + " shows no option>";
+}
+
+// The other choice of a pair of option buttons (OptionSLOW beside OptionFAST).
+QRadioButton* partner(QRadioButton* button)
+{
+    for (QRadioButton* other : button->parentWidget()->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly))
+        if (other != button)
+            return other;
+    return nullptr;
+}
+
+// A typed value that the window takes only when a button is pressed.
+const std::map<std::string, QString> kTakenByButton = {{"txtTimerVal", "cmdSetTimer"}};
+
+// Puts a value in through the control, as the operator would.
+void enter(QWidget& window, QWidget* control, const std::string& value)
+{
+    if (auto* choice = qobject_cast<QRadioButton*>(control)) {
+        QRadioButton* target = value == "1" ? choice : partner(choice);
+        ASSERT_NE(target, nullptr) << "no other choice beside " << control->objectName().toStdString();
+        target->click();
+    } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        if (shownValue(box) != value)
+            box->click();
+    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+        const int index = list->findText(QString::fromStdString(value));
+        ASSERT_GE(index, 0) << "the list has no entry \"" << value << "\"";
+        list->setCurrentIndex(index);
+    } else if (auto* line = qobject_cast<QLineEdit*>(control)) {
+        line->setText(QString::fromStdString(value));
+        emit line->editingFinished();
+        if (const auto button = kTakenByButton.find(control->objectName().toStdString());
+            button != kTakenByButton.end())
+            window.findChild<QPushButton*>(button->second)->click();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, Captions,
-    ::testing::Values(ControlText{"Frame1", "Porte di comunicazione", nullptr},
-                      ControlText{"Frame2", "Configurazione Programma", nullptr},
-                      ControlText{"Frame3", "Impostazioni ", nullptr},
-                      ControlText{"Frame4", "Messaggi", nullptr},
-                      ControlText{"Frame6", "Altre Opzioni", nullptr},
-                      ControlText{"FrameFatture", "Gest. Fatture su Scontrino", nullptr},
-                      ControlText{"CMBFile", " Esegui Test", "Esegue scontrino di prova per test collegamento"},
-                      ControlText{"Annullo", "Annullla Doc", nullptr},
-                      ControlText{"cmdSetTimer", "Set timer", "Cliccare per settare il timer"},
-                      ControlText{"cmdValidateIP", "Valida IP", "Validazione Indirizzo IP"},
-                      ControlText{"cmdResetConn", "Reset Connessione", "Chiude e Riavvia la connessione di Rete"},
-                      ControlText{"OptionFAST", "Notifica (Fast)", nullptr},
-                      ControlText{"OptionSLOW", "Timer    (Slow)", nullptr},
-                      ControlText{"OptNonFiscal", "Input Non Fiscale", nullptr},
-                      ControlText{"OptFiscal", "Input Fiscale", nullptr},
-                      ControlText{"chbConvXonXoff", "Conversione da XonXoff", nullptr},
-                      ControlText{"chbTrace", "Abilita Trace di Comunicazione", nullptr},
-                      ControlText{"chkDisableDisplay", "Disabilita Display Articoli", nullptr},
-                      ControlText{"chkCodFisc", "Abilita Stampa CF/PIVA", nullptr},
-                      ControlText{"chbPagamentiEstesi", "Abilita Estensione Pagamenti", nullptr},
-                      ControlText{"chbInversioneScontiSuReso", "Abilita Inversione Sconti su Reso", nullptr},
-                      ControlText{"chbAbilRistampaDaErroreSocket", "Abilita Ristampa da Errore di Rete ", nullptr},
-                      ControlText{"chbNoInviaApCassetto", "Non Invia Apert. Cassetto da SW", nullptr},
-                      ControlText{"chbDisabTotalizzatori", "Disab.  Totalizzatori",
-                                  "Disabilita richiesta dati dei totalizzatori a fine scontrino"},
-                      ControlText{"chkForzaIntestazioneFattura", "Forza Intest. Fattura", nullptr},
-                      ControlText{"CheckLogPagamento", "Log Pagam. POS", nullptr},
-                      ControlText{"CheckStampaLogo", "Logo In Coda", nullptr},
-                      ControlText{"chbMatricola", "Matricola in Out File", nullptr},
-                      ControlText{"chbDescrizione", "Abilita Descizione 44", nullptr},
-                      ControlText{"Check1", nullptr, "Abilita / disabilita COM1"},
-                      ControlText{"Check4", nullptr, "Abilita / disabilita COM4"},
-                      ControlText{"ShapeCom2", nullptr, "Verde, se COM2 disponibile"},
-                      ControlText{"Text4", nullptr, "Segnala se DUMP ricevuto su COM1"},
-                      ControlText{"Text7", nullptr, "Segnala se DUMP ricevuto su COM4"},
-                      ControlText{"Text1", nullptr, "Messaggi ricevuti da ECR"},
-                      ControlText{"Text2", nullptr, "Stato del programma"},
-                      ControlText{"Text8", nullptr, "Matricola"},
-                      ControlText{"txtTimerVal", nullptr, "Valore del timer in secondi"},
-                      ControlText{"cboToutConn", nullptr, "Timeout in sec. di attesa Connessione"},
-                      ControlText{"lblPathScambioDati", "Path Scambio  Dati ", nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+class OptionControl : public WindowFixture, public ::testing::TestWithParam<OptionRow> {
+protected:
+    OptionControl()
+        : WindowFixture("0000\r\n")
+    {
+    }
 
-TEST_F(MainWindowTest, WindowMenusAndLists)
+    QWidget* control() const { return child(QString::fromStdString(GetParam().name)); }
+};
+
+TEST_P(OptionControl, ShowsTheOptionsCaptionAndTheValueLoaded)
 {
+    // Every option off its default, so that a control left as it was built
+    // shows the wrong value.
+    Options stored;
+    for (const OptionRow& row : optionRows())
+        ASSERT_EQ(row.set(stored, otherValue(row, Options{})), "") << row.name;
+    ASSERT_TRUE(SaveOptionFiles(config.path(), stored));
+    ASSERT_TRUE(saveTimerFile(config.path(), stored));
+    DriverConfig c;
+    c.registerPort = closedPort();
+    startWindow(c);
+
+    const OptionRow& row = GetParam();
+    QWidget* w = control();
+    ASSERT_NE(w, nullptr) << "the window has no control for the option " << row.name;
+    const ShownCaption caption = shownCaption(*window, w);
+    if (caption.onLabel) {
+        // A label may space the name out: "COM 1" names the channel listed as COM1.
+        EXPECT_EQ(QString(caption.text).remove(' '), QString::fromStdString(row.caption).remove(' '));
+    } else {
+        EXPECT_EQ(caption.text, QString::fromStdString(row.caption));
+    }
+    EXPECT_EQ(shownValue(w), row.get(stored));
+    EXPECT_EQ(row.get(driver->options()), row.get(stored));
+}
+
+TEST_P(OptionControl, PassesAValueEnteredToTheModel)
+{
+    startWindow();
+    const OptionRow& row = GetParam();
+    QWidget* w = control();
+    ASSERT_NE(w, nullptr) << "the window has no control for the option " << row.name;
+    ASSERT_TRUE(w->isEnabled()) << "no channel serves: every option can be changed";
+    const std::string value = otherValue(row, driver->options());
+    enter(*window, w, value);
+    EXPECT_EQ(row.get(driver->options()), value);
+    EXPECT_EQ(shownValue(w), value);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOption, OptionControl, ::testing::ValuesIn(optionRows()),
+                         [](const auto& info) { return info.param.name; });
+
+// A control whose state the operator changes (not a button that acts, not a
+// box that only reports).
+bool operatorSets(QWidget* w)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        return button->isCheckable();
+    if (auto* box = qobject_cast<QLineEdit*>(w))
+        return !box->isReadOnly() && !qobject_cast<QComboBox*>(w->parentWidget());
+    return qobject_cast<QComboBox*>(w) != nullptr;
+}
+
+TEST_F(MainWindowTest, EveryControlTheOperatorSetsIsAnOption)
+{
+    // A control outside the option table would not be saved: it would lose
+    // its state at every restart.
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!operatorSets(w))
+            continue;
+        const std::string name = w->objectName().toStdString();
+        auto* choice = qobject_cast<QRadioButton*>(w);
+        const bool partnerIsAnOption =
+            choice && partner(choice) && findOptionRow(partner(choice)->objectName().toStdString());
+        EXPECT_TRUE(findOptionRow(name) || partnerIsAnOption) << "\"" << name << "\" is not in the option table";
+    }
+}
+
+// ---- menus
+
+// What triggering an action brought up: the text of a modal window (closed
+// again at once), a window that came on screen, or the end of the driver.
+std::string whatComesUp(QAction* action, Driver& driver)
+{
+    std::string seen;
+    bool looked = false;
+    QObject guard; // the look below dies with this function, fired or not
+    QTimer::singleShot(0, &guard, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            seen += "modal " + (box ? box->text() : modal->windowTitle()).toStdString();
+            modal->close();
+        }
+        looked = true;
+    });
+    const QWidgetList before = QApplication::topLevelWidgets();
+    bool finished = false;
+    QObject::connect(&driver, &Driver::finished, &guard, [&] { finished = true; });
+    action->trigger();
+    test::waitUntil([&] { return looked; }, 2000);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !before.contains(w))
+            seen += "window " + w->windowTitle().toStdString();
+    if (finished)
+        seen += "driver finished";
+    return seen;
+}
+
+TEST_F(MainWindowTest, TheMenusStandAsListedAndEveryItemIsWired)
+{
+    window.reset();
+    driver.reset();
+    Simulation simulation; // not started: only its menu item is looked at
+    startWindow({}, &simulation);
+
+    const QList<QAction*> bar = window->menuBar()->actions();
+    ASSERT_EQ(bar.size(), static_cast<qsizetype>(MainWindow::menus().size()));
+    QAction* defaultItem = nullptr;
+    std::vector<QAction*> items;
+    for (std::size_t m = 0; m < MainWindow::menus().size(); ++m) {
+        const MainWindow::Menu& listed = MainWindow::menus()[m];
+        QMenu* menu = bar[static_cast<qsizetype>(m)]->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->objectName().toStdString(), listed.name);
+        EXPECT_EQ(menu->title().toStdString(), listed.caption);
+        QStringList shown, expected;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                shown << a->objectName() + " " + a->text();
+        for (const MainWindow::MenuItem& item : listed.items) {
+            expected << QString(item.name) + " " + item.caption;
+            auto* action = child<QAction>(item.name);
+            ASSERT_NE(action, nullptr) << item.name;
+            EXPECT_TRUE(action->isEnabled()) << item.name;
+            if (item.isDefault) {
+                EXPECT_EQ(menu->defaultAction(), action);
+                defaultItem = action;
+            } else {
+                items.push_back(action);
+            }
+        }
+        EXPECT_EQ(shown, expected);
+    }
+    std::map<std::string, std::string> cameUp;
+    for (QAction* action : items) {
+        cameUp[action->objectName().toStdString()] = whatComesUp(action, *driver);
+        EXPECT_NE(cameUp[action->objectName().toStdString()], "")
+            << action->objectName().toStdString() << " does nothing";
+    }
+    // The manual is not there: the message names the path tried.
+    EXPECT_NE(cameUp["m_manual"].find(joinPath(config.path(), "mantavor1.pdf")), std::string::npos)
+        << cameUp["m_manual"];
+    // The default item, bold in the tray's pop-up, ends the program; it goes last.
+    ASSERT_NE(defaultItem, nullptr);
+    EXPECT_EQ(whatComesUp(defaultItem, *driver), "driver finished");
+}
+
+TEST_F(MainWindowTest, TheTitleTheTrayTipAndTheFastModeAtStart)
+{
+    // Hosts and operators find the driver's window by its title.
     EXPECT_EQ(window->windowTitle().toStdString(), "Zef_Tavor1 per Custom  vers. RETE                  RT  V7");
-    QStringList menus;
-    for (QAction* a : window->menuBar()->actions())
-        menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&?"}));
-    QStringList items;
-    for (const char* name : {"m_esci", "m_manual", "m_printer", "m_info"})
-        items << child<QAction>(name)->text();
-    EXPECT_EQ(items, (QStringList{"T&ermina Tavor1", "&Manuale Tavor1", "&Info Stampante", "&Informazioni  su  Tavor1"}));
-    EXPECT_EQ(child<QMenu>("m_file")->defaultAction(), child<QAction>("m_esci"));
-
-    auto* cbo = child<QComboBox>("cboToutConn");
-    QStringList entries;
-    for (int i = 0; i < cbo->count(); ++i)
-        entries << cbo->itemText(i);
-    EXPECT_EQ(entries, (QStringList{"10 sec.", "20 sec.", "30 sec.", "40 sec.", "50 sec.", "60 sec."}));
-    EXPECT_EQ(cbo->currentText(), "20 sec.");
-
+    EXPECT_EQ(window->trayTip(), "Tavor1 in attesa esecuzione...");
     // Fast mode: the timer box and its button are hidden.
     EXPECT_FALSE(child("txtTimerVal")->isVisible());
     EXPECT_FALSE(child("cmdSetTimer")->isVisible());
     EXPECT_TRUE(child("txtAppDataVista")->isVisible());
-    EXPECT_EQ(window->trayTip(), "Tavor1 in attesa esecuzione...");
 }
 
 // ---- controls are a view of the model
 
-TEST_F(MainWindowTest, ControlsWriteTheModelAndTheConfigurationIsLockedWhileAChannelServes)
+TEST_F(MainWindowTest, TheConfigurationIsLockedWhileAChannelServes)
 {
     // The channel boxes show TVCHKCOM.TXT, and a ticked channel locks the option frames.
     EXPECT_TRUE(child<QCheckBox>("Check2")->isChecked());
     EXPECT_FALSE(child<QCheckBox>("Check3")->isChecked());
-    EXPECT_FALSE(child("Frame6")->isEnabled());
+    for (const char* frame : {"Frame2", "Frame3", "Frame6", "Frame4"})
+        EXPECT_FALSE(child(frame)->isEnabled()) << frame;
     // "Messaggi" is locked with the others; its boxes still show their texts.
-    EXPECT_FALSE(child("Frame4")->isEnabled());
     EXPECT_EQ(child<QLineEdit>("txtAppDataVista")->text().toStdString(), data.path());
     child<QCheckBox>("chbMatricola")->click();
-    EXPECT_FALSE(driver->options().chbMatricola);
+    EXPECT_FALSE(driver->options().chbMatricola) << "a locked box must not change";
 
     child<QCheckBox>("Check1")->click();
     child<QCheckBox>("Check2")->click();
     EXPECT_EQ(driver->options().channelEnabled, (std::array<bool, 4>{false, false, false, false}));
-    ASSERT_TRUE(child("Frame6")->isEnabled());
-    EXPECT_TRUE(child("Frame4")->isEnabled());
-    child<QCheckBox>("chbMatricola")->click();
-    child<QCheckBox>("chkCodFisc")->click();
-    child<QRadioButton>("OptFiscal")->click();
-    child<QComboBox>("cboToutConn")->setCurrentIndex(0);
-    auto* ip = child<QLineEdit>("txtRemoteIP");
-    ip->setText(" 192.168.1.10 ");
-    emit ip->editingFinished();
-    EXPECT_TRUE(driver->options().chbMatricola);
-    EXPECT_FALSE(driver->options().chkCodFisc);
-    EXPECT_TRUE(driver->options().OptFiscal());
-    EXPECT_EQ(driver->options().connectionTimeoutSeconds(), 10);
-    EXPECT_EQ(driver->options().txtRemoteIP, "192.168.1.10");
+    for (const char* frame : {"Frame2", "Frame3", "Frame6", "Frame4"})
+        EXPECT_TRUE(child(frame)->isEnabled()) << frame;
 
     // Slow mode shows the timer box; a value beyond 60 seconds is taken as 60.
     child<QRadioButton>("OptionSLOW")->click();
-    EXPECT_FALSE(driver->options().OptionFAST);
     window->ShowMainWindow();
     ASSERT_TRUE(child("cmdSetTimer")->isVisible());
     child<QLineEdit>("txtTimerVal")->setText("75");

@@ -12,7 +12,7 @@
 // What must not start during a wait. A handler that runs here runs in the
 // middle of whatever the waiting code was doing, so the callers' flags keep
 // the work that must not overlap from starting: no poll while a job runs
-// (JobRunning, the poll timer stopped), no second register exchange while one
+// (jobRunning, the poll timer stopped), no second register exchange while one
 // waits for its reply (the link refuses it, or the cancel is deferred until
 // the exchange is over), no new identification while one runs. The wait adds
 // no such guard of its own.
