@@ -46,9 +46,7 @@ std::string slipAmountField(const std::string& importo)
 
 std::string slipPrintLine(const std::string& text)
 {
-    char length[16];
-    std::snprintf(length, sizeof length, "%02zu", text.size());
-    return kPrintLine + std::string(length) + text;
+    return kPrintLine + ZeroPad(static_cast<std::int64_t>(text.size()), 2) + text;
 }
 
 void StampaEsitoPOS(RegisterExchange& link, const POSData& pos, MessageSink& messages)

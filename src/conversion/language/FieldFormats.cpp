@@ -1,5 +1,7 @@
 #include "conversion/language/FieldFormats.h"
 
+#include "platform/NumberText.h"
+
 #include <cstdio>
 
 namespace tavor1 {
@@ -97,15 +99,6 @@ std::string DateTimeLine(const Clock& clock)
     char buf[64];
     std::snprintf(buf, sizeof buf, "PRNT,:%02d-%02d-%04d   %02d:%02d;", t.day, t.month, t.year, t.hour, t.minute);
     return buf;
-}
-
-std::string ZeroPad(std::int64_t value, int digits)
-{
-    bool negative = false;
-    std::string text = magnitudeDigits(value, negative);
-    if (digits > 0 && text.size() < std::size_t(digits))
-        text.insert(0, std::size_t(digits) - text.size(), '0');
-    return negative ? "-" + text : text;
 }
 
 std::string FormatAmount9(const Decimal& cents)

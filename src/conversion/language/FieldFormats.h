@@ -38,10 +38,6 @@ std::string CentsToAmountText(const Decimal& cents);
 // A complete request line "PRNT,:DD-MM-YYYY   hh:mm;" with the clock's time.
 std::string DateTimeLine(const Clock& clock);
 
-// Masks "000000000", "0000", "00": the whole number zero-padded to `digits`;
-// a longer number keeps all its digits, a negative one gets "-" in front.
-std::string ZeroPad(std::int64_t value, int digits);
-
 // A9: an amount in cents rounded to whole cents (halves away from zero) and
 // padded to nine digits.
 std::string FormatAmount9(const Decimal& cents);

@@ -1,10 +1,11 @@
 #include "conversion/receipt/ReceiptConversion.h"
 
-#include "conversion/receipt/CommandFields.h"
+#include "conversion/invoice/KeySequence.h"
 #include "conversion/language/FieldFormats.h"
 #include "conversion/language/LineNormaliser.h"
 #include "conversion/language/RequestLanguage.h"
-#include "conversion/invoice/KeySequence.h"
+#include "conversion/receipt/CommandFields.h"
+#include "platform/NumberText.h"
 
 namespace tavor1 {
 
@@ -16,23 +17,6 @@ const std::string kClearDisplay = "7007" + std::string(40, ' ');
 constexpr const char* kNoAmount = "000000000";
 // The frame of the customer's tax code around the held "3010" command.
 const std::string kTaxCodeFrame = "3010105" + std::string(5, ' ');
-
-std::string trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
-
-std::string withoutLeadingBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string{} : std::string(text.substr(first));
-}
-
-std::string twoDigits(std::int64_t value) { return ZeroPad(value, 2); }
-std::string fourDigits(std::int64_t value) { return ZeroPad(value, 4); }
 
 // The department a sale line names: ",N" read as a whole number.
 std::string departmentName(std::int64_t department) { return "REPARTO " + std::to_string(department); }
@@ -163,7 +147,8 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
         // Tenders 1 to 3 are the rows above; the numbered ones run up to 30.
         const std::int64_t n = smallInteger(param(",N").value_or(""));
         if (n >= 2 && n <= 30)
-            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), twoDigits(n) + "00", true);
+            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), ZeroPad(n, 2) + "00",
+                             true);
     } else if (startsWith("TICK")) flow = onVoucher();
     if (flow == Flow::Fail) return flow;
 
@@ -204,7 +189,7 @@ bool ReceiptConversion::tenderRow(std::int64_t n) const
     // "TEND,N1" to "TEND,N3" are cash, cheque and card wherever ",N" stands.
     if (!startsWith("TEND")) return false;
     auto value = param(",N");
-    return value && smallInteger(*value) == n && value->find_first_not_of("0123456789") == std::string::npos;
+    return value && IsDigits(*value) && smallInteger(*value) == n;
 }
 
 void ReceiptConversion::trace(const std::string& text) const
@@ -318,7 +303,7 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
         }
         m_zNumber = smallInteger(number->substr(0, 4));
         m_docNumber = smallInteger(number->substr(4, 4));
-        m_command = message + fourDigits(m_zNumber) + fourDigits(m_docNumber);
+        m_command = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4);
     }
     if (auto issuer = param(",>")) m_issuer = *issuer;
     auto date = param(",D");
@@ -328,7 +313,7 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
     }
     m_referenceDate = *date;
 
-    const std::string reference = message + fourDigits(m_zNumber) + fourDigits(m_docNumber) + m_referenceDate;
+    const std::string reference = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4) + m_referenceDate;
     const std::string kind = isVoid ? "A" : "R";
     std::string issuerCommand;
     if (m_issuer == "ND" || m_issuer == "VR") issuerCommand = "7114" + kind + "02" + m_issuer + m_referenceDate;
@@ -468,7 +453,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
         fail("reparto non valido");
         return Flow::Fail;
     }
-    m_department = twoDigits(department);
+    m_department = ZeroPad(department, 2);
 
     std::string description = departmentName(department);
     if (isPlud) {
@@ -577,7 +562,7 @@ void ReceiptConversion::onSubtotalPercent(const char* directive)
 {
     auto percent = param(",%");
     if (!percent) return;
-    m_command = directive + withoutLeadingBlanks(*percent);
+    m_command = directive + Trim(*percent, " ");
     if (auto text = param(",:")) m_command += "," + *text;
 }
 
@@ -685,7 +670,8 @@ ReceiptConversion::Flow ReceiptConversion::onVoucher()
         std::int64_t cents = 0;
         auto field = amountOf(*value, "del buono pasto", cents);
         if (!field) return Flow::Fail;
-        if (extended) m_command = "300705" + twoDigits(count) + lengthPrefixed(m_paymentName) + *field;
+        if (extended)
+            m_command = "300705" + ZeroPad(count, 2) + lengthPrefixed(m_paymentName) + *field;
         else trace("buono pasto senza pagamenti estesi: nessun comando di pagamento");
         m_display = paymentDisplay(m_paymentName, cents);
         return Flow::Next;
@@ -758,7 +744,8 @@ bool ReceiptConversion::onFunction()
 bool ReceiptConversion::onQrCode()
 {
     auto text = param(",:");
-    if (!text || trimmed(*text).empty()) return false;
+    if (!text || Trim(*text, " ").empty())
+        return false;
     m_command = "30216051" + lengthPrefixed(*text);
     return true;
 }

@@ -106,7 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
     Fields, FieldFormatTest,
     testing::Values(TextCase{"A9", [] { return FormatAmount9(Decimal::fromInteger(500)); }, "000000500"},
                     TextCase{"A9RoundsHalfCent", [] { return FormatAmount9(*Decimal::parse("12.5")); }, "000000013"},
-                    TextCase{"LongerThanMask", [] { return ZeroPad(123, 2); }, "123"},
                     TextCase{"LL", [] { return TextLength2("RESO"); }, "04"},
                     TextCase{"D22Pads", [] { return FixedWidth("REPARTO 3", 12); }, "REPARTO 3   "},
                     TextCase{"DateTimeLine", [] { return DateTimeLine(kDecember5); }, "PRNT,:05-12-2026   09:07;"}),
