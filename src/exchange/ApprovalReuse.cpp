@@ -2,7 +2,6 @@
 
 #include "platform/NumberText.h"
 
-#include <cstdio>
 #include <map>
 
 namespace tavor1 {
@@ -32,17 +31,6 @@ std::optional<std::int64_t> secondsOf(const std::string& text)
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
         return std::nullopt;
     return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + s;
-}
-
-// "1250" cents as "12,50".
-std::string euros(const std::string& cents)
-{
-    const std::int64_t v = LeadingNumber(cents);
-    const std::int64_t a = v < 0 ? -v : v;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%lld,%02lld", v < 0 ? "-" : "", static_cast<long long>(a / 100),
-                  static_cast<long long>(a % 100));
-    return buf;
 }
 
 RequestStamp requestOf(const JournalRecord& r)
@@ -190,8 +178,8 @@ JournalRecord approvalNotUsedRecord(const OpenApproval& approval, std::uint64_t 
 
 std::string approvalSummary(const std::string& amount, const PosFields& pos, const std::string& approvedAt)
 {
-    return "importo " + euros(amount) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " + pos[kTerminalId] +
-           ", del " + approvedAt;
+    return "importo " + CentsToText(LeadingNumber(amount)) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " +
+           pos[kTerminalId] + ", del " + approvedAt;
 }
 
 std::vector<std::string> approvalHistoryLines(const JournalReplay& journal)

@@ -7,7 +7,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace tavor1 {
 

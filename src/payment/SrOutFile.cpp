@@ -7,8 +7,6 @@
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
-#include <cstdio>
-
 namespace tavor1 {
 
 namespace {

@@ -92,6 +92,13 @@ std::string ZeroPad(std::int64_t value, int digits)
     return negative ? "-" + text : text;
 }
 
+std::string CentsToText(std::int64_t cents)
+{
+    const std::string digits = ZeroPad(cents, 3);
+    // ZeroPad keeps the sign in front of the padded digits.
+    return digits.substr(0, digits.size() - 2) + "," + digits.substr(digits.size() - 2);
+}
+
 std::string Trim(std::string_view text, std::string_view blanks)
 {
     const std::size_t first = text.find_first_not_of(blanks);

@@ -39,6 +39,10 @@ bool IsDigits(std::string_view text);
 // a longer number keeps all its digits, a negative one gets "-" in front.
 std::string ZeroPad(std::int64_t value, int digits);
 
+// Cents in euro with the decimal comma, as receipts, the display and the
+// trace show them: 0 -> 0,00; 5 -> 0,05; 150 -> 1,50; -150 -> -1,50.
+std::string CentsToText(std::int64_t cents);
+
 // The text without the characters of `blanks` at both ends, or at its end.
 std::string Trim(std::string_view text, std::string_view blanks = kBlanks);
 std::string TrimEnd(std::string_view text, std::string_view blanks = kBlanks);

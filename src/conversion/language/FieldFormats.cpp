@@ -8,14 +8,6 @@ namespace tavor1 {
 
 namespace {
 
-std::string magnitudeDigits(std::int64_t value, bool& negative)
-{
-    negative = value < 0;
-    // Through unsigned so that the most negative value has a magnitude too.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    return std::to_string(magnitude);
-}
-
 std::string euroText(const Decimal& cents)
 {
     const auto euros = cents.dividedBy(Decimal::fromInteger(100), 2);
@@ -73,17 +65,6 @@ std::string StripLeadingZeros(std::string_view text)
     if (text[first] == ',')
         return "0" + std::string(text.substr(first));
     return std::string(text.substr(first));
-}
-
-std::string CentsToText(std::int64_t cents)
-{
-    if (cents == 0)
-        return "0,00";
-    bool negative = false;
-    std::string digits = magnitudeDigits(cents, negative);
-    if (digits.size() < 3)
-        digits.insert(0, 3 - digits.size(), '0');
-    return (negative ? "-" : "") + digits.substr(0, digits.size() - 2) + "," + digits.substr(digits.size() - 2);
 }
 
 std::string CentsToAmountText(const Decimal& cents)

@@ -5,7 +5,6 @@
 #include "simulators/register/FaultModes.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -31,14 +30,6 @@ std::string zeroPadded(std::int64_t value, int width)
     for (int i = 0; i < width; ++i)
         limit *= 10;
     return ZeroPad(std::clamp<std::int64_t>(value, 0, limit - 1), width);
-}
-
-std::string money(std::int64_t cents)
-{
-    const bool negative = cents < 0;
-    const std::int64_t magnitude = negative ? -cents : cents;
-    std::string text = std::to_string(magnitude / 100) + "," + zeroPadded(magnitude % 100, 2);
-    return negative ? "-" + text : text;
 }
 
 std::string centred(const std::string& text)
@@ -322,7 +313,7 @@ void RegisterModel::printHeader(const std::string& title)
 
 void RegisterModel::printAmountLine(const std::string& text, std::int64_t cents)
 {
-    const std::string amount = money(cents);
+    const std::string amount = CentsToText(cents);
     std::string left = TrimEnd(text);
     const std::size_t room = kRollWidth - amount.size() - 1;
     if (left.size() > room)
