@@ -1,6 +1,7 @@
 #include "exchange/ApprovalReuse.h"
 
-#include <cstdio>
+#include "platform/NumberText.h"
+
 #include <map>
 
 namespace tavor1 {
@@ -9,20 +10,6 @@ namespace {
 
 const std::size_t kAuthorizationCode = posFieldIndex("AuthorizationCode");
 const std::size_t kTerminalId = posFieldIndex("TerminalId");
-
-std::int64_t toInt(const std::string& text)
-{
-    std::int64_t v = 0;
-    bool negative = false;
-    std::size_t i = 0;
-    if (!text.empty() && text[0] == '-') {
-        negative = true;
-        i = 1;
-    }
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = v * 10 + (text[i] - '0');
-    return negative ? -v : v;
-}
 
 // Days from 1970-01-01 to a civil date (proleptic Gregorian).
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
@@ -46,23 +33,12 @@ std::optional<std::int64_t> secondsOf(const std::string& text)
     return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + s;
 }
 
-// "1250" cents as "12,50".
-std::string euros(const std::string& cents)
-{
-    const std::int64_t v = toInt(cents);
-    const std::int64_t a = v < 0 ? -v : v;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%lld,%02lld", v < 0 ? "-" : "", static_cast<long long>(a / 100),
-                  static_cast<long long>(a % 100));
-    return buf;
-}
-
 RequestStamp requestOf(const JournalRecord& r)
 {
     RequestStamp s;
-    s.size = static_cast<std::uint64_t>(toInt(r.get(journalkey::RequestSize)));
+    s.size = static_cast<std::uint64_t>(LeadingNumber(r.get(journalkey::RequestSize)));
     s.digest = r.get(journalkey::RequestDigest);
-    s.mtime = toInt(r.get(journalkey::RequestMtime));
+    s.mtime = LeadingNumber(r.get(journalkey::RequestMtime));
     return s;
 }
 
@@ -77,7 +53,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
         case K::CardApproved: {
             OpenApproval a;
             a.approvedInJob = a.lastJob = r.job;
-            a.channel = static_cast<int>(toInt(r.get(journalkey::Channel)));
+            a.channel = static_cast<int>(LeadingNumber(r.get(journalkey::Channel)));
             a.request = requestOf(r);
             a.amount = r.get(journalkey::Amount);
             for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
@@ -87,7 +63,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
             break;
         }
         case K::ApprovalReused: {
-            auto it = open.find(static_cast<std::uint64_t>(toInt(r.get(journalkey::FromJob))));
+            auto it = open.find(static_cast<std::uint64_t>(LeadingNumber(r.get(journalkey::FromJob))));
             if (it != open.end())
                 it->second.lastJob = r.job;
             break;
@@ -102,7 +78,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
         }
         case K::Outcome:
             // A printed document used the approval it carried.
-            if (toInt(r.get(journalkey::Result)) == 0)
+            if (LeadingNumber(r.get(journalkey::Result)) == 0)
                 for (auto it = open.begin(); it != open.end();)
                     it = it->second.lastJob == r.job ? open.erase(it) : std::next(it);
             break;
@@ -202,8 +178,8 @@ JournalRecord approvalNotUsedRecord(const OpenApproval& approval, std::uint64_t 
 
 std::string approvalSummary(const std::string& amount, const PosFields& pos, const std::string& approvedAt)
 {
-    return "importo " + euros(amount) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " + pos[kTerminalId] +
-           ", del " + approvedAt;
+    return "importo " + CentsToText(LeadingNumber(amount)) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " +
+           pos[kTerminalId] + ", del " + approvedAt;
 }
 
 std::vector<std::string> approvalHistoryLines(const JournalReplay& journal)

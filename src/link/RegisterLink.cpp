@@ -1,9 +1,9 @@
 #include "link/RegisterLink.h"
 
+#include "platform/NumberText.h"
 #include "protocol/FrameCodec.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace tavor1 {
 
@@ -231,9 +231,7 @@ void RegisterLink::traceRuntimeError(const std::string& command, int checksum, c
 {
     if (!m_trace.isTracing())
         return;
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%02d", checksum % 100);
-    trace(" --> " + std::to_string(m_sequence) + protocol::kStationId + command + digits);
+    trace(" --> " + std::to_string(m_sequence) + protocol::kStationId + command + ZeroPad(checksum % 100, 2));
     if (!m_replyData.empty())
         trace(" <-- " + m_replyData + "|" + m_lastRegisterError);
     trace(" ERRORE: " + description + " - " + std::to_string(number) + " - Line : " + std::to_string(step));

@@ -5,8 +5,6 @@
 #include "platform/Sinks.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 
 namespace tavor1 {
@@ -34,11 +32,7 @@ std::string slipAmountField(const std::string& importo)
     // An amount too wide for the field is shown as written, cut to the field.
     if (!(std::fabs(cents) < 1e15))
         return importo.substr(0, kAmountWidth);
-    const bool negative = cents < 0;
-    const long long magnitude = std::llabs(static_cast<long long>(cents));
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%lld,%02lld", negative ? "-" : "", magnitude / 100, magnitude % 100);
-    std::string field = text;
+    const std::string field = CentsToText(static_cast<long long>(cents));
     if (field.size() >= kAmountWidth)
         return field.substr(0, kAmountWidth);
     return std::string(kAmountWidth - field.size(), ' ') + field;
@@ -46,9 +40,7 @@ std::string slipAmountField(const std::string& importo)
 
 std::string slipPrintLine(const std::string& text)
 {
-    char length[16];
-    std::snprintf(length, sizeof length, "%02zu", text.size());
-    return kPrintLine + std::string(length) + text;
+    return kPrintLine + ZeroPad(static_cast<std::int64_t>(text.size()), 2) + text;
 }
 
 void StampaEsitoPOS(RegisterExchange& link, const POSData& pos, MessageSink& messages)

@@ -45,26 +45,11 @@ struct CallError {
     std::string description;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string trimBlanks(const std::string& s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && isBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
 // A 32-bit integer from a number text, rounding a fraction to even as the
 // original conversion did. Anything but a number is a type mismatch.
 std::int32_t toInt32(const std::string& text)
 {
-    const std::string t = trimBlanks(text);
+    const std::string t = Trim(text);
     std::size_t i = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-'))
         ++i;
@@ -186,7 +171,7 @@ std::int16_t PaymentClient::runPayment(const std::string& requestPath)
 
     const std::string& line = *firstLine;
     std::string word;
-    if (line.empty() || trimBlanks(line).size() <= 4 || !GetParam(true, line, "PAGA", word))
+    if (line.empty() || Trim(line).size() <= 4 || !GetParam(true, line, "PAGA", word))
         return payment::kOk;
     m_pos.Comando = "PAGA";
 

@@ -7,8 +7,6 @@
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
 
-#include <cstdio>
-
 namespace tavor1 {
 
 namespace {
@@ -91,8 +89,7 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
     };
 
     const std::string zText = numeroAzzeramenti();
-    char nextZ[24];
-    std::snprintf(nextZ, sizeof nextZ, "%04lld", LeadingNumber(zText) + 1);
+    const std::string nextZ = ZeroPad(LeadingNumber(zText) + 1, 4);
 
     // The exchange replaces the payload only when a reply came: a refused
     // command must not be read through the previous command's reply.

@@ -1,17 +1,9 @@
 #include "protocol/FrameCodec.h"
 
+#include "platform/NumberText.h"
 #include "protocol/Protocol.h"
 
 namespace tavor1 {
-
-namespace {
-
-std::string twoDigits(int value)
-{
-    return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
-}
-
-} // namespace
 
 int FrameChecksum(std::string_view body)
 {
@@ -29,7 +21,8 @@ int NextSequenceNumber(int current)
 
 std::string FrameBody(int sequence, std::string_view command)
 {
-    std::string body = twoDigits(sequence);
+    // Sequence numbers stay below 98 and checksums below 100: two digits each.
+    std::string body = ZeroPad(sequence % 100, 2);
     body += protocol::kStationId;
     body += command;
     return body;
@@ -44,7 +37,7 @@ std::string BuildFrame(int sequence, std::string_view command)
     frame.reserve(body.size() + 4);
     frame += protocol::STX;
     frame += body;
-    frame += twoDigits(FrameChecksum(body));
+    frame += ZeroPad(FrameChecksum(body), 2);
     frame += protocol::ETX;
     return frame;
 }

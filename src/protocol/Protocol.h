@@ -48,6 +48,59 @@ inline constexpr const char* TransmissionEnd = "30160";
 inline constexpr const char* DisplayText = "7007";
 inline constexpr const char* OpenDrawer = "70081";
 inline constexpr const char* Function7101 = "7101";
+
+// Message numbers of the commands the conversion builds. Most carry a sub-code
+// and a payload behind the number (LL: a length in two digits, A9: nine-digit
+// cents, D22: a 22-character text).
+//
+// A receipt without a payment stays open, its subtotal shown.
+inline constexpr const char* ShowSubtotal = "1010";
+// The reports: fiscal ("2002" resets, this only reads), departments, financial.
+inline constexpr const char* ReportFiscalRead = "2003";
+inline constexpr const char* ReportDepartmentsReset = "2102";
+inline constexpr const char* ReportDepartmentsRead = "2103";
+inline constexpr const char* ReportFinancialReset = "220202";
+inline constexpr const char* ReportFinancialRead = "220302";
+// + "2" surcharge or "3" discount on the subtotal [+ "22" + D22 + A9].
+inline constexpr const char* SubtotalAdjustment = "3001";
+// + attribute + LL + text: a line printed inside the receipt.
+inline constexpr const char* ReceiptText = "3002";
+inline constexpr const char* Subtotal = "3003";
+// + LL + name + A9.
+inline constexpr const char* Payment = "3004";
+// + LL + "CREDITO" + A9: sold on credit.
+inline constexpr const char* Credit = "3005";
+// + four-character payment code + LL + name + A9.
+inline constexpr const char* ExtendedPayment = "3007";
+// + kind + LL + text: the customer's tax code, a return's reference.
+inline constexpr const char* ReferenceText = "3010";
+// + attribute + LL + text: a line printed after the total.
+inline constexpr const char* TrailerText = "3012";
+// The logo, after the total.
+inline constexpr const char* PrintLogo = "3017011";
+// + the customer's eight-character lottery code.
+inline constexpr const char* LotteryCode = "301908";
+// + type + readability + ...: bar codes and QR codes.
+inline constexpr const char* BarCode = "3021";
+// + kind + department (two digits) + "22" + D22 + A9: sales, returns,
+// stornos and the adjustments of the last article.
+inline constexpr const char* Article = "3101";
+// + "1" a non-fiscal document, + "21" + A9 an invoice with its total.
+inline constexpr const char* OpenNonFiscal = "4001";
+inline constexpr const char* NonFiscalHeading = "4002";
+// + attribute + LL + text; attribute "F": the invoice's total line.
+inline constexpr const char* NonFiscalText = "4003";
+inline constexpr const char* CloseInvoice = "4006";
+// A copy of the last fiscal document.
+inline constexpr const char* ReprintLast = "4007";
+// + the lines to feed.
+inline constexpr const char* PaperFeed = "7001";
+// + "600000": a return on a register that is not telematic.
+inline constexpr const char* ReturnReference = "7102";
+// + "D" paid in or "P" paid out + A9.
+inline constexpr const char* CashMovement = "7106";
+// + "R" return or "A" void + issuer length + issuer + date.
+inline constexpr const char* ReferenceIssuer = "7114";
 } // namespace msg
 
 // The register's error reply: "ERR" followed by a two-character code, anywhere

@@ -1,5 +1,7 @@
 #include "settings/ListFields.h"
 
+#include "platform/NumberText.h"
+
 namespace tavor1 {
 
 namespace {
@@ -30,15 +32,6 @@ void skipDelimiter(std::string_view bytes, std::size_t& i)
 
 } // namespace
 
-std::string_view trimBlanks(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::vector<std::string> readListFields(std::string_view bytes)
 {
     std::vector<std::string> fields;
@@ -61,7 +54,7 @@ std::vector<std::string> readListFields(std::string_view bytes)
             const std::size_t start = i;
             while (i < bytes.size() && bytes[i] != ',' && !isLineEnd(bytes[i]))
                 ++i;
-            field.assign(trimBlanks(bytes.substr(start, i - start)));
+            field = Trim(bytes.substr(start, i - start));
         }
         fields.push_back(std::move(field));
         skipDelimiter(bytes, i);
@@ -71,7 +64,8 @@ std::vector<std::string> readListFields(std::string_view bytes)
 
 bool parseDecimalNumber(std::string_view text, double& value)
 {
-    text = trimBlanks(text);
+    const std::string trimmed = Trim(text);
+    text = trimmed;
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))

@@ -14,9 +14,6 @@ namespace tavor1 {
 
 std::vector<std::string> readListFields(std::string_view bytes);
 
-// Leading and trailing blanks (and tabs) removed.
-std::string_view trimBlanks(std::string_view text);
-
 // A number written as decimal text: optional sign, digits, optional decimal
 // point and digits, surrounded by blanks at most. False for anything else
 // (empty, letters, exponents, two points).

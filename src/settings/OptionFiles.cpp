@@ -1,6 +1,7 @@
 #include "settings/OptionFiles.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/NumberText.h"
 #include "settings/IpAddress.h"
 #include "settings/ListFields.h"
 
@@ -97,7 +98,7 @@ const char* flag(bool ticked)
 // with blanks around it (possible inside quotes).
 void readFlag(const std::string& field, bool exact, bool& control)
 {
-    const std::string_view trimmed = trimBlanks(field);
+    const std::string trimmed = Trim(field);
     if (trimmed != "0" && trimmed != "1")
         return;
     control = exact ? field == "1" : trimmed == "1";
@@ -192,7 +193,7 @@ void loadOtherOptions(const std::string& programDir, Options& options, OptionFil
     if (count < 13) return;
     readFlag(f[12], trimmed, options.chkForzaIntestazioneFattura);
     if (count < 14) return;
-    if (const std::string_view mode = trimBlanks(f[13]); mode == "F" || mode == "S")
+    if (const std::string mode = Trim(f[13]); mode == "F" || mode == "S")
         options.OptionFAST = f[13] == "F";
     if (count < 15) return;
     readFlag(f[14], exact, options.CheckLogPagamento);

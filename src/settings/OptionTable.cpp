@@ -1,5 +1,6 @@
 #include "settings/OptionTable.h"
 
+#include "platform/NumberText.h"
 #include "settings/IpAddress.h"
 #include "settings/OptionFiles.h"
 
@@ -12,17 +13,9 @@ namespace {
 
 constexpr const char* kTimeoutEntries[] = {"10 sec.", "20 sec.", "30 sec.", "40 sec.", "50 sec.", "60 sec."};
 
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 std::string setFlag(bool& flag, const std::string& value)
 {
-    const std::string v = trimmed(value);
+    const std::string v = Trim(value);
     if (v == "1")
         flag = true;
     else if (v == "0")
@@ -54,7 +47,7 @@ template <int Channel> OptionRow channel()
 
 std::string setAddress(Options& o, const std::string& value)
 {
-    const std::string v = trimmed(value);
+    const std::string v = Trim(value);
     // An empty value clears the address, as an empty box does.
     if (!v.empty() && !ValidateIPAddress(v))
         return "\"" + value + "\" non e' un indirizzo IPv4 valido (quattro numeri da 0 a 255 separati da punti)";
@@ -64,7 +57,7 @@ std::string setAddress(Options& o, const std::string& value)
 
 std::string setTimeout(Options& o, const std::string& value)
 {
-    const std::string v = trimmed(value);
+    const std::string v = Trim(value);
     for (int i = 0; i < 6; ++i) {
         const std::string entry = kTimeoutEntries[i];
         if (v == entry || v == entry.substr(0, 2)) {
@@ -78,7 +71,7 @@ std::string setTimeout(Options& o, const std::string& value)
 std::string setTimer(Options& o, const std::string& value)
 {
     Options probe = o;
-    if (!applyTimerValue(trimmed(value), probe) || probe.txtTimerVal != trimmed(value))
+    if (!applyTimerValue(Trim(value), probe) || probe.txtTimerVal != Trim(value))
         return "vuole un numero da 1 a 60 (secondi) o da 100 a 60000 (millisecondi), non \"" + value + "\"";
     o = probe;
     return {};

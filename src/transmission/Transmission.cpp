@@ -2,6 +2,8 @@
 
 #include "transmission/CancelSequence.h"
 
+#include "conversion/language/Decimal.h"
+#include "conversion/language/FieldFormats.h"
 #include "exchange/ExchangeFiles.h"
 #include "link/RegisterExchange.h"
 #include "platform/ByteFiles.h"
@@ -15,8 +17,9 @@
 
 #include <QTimer>
 
-#include <cstdio>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <system_error>
 
 namespace tavor1 {
@@ -77,89 +80,17 @@ std::vector<std::string> splitAt(const std::string& text, char separator)
     }
 }
 
-// Cents as euro with two decimals and the decimal comma ("12,50").
-std::string euroText(long long cents)
+// The percentage of a "DOST%" or "MOST%" directive, as the request wrote it;
+// a "," reads like the ".".
+std::optional<Decimal> readPercentage(const std::string& percentage)
 {
-    const bool negative = cents < 0;
-    const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(cents) : cents;
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%s%llu,%02llu", negative ? "-" : "", magnitude / 100, magnitude % 100);
-    return buffer;
-}
-
-std::string twoDigits(std::size_t n)
-{
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%02zu", n);
-    return buffer;
-}
-
-std::string nineDigits(long long n)
-{
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%09lld", n);
-    return buffer;
-}
-
-// A decimal text ("10", "12.5", "7,25") as an integer scaled by 10^decimals.
-struct ScaledDecimal {
-    __int128 value = 0;
-    int decimals = 0;
-};
-
-ScaledDecimal parseDecimal(std::string_view text)
-{
-    // At most this many digits on each side of the separator count.
-    constexpr int kMaxIntegerDigits = 12;
-    constexpr int kMaxDecimals = 6;
-    ScaledDecimal d;
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int integerDigits = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        if (integerDigits++ < kMaxIntegerDigits)
-            d.value = d.value * 10 + (text[i] - '0');
-    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
-        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9' && d.decimals < kMaxDecimals; ++i) {
-            d.value = d.value * 10 + (text[i] - '0');
-            ++d.decimals;
-        }
-    }
-    if (negative)
-        d.value = -d.value;
-    return d;
-}
-
-__int128 powerOfTen(int n)
-{
-    __int128 p = 1;
-    while (n-- > 0)
-        p *= 10;
-    return p;
-}
-
-// numerator / denominator, halves away from zero; denominator > 0.
-long long roundedQuotient(__int128 numerator, __int128 denominator)
-{
-    const bool negative = numerator < 0;
-    const __int128 magnitude = negative ? -numerator : numerator;
-    const __int128 q = (magnitude * 2 + denominator) / (denominator * 2);
-    return static_cast<long long>(negative ? -q : q);
+    return Decimal::parse(DotToComma(percentage), ',');
 }
 
 // The percentage as the description shows it: two decimals, "." as separator.
-std::string percentText(const ScaledDecimal& d)
+std::string percentText(const std::string& percentage)
 {
-    const long long hundredths = roundedQuotient(d.value * 100, powerOfTen(d.decimals));
-    const bool negative = hundredths < 0;
-    const long long magnitude = negative ? -hundredths : hundredths;
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%s%lld.%02lld", negative ? "-" : "", magnitude / 100, magnitude % 100);
-    return buffer;
+    return readPercentage(percentage).value_or(Decimal()).toFixedText(2, '.');
 }
 
 } // namespace
@@ -190,15 +121,18 @@ Transmission::~Transmission()
 
 long long Transmission::percentageAmount(long long subtotalCents, const std::string& percentage)
 {
-    const ScaledDecimal pct = parseDecimal(percentage);
-    return roundedQuotient(static_cast<__int128>(subtotalCents) * pct.value, 100 * powerOfTen(pct.decimals));
+    const std::optional<Decimal> percent = readPercentage(percentage);
+    const std::optional<Decimal> product = percent ? Decimal::fromInteger(subtotalCents).times(*percent) : std::nullopt;
+    const std::optional<Decimal> amount = product ? product->dividedBy(Decimal::fromInteger(100), 0) : std::nullopt;
+    // Too large to compute: no nine-digit amount field can carry it either.
+    return amount ? amount->units() : std::numeric_limits<long long>::max();
 }
 
 std::string Transmission::displayAmountText(const std::string& name, long long cents)
 {
     std::string text = name.substr(0, 20);
     text.resize(20, ' ');
-    const std::string amount = euroText(cents);
+    const std::string amount = CentsToText(cents);
     const std::size_t used = text.size() + 2 + amount.size();
     if (used < 40)
         text.append(40 - used, ' ');
@@ -260,7 +194,7 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
         amount = -amount;
 
     std::string text = description.empty() ? std::string(discount ? "SCONTO SBTL " : "MAGG. SBTL ") : description + " ";
-    text += percentText(parseDecimal(percentage)) + "%";
+    text += percentText(percentage) + "%";
     for (char& c : text)
         if (c == ',')
             c = '.';
@@ -268,8 +202,8 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
     if (text.size() > 99)
         text.resize(99);
 
-    return exchange(std::string(discount ? kSubtotalDiscount : kSubtotalMarkup) + twoDigits(text.size()) + text +
-                    nineDigits(amount));
+    return exchange(std::string(discount ? kSubtotalDiscount : kSubtotalMarkup) +
+                    ZeroPad(static_cast<std::int64_t>(text.size()), 2) + text + ZeroPad(amount, 9));
 }
 
 SrOutContext Transmission::summaryContext(const POSData* pos)

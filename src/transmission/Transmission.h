@@ -161,7 +161,8 @@ public:
 
     // The amount of a percentage subtotal adjustment in whole cents:
     // subtotal x percentage / 100, halves rounded away from zero. The
-    // percentage is a decimal text with "." or "," as separator.
+    // percentage is a decimal text with "." or "," as separator. An amount
+    // too large to compute comes back as the largest value.
     static long long percentageAmount(long long subtotalCents, const std::string& percentage);
     // A customer-display text: the name left-aligned in 20 characters, then
     // the amount (euro, decimal comma) behind the character 127 and a blank,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tavor1 {
 namespace {
 
@@ -23,6 +25,70 @@ TEST(NumberText, ReadsRegisterFieldsAndAmounts)
     EXPECT_EQ(Mid("1104ABCD", 7, 10), "CD");
     EXPECT_EQ(Mid("1104", 5, 4), "");
     EXPECT_EQ(Mid("1104", 0, 4), "");
+}
+
+struct IntegerCase {
+    const char* name;
+    std::string text;
+    std::optional<std::int64_t> value;
+};
+
+class ReadIntegerTest : public testing::TestWithParam<IntegerCase> { };
+
+TEST_P(ReadIntegerTest, ReadsUpToTheFirstNonDigit)
+{
+    EXPECT_EQ(ReadInteger(GetParam().text), GetParam().value) << '"' << GetParam().text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(NumberText, ReadIntegerTest,
+                         testing::Values(IntegerCase{"StopsAtLetter", "12abc", 12},
+                                         IntegerCase{"NoDigitsIsZero", "abc", 0}, IntegerCase{"StopsAtPoint", "2.9", 2},
+                                         IntegerCase{"BlanksAndSign", " \t-7", -7},
+                                         IntegerCase{"Largest", "9223372036854775807", INT64_MAX},
+                                         IntegerCase{"OneTooMany", "9223372036854775808", std::nullopt},
+                                         IntegerCase{"FarTooLong", std::string(25, '9'), std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FieldCase {
+    const char* name;
+    std::string (*make)();
+    std::string expected;
+};
+
+class TextFieldTest : public testing::TestWithParam<FieldCase> { };
+
+TEST_P(TextFieldTest, MakesTheField)
+{
+    EXPECT_EQ(GetParam().make(), GetParam().expected);
+}
+
+// Frame sequence numbers, departments, amounts and document numbers are all
+// padded with ZeroPad; a value wider than its mask keeps its digits, so a
+// caller that checks widths sees the overflow instead of a silently cut one.
+INSTANTIATE_TEST_SUITE_P(
+    NumberText, TextFieldTest,
+    testing::Values(FieldCase{"TwoDigits", [] { return ZeroPad(7, 2); }, "07"},
+                    FieldCase{"NineDigits", [] { return ZeroPad(1250, 9); }, "000001250"},
+                    FieldCase{"LongerThanMask", [] { return ZeroPad(123, 2); }, "123"},
+                    FieldCase{"Negative", [] { return ZeroPad(-5, 3); }, "-005"},
+                    FieldCase{"MostNegative", [] { return ZeroPad(INT64_MIN, 2); }, "-9223372036854775808"},
+                    FieldCase{"CentsZero", [] { return CentsToText(0); }, "0,00"},
+                    FieldCase{"CentsFive", [] { return CentsToText(5); }, "0,05"},
+                    FieldCase{"CentsLarge", [] { return CentsToText(123456); }, "1234,56"},
+                    FieldCase{"CentsNegativeBelowOneEuro", [] { return CentsToText(-5); }, "-0,05"},
+                    FieldCase{"CentsMostNegative", [] { return CentsToText(INT64_MIN); }, "-92233720368547758,08"},
+                    FieldCase{"TrimBothEnds", [] { return Trim(" \tPANE \t"); }, "PANE"},
+                    FieldCase{"TrimOnlyTheGivenBlanks", [] { return Trim("\t12 ", " "); }, "\t12"},
+                    FieldCase{"TrimAllBlank", [] { return Trim("  \t "); }, ""},
+                    FieldCase{"TrimEndKeepsTheStart", [] { return TrimEnd("  2 X 1,50   "); }, "  2 X 1,50"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NumberText, DigitsOnly)
+{
+    for (const char* yes : {"0", "0042", "1234567890"})
+        EXPECT_TRUE(IsDigits(yes)) << yes;
+    for (const char* no : {"", " 1", "1 ", "-1", "1.5", "12a"})
+        EXPECT_FALSE(IsDigits(no)) << no;
 }
 
 } // namespace

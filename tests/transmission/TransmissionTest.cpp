@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 namespace tavor1 {
@@ -406,6 +407,31 @@ INSTANTIATE_TEST_SUITE_P(
                                   "3001222EXTRA. SERVIZIO 12.50%000000250"},
                       PercentCase{"ThirdDecimal", "DOST%33.333", 10000, "3001318SCONTO SBTL 33.33%000003333"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct PercentAmountCase {
+    const char* name;
+    long long subtotal;
+    const char* percentage;
+    long long amount;
+};
+
+class PercentageAmountTest : public ::testing::TestWithParam<PercentAmountCase> { };
+
+TEST_P(PercentageAmountTest, RoundsHalvesAwayFromZero)
+{
+    EXPECT_EQ(Transmission::percentageAmount(GetParam().subtotal, GetParam().percentage), GetParam().amount);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transmission, PercentageAmountTest,
+                         ::testing::Values(PercentAmountCase{"DecimalComma", 1250, "10,5", 131},
+                                           PercentAmountCase{"NegativeSubtotal", -1001, "50", -501},
+                                           PercentAmountCase{"NegativePercentage", 1001, "-50", -501},
+                                           PercentAmountCase{"NoDigits", 1250, "", 0},
+                                           PercentAmountCase{"BlanksBefore", 2000, " 5", 100},
+                                           // Beyond every amount field: never a wrapped, small or negative amount.
+                                           PercentAmountCase{"TooLargeToCompute", 999999999, "99999999999999999",
+                                                             std::numeric_limits<long long>::max()}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tavor1

@@ -5,6 +5,7 @@
 #include "conversion/language/LineNormaliser.h"
 #include "conversion/language/RequestLanguage.h"
 #include "platform/ByteFiles.h"
+#include "platform/NumberText.h"
 
 #include <array>
 #include <optional>
@@ -157,10 +158,8 @@ private:
     {
         m_handover.invoiceTextMode = true;
         std::string number = "1";
-        if (const auto n = param(line, ",N"); n && IsNumeric(*n)) {
-            const std::size_t first = n->find_first_not_of(' ');
-            number = n->substr(first, n->find_last_not_of(' ') - first + 1);
-        }
+        if (const auto n = param(line, ",N"); n && IsNumeric(*n))
+            number = Trim(*n);
         const auto total = param(line, ",V");
         // A total of 0 or one that is no number is no total: the invoice then
         // goes out with the sum of its lines, never with 0.

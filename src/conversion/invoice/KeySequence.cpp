@@ -3,6 +3,7 @@
 #include "conversion/language/Decimal.h"
 #include "conversion/language/RequestLanguage.h"
 #include "platform/ByteFiles.h"
+#include "platform/NumberText.h"
 
 #include <ostream>
 #include <sstream>

@@ -9,6 +9,9 @@ namespace tavor1 {
 
 namespace {
 
+// Products and aligned sums of two 64-bit values need a wider intermediate.
+// It stays in this file: callers see only 64-bit units and an empty optional
+// where a result does not fit, never a wrapped value or a compiler extension.
 using Wide = __int128;
 
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();

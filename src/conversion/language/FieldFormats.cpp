@@ -1,18 +1,12 @@
 #include "conversion/language/FieldFormats.h"
 
+#include "platform/NumberText.h"
+
 #include <cstdio>
 
 namespace tavor1 {
 
 namespace {
-
-std::string magnitudeDigits(std::int64_t value, bool& negative)
-{
-    negative = value < 0;
-    // Through unsigned so that the most negative value has a magnitude too.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    return std::to_string(magnitude);
-}
 
 std::string euroText(const Decimal& cents)
 {
@@ -73,17 +67,6 @@ std::string StripLeadingZeros(std::string_view text)
     return std::string(text.substr(first));
 }
 
-std::string CentsToText(std::int64_t cents)
-{
-    if (cents == 0)
-        return "0,00";
-    bool negative = false;
-    std::string digits = magnitudeDigits(cents, negative);
-    if (digits.size() < 3)
-        digits.insert(0, 3 - digits.size(), '0');
-    return (negative ? "-" : "") + digits.substr(0, digits.size() - 2) + "," + digits.substr(digits.size() - 2);
-}
-
 std::string CentsToAmountText(const Decimal& cents)
 {
     if (cents.isZero())
@@ -97,15 +80,6 @@ std::string DateTimeLine(const Clock& clock)
     char buf[64];
     std::snprintf(buf, sizeof buf, "PRNT,:%02d-%02d-%04d   %02d:%02d;", t.day, t.month, t.year, t.hour, t.minute);
     return buf;
-}
-
-std::string ZeroPad(std::int64_t value, int digits)
-{
-    bool negative = false;
-    std::string text = magnitudeDigits(value, negative);
-    if (digits > 0 && text.size() < std::size_t(digits))
-        text.insert(0, std::size_t(digits) - text.size(), '0');
-    return negative ? "-" + text : text;
 }
 
 std::string FormatAmount9(const Decimal& cents)

@@ -28,19 +28,12 @@ std::string CentsToDecimalText(std::string_view cents);
 // 00123 -> 123; 000,45 -> 0,45; an all-zero or empty text stays as it is.
 std::string StripLeadingZeros(std::string_view text);
 
-// 0 -> 0,00; 5 -> 0,05; 150 -> 1,50; -150 -> -1,50.
-std::string CentsToText(std::int64_t cents);
-
 // The value in cents divided by 100 with two decimals ("0.00" mask, ","):
 // 1234.5 cents -> 12,35.
 std::string CentsToAmountText(const Decimal& cents);
 
 // A complete request line "PRNT,:DD-MM-YYYY   hh:mm;" with the clock's time.
 std::string DateTimeLine(const Clock& clock);
-
-// Masks "000000000", "0000", "00": the whole number zero-padded to `digits`;
-// a longer number keeps all its digits, a negative one gets "-" in front.
-std::string ZeroPad(std::int64_t value, int digits);
 
 // A9: an amount in cents rounded to whole cents (halves away from zero) and
 // padded to nine digits.

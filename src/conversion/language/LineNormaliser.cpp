@@ -2,6 +2,7 @@
 
 #include "conversion/language/Decimal.h"
 #include "conversion/language/RequestLanguage.h"
+#include "platform/NumberText.h"
 
 #include <array>
 #include <vector>
@@ -69,15 +70,6 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to)
 {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
-}
-
-std::string trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 std::string digitsAndPoints(std::string_view value)
@@ -191,7 +183,7 @@ std::string ParseCommandLine(std::string_view line, int width)
             out.push_back(normaliseTextPart(part, width));
             continue;
         }
-        const std::string trimmed = UpperCase1252(trimBlanks(part));
+        const std::string trimmed = UpperCase1252(Trim(part, " "));
         if (!trimmed.empty())
             out.push_back(normaliseValuePart(word, trimmed));
     }

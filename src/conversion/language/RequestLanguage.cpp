@@ -123,25 +123,6 @@ bool IsNumeric(std::string_view text)
     return digit;
 }
 
-std::optional<std::int64_t> ReadInteger(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > (std::numeric_limits<std::int64_t>::max() - (text[i] - '0')) / 10)
-            return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
-
 std::vector<std::string> SplitRequestLines(std::string_view bytes)
 {
     std::vector<std::string> lines;

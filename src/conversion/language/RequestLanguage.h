@@ -39,10 +39,6 @@ bool StartsWithTender(std::string_view line, int n);
 // with at most one "." or ",". At least one digit.
 bool IsNumeric(std::string_view text);
 
-// A whole number read up to the first non-digit (leading blanks and a sign
-// allowed): "12abc" is 12, "abc" is 0. Empty only when it does not fit.
-std::optional<std::int64_t> ReadInteger(std::string_view text);
-
 // The lines of a request file: ends are CR LF, LF or a lone CR; a last line
 // without an end counts, a final line end does not make an empty line.
 std::vector<std::string> SplitRequestLines(std::string_view bytes);

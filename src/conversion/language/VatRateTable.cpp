@@ -1,6 +1,7 @@
 #include "conversion/language/VatRateTable.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/NumberText.h"
 
 #include <string_view>
 
@@ -18,15 +19,10 @@ bool readRate(std::string_view item, int& rate)
             text += c;
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
-    if (text.empty() || text.size() > 9)
+    // Nine digits always fit an int.
+    if (text.size() > 9 || !IsDigits(text))
         return false;
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    rate = value;
+    rate = static_cast<int>(*ReadInteger(text));
     return true;
 }
 

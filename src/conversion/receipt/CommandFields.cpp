@@ -1,7 +1,7 @@
 #include "conversion/receipt/CommandFields.h"
 
 #include "conversion/language/FieldFormats.h"
-#include "conversion/language/RequestLanguage.h"
+#include "platform/NumberText.h"
 
 #include <limits>
 

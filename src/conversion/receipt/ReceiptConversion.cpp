@@ -1,10 +1,12 @@
 #include "conversion/receipt/ReceiptConversion.h"
 
-#include "conversion/receipt/CommandFields.h"
+#include "conversion/invoice/KeySequence.h"
 #include "conversion/language/FieldFormats.h"
 #include "conversion/language/LineNormaliser.h"
 #include "conversion/language/RequestLanguage.h"
-#include "conversion/invoice/KeySequence.h"
+#include "conversion/receipt/CommandFields.h"
+#include "platform/NumberText.h"
+#include "protocol/Protocol.h"
 
 namespace tavor1 {
 
@@ -12,34 +14,21 @@ using namespace fields;
 
 namespace {
 
-const std::string kClearDisplay = "7007" + std::string(40, ' ');
+namespace msg = protocol::msg;
+
+const std::string kClearDisplay = msg::DisplayText + std::string(40, ' ');
 constexpr const char* kNoAmount = "000000000";
+// The bar-code type that prints a QR code.
+constexpr const char* kQrCode = "6051";
 // The frame of the customer's tax code around the held "3010" command.
-const std::string kTaxCodeFrame = "3010105" + std::string(5, ' ');
-
-std::string trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
-
-std::string withoutLeadingBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string{} : std::string(text.substr(first));
-}
-
-std::string twoDigits(std::int64_t value) { return ZeroPad(value, 2); }
-std::string fourDigits(std::int64_t value) { return ZeroPad(value, 4); }
+const std::string kTaxCodeFrame = std::string(msg::ReferenceText) + "1" + lengthPrefixed(std::string(5, ' '));
 
 // The department a sale line names: ",N" read as a whole number.
 std::string departmentName(std::int64_t department) { return "REPARTO " + std::to_string(department); }
 
 struct CreditKind {
     const char* name;
-    const char* code;
+    const char* code; // the payment code of the extended payment
     bool textOverrides;
 };
 
@@ -47,17 +36,17 @@ CreditKind creditKind(std::int64_t type)
 {
     switch (type) {
     case 2:
-        return {"NON RISCOSSO SERVIZI", "30075000", false};
+        return {"NON RISCOSSO SERVIZI", "5000", false};
     case 3:
-        return {"NON RISCOSSO DCRSSN", "30075200", false};
+        return {"NON RISCOSSO DCRSSN", "5200", false};
     case 4:
-        return {"NON RISCOSSO FATTURE", "30075100", false};
+        return {"NON RISCOSSO FATTURE", "5100", false};
     case 5:
-        return {"SCONTO A PAGARE", "30075300", true};
+        return {"SCONTO A PAGARE", "5300", true};
     case 6:
-        return {"BUONO CORRISPETTIVO", "30075300", true};
+        return {"BUONO CORRISPETTIVO", "5300", true};
     default:
-        return {"NON RISCOSSO BENI", "30070700", false};
+        return {"NON RISCOSSO BENI", "0700", false};
     }
 }
 
@@ -118,7 +107,7 @@ ReceiptConversion::Flow ReceiptConversion::convertLine(const std::vector<std::st
 ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>& lines, std::size_t& index)
 {
     if (startsWith("OPEN")) {
-        m_list.push_back("70081");
+        m_list.push_back(msg::OpenDrawer);
         return Flow::EmitNow;
     }
     if (startsWith("OPFS")) {
@@ -131,9 +120,11 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
     if (startsWith("PREL") && onDepositOrWithdrawal(false) == Flow::Fail) return Flow::Fail;
     if (startsWith("LOTT,")) onLottery();
     if (startsWith("OPNF")) onOpnf();
-    if (startsWith("CLNF")) m_command = "4004";
+    if (startsWith("CLNF"))
+        m_command = msg::CloseNonFiscal;
     onStornoTags();
-    if (startsWith("SUBT")) m_command = "3003";
+    if (startsWith("SUBT"))
+        m_command = msg::Subtotal;
     onReturnTag();
 
     Flow flow = Flow::Next;
@@ -150,7 +141,8 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
     else if (startsWith("PRNT,")) onPrint(lines, index);
     else if (startsWith("EXTL,")) onTrailer();
     else if (startsWith("CLER")) {
-        if (auto text = param(",C")) m_command = "30021" + lengthPrefixed(*text);
+        if (auto text = param(",C"))
+            m_command = std::string(msg::ReceiptText) + "1" + lengthPrefixed(*text);
     } else if (startsWith("DISP")) onDisplay(lines, index);
     if (flow == Flow::Fail) return flow;
 
@@ -163,7 +155,8 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
         // Tenders 1 to 3 are the rows above; the numbered ones run up to 30.
         const std::int64_t n = smallInteger(param(",N").value_or(""));
         if (n >= 2 && n <= 30)
-            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), twoDigits(n) + "00", true);
+            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), ZeroPad(n, 2) + "00",
+                             true);
     } else if (startsWith("TICK")) flow = onVoucher();
     if (flow == Flow::Fail) return flow;
 
@@ -204,7 +197,7 @@ bool ReceiptConversion::tenderRow(std::int64_t n) const
     // "TEND,N1" to "TEND,N3" are cash, cheque and card wherever ",N" stands.
     if (!startsWith("TEND")) return false;
     auto value = param(",N");
-    return value && smallInteger(*value) == n && value->find_first_not_of("0123456789") == std::string::npos;
+    return value && IsDigits(*value) && smallInteger(*value) == n;
 }
 
 void ReceiptConversion::trace(const std::string& text) const
@@ -237,7 +230,7 @@ std::string ReceiptConversion::paymentDisplay(const std::string& name, std::int6
 {
     const std::string amount = std::string(1, kDisplayAmountMark) + " " + displayAmount(cents);
     const std::size_t gap = amount.size() < 20 ? 20 - amount.size() : 0;
-    return "7007" + FixedWidth(FixedWidth(name, 20) + std::string(gap, ' ') + amount, 40);
+    return msg::DisplayText + FixedWidth(FixedWidth(name, 20) + std::string(gap, ' ') + amount, 40);
 }
 
 void ReceiptConversion::emitTaxCodeBlock()
@@ -252,11 +245,13 @@ void ReceiptConversion::emitTaxCodeBlock()
 
 void ReceiptConversion::closeReceiptBody()
 {
-    m_list.push_back("3011");
-    if (m_ctx.options.CheckStampaLogo) m_list.push_back("3017011");
+    m_list.push_back(msg::CloseReceipt);
+    if (m_ctx.options.CheckStampaLogo)
+        m_list.push_back(msg::PrintLogo);
     for (auto& line : m_heldTrailerLines) m_list.push_back(std::move(line));
     m_heldTrailerLines.clear();
-    if (!m_ctx.options.chbNoInviaApCassetto) m_list.push_back("70081");
+    if (!m_ctx.options.chbNoInviaApCassetto)
+        m_list.push_back(msg::OpenDrawer);
 }
 
 ReceiptConversion::Flow ReceiptConversion::onOpfs()
@@ -277,10 +272,10 @@ ReceiptConversion::Flow ReceiptConversion::onOpfs()
     m_documentOpen = true;
     m_result.invoiceTextMode = true;
     m_invoiceSeen = true;
-    const std::string open = "400121" + m_invoiceTotal;
+    const std::string open = std::string(msg::OpenNonFiscal) + "21" + m_invoiceTotal;
     if (param(",A") || m_ctx.options.chkForzaIntestazioneFattura) {
         m_list.push_back(open);
-        m_command = "4002";
+        m_command = msg::NonFiscalHeading;
     } else {
         m_command = open;
     }
@@ -292,8 +287,8 @@ void ReceiptConversion::onClfs()
     if (!m_documentOpen || !m_invoiceSeen) return;
     m_documentOpen = false;
     m_invoiceSeen = false;
-    m_list.push_back("4003F19TOTALE FATTURE EURO" + m_invoiceTotal);
-    m_command = "4006";
+    m_list.push_back(std::string(msg::NonFiscalText) + "F" + lengthPrefixed("TOTALE FATTURE EURO") + m_invoiceTotal);
+    m_command = msg::CloseInvoice;
 }
 
 ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
@@ -303,13 +298,13 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
             fail("annullo di un documento (DELD) possibile solo su un registratore telematico");
             return Flow::Fail;
         }
-        m_list.push_back("7102600000");
-        m_command = "3010P12" + FixedWidth(param(",:").value_or(" "), 12);
+        m_list.push_back(std::string(msg::ReturnReference) + "600000");
+        m_command = std::string(msg::ReferenceText) + "P" + lengthPrefixed(FixedWidth(param(",:").value_or(" "), 12));
         m_referencedDocument = true;
         return Flow::EmitNow;
     }
 
-    const std::string message = isVoid ? "7101A" : "7101R";
+    const std::string message = std::string(msg::Function7101) + (isVoid ? "A" : "R");
     const std::string word = isVoid ? "DELD" : "NDCR";
     if (auto number = param(",N")) {
         if (number->size() != 8) {
@@ -318,7 +313,7 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
         }
         m_zNumber = smallInteger(number->substr(0, 4));
         m_docNumber = smallInteger(number->substr(4, 4));
-        m_command = message + fourDigits(m_zNumber) + fourDigits(m_docNumber);
+        m_command = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4);
     }
     if (auto issuer = param(",>")) m_issuer = *issuer;
     auto date = param(",D");
@@ -328,11 +323,13 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
     }
     m_referenceDate = *date;
 
-    const std::string reference = message + fourDigits(m_zNumber) + fourDigits(m_docNumber) + m_referenceDate;
+    const std::string reference = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4) + m_referenceDate;
     const std::string kind = isVoid ? "A" : "R";
     std::string issuerCommand;
-    if (m_issuer == "ND" || m_issuer == "VR") issuerCommand = "7114" + kind + "02" + m_issuer + m_referenceDate;
-    else if (m_issuer == "POS") issuerCommand = "7114" + kind + "03" + m_issuer + m_referenceDate;
+    if (m_issuer == "ND" || m_issuer == "VR")
+        issuerCommand = msg::ReferenceIssuer + kind + "02" + m_issuer + m_referenceDate;
+    else if (m_issuer == "POS")
+        issuerCommand = msg::ReferenceIssuer + kind + "03" + m_issuer + m_referenceDate;
     else if (m_issuer.size() == 11) m_command = reference;
     if (!issuerCommand.empty()) {
         if (isVoid) {
@@ -372,7 +369,8 @@ ReceiptConversion::Flow ReceiptConversion::onDepositOrWithdrawal(bool isDeposit)
     std::int64_t cents = 0;
     auto field = amountOf(*value, isDeposit ? "del versamento" : "del prelievo", cents);
     if (!field) return Flow::Fail;
-    if (cents > 0) m_command = std::string(isDeposit ? "7106D" : "7106P") + *field;
+    if (cents > 0)
+        m_command = std::string(msg::CashMovement) + (isDeposit ? "D" : "P") + *field;
     return Flow::Next;
 }
 
@@ -383,7 +381,8 @@ void ReceiptConversion::onLottery()
     std::string code = *value;
     if (code.find('[') != std::string::npos) code.erase(0, 1);
     if (code.find(']') != std::string::npos) code.pop_back();
-    if (code.size() == 8) m_list.push_back("301908" + code);
+    if (code.size() == 8)
+        m_list.push_back(msg::LotteryCode + code);
 }
 
 void ReceiptConversion::onOpnf()
@@ -391,11 +390,11 @@ void ReceiptConversion::onOpnf()
     if (m_saleSeen && !m_result.FunctionSeen) {
         emitTaxCodeBlock();
         closeReceiptBody();
-        m_list.push_back("3013");
+        m_list.push_back(msg::EndOfDocument);
     }
     m_documentOpen = true;
-    m_list.push_back("40011");
-    m_command = "4002";
+    m_list.push_back(std::string(msg::OpenNonFiscal) + "1");
+    m_command = msg::NonFiscalHeading;
 }
 
 void ReceiptConversion::onStornoTags()
@@ -417,7 +416,7 @@ void ReceiptConversion::onStornoTags()
         if (findNoCase(area, k.tag) == std::string::npos) continue;
         m_stornoFlag = true;
         m_stornoKind = k.kind;
-        m_list.push_back("30021" + lengthPrefixed(k.text));
+        m_list.push_back(std::string(msg::ReceiptText) + "1" + lengthPrefixed(k.text));
         return;
     }
 }
@@ -426,7 +425,7 @@ void ReceiptConversion::onReturnTag()
 {
     if (m_referencedDocument || findNoCase(tagArea(), ",R") == std::string::npos) return;
     m_returnFlag = true;
-    m_list.push_back("3002104RESO");
+    m_list.push_back(std::string(msg::ReceiptText) + "1" + lengthPrefixed("RESO"));
 }
 
 ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
@@ -448,19 +447,21 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
         }
         m_quantity = StripLeadingZeros(DotToComma(*quantityValue));
         // The price as the register will charge it, from the same reading.
-        m_list.push_back("30021" + lengthPrefixed(" " + m_quantity + " X " + CentsToText(priceCents)));
+        m_list.push_back(std::string(msg::ReceiptText) + "1" +
+                         lengthPrefixed(" " + m_quantity + " X " + CentsToText(priceCents)));
     }
 
-    std::string message;
+    char kind;
     if (m_returnFlag) {
-        message = "31019";
+        kind = '9';
         m_lastWasReturn = true;
     } else if (m_stornoFlag) {
-        message = m_stornoKind == 3 ? "3101G" : (m_stornoKind == 0 ? "31014" : "3101F");
+        kind = m_stornoKind == 3 ? 'G' : (m_stornoKind == 0 ? '4' : 'F');
     } else {
-        message = "31011";
+        kind = '1';
         m_lastWasReturn = false;
     }
+    const std::string message = std::string(msg::Article) + kind;
 
     // Without ",N" the sale goes to department 1, as on the register's keyboard.
     const std::int64_t department = departmentValue ? smallInteger(*departmentValue) : 1;
@@ -468,7 +469,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
         fail("reparto non valido");
         return Flow::Fail;
     }
-    m_department = twoDigits(department);
+    m_department = ZeroPad(department, 2);
 
     std::string description = departmentName(department);
     if (isPlud) {
@@ -489,7 +490,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
             std::string name = m_returnFlag ? "RESO" : (m_stornoFlag ? "STORNO" : description);
             const std::string amountText = std::string(1, kDisplayAmountMark) + " " + displayAmount(m_lastAmount);
             const std::size_t gap = amountText.size() < 18 ? 18 - amountText.size() : 0;
-            m_display = "7007" + FixedWidth(FixedWidth(name, 22) + std::string(gap, ' ') + amountText, 40);
+            m_display = msg::DisplayText + FixedWidth(FixedWidth(name, 22) + std::string(gap, ' ') + amountText, 40);
         }
     }
     return Flow::Next;
@@ -515,7 +516,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticlePercent(bool discount)
 {
     if (requireArticle() == Flow::Fail) return Flow::Fail;
     discount = adjustmentIsDiscount(discount);
-    const std::string message = (discount ? "31013" : "31012") + m_department;
+    const std::string message = std::string(msg::Article) + (discount ? '3' : '2') + m_department;
     auto percentValue = param(",%");
     if (!percentValue) {
         m_command = message;
@@ -532,7 +533,8 @@ ReceiptConversion::Flow ReceiptConversion::onArticlePercent(bool discount)
         std::string(discount ? "SCONTO ART " : "MAGG. ARTICOLO ") + percent->toFixedText(2, '.') + "%");
     m_lastAmount = *amount;
     m_command = message + "22" + FixedWidth(description, 22) + *field;
-    if (!m_ctx.options.chkDisableDisplay) m_display = "7007" + FixedWidth(FixedWidth(description, 22) + DotToComma(*percentValue), 40);
+    if (!m_ctx.options.chkDisableDisplay)
+        m_display = msg::DisplayText + FixedWidth(FixedWidth(description, 22) + DotToComma(*percentValue), 40);
     return Flow::Next;
 }
 
@@ -540,7 +542,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticleValue(bool discount)
 {
     if (requireArticle() == Flow::Fail) return Flow::Fail;
     discount = adjustmentIsDiscount(discount);
-    const std::string message = (discount ? "31013" : "31012") + m_department;
+    const std::string message = std::string(msg::Article) + (discount ? '3' : '2') + m_department;
     auto value = param(",V");
     if (!value) {
         m_command = message;
@@ -553,14 +555,15 @@ ReceiptConversion::Flow ReceiptConversion::onArticleValue(bool discount)
     m_command = message + "22" + description + *field;
     if (!m_ctx.options.chkDisableDisplay) {
         const std::string gap(discount ? 2 : 3, ' ');
-        m_display = "7007" + FixedWidth(description + gap + kDisplayAmountMark + " " + displayAmount(cents), 40);
+        m_display =
+            msg::DisplayText + FixedWidth(description + gap + kDisplayAmountMark + " " + displayAmount(cents), 40);
     }
     return Flow::Next;
 }
 
 ReceiptConversion::Flow ReceiptConversion::onSubtotalValue(bool discount)
 {
-    m_command = discount ? "30013" : "30012";
+    m_command = std::string(msg::SubtotalAdjustment) + (discount ? '3' : '2');
     auto value = param(",V");
     if (!value) return Flow::Next;
     std::int64_t cents = 0;
@@ -569,7 +572,8 @@ ReceiptConversion::Flow ReceiptConversion::onSubtotalValue(bool discount)
     const std::string description = FixedWidth(param(",:").value_or(discount ? "SCONTO SBTL" : "MAGG. SBTL"), 22);
     m_command += "22" + description + *field;
     if (!m_ctx.options.chkDisableDisplay)
-        m_display = "7007" + FixedWidth(description + "   " + kDisplayAmountMark + " " + displayAmount(cents), 40);
+        m_display =
+            msg::DisplayText + FixedWidth(description + "   " + kDisplayAmountMark + " " + displayAmount(cents), 40);
     return Flow::Next;
 }
 
@@ -577,7 +581,7 @@ void ReceiptConversion::onSubtotalPercent(const char* directive)
 {
     auto percent = param(",%");
     if (!percent) return;
-    m_command = directive + withoutLeadingBlanks(*percent);
+    m_command = directive + Trim(*percent, " ");
     if (auto text = param(",:")) m_command += "," + *text;
 }
 
@@ -585,7 +589,7 @@ void ReceiptConversion::onPrint(const std::vector<std::string>& lines, std::size
 {
     const char attribute = printAttribute(param(",H"));
     const std::string text = param(",:").value_or("");
-    m_command = std::string(m_documentOpen ? "4003" : "3002") + attribute + lengthPrefixed(text);
+    m_command = std::string(m_documentOpen ? msg::NonFiscalText : msg::ReceiptText) + attribute + lengthPrefixed(text);
 
     // The customer's tax code, announced by a "FUNC,N39" on the next line, is
     // printed here as the host sent it and also held for its block before the
@@ -596,9 +600,9 @@ void ReceiptConversion::onPrint(const std::vector<std::string>& lines, std::size
         return;
     const int model = m_ctx.facts.modelCode;
     if (model == 3) {
-        m_pendingTaxCode = "3010B" + lengthPrefixed(text);
+        m_pendingTaxCode = std::string(msg::ReferenceText) + "B" + lengthPrefixed(text);
     } else if (model == 2 || model == 4) {
-        m_pendingTaxCode = "3010F" + lengthPrefixed(text);
+        m_pendingTaxCode = std::string(msg::ReferenceText) + "F" + lengthPrefixed(text);
     } else {
         m_command.clear();
         trace("codice fiscale non stampato: modello di cassa " + std::to_string(model) + " senza comando 3010");
@@ -611,7 +615,7 @@ void ReceiptConversion::onTrailer()
     const char attribute = printAttribute(param(",H"));
     std::string text = param(",:").value_or("").substr(0, 32);
     if (text.empty()) text = " ";
-    m_heldTrailerLines.push_back(std::string("3012") + attribute + lengthPrefixed(text));
+    m_heldTrailerLines.push_back(std::string(msg::TrailerText) + attribute + lengthPrefixed(text));
 }
 
 void ReceiptConversion::onDisplay(const std::vector<std::string>& lines, std::size_t& index)
@@ -622,7 +626,7 @@ void ReceiptConversion::onDisplay(const std::vector<std::string>& lines, std::si
     if (text.size() < 20) text.resize(20, ' ');
 
     if (lowerRow) {
-        m_command = "7007" + std::string(20, ' ') + text;
+        m_command = msg::DisplayText + std::string(20, ' ') + text;
         return;
     }
     if (text.size() == 20 && index + 1 < lines.size() && StartsWithWord(lines[index + 1], "DISP")) {
@@ -631,13 +635,13 @@ void ReceiptConversion::onDisplay(const std::vector<std::string>& lines, std::si
         const std::string next = ParseCommandLine(lines[index + 1], kDisplayTextWidth);
         auto nextRow = FindParam(next, ",N");
         if (nextRow && IsNumeric(*nextRow) && Decimal::parse(*nextRow) == Decimal::fromInteger(2)) {
-            m_command = "7007" + text + FixedWidth(FindParam(next, ",:").value_or(""), 20);
+            m_command = msg::DisplayText + text + FixedWidth(FindParam(next, ",:").value_or(""), 20);
             ++index;
             ++m_lineCount;
             return;
         }
     }
-    m_command = FixedWidth("7007" + text, 44);
+    m_command = FixedWidth(msg::DisplayText + text, 44);
 }
 
 ReceiptConversion::Flow ReceiptConversion::onPayment(PaymentKind kind, const std::string& name, const std::string& code,
@@ -646,8 +650,8 @@ ReceiptConversion::Flow ReceiptConversion::onPayment(PaymentKind kind, const std
     m_result.PaymentSeen = true;
     emitTaxCodeBlock();
     if (namedPayment) m_paymentName = name;
-    const std::string head = m_ctx.options.chbPagamentiEstesi ? "3007" + code + lengthPrefixed(name)
-                                                              : "3004" + lengthPrefixed(name);
+    const std::string head = m_ctx.options.chbPagamentiEstesi ? msg::ExtendedPayment + code + lengthPrefixed(name)
+                                                              : msg::Payment + lengthPrefixed(name);
     auto value = param(",V");
     if (value && !m_referencedDocument) {
         std::int64_t cents = 0;
@@ -664,7 +668,7 @@ ReceiptConversion::Flow ReceiptConversion::onPayment(PaymentKind kind, const std
     } else {
         m_command = head + kNoAmount;
     }
-    m_display = "7007" + FixedWidth(name, 40);
+    m_display = msg::DisplayText + FixedWidth(name, 40);
     return Flow::Next;
 }
 
@@ -685,15 +689,18 @@ ReceiptConversion::Flow ReceiptConversion::onVoucher()
         std::int64_t cents = 0;
         auto field = amountOf(*value, "del buono pasto", cents);
         if (!field) return Flow::Fail;
-        if (extended) m_command = "300705" + twoDigits(count) + lengthPrefixed(m_paymentName) + *field;
+        if (extended)
+            m_command =
+                std::string(msg::ExtendedPayment) + "05" + ZeroPad(count, 2) + lengthPrefixed(m_paymentName) + *field;
         else trace("buono pasto senza pagamenti estesi: nessun comando di pagamento");
         m_display = paymentDisplay(m_paymentName, cents);
         return Flow::Next;
     }
     m_result.PaymentTypeUsed[PaymentOther] = true;
     if (m_ctx.facts.RegisterIsRT && m_referencedDocument) m_result.PaymentTypeUsed[PaymentCash] = true;
-    else if (extended) m_command = "30070500" + lengthPrefixed(m_paymentName) + kNoAmount;
-    m_display = "7007" + FixedWidth(m_paymentName, 40);
+    else if (extended)
+        m_command = std::string(msg::ExtendedPayment) + "0500" + lengthPrefixed(m_paymentName) + kNoAmount;
+    m_display = msg::DisplayText + FixedWidth(m_paymentName, 40);
     return Flow::Next;
 }
 
@@ -711,15 +718,15 @@ ReceiptConversion::Flow ReceiptConversion::onCredit()
         if (!field) return Flow::Fail;
     }
     if (!m_ctx.facts.RegisterIsRT || !type) {
-        m_command = "300507CREDITO" + *field;
-        m_display = value ? paymentDisplay("CREDITO", cents) : "7007" + FixedWidth("CREDITO", 40);
+        m_command = msg::Credit + lengthPrefixed("CREDITO") + *field;
+        m_display = value ? paymentDisplay("CREDITO", cents) : msg::DisplayText + FixedWidth("CREDITO", 40);
         return Flow::Next;
     }
     const CreditKind credit = creditKind(smallInteger(*type));
     std::string name = credit.name;
     if (credit.textOverrides) name = param(",:").value_or(name);
-    m_command = credit.code + lengthPrefixed(name) + *field;
-    m_display = value ? paymentDisplay(name, cents) : "7007";
+    m_command = msg::ExtendedPayment + (credit.code + lengthPrefixed(name)) + *field;
+    m_display = value ? paymentDisplay(name, cents) : std::string(msg::DisplayText);
     return Flow::Next;
 }
 
@@ -735,19 +742,20 @@ bool ReceiptConversion::onFunction()
         const char* readCommand;
     };
     static constexpr Report reports[] = {
-        {"RAPP. FISCALE : AZZERAMENTO", "2002", "RAPP. FISCALE : LETTURA", "2003"},
-        {"RAPP. REPARTI : AZZERAMENTO", "2102", "RAPP. REPARTI : LETTURA", "2103"},
-        {"RAPP. FINANZIARIO", "220202", "LETT. FINANZIARIO", "220302"},
+        {"RAPP. FISCALE : AZZERAMENTO", msg::ReportDaily, "RAPP. FISCALE : LETTURA", msg::ReportFiscalRead},
+        {"RAPP. REPARTI : AZZERAMENTO", msg::ReportDepartmentsReset, "RAPP. REPARTI : LETTURA",
+         msg::ReportDepartmentsRead},
+        {"RAPP. FINANZIARIO", msg::ReportFinancialReset, "LETT. FINANZIARIO", msg::ReportFinancialRead},
     };
     const std::int64_t n = smallInteger(*value);
     if (n >= 1 && n <= 3) {
         const Report& r = reports[n - 1];
         m_command = m_resetReports ? r.resetCommand : r.readCommand;
-        m_display = "7007" + FixedWidth(m_resetReports ? r.resetText : r.readText, 40);
+        m_display = msg::DisplayText + FixedWidth(m_resetReports ? r.resetText : r.readText, 40);
     } else if (n == 25) {
-        m_list.push_back("3101817ANNULLO SCONTRINO" + std::string(kNoAmount));
-        m_list.push_back("3011");
-        m_list.push_back("3013");
+        m_list.push_back(std::string(msg::Article) + "8" + lengthPrefixed("ANNULLO SCONTRINO") + kNoAmount);
+        m_list.push_back(msg::CloseReceipt);
+        m_list.push_back(msg::EndOfDocument);
         return true;
     } else if (n == 39) {
         m_result.FunctionSeen = false;
@@ -758,8 +766,9 @@ bool ReceiptConversion::onFunction()
 bool ReceiptConversion::onQrCode()
 {
     auto text = param(",:");
-    if (!text || trimmed(*text).empty()) return false;
-    m_command = "30216051" + lengthPrefixed(*text);
+    if (!text || Trim(*text, " ").empty())
+        return false;
+    m_command = std::string(msg::BarCode) + kQrCode + lengthPrefixed(*text);
     return true;
 }
 
@@ -769,9 +778,12 @@ void ReceiptConversion::onBarCode()
     if (!typeValue) return;
     const std::int64_t type = smallInteger(*typeValue);
     std::string command;
-    if (type >= 1 && type <= 4) command = "3021" + *typeValue;
-    else if (type == 15) command = "30216051";
-    else command = "30211";
+    if (type >= 1 && type <= 4)
+        command = msg::BarCode + *typeValue;
+    else if (type == 15)
+        command = std::string(msg::BarCode) + kQrCode;
+    else
+        command = std::string(msg::BarCode) + "1";
     if (type != 15) {
         auto readable = param(",H");
         command += (!readable || readable->empty() || readable->front() == '0') ? "0" : "2";
@@ -797,18 +809,18 @@ void ReceiptConversion::close(const std::string& lastLine)
         if (m_saleSeen && m_result.PaymentSeen) {
             closeReceiptBody();
         } else if (m_saleSeen) {
-            m_list.push_back("1010");
+            m_list.push_back(msg::ShowSubtotal);
             if (m_ctx.options.chkCodFisc && !m_pendingTaxCode.empty()) {
                 m_list.push_back(kTaxCodeFrame);
                 m_list.push_back(m_pendingTaxCode);
-                m_list.push_back("700111");
+                m_list.push_back(std::string(msg::PaperFeed) + "11");
                 m_pendingTaxCode.clear();
             }
         }
     }
     if (StartsWithWord(lastLine, "RLPR") && !m_referencedDocument) {
-        m_list.push_back("3013");
-        m_list.push_back("4007");
+        m_list.push_back(msg::EndOfDocument);
+        m_list.push_back(msg::ReprintLast);
     }
 }
 

@@ -1,19 +1,9 @@
 #include "simulators/register/FrameReader.h"
 
+#include "platform/NumberText.h"
 #include "protocol/Protocol.h"
 
-#include <cctype>
-
 namespace tavor1::regsim {
-
-namespace {
-
-bool isDigit(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
-
-} // namespace
 
 int RegisterChecksum(std::string_view text)
 {
@@ -34,8 +24,7 @@ std::string BuildReplyFrame(const ReceivedFrame& to, const std::string& payload)
     frame += protocol::ACK;
     frame += protocol::STX;
     frame += body;
-    frame += static_cast<char>('0' + checksum / 10);
-    frame += static_cast<char>('0' + checksum % 10);
+    frame += ZeroPad(checksum, 2);
     frame += protocol::ETX;
     return frame;
 }
@@ -85,7 +74,7 @@ ReceivedFrame FrameReader::parse() const
     const std::string_view sum(m_frame.data() + m_frame.size() - 2, 2);
     if (body.size() > static_cast<std::size_t>(protocol::kMaxBodyLength))
         return frame;
-    if (!isDigit(body[0]) || !isDigit(body[1]) || !isDigit(sum[0]) || !isDigit(sum[1]))
+    if (!IsDigits(body.substr(0, 2)) || !IsDigits(sum))
         return frame;
     if ((sum[0] - '0') * 10 + (sum[1] - '0') != RegisterChecksum(body))
         return frame;

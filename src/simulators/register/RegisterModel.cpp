@@ -1,11 +1,10 @@
 #include "simulators/register/RegisterModel.h"
 
+#include "platform/NumberText.h"
 #include "protocol/Protocol.h"
 #include "simulators/register/FaultModes.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -23,49 +22,14 @@ std::string error(const char* code)
     return std::string(protocol::kErrorMarker) + code;
 }
 
-bool isDigits(std::string_view text)
-{
-    return !text.empty()
-        && std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-}
-
-// Value of the leading digits; 0 when there are none.
-std::int64_t leadingNumber(std::string_view text)
-{
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            break;
-        value = value * 10 + (c - '0');
-        if (value > 999999999999LL)
-            break;
-    }
-    return value;
-}
-
+// A counter or amount written into a reply field of `width` digits: the
+// field never grows, so a value beyond it shows as the largest it can hold.
 std::string zeroPadded(std::int64_t value, int width)
 {
     std::int64_t limit = 1;
     for (int i = 0; i < width; ++i)
         limit *= 10;
-    value = std::clamp<std::int64_t>(value, 0, limit - 1);
-    std::string text = std::to_string(value);
-    return std::string(static_cast<std::size_t>(width) - text.size(), '0') + text;
-}
-
-std::string money(std::int64_t cents)
-{
-    const bool negative = cents < 0;
-    const std::int64_t magnitude = negative ? -cents : cents;
-    std::string text = std::to_string(magnitude / 100) + "," + zeroPadded(magnitude % 100, 2);
-    return negative ? "-" + text : text;
-}
-
-std::string trimRight(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    return ZeroPad(std::clamp<std::int64_t>(value, 0, limit - 1), width);
 }
 
 std::string centred(const std::string& text)
@@ -106,7 +70,7 @@ std::optional<TextField> parseTextField(std::string_view rest)
 {
     if (rest.empty())
         return TextField{};
-    if (rest.size() < 2 || !isDigits(rest.substr(0, 2)))
+    if (rest.size() < 2 || !IsDigits(rest.substr(0, 2)))
         return std::nullopt;
     const std::size_t length = static_cast<std::size_t>((rest[0] - '0') * 10 + (rest[1] - '0'));
     if (rest.size() < 2 + length)
@@ -115,9 +79,9 @@ std::optional<TextField> parseTextField(std::string_view rest)
     field.text = std::string(rest.substr(2, length));
     const std::string_view amount = rest.substr(2 + length);
     if (!amount.empty()) {
-        if (!isDigits(amount) || amount.size() > 9)
+        if (!IsDigits(amount) || amount.size() > 9)
             return std::nullopt;
-        field.amount = leadingNumber(amount);
+        field.amount = LeadingNumber(amount);
         field.hasAmount = true;
     }
     return field;
@@ -131,7 +95,7 @@ std::optional<std::string> parsePrintText(std::string_view rest)
 {
     if (rest.empty())
         return std::string();
-    if (rest.size() < 2 || !isDigits(rest.substr(0, 2)))
+    if (rest.size() < 2 || !IsDigits(rest.substr(0, 2)))
         return std::nullopt;
     const std::size_t length = static_cast<std::size_t>((rest[0] - '0') * 10 + (rest[1] - '0'));
     if (rest.size() < 2 + length)
@@ -187,7 +151,7 @@ bool RegisterModel::isPrintingCommand(const std::string& command)
 
 std::string RegisterModel::execute(const std::string& command)
 {
-    if (command.size() < 4 || !isDigits(std::string_view(command).substr(0, 4)))
+    if (command.size() < 4 || !IsDigits(std::string_view(command).substr(0, 4)))
         return error(err::UnknownCommand);
     if (isPrintingCommand(command)) {
         if (m_coverOpenPolls != 0)
@@ -247,8 +211,8 @@ std::string RegisterModel::queryReply(const std::string& command)
         // "1013 dd.dd.dd KUBE-F" when the firmware has that form, else the
         // text after "Rel." with a blank behind it
         const std::string& fw = m_config.firmware;
-        const bool versionForm = fw.size() == 8 && isDigits(fw.substr(0, 2)) && fw[2] == '.'
-            && isDigits(fw.substr(3, 2)) && fw[5] == '.' && isDigits(fw.substr(6, 2));
+        const bool versionForm = fw.size() == 8 && IsDigits(fw.substr(0, 2)) && fw[2] == '.' &&
+                                 IsDigits(fw.substr(3, 2)) && fw[5] == '.' && IsDigits(fw.substr(6, 2));
         if (versionForm)
             return number + " " + fw + " KUBE-F SIM";
         return number + " KUBE-F SIM Rel. " + fw + " ";
@@ -349,8 +313,8 @@ void RegisterModel::printHeader(const std::string& title)
 
 void RegisterModel::printAmountLine(const std::string& text, std::int64_t cents)
 {
-    const std::string amount = money(cents);
-    std::string left = trimRight(text);
+    const std::string amount = CentsToText(cents);
+    std::string left = TrimEnd(text);
     const std::size_t room = kRollWidth - amount.size() - 1;
     if (left.size() > room)
         left.resize(room);
@@ -365,7 +329,7 @@ void RegisterModel::printFooter(const std::string& label)
     m_roll.print(std::string(kRollWidth, '-'));
     const std::size_t gap = label.size() + stamp.size() < kRollWidth ? kRollWidth - label.size() - stamp.size() : 1;
     m_roll.print(stamp + std::string(gap, ' ') + label);
-    m_roll.print("MATRICOLA " + trimRight(m_config.serial));
+    m_roll.print("MATRICOLA " + TrimEnd(m_config.serial));
 }
 
 std::string RegisterModel::roomFor(std::size_t lines)
@@ -525,11 +489,11 @@ std::string RegisterModel::sale(const std::string& command)
     // The department ("NN") may be missing; the lengths tell which layout it is.
     std::string department;
     std::optional<TextField> field;
-    if (rest.size() == 2 && isDigits(rest)) {
+    if (rest.size() == 2 && IsDigits(rest)) {
         department = std::string(rest);
         field = TextField{};
     } else {
-        if (rest.size() >= 4 && isDigits(rest.substr(0, 4))) {
+        if (rest.size() >= 4 && IsDigits(rest.substr(0, 4))) {
             field = parseTextField(rest.substr(2));
             if (field)
                 department = std::string(rest.substr(0, 2));
@@ -543,14 +507,14 @@ std::string RegisterModel::sale(const std::string& command)
     if (kind == '8') { // "annullo scontrino": the closing prints it cancelled
         if (m_state != DocumentState::Receipt)
             return error(err::NotNow);
-        if (std::string refused = printInDocument(trimRight(field->text)); !refused.empty())
+        if (std::string refused = printInDocument(TrimEnd(field->text)); !refused.empty())
             return refused;
         m_receipt.cancelled = true;
         return "3101";
     }
 
     int sign = 0;
-    std::string label = trimRight(field->text);
+    std::string label = TrimEnd(field->text);
     switch (kind) {
     case '1': sign = 1; break;                  // sale
     case '2': sign = 1; break;                  // article surcharge
@@ -582,7 +546,7 @@ std::string RegisterModel::sale(const std::string& command)
     ++m_receipt.lines;
 
     m_receipt.subtotal += sign * amount;
-    m_receipt.departments[static_cast<std::size_t>(leadingNumber(department) % 100)] += sign * amount;
+    m_receipt.departments[static_cast<std::size_t>(LeadingNumber(department) % 100)] += sign * amount;
     if (kind == '2')
         m_receipt.surcharges += amount;
     else if (kind == '3')
@@ -604,7 +568,7 @@ std::string RegisterModel::subtotalAdjustment(const std::string& command, bool d
     const std::int64_t amount = field->amount;
     if (discount && m_receipt.subtotal - amount < 0)
         return error(err::NegativeTotal);
-    std::string label = trimRight(field->text);
+    std::string label = TrimEnd(field->text);
     if (label.empty())
         label = discount ? "SCONTO SBTL" : "MAGG. SBTL";
     if (std::string refused = roomFor(1); !refused.empty())
@@ -622,9 +586,9 @@ std::string RegisterModel::payment(const std::string& command)
     int type = 0;
     std::string_view rest;
     if (number == "3007") {
-        if (command.size() < 8 || !isDigits(std::string_view(command).substr(4, 4)))
+        if (command.size() < 8 || !IsDigits(std::string_view(command).substr(4, 4)))
             return error(err::Malformed);
-        type = static_cast<int>(leadingNumber(std::string_view(command).substr(4, 2)));
+        type = static_cast<int>(LeadingNumber(std::string_view(command).substr(4, 2)));
         rest = std::string_view(command).substr(8);
     } else {
         rest = std::string_view(command).substr(4);
@@ -648,7 +612,7 @@ std::string RegisterModel::payment(const std::string& command)
     const std::int64_t amount = field->amount == 0 ? due : field->amount;
     if (m_receipt.payments == 0)
         printAmountLine("TOTALE COMPLESSIVO", m_receipt.subtotal);
-    std::string name = trimRight(field->text);
+    std::string name = TrimEnd(field->text);
     printAmountLine(name.empty() ? "PAGAMENTO" : name, amount);
     m_receipt.paidTotal += amount;
     m_receipt.lastPayment = amount;
@@ -763,10 +727,10 @@ std::string RegisterModel::nonFiscalCommand(const std::string& command)
         if (std::string refused = refuseIfOpen(); !refused.empty())
             return refused;
         const std::string_view total = command.size() > 6 ? std::string_view(command).substr(6) : "";
-        if (!total.empty() && !isDigits(total))
+        if (!total.empty() && !IsDigits(total))
             return error(err::Malformed);
         completeReference();
-        m_invoiceTotal = leadingNumber(total);
+        m_invoiceTotal = LeadingNumber(total);
         m_roll.start(DocumentKind::Invoice).zNumber = currentZ();
         m_state = DocumentState::Invoice;
         printHeader("FATTURA");
@@ -959,9 +923,9 @@ std::string RegisterModel::reference(const std::string& command)
     if (!m_reference.pending || m_reference.kind != referenceKind)
         m_reference = Reference{true, referenceKind, 0, 0};
     // "7101" + kind + closing number (4) + document number (4) + ...
-    if (number == "7101" && command.size() >= 13 && isDigits(std::string_view(command).substr(5, 8))) {
-        m_reference.zNumber = static_cast<int>(leadingNumber(std::string_view(command).substr(5, 4)));
-        m_reference.number = static_cast<int>(leadingNumber(std::string_view(command).substr(9, 4)));
+    if (number == "7101" && command.size() >= 13 && IsDigits(std::string_view(command).substr(5, 8))) {
+        m_reference.zNumber = static_cast<int>(LeadingNumber(std::string_view(command).substr(5, 4)));
+        m_reference.number = static_cast<int>(LeadingNumber(std::string_view(command).substr(9, 4)));
         if (referenceKind == ReceiptKind::Void && m_voided.count({m_reference.zNumber, m_reference.number})) {
             m_reference = Reference{};
             return number + "2"; // state "2": the document cannot be changed any more
@@ -1005,14 +969,14 @@ void RegisterModel::completeReference()
 std::string RegisterModel::cashMovement(const std::string& command)
 {
     // "7106" + "D" (paid in) or "P" (paid out) + amount
-    if (command.size() < 6 || (command[4] != 'D' && command[4] != 'P')
-        || !isDigits(std::string_view(command).substr(5)) || command.size() > 14)
+    if (command.size() < 6 || (command[4] != 'D' && command[4] != 'P') ||
+        !IsDigits(std::string_view(command).substr(5)) || command.size() > 14)
         return error(err::Malformed);
     if (std::string refused = refuseIfOpen(); !refused.empty())
         return refused;
     completeReference();
     const bool in = command[4] == 'D';
-    const std::int64_t amount = leadingNumber(std::string_view(command).substr(5));
+    const std::int64_t amount = LeadingNumber(std::string_view(command).substr(5));
     m_roll.start(DocumentKind::CashMovement).zNumber = currentZ();
     printHeader(in ? "VERSAMENTO" : "PRELIEVO");
     printAmountLine(in ? "VERSAMENTO CONTANTI" : "PRELIEVO CONTANTI", amount);

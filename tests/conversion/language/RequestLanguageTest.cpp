@@ -79,17 +79,12 @@ TEST(RequestLanguage, TenderNumberMustEndAfterItsDigits)
     EXPECT_FALSE(StartsWithTender("TEND,N30;", 3));
 }
 
-TEST(RequestLanguage, NumbersReadUpToTheFirstNonDigit)
+TEST(RequestLanguage, TellsNumbersFromOtherValues)
 {
     for (const char* yes : {"1250", " 12 ", "-3", "2.5", "2,5"})
         EXPECT_TRUE(IsNumeric(yes)) << yes;
     for (const char* no : {"", " ", "12a", "1.2.3", "-", "."})
         EXPECT_FALSE(IsNumeric(no)) << no;
-    EXPECT_EQ(ReadInteger("12abc"), 12);
-    EXPECT_EQ(ReadInteger("abc"), 0);
-    EXPECT_EQ(ReadInteger("2.9"), 2);
-    EXPECT_EQ(ReadInteger(" -7"), -7);
-    EXPECT_FALSE(ReadInteger(std::string(25, '9')).has_value());
 }
 
 TEST(RequestLanguage, SplitsLinesOnEveryKindOfLineEnd)
