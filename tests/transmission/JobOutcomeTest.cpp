@@ -41,7 +41,7 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     JobOutcomeContext ctx = context();
     ctx.registerErrorText = "STAMPANTE GUASTA";
     ctx.lastRegisterError = "99";
-    EXPECT_TRUE(ReportJobOutcome(job::RegisterOwnError, ctx, jobRunning));
+    EXPECT_TRUE(ReportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
     EXPECT_EQ(dir.read("SR_ERR.001"), "Errore 99: STAMPANTE GUASTA : ERRORE 99\r\n");
     EXPECT_TRUE(dir.exists("SR_DATI.001"));
     EXPECT_FALSE(dir.exists("SR_START.001"));
@@ -52,13 +52,18 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
 // The job results with no text of their own, and the driver's own failures.
 TEST(JobOutcomeTexts, ResultsWithoutATextOfTheirOwnAreGeneric)
 {
-    EXPECT_EQ(JobErrorText(-6, ""), "Errore generico sull'Ecr, verificare sul manuale del registratore");
-    EXPECT_EQ(JobStatusLine(-6, ""), "TAVOR1 TERMINATO : ERRORE GENERICO SU ECR");
-    EXPECT_EQ(JobErrorText(job::RequestVanished, ""), "E506: Trasmissione non avvenuta: file di input non presente");
-    EXPECT_EQ(JobErrorText(job::ConversionFailed, ""), "E502: Conversione non riuscita: verificare il file SR_DATI");
-    EXPECT_EQ(JobResultForSendResult(42), job::Ok) << "codes no row speaks of";
-    EXPECT_EQ(JobErrorText(-202, ""), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS");
-    EXPECT_EQ(JobStatusText(-201, ""), "E602:  Ricevuto errore dal servizio");
+    EXPECT_EQ(JobErrorText(codeFromNumber<JobResult>(-6), ""),
+              "Errore generico sull'Ecr, verificare sul manuale del registratore");
+    EXPECT_EQ(JobStatusLine(codeFromNumber<JobResult>(-6), ""), "TAVOR1 TERMINATO : ERRORE GENERICO SU ECR");
+    EXPECT_EQ(JobErrorText(JobResult::RequestVanished, ""),
+              "E506: Trasmissione non avvenuta: file di input non presente");
+    EXPECT_EQ(JobErrorText(JobResult::ConversionFailed, ""),
+              "E502: Conversione non riuscita: verificare il file SR_DATI");
+    EXPECT_EQ(JobResultForSendResult(codeFromNumber<SendResult>(42)), JobResult::Ok) << "codes no row speaks of";
+    EXPECT_EQ(JobErrorText(JobResultForPayment(PaymentResult::Declined), ""),
+              "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS");
+    EXPECT_EQ(JobStatusText(JobResultForPayment(PaymentResult::ServiceError), ""),
+              "E602:  Ricevuto errore dal servizio");
 }
 
 } // namespace
