@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace tavor1 {
@@ -243,6 +244,40 @@ TEST_F(TransmissionTest, CounterThatCannotBeReadAfterTheLossIsAFailure)
     reg.dropOn("3011", true);
     reg.script("1004", ScriptedReply{0, "1004"}); // before the document: no counter in the reply
     EXPECT_EQ(send(), SendResult::ConnectionLost);
+}
+
+// Nothing of one document carries over into the next: not the error 99
+// text, not the paper-end notice, not a cancel.
+TEST_F(TransmissionTest, EachDocumentStartsClean)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
+    reg.script("1015", ScriptedReply{0, "1015CARTA INCEPPATA"});
+    ASSERT_EQ(send(), SendResult::RegisterOwnError);
+    ASSERT_EQ(tx().RegisterErrorText(), "CARTA INCEPPATA");
+
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100900"});
+    EXPECT_EQ(send(), SendResult::Complete) << joined(reg.sent);
+    EXPECT_EQ(tx().RegisterErrorText(), "");
+    EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "the second document's paper end is reported too";
+    EXPECT_FALSE(tx().transmissionRunning());
+
+    std::filesystem::remove(dir.file("SR_ERR.001"));
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100900"});
+    EXPECT_EQ(send(), SendResult::Complete);
+    EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "and the third's";
+}
+
+// A code the register is not known to give lets the document go on and does
+// not stand for another result when it comes last.
+TEST_F(TransmissionTest, AnUnknownExchangeCodeGoesOn)
+{
+    paidReceipt();
+    reg.script("70081", ScriptedReply{5, "70081"});
+    EXPECT_EQ(send(), SendResult::Complete);
+    EXPECT_EQ(reg.count("30160"), 1);
 }
 
 TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
