@@ -684,6 +684,7 @@ Transmission::ListEnd Transmission::sendCommandList()
         if (line == protocol::msg::ReportDaily && !doc.summaryWritten)
             doc.summaryWritten = writeSummary();
 
+        // After a paper end the register is asked for the same line again.
         LineEnd end = LineEnd::Again;
         while (end == LineEnd::Again)
             end = sendCommand(line);
