@@ -99,7 +99,7 @@ void runExchanges(benchmark::State& state, int latencyMs)
     }
     int failures = 0;
     for (auto _ : state)
-        failures += setup.link->TrasmettiStringa(kCommand) != 0;
+        failures += setup.link->TrasmettiStringa(kCommand) != ExchangeResult::Accepted;
     if (failures > 0)
         state.SkipWithError((std::to_string(failures) + " exchanges not accepted").c_str());
 }

@@ -31,7 +31,7 @@ void recordJob(JobJournal& journal, const RequestStamp& stamp)
     const std::uint64_t id = journal.beginJob(1, stamp);
     journal.append(countersRecord(id, "0012/0000/0012/0000/0003"));
     journal.append(documentBegunRecord(id));
-    journal.append(outcomeRecord(id, 0, "TUTTO OK", "0013", "FINESCO", kSrOut, false, false));
+    journal.append(outcomeRecord(id, JobResult::Ok, "TUTTO OK", "0013", "FINESCO", kSrOut, false, false));
     journal.append(answeredRecord(id, "FINESCO"));
 }
 
@@ -64,7 +64,8 @@ void BM_ReplayAtStartup(benchmark::State& state)
         file += encodeJournalRecord(acceptedRecord(id, 1, stamp));
         file += encodeJournalRecord(countersRecord(id, "0012/0000/0012/0000/0003"));
         file += encodeJournalRecord(documentBegunRecord(id));
-        file += encodeJournalRecord(outcomeRecord(id, 0, "TUTTO OK", "0013", "FINESCO", kSrOut, false, false));
+        file +=
+            encodeJournalRecord(outcomeRecord(id, JobResult::Ok, "TUTTO OK", "0013", "FINESCO", kSrOut, false, false));
         file += encodeJournalRecord(answeredRecord(id, "FINESCO"));
     }
     for (auto _ : state)

@@ -165,10 +165,10 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
     }
     checks.push_back(pass("registratore", where + " raggiungibile"));
 
-    const std::int16_t code = link.TrasmettiStringa(protocol::msg::Identification);
-    if (code != protocol::result::Accepted) {
+    const ExchangeResult code = link.TrasmettiStringa(protocol::msg::Identification);
+    if (code != ExchangeResult::Accepted) {
         checks.push_back(fail("identificazione",
-                              "\"1008\" senza risposta valida (codice " + std::to_string(code) +
+                              "\"1008\" senza risposta valida (codice " + codeText(code) +
                                   (link.LastRegisterError().empty() ? "" : ", ERR" + link.LastRegisterError()) + ")",
                               "verificare che all'indirizzo risponda un registratore compatibile, non altro"));
     } else {
@@ -183,10 +183,10 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
                              : pass("identificazione", found));
     }
 
-    const std::int16_t status = link.TrasmettiStringa(protocol::msg::Status);
+    const ExchangeResult status = link.TrasmettiStringa(protocol::msg::Status);
     const std::string& reply = link.ReplyData();
     const std::size_t at = reply.find(protocol::msg::Status);
-    if (status == protocol::result::Accepted && at != std::string::npos) {
+    if (status == ExchangeResult::Accepted && at != std::string::npos) {
         const std::string value = reply.substr(at + 4, 2);
         if (value == "00")
             checks.push_back(pass("stato 1009", "pronto (00)"));
@@ -194,7 +194,7 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
             checks.push_back(fail("stato 1009", "stato " + value,
                                   "controllare carta e coperchio sul registratore, o il suo manuale"));
     } else {
-        checks.push_back(fail("stato 1009", "nessuna risposta valida (codice " + std::to_string(status) + ")",
+        checks.push_back(fail("stato 1009", "nessuna risposta valida (codice " + codeText(status) + ")",
                               "controllare il registratore"));
     }
     connection.CloseSocketConnection();

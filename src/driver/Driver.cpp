@@ -273,7 +273,7 @@ bool Driver::takeJob(int channel)
     return true;
 }
 
-std::int16_t Driver::runJob()
+JobResult Driver::runJob()
 {
     m_recovery->jobAccepted(m_currentChannel, m_currentDatiPath);
     // Decided as the job is taken, so that a new request gives up the
@@ -282,7 +282,7 @@ std::int16_t Driver::runJob()
     return Go_Execution(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
 }
 
-void Driver::finishJob(std::int16_t result, bool abandoned)
+void Driver::finishJob(JobResult result, bool abandoned)
 {
     if (abandoned) {
         // Left in flight in the journal: the next start settles it.
@@ -315,10 +315,10 @@ void Driver::finishJob(std::int16_t result, bool abandoned)
 
 // ---- the job journal
 
-void Driver::recordOutcome(std::int16_t result)
+void Driver::recordOutcome(JobResult result)
 {
     std::string answer;
-    if (result == 0) {
+    if (result == JobResult::Ok) {
         answer =
             m_unwrittenOutput ? *m_unwrittenOutput : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
     } else {
@@ -328,7 +328,7 @@ void Driver::recordOutcome(std::int16_t result)
         answer += "\r\n";
     }
     const std::string text =
-        result == 0 ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
+        result == JobResult::Ok ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
     m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.ConnectionLost());
 }
 
@@ -377,12 +377,14 @@ void Driver::identificationEnded(int channel, std::int16_t code)
     }
     if (!ValidateIPAddress(m_options.txtRemoteIP)) {
         reportRegisterProblem(registerUnreachableLine(std::string(), m_connection.port(), kNoRegisterAddressCause));
-    } else if (code != -1) {
+    } else if (code != kIdentificationNotConnected) {
         // Reached, but the identification went wrong.
-        std::string cause = code == 1     ? std::string("nessuna risposta all'identificazione")
-                            : code == -20 ? std::string("connessione persa durante l'identificazione")
-                                          : "errore del registratore ERR" + m_link.LastRegisterError() + " (" +
-                                                std::to_string(code) + ")";
+        const ExchangeResult result = codeFromNumber<ExchangeResult>(code);
+        std::string cause =
+            result == ExchangeResult::NoReply ? std::string("nessuna risposta all'identificazione")
+            : result == ExchangeResult::SocketFailure
+                ? std::string("connessione persa durante l'identificazione")
+                : "errore del registratore ERR" + m_link.LastRegisterError() + " (" + std::to_string(code) + ")";
         reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port()) +
                               " non identificato: " + cause);
     }
@@ -419,15 +421,15 @@ bool Driver::ConnectionLost() const { return m_connection.ConnectionLost(); }
 RegisterExchange& Driver::exchange() { return m_link; }
 bool Driver::fileExists(const std::string& path) const { return tavor1::fileExists(path); }
 
-std::int16_t Driver::ChiamataPOS(const std::string& requestPath)
+PaymentResult Driver::ChiamataPOS(const std::string& requestPath)
 {
     // The retry of a failed sale is paid with the approval it already has.
     if (m_reusedApproval) {
         m_payment->adoptApproval(posDataOf(*m_reusedApproval), m_approvals->reuseNote());
-        return 0;
+        return PaymentResult::Ok;
     }
-    const std::int16_t result = m_payment->ChiamataPOS(requestPath);
-    if (result == 0 && m_payment->paymentApproved())
+    const PaymentResult result = m_payment->ChiamataPOS(requestPath);
+    if (result == PaymentResult::Ok && m_payment->paymentApproved())
         m_recovery->cardApproved(m_payment->posData());
     return result;
 }
@@ -452,18 +454,18 @@ void Driver::keepApprovedPayment(const std::string& outPath)
         m_unwrittenOutput = out;
 }
 
-int Driver::DoSendFile(const std::string& requestPath)
+SendResult Driver::DoSendFile(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
-    const int code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.testReceiptMode,
-                                  pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
+    const SendResult code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.testReceiptMode,
+                                         pos.Comando.empty() ? nullptr : &pos, m_recovery->documentHooks());
     m_unwrittenOutput = m_send->unwrittenOutput();
     return code;
 }
 
-std::int16_t Driver::jobResultFor(int sendResult)
+JobResult Driver::jobResultFor(SendResult sendResult)
 {
-    return JobResultForSendResult(static_cast<std::int16_t>(sendResult));
+    return JobResultForSendResult(sendResult);
 }
 
 std::int16_t Driver::StampaEsitoPOS()

@@ -122,8 +122,8 @@ private:
     bool settleInterruptedJobs() override;
     int scanChannels(const std::function<void(int)>& startIdentification) override;
     bool takeJob(int channel) override;
-    std::int16_t runJob() override;
-    void finishJob(std::int16_t result, bool abandoned) override;
+    JobResult runJob() override;
+    void finishJob(JobResult result, bool abandoned) override;
     std::int16_t identify(int channel) override;
     bool awaitingRetry() const override;
 
@@ -137,11 +137,11 @@ private:
     bool ConnectionLost() const override;
     RegisterExchange& exchange() override;
     bool fileExists(const std::string& path) const override;
-    std::int16_t ChiamataPOS(const std::string& requestPath) override;
+    PaymentResult ChiamataPOS(const std::string& requestPath) override;
     bool paymentApproved() const override;
     void keepApprovedPayment(const std::string& outPath) override;
-    int DoSendFile(const std::string& requestPath) override;
-    std::int16_t jobResultFor(int sendResult) override;
+    SendResult DoSendFile(const std::string& requestPath) override;
+    JobResult jobResultFor(SendResult sendResult) override;
     std::int16_t StampaEsitoPOS() override;
     bool cancelDocumentLeftOpen() override;
     void registerHasNoOpenDocument() override;
@@ -154,7 +154,7 @@ private:
     void cancelOnRequest(const std::string& token);
     void onJobFinished();
     // The job's outcome into the journal, before the host is answered.
-    void recordOutcome(std::int16_t result);
+    void recordOutcome(JobResult result);
 
     // Where a job's answer is written: what cannot be written now stays with
     // the channel and is retried at every poll.

@@ -93,7 +93,7 @@ void JobCycle::poll()
         emit jobStarted(channel);
         if (m_state.windowShown)
             emit statusText("TRASMISSIONE TAVOR1 IN CORSO ..");
-        const std::int16_t result = m_steps.runJob();
+        const JobResult result = m_steps.runJob();
         const bool abandoned = m_state.closing;
         m_steps.finishJob(result, abandoned);
         m_state.jobRunning = false;

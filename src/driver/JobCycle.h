@@ -2,6 +2,7 @@
 
 #include "driver/DirWatcher.h"
 #include "driver/DriverState.h"
+#include "exchange/JobResult.h"
 
 #include <QObject>
 #include <QPointer>
@@ -81,7 +82,7 @@ signals:
     // The watcher started: Frame3 becomes "Stato del collegamento".
     void watchStarted();
     void jobStarted(int channel);
-    void jobFinished(int channel, std::int16_t result);
+    void jobFinished(int channel, tavor1::JobResult result);
     void identificationFinished(int channel, std::int16_t code);
     // The configuration frames are locked while a channel is in service.
     void channelsInService(bool any);

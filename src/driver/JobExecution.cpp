@@ -11,8 +11,7 @@ bool registerStatusNotReady(const std::string& reply)
     return reply.size() >= 6 && reply.compare(4, 2, "00") != 0;
 }
 
-std::int16_t Go_Execution(JobServices& s, int timeoutSeconds, const std::string& datiPath,
-                          const std::string& outPath)
+JobResult Go_Execution(JobServices& s, int timeoutSeconds, const std::string& datiPath, const std::string& outPath)
 {
     if (s.tracingOn())
         s.openTrace();
@@ -23,57 +22,59 @@ std::int16_t Go_Execution(JobServices& s, int timeoutSeconds, const std::string&
 
     if (!s.ConnectAndWait(timeoutSeconds)) {
         closeTrace();
-        return -20;
+        return JobResult::Network;
     }
 
     RegisterExchange& reg = s.exchange();
-    std::int16_t status = reg.TrasmettiStringa(protocol::msg::RegisterState);
+    ExchangeResult status = reg.TrasmettiStringa(protocol::msg::RegisterState);
     // ReplyData keeps the payload of the last reply that arrived, which after
     // an unanswered request is the previous exchange's: the state is judged
     // only on a reply to this request.
     // A document an earlier job of the driver left open is cancelled and the
     // job goes on; one the driver did not leave is the operator's.
-    if (status == 0 && registerStatusNotReady(reg.ReplyData()) && s.cancelDocumentLeftOpen())
+    const bool answered = status == ExchangeResult::Accepted;
+    if (answered && registerStatusNotReady(reg.ReplyData()) && s.cancelDocumentLeftOpen())
         status = reg.TrasmettiStringa(protocol::msg::RegisterState);
-    if (status == 0 && reg.ReplyData().size() >= 6 && !registerStatusNotReady(reg.ReplyData()))
+    const bool ready = status == ExchangeResult::Accepted;
+    if (ready && reg.ReplyData().size() >= 6 && !registerStatusNotReady(reg.ReplyData()))
         s.registerHasNoOpenDocument();
-    if (status == 0 && registerStatusNotReady(reg.ReplyData())) {
+    if (ready && registerStatusNotReady(reg.ReplyData())) {
         closeTrace();
-        return -2;
+        return JobResult::ReceiptOpen;
     }
 
     if (!s.fileExists(datiPath)) {
         closeTrace();
-        return -100;
+        return JobResult::RequestVanished;
     }
 
-    std::int16_t result = 0;
-    int code = 0;
-    const std::int16_t payment = s.ChiamataPOS(datiPath);
-    if (payment != 0) {
+    JobResult result = JobResult::Ok;
+    // The payment outcome slip follows a document that went through, and a
+    // refused payment when the register answered its state.
+    bool printSlip = false;
+    const PaymentResult payment = s.ChiamataPOS(datiPath);
+    if (payment != PaymentResult::Ok) {
         // Nothing went to the register; the slip below reports the refusal.
-        result = payment;
-        code = status;
+        result = JobResultForPayment(payment);
+        printSlip = status == ExchangeResult::Accepted;
     } else {
-        code = s.DoSendFile(datiPath);
+        SendResult code = s.DoSendFile(datiPath);
         result = s.jobResultFor(code);
-        if (code == 20 && result == 0) {
-            s.traceLine("Go_Execution: Error = 20");
-            code = 0;
+        if (code == SendResult::ConnectionLost && result == JobResult::Ok) {
+            s.traceLine("Go_Execution: Error = " + codeText(code));
+            code = SendResult::Complete;
         }
         if (s.traceOpen()) {
-            s.traceLine("Go_Execution: Result = " + std::to_string(code));
+            s.traceLine("Go_Execution: Result = " + codeText(code));
             s.closeTrace();
         }
         reg.TrasmettiStringa(protocol::msg::EndOfJob);
+        printSlip = code == SendResult::Complete;
     }
 
-    if (code == 0) {
+    if (printSlip)
         s.StampaEsitoPOS();
-        if (payment != 0)
-            result = payment;
-    }
-    if (payment == 0 && result != 0 && s.paymentApproved())
+    if (payment == PaymentResult::Ok && result != JobResult::Ok && s.paymentApproved())
         s.keepApprovedPayment(outPath);
 
     closeTrace();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/JobResult.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,10 +10,9 @@ namespace tavor1 {
 class JobServices;
 
 // Go_Execution: one job on the register, from the connection to the outcome
-// slip. Returns the job result (0, or the negative codes of the outcome
-// texts).
-std::int16_t Go_Execution(JobServices& services, int connectionTimeoutSeconds,
-                          const std::string& datiPath, const std::string& outPath);
+// slip. Returns the job result.
+JobResult Go_Execution(JobServices& services, int connectionTimeoutSeconds, const std::string& datiPath,
+                       const std::string& outPath);
 
 // True when a register status reply reports a state other than "00"
 // (characters 5 and 6 of a reply of 6 characters or more).

@@ -18,15 +18,16 @@ constexpr const char* kAnswerNone = "none";
 
 // Results after which nothing of the document can be open: it never began,
 // or the driver itself cancelled it.
-bool failureClosesDocument(std::int16_t result)
+bool failureClosesDocument(JobResult result)
 {
-    return result == job::CancelledByOperator || result == job::NegativeVat || result == job::ConversionFailed ||
-           result == job::OutputUnavailable || result == job::RequestVanished;
+    return result == JobResult::CancelledByOperator || result == JobResult::NegativeVat ||
+           result == JobResult::ConversionFailed || result == JobResult::OutputUnavailable ||
+           result == JobResult::RequestVanished;
 }
 
-std::string outcomeText(std::int16_t result)
+std::string outcomeText(JobResult result)
 {
-    return result == job::Ok ? JobStatusText(result, "") : JobErrorText(result, "");
+    return result == JobResult::Ok ? JobStatusText(result, "") : JobErrorText(result, "");
 }
 
 } // namespace
@@ -193,7 +194,7 @@ void JobRecovery::settle(const JournalJob& job, SettlementNeed need, DocumentPro
         // crash during the settlement finds the decision, and a cancel that
         // has moved the counters is never read as a completed document.
         const POSData pos = posDataOf(job.pos);
-        if (d.result == job::Ok) {
+        if (d.result == JobResult::Ok) {
             answer = kAnswerDone;
             answerBytes = d.summaryFromRegister ? m_send.registerSummary(job.cardApproved ? &pos : nullptr) : "";
         } else {
@@ -205,7 +206,7 @@ void JobRecovery::settle(const JournalJob& job, SettlementNeed need, DocumentPro
         m_journal.append(outcomeRecord(job.id, d.result, outcomeText(d.result), receiptNumberOf(answerBytes), answer,
                                        answerBytes, d.cancelDocument, true));
         log("Lavoro " + std::to_string(job.id) + " canale " + channel +
-            " interrotto: " + (d.result == job::Ok ? "documento completato" : "documento non completato") +
+            " interrotto: " + (d.result == JobResult::Ok ? "documento completato" : "documento non completato") +
             (d.answerHost ? ", risposta " + answer : ", richiesta non piu' presente: esito solo nel giornale"));
     }
 
@@ -293,7 +294,7 @@ DocumentHooks JobRecovery::documentHooks()
     return hooks;
 }
 
-void JobRecovery::jobDecided(std::int16_t result, const std::string& text, const std::string& answerBytes,
+void JobRecovery::jobDecided(JobResult result, const std::string& text, const std::string& answerBytes,
                              bool registerConnected)
 {
     const JournalJob* job = m_journal.state().job(m_job);
@@ -302,10 +303,11 @@ void JobRecovery::jobDecided(std::int16_t result, const std::string& text, const
     // The outcome slip follows the job's document whatever its result; one
     // not seen through may be open even when the document was printed.
     const bool mayBeOpen =
-        (result != job::Ok && job->documentBegun && !failureClosesDocument(result)) || job->slipMayBeOpen();
+        (result != JobResult::Ok && job->documentBegun && !failureClosesDocument(result)) || job->slipMayBeOpen();
     const int channel = job->channel;
-    m_journal.append(outcomeRecord(m_job, result, text, result == job::Ok ? receiptNumberOf(answerBytes) : "",
-                                   result == job::Ok ? kAnswerDone : kAnswerError, answerBytes, mayBeOpen, false));
+    m_journal.append(outcomeRecord(m_job, result, text, result == JobResult::Ok ? receiptNumberOf(answerBytes) : "",
+                                   result == JobResult::Ok ? kAnswerDone : kAnswerError, answerBytes, mayBeOpen,
+                                   false));
     if (mayBeOpen && registerConnected)
         cancelFor(m_job, channel);
 }

@@ -53,8 +53,7 @@ public:
     // asked and the document cancelled at once when the connection stands
     // (registerConnected); otherwise before the next job. answerBytes: SR_OUT
     // on success, the SR_ERR line otherwise.
-    void jobDecided(std::int16_t result, const std::string& text, const std::string& answerBytes,
-                    bool registerConnected);
+    void jobDecided(JobResult result, const std::string& text, const std::string& answerBytes, bool registerConnected);
     // Around the payment outcome slip. connectionStood: the connection was
     // still up after its last command, so the slip was closed.
     void slipBegun();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "exchange/JobResult.h"
+#include "payment/PaymentResult.h"
+#include "transmission/JobOutcome.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,9 +30,9 @@ public:
 
     virtual bool fileExists(const std::string& path) const = 0;
 
-    // The card payment of a request whose first line is "PAGA": 0 when none
-    // was asked for or it was approved, else a negative result.
-    virtual std::int16_t ChiamataPOS(const std::string& requestPath) = 0;
+    // The card payment of a request whose first line is "PAGA": Ok when none
+    // was asked for or it was approved.
+    virtual PaymentResult ChiamataPOS(const std::string& requestPath) = 0;
     // The last ChiamataPOS took an approved card payment.
     virtual bool paymentApproved() const = 0;
     // An approved payment whose document then failed: the payment's reply log
@@ -36,11 +40,10 @@ public:
     // find the approval and do not charge the customer again.
     virtual void keepApprovedPayment(const std::string& outPath) = 0;
 
-    // DoSendFile: returns SendResult.
-    virtual int DoSendFile(const std::string& requestPath) = 0;
-    // The job result of a SendResult. For a lost connection (20) the
-    // transmission tells whether the document was completed after all.
-    virtual std::int16_t jobResultFor(int sendResult) = 0;
+    virtual SendResult DoSendFile(const std::string& requestPath) = 0;
+    // The job result of a SendResult. For a lost connection the transmission
+    // tells whether the document was completed after all.
+    virtual JobResult jobResultFor(SendResult sendResult) = 0;
 
     virtual std::int16_t StampaEsitoPOS() = 0;
 

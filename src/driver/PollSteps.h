@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/JobResult.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -24,10 +26,10 @@ public:
     // are taken; otherwise answers E506 in SR_ERR and consumes the go signal.
     virtual bool takeJob(int channel) = 0;
     // Go_Execution: the whole job on the register; returns the job result.
-    virtual std::int16_t runJob() = 0;
+    virtual JobResult runJob() = 0;
     // Closes the connection and answers the host (SR_ERR, or FINESCO).
     // abandoned: the program is closing under the job; its files stay.
-    virtual void finishJob(std::int16_t result, bool abandoned) = 0;
+    virtual void finishJob(JobResult result, bool abandoned) = 0;
     // The register identification of the channel: writes SR_MATR on success
     // or SR_ERR on failure; returns its code, 0 on success.
     virtual std::int16_t identify(int channel) = 0;

@@ -49,8 +49,8 @@ SendEngine::SendEngine(RegisterLink& link, RegisterConnection& connection, const
 
 SendEngine::~SendEngine() = default;
 
-std::int16_t SendEngine::send(const std::string& requestPath, int channel, const std::string& outPath,
-                              bool testReceiptMode, const POSData* pos, const DocumentHooks& hooks)
+SendResult SendEngine::send(const std::string& requestPath, int channel, const std::string& outPath,
+                            bool testReceiptMode, const POSData* pos, const DocumentHooks& hooks)
 {
     SendJob job;
     job.channel = channel;

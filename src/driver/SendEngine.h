@@ -2,6 +2,7 @@
 
 #include "exchange/JobSettlement.h"
 #include "transmission/CancelSequence.h"
+#include "transmission/JobOutcome.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,9 +42,9 @@ public:
                TraceSink& trace, MessageSink& messages, const Clock& clock);
     ~SendEngine();
 
-    // DoSendFile for the channel's request; returns SendResult.
-    std::int16_t send(const std::string& requestPath, int channel, const std::string& outPath, bool testReceiptMode,
-                      const POSData* pos, const DocumentHooks& hooks = {});
+    // DoSendFile for the channel's request.
+    SendResult send(const std::string& requestPath, int channel, const std::string& outPath, bool testReceiptMode,
+                    const POSData* pos, const DocumentHooks& hooks = {});
     // "Annullla Doc".
     void cancel();
     // Cancels the document the driver left open, when the register says one

@@ -207,7 +207,7 @@ void applyRecord(JournalReplay& replay, const JournalRecord& r)
         break;
     case K::Outcome:
         job.hasOutcome = true;
-        job.result = static_cast<std::int16_t>(parseSigned(r.get(journalkey::Result)));
+        job.result = codeFromNumber<JobResult>(static_cast<std::int16_t>(parseSigned(r.get(journalkey::Result))));
         job.resultText = r.get(journalkey::Text);
         job.receiptNumber = r.get(journalkey::ReceiptNumber);
         job.answer = r.get(journalkey::Answer);
@@ -404,12 +404,12 @@ JournalRecord documentBegunRecord(std::uint64_t job)
     return record(JournalRecordKind::DocumentBegun, job);
 }
 
-JournalRecord outcomeRecord(std::uint64_t job, std::int16_t result, const std::string& text,
+JournalRecord outcomeRecord(std::uint64_t job, JobResult result, const std::string& text,
                             const std::string& receiptNumber, const std::string& answer, const std::string& answerBytes,
                             bool leftOpen, bool settled)
 {
     JournalRecord r = record(JournalRecordKind::Outcome, job);
-    r.set(journalkey::Result, std::to_string(result));
+    r.set(journalkey::Result, codeText(result));
     r.set(journalkey::Text, text);
     r.set(journalkey::ReceiptNumber, receiptNumber);
     r.set(journalkey::Answer, answer);

@@ -17,6 +17,7 @@
 // and keys this version does not know are kept and ignored, so that an older
 // driver reads a newer journal.
 
+#include "exchange/JobResult.h"
 #include "platform/Clock.h"
 
 #include <array>
@@ -151,7 +152,7 @@ JournalRecord cardApprovedRecord(std::uint64_t job, int channel, const RequestSt
 JournalRecord countersRecord(std::uint64_t job, const std::string& counters);
 JournalRecord documentBegunRecord(std::uint64_t job);
 // answer: "FINESCO", "SR_ERR" or "none"; answerBytes: SR_OUT or the SR_ERR line.
-JournalRecord outcomeRecord(std::uint64_t job, std::int16_t result, const std::string& text,
+JournalRecord outcomeRecord(std::uint64_t job, JobResult result, const std::string& text,
                             const std::string& receiptNumber, const std::string& answer, const std::string& answerBytes,
                             bool leftOpen, bool settled);
 JournalRecord answeredRecord(std::uint64_t job, const std::string& answer);
@@ -179,7 +180,7 @@ struct JournalJob {
     bool slipPrinted = false;
 
     bool hasOutcome = false;
-    std::int16_t result = 0;
+    JobResult result = JobResult::Ok;
     std::string resultText;
     std::string receiptNumber;
     std::string answer;

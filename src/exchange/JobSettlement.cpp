@@ -34,7 +34,8 @@ SettlementDecision decideSettlement(const JournalJob& job, DocumentProgress prog
         // A completed job's request is removed just before its FINESCO is
         // written, so a missing request does not mean the host gave up; a
         // different one does.
-        d.answerHost = job.result == 0 ? request != RequestPresence::Replaced : request == RequestPresence::Same;
+        d.answerHost =
+            job.result == JobResult::Ok ? request != RequestPresence::Replaced : request == RequestPresence::Same;
         return d;
     case SettlementNeed::WithoutRegister:
         d.result = kInterruptedJobResult;
@@ -51,7 +52,7 @@ SettlementDecision decideSettlement(const JournalJob& job, DocumentProgress prog
         // may well be printed, and a failure would have the host send it
         // again. It is reported completed with the register's last summary.
         if (progress == DocumentProgress::Completed || progress == DocumentProgress::Unknown || job.slipBegun) {
-            d.result = 0;
+            d.result = JobResult::Ok;
             d.summaryFromRegister = true;
             // The payment outcome slip that follows it is the driver's own
             // document: one the crash cut short is cancelled. A document the

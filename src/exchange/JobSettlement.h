@@ -6,6 +6,7 @@
 // out on the register and in the data directory.
 
 #include "exchange/JobJournal.h"
+#include "exchange/JobResult.h"
 
 #include <cstdint>
 
@@ -47,8 +48,8 @@ enum class SettlementNeed {
 SettlementNeed settlementNeed(const JournalJob& job);
 
 struct SettlementDecision {
-    // 0: the document was completed; otherwise the failure the host is told.
-    std::int16_t result = 0;
+    // Ok: the document was completed; otherwise the failure the host is told.
+    JobResult result = JobResult::Ok;
     // Cancel the document left open on the register (when one is open).
     bool cancelDocument = false;
     // Answer the host (SR_OUT and FINESCO, or SR_ERR); otherwise the outcome
@@ -63,7 +64,7 @@ struct SettlementDecision {
 };
 
 // The job result of an interrupted document that was not completed.
-inline constexpr std::int16_t kInterruptedJobResult = -20;
+inline constexpr JobResult kInterruptedJobResult = JobResult::Network;
 
 // progress matters only for SettlementNeed::RegisterCounters.
 SettlementDecision decideSettlement(const JournalJob& job, DocumentProgress progress, RequestPresence request);

@@ -56,12 +56,13 @@ std::string line(int code, const char* description, const std::string& value)
 
 } // namespace
 
-std::int16_t DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append, char decimalSeparator)
+std::optional<ExchangeResult> DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append,
+                                          char decimalSeparator)
 {
-    const std::int16_t totalsResult = exchange.TrasmettiStringa(protocol::msg::DayTotals);
+    const ExchangeResult totalsResult = exchange.TrasmettiStringa(protocol::msg::DayTotals);
     // Only this exchange's reply is read: after a failure ReplyData still holds
     // some earlier command's payload, which must not be dumped as totals.
-    const std::string payload = totalsResult == protocol::result::Accepted ? exchange.ReplyData() : std::string();
+    const std::string payload = totalsResult == ExchangeResult::Accepted ? exchange.ReplyData() : std::string();
 
     std::string out = "DataCode|DataDescription|Value|Index\r\n";
     long long salesCents = 0;
@@ -80,13 +81,13 @@ std::int16_t DumpDataEcr(RegisterExchange& exchange, const std::string& fileName
     }
     out += line(18, "TOT.LORDO GIORN.", formatCents(salesCents + markupCents - discountCents, decimalSeparator));
 
-    if (exchange.TrasmettiStringa(protocol::msg::FiscalClosings) == protocol::result::Accepted
-        && exchange.ReplyData().size() >= 8)
+    if (exchange.TrasmettiStringa(protocol::msg::FiscalClosings) == ExchangeResult::Accepted &&
+        exchange.ReplyData().size() >= 8)
         out += line(83, "NUM.AZZ.FISC.", std::to_string(LeadingNumber(Mid(exchange.ReplyData(), 5, 4))));
 
     const bool written = append ? appendFileBytes(fileName, out) : writeFileBytes(fileName, out);
     if (!written)
-        return -1;
+        return std::nullopt;
     return totalsResult;
 }
 

@@ -5,16 +5,17 @@
 #include "link/RegisterExchange.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tavor1 {
 
 // Reads the day's totals ("1004") and the number of fiscal closings ("1104")
 // and writes them to fileName (replaced, or appended to when append is true).
-// Returns 0 when the totals were read and written; the "1004" exchange's
-// result when it failed (the file then holds zero totals); -1 when the file
-// could not be written. Amounts use decimalSeparator.
-std::int16_t DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append,
-                         char decimalSeparator = '.');
+// Returns the "1004" exchange's result (when it failed, the file holds zero
+// totals); nullopt when the file could not be written. Amounts use
+// decimalSeparator.
+std::optional<ExchangeResult> DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append,
+                                          char decimalSeparator = '.');
 
 } // namespace tavor1

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/ExchangeResult.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,9 +16,9 @@ public:
     virtual ~RegisterExchange() = default;
 
     // Sends one register command (message number and payload, unframed) and
-    // waits for its reply. Returns the ExchangeResult: 0 accepted, 1 no usable
-    // reply, -20 socket failure, negative register error codes.
-    virtual std::int16_t TrasmettiStringa(const std::string& command) = 0;
+    // waits for its reply: accepted, no usable reply, a socket failure, or the
+    // register's refusal.
+    virtual ExchangeResult TrasmettiStringa(const std::string& command) = 0;
 
     // Payload of the last non-empty reply.
     virtual const std::string& ReplyData() const = 0;

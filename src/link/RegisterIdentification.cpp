@@ -102,18 +102,19 @@ void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identit
 
     // A telematic register answers with its RT identification and status;
     // an older one refuses the command and keeps the 8-character form.
-    if (exchange.TrasmettiStringa(msg::RtIdentification) == result::Accepted &&
+    if (exchange.TrasmettiStringa(msg::RtIdentification) == ExchangeResult::Accepted &&
         startsWith(exchange.ReplyData(), msg::RtIdentification))
         identity.identification = exchange.ReplyData().substr(4);
 
-    if (exchange.TrasmettiStringa(msg::RegisterClass) == result::Accepted &&
+    if (exchange.TrasmettiStringa(msg::RegisterClass) == ExchangeResult::Accepted &&
         startsWith(exchange.ReplyData(), msg::RegisterClass))
         identity.modelCode = static_cast<int>(LeadingNumber(std::string_view(exchange.ReplyData()).substr(4)));
 
     if (firmwareQuery)
         *firmwareQuery = true;
     identity.firmware.clear();
-    if (exchange.TrasmettiStringa(msg::Firmware) == result::Accepted && startsWith(exchange.ReplyData(), msg::Firmware))
+    if (exchange.TrasmettiStringa(msg::Firmware) == ExchangeResult::Accepted &&
+        startsWith(exchange.ReplyData(), msg::Firmware))
         identity.firmware = FirmwareFromPayload(exchange.ReplyData());
     exchange.TrasmettiStringa(msg::EndOfJob);
     if (firmwareQuery)
@@ -131,12 +132,12 @@ std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
 
     if (!ValidateIPAddress(m_options.txtRemoteIP)
         || !(m_connectAndWait && m_connectAndWait(m_options.connectionTimeoutSeconds()))) {
-        code = -1;
+        code = kIdentificationNotConnected;
     } else {
         m_registerAnswered = true;
-        code = m_exchange.TrasmettiStringa(msg::Identification);
+        code = codeNumber(m_exchange.TrasmettiStringa(msg::Identification));
     }
-    if (code == result::Accepted) {
+    if (code == codeNumber(ExchangeResult::Accepted)) {
         RegisterIdentity identity;
         QueryRegisterIdentity(m_exchange, identity, &m_firmwareQuery);
         identification = identity.identification;

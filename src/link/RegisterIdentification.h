@@ -57,6 +57,9 @@ struct RegisterIdentity {
 };
 void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery = nullptr);
 
+// The identification code when there was no valid address or no connection.
+inline constexpr std::int16_t kIdentificationNotConnected = -1;
+
 // The SR_ERR line of a failed identification.
 std::string IdentificationErrorText(std::int16_t code);
 // The channel's dump-state box after an identification.
@@ -72,7 +75,7 @@ public:
                            ProgramVersion version = {}, IdentificationEvents* events = nullptr);
 
     // Identifies the register for the channel and reports it; returns the code
-    // (0 done, -1 no valid address or no connection, else the failed
+    // (0 done, kIdentificationNotConnected, else the number of the failed
     // exchange's result).
     std::int16_t Zefocx21_DoDumpConf(int channel);
     void Zefocx21_EvDumpConfDone(const std::string& identification, std::int16_t code, int channel);

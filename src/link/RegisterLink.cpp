@@ -39,16 +39,16 @@ RegisterLink::RegisterLink(RegisterConnection& connection, TraceSink& trace, con
 
 RegisterLink::~RegisterLink() = default;
 
-std::int16_t RegisterLink::TrasmettiStringa(const std::string& command)
+ExchangeResult RegisterLink::TrasmettiStringa(const std::string& command)
 {
     if (m_busy) {
         // Another exchange is waiting for its reply; sending now would mix the
         // two replies. Nothing is sent and the waiting exchange is untouched.
         trace(" --> " + command + " : COMANDO NON INVIATO, ALTRO COMANDO IN ATTESA DI RISPOSTA");
-        return protocol::result::NoReply;
+        return ExchangeResult::NoReply;
     }
     m_busy = true;
-    const std::int16_t result = exchange(command);
+    const ExchangeResult result = exchange(command);
     m_busy = false;
     return result;
 }
@@ -68,7 +68,7 @@ void RegisterLink::setReplyTimedOut()
     wake();
 }
 
-std::int16_t RegisterLink::exchange(const std::string& command)
+ExchangeResult RegisterLink::exchange(const std::string& command)
 {
     using namespace protocol;
     m_lastRegisterError.clear();
@@ -78,7 +78,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
     const std::string frame = BuildFrame(m_sequence, command);
     if (frame.empty()) {
         traceRuntimeError(command, checksum, kBodyTooLong.description, kBodyTooLong.number, 2);
-        return result::NoReply;
+        return ExchangeResult::NoReply;
     }
     trace(" -->> " + frame);
 
@@ -87,7 +87,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
     // the limit, until a connection wait has seen it stand again.
     if (connectionFailed()) {
         traceRuntimeError(command, checksum, kNotConnected.description, kNotConnected.number, 4);
-        return result::SocketFailure;
+        return ExchangeResult::SocketFailure;
     }
 
     QTcpSocket& socket = m_connection.socket();
@@ -101,7 +101,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
     // the register has taken the command, and calling it a failure could have
     // the document sent twice.
     if (!m_replyComplete && connectionFailed())
-        return result::SocketFailure;
+        return ExchangeResult::SocketFailure;
 
     std::string reply;
     bool overflow = false;
@@ -113,7 +113,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
     if (reply.empty() || (reply.size() == 1 && reply[0] == NAK)) {
         if (!reply.empty())
             trace(" <-- " + reply);
-        return result::NoReply;
+        return ExchangeResult::NoReply;
     }
 
     if (reply.find(ETX) == std::string::npos) {
@@ -123,7 +123,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
             take(socket.readAll());
         waitForReply(m_timings.secondWaitMs);
         if (!m_replyComplete && connectionFailed())
-            return result::SocketFailure;
+            return ExchangeResult::SocketFailure;
         if (m_replyComplete) {
             const char ack = ACK;
             socket.write(&ack, 1);
@@ -135,19 +135,19 @@ std::int16_t RegisterLink::exchange(const std::string& command)
 
     if (overflow) {
         traceRuntimeError(command, checksum, kReplyTooLong.description, kReplyTooLong.number, 7);
-        return result::NoReply;
+        return ExchangeResult::NoReply;
     }
     const std::optional<std::string> payload = CutReplyPayload(reply);
     if (!payload) {
         // Nothing to read in it: ReplyData keeps the last real payload.
         traceRuntimeError(command, checksum, kReplyTooShort.description, kReplyTooShort.number, 8);
         trace(" <-- " + reply);
-        return result::NoReply;
+        return ExchangeResult::NoReply;
     }
     m_replyData = *payload;
 
     const ReplyVerdict verdict = ClassifyPayload(command, m_replyData);
-    if (verdict.result == result::DocumentNotModifiable) {
+    if (verdict.result == ExchangeResult::DocumentNotModifiable) {
         trace(" --> " + command);
         trace(" <-- " + m_replyData);
         return verdict.result;
@@ -156,7 +156,7 @@ std::int16_t RegisterLink::exchange(const std::string& command)
         m_lastRegisterError = verdict.registerError;
         // A receipt already open is an expected answer of the transmission's
         // first command and stays out of the trace.
-        if (verdict.result != result::ReceiptOpen) {
+        if (verdict.result != ExchangeResult::ReceiptOpen) {
             trace(" --> " + command);
             trace(" <-- " + reply + "|" + m_lastRegisterError);
         }

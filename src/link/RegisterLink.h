@@ -29,7 +29,7 @@ class RegisterLink final : public QObject, public RegisterExchange {
 
 public:
     // A reply longer than this is garbage: the excess is dropped, the wait
-    // still ends on its ETX, and the exchange gives 1.
+    // still ends on its ETX, and the exchange gives NoReply.
     static constexpr std::size_t kReceiveBufferCap = 64 * 1024;
 
     RegisterLink(RegisterConnection& connection, TraceSink& trace,
@@ -38,10 +38,10 @@ public:
     ~RegisterLink() override;
 
     // Sends one command and waits for its reply while events run.
-    // 0 accepted; 1 no usable reply (also: refused because another exchange is
-    // waiting, or a command too long to frame); -20 the connection is not open
-    // or failed during the wait; negative register error codes.
-    std::int16_t TrasmettiStringa(const std::string& command) override;
+    // NoReply also when refused because another exchange is waiting, or for a
+    // command too long to frame; SocketFailure when the connection is not open
+    // or failed during the wait.
+    ExchangeResult TrasmettiStringa(const std::string& command) override;
     const std::string& ReplyData() const override { return m_replyData; }
     const std::string& LastRegisterError() const override { return m_lastRegisterError; }
 
@@ -63,7 +63,7 @@ private slots:
     void onReadyRead();
 
 private:
-    std::int16_t exchange(const std::string& command);
+    ExchangeResult exchange(const std::string& command);
     // Waits until the reply is complete, the limit runs out or the connection
     // fails. True when the wait ended on a connection failure.
     bool waitForReply(int limitMs);

@@ -13,7 +13,7 @@ RegisterQueries::RegisterQueries(RegisterExchange& exchange, TraceSink& trace, c
 
 std::string RegisterQueries::ReadGranTotale()
 {
-    if (m_exchange.TrasmettiStringa(protocol::msg::GrandTotal) != protocol::result::Accepted)
+    if (m_exchange.TrasmettiStringa(protocol::msg::GrandTotal) != ExchangeResult::Accepted)
         return {};
     const std::string& payload = m_exchange.ReplyData();
     if (payload.size() < 14)
@@ -26,7 +26,7 @@ std::string RegisterQueries::ReadGranTotale()
 
 std::string RegisterQueries::ReadNumeroAzzeramenti()
 {
-    if (m_exchange.TrasmettiStringa(protocol::msg::FiscalClosings) != protocol::result::Accepted)
+    if (m_exchange.TrasmettiStringa(protocol::msg::FiscalClosings) != ExchangeResult::Accepted)
         return {};
     const std::string& payload = m_exchange.ReplyData();
     if (payload.size() < 12)

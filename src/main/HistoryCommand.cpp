@@ -64,7 +64,7 @@ std::string historyLine(const JournalJob& job)
 {
     std::string line = job.acceptedAt + "  COM" + std::to_string(job.channel) + "  job " + std::to_string(job.id);
     if (job.hasOutcome) {
-        line += "  " + std::to_string(job.result) + " " + job.resultText;
+        line += "  " + codeText(job.result) + " " + job.resultText;
         if (!job.receiptNumber.empty())
             line += "  receipt " + job.receiptNumber;
     } else {

@@ -142,7 +142,7 @@ std::string PaymentClient::paymentUrl(std::int32_t amount, std::int32_t selector
     return url;
 }
 
-std::int16_t PaymentClient::ChiamataPOS(const std::string& requestPath)
+PaymentResult PaymentClient::ChiamataPOS(const std::string& requestPath)
 {
     m_pos = POSData{};
     m_approved = false;
@@ -150,7 +150,7 @@ std::int16_t PaymentClient::ChiamataPOS(const std::string& requestPath)
     m_lastReply.clear();
     m_logPath.clear();
     m_transport = Transport::None;
-    m_result = payment::kOk;
+    m_result = PaymentResult::Ok;
     try {
         return runPayment(requestPath);
     } catch (const CallError& e) {
@@ -160,48 +160,48 @@ std::int16_t PaymentClient::ChiamataPOS(const std::string& requestPath)
     }
 }
 
-std::int16_t PaymentClient::runPayment(const std::string& requestPath)
+PaymentResult PaymentClient::runPayment(const std::string& requestPath)
 {
     bool isEmptyFile = false;
     const std::optional<std::string> firstLine = readFirstLine(requestPath, isEmptyFile);
     if (!firstLine)
         throw CallError{kErrFileNotFound, "File not found"};
     if (isEmptyFile)
-        return payment::kOk;
+        return PaymentResult::Ok;
 
     const std::string& line = *firstLine;
     std::string word;
     if (line.empty() || Trim(line).size() <= 4 || !GetParam(true, line, "PAGA", word))
-        return payment::kOk;
+        return PaymentResult::Ok;
     m_pos.Comando = "PAGA";
 
     const std::optional<std::string> amountText = FindParam(line, ",V");
     if (!amountText)
-        return payment::kOk;
+        return PaymentResult::Ok;
     m_pos.Importo = *amountText;
     // A payment was asked for but its amount cannot be read: the receipt
     // must not be printed as paid when no payment was taken.
-    m_result = payment::kServiceError;
+    m_result = PaymentResult::ServiceError;
     const std::int32_t amount = toInt32(*amountText);
-    m_result = payment::kOk;
+    m_result = PaymentResult::Ok;
 
     const std::optional<std::string> selectorText = FindParam(line, ",P");
     if (!selectorText)
-        return payment::kOk;
+        return PaymentResult::Ok;
     const std::int32_t selector = leadingInt32(*selectorText);
 
     if (amount == 0)
-        return payment::kOk;
+        return PaymentResult::Ok;
 
     std::string responseText;
     const bool ok = Pagame(amount, selector, responseText);
     if (!ok && m_transport == Transport::TimedOut) {
         m_pos.DescrErr = responseText;
-        return m_result = payment::kTimedOut;
+        return m_result = PaymentResult::TimedOut;
     }
     if (!ok && m_transport == Transport::Unreachable) {
         m_pos.DescrErr = responseText;
-        return m_result = payment::kUnreachable;
+        return m_result = PaymentResult::Unreachable;
     }
 
     m_haveReply = true;
@@ -210,19 +210,19 @@ std::int16_t PaymentClient::runPayment(const std::string& requestPath)
     if (reply.selects("/Error/ExceptionMessage")) {
         m_pos.TransactionResult = "KO";
         m_pos.Esito = "TRANSAZIONE ANNULLATA";
-        return m_result = payment::kServiceError;
+        return m_result = PaymentResult::ServiceError;
     }
 
     if (const auto result = reply.text("/NativeMethods.POSData/TransactionResult")) {
-        m_result = ok ? payment::kOk : payment::kDeclined;
+        m_result = ok ? PaymentResult::Ok : PaymentResult::Declined;
         m_pos.TransactionResult = *result;
         m_pos.Esito = *result;
     } else {
-        m_result = payment::kServiceError;
+        m_result = PaymentResult::ServiceError;
         m_pos.TransactionResult = "KO";
         m_pos.Esito = "TRANSAZIONE ANNULLATA";
     }
-    m_approved = ok && m_result == payment::kOk;
+    m_approved = ok && m_result == PaymentResult::Ok;
 
     const auto field = [&reply](const char* xpath) { return reply.text(xpath).value_or(std::string()); };
     m_pos.TerminalId = field("/NativeMethods.POSData/TerminalId");
@@ -276,7 +276,7 @@ std::string PaymentClient::adoptApproval(const POSData& pos, const std::string& 
 {
     m_pos = pos;
     m_approved = true;
-    m_result = payment::kOk;
+    m_result = PaymentResult::Ok;
     m_transport = Transport::None;
     // There is no reply of this job's own to log.
     m_haveReply = false;

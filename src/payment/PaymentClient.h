@@ -1,6 +1,7 @@
 #pragma once
 
 #include "payment/POSData.h"
+#include "payment/PaymentResult.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,14 +18,7 @@ class Clock;
 class MessageSink;
 struct Options;
 
-// Result codes of a card payment, as the job reports them to the host.
 namespace payment {
-inline constexpr std::int16_t kOk = 0;                // no payment requested, or approved
-inline constexpr std::int16_t kTimedOut = -200;       // the wait ended without a reply
-inline constexpr std::int16_t kServiceError = -201;   // error reply, or no transaction result
-inline constexpr std::int16_t kDeclined = -202;       // the terminal answered other than "00"
-inline constexpr std::int16_t kUnreachable = -203;    // the service could not be reached
-
 // The two transport texts that Pagame leaves in place of a reply body.
 inline constexpr const char* kTimedOutText = "Timed out.";
 inline constexpr const char* kUnreachableText = "A connection with the server could not be established";
@@ -37,7 +31,7 @@ struct PaymentServiceSettings {
     // Only plain http is spoken.
     std::string baseUrl = "http://localhost:80";
     // A person completes the payment at the terminal while we wait, so the
-    // bound is generous; its expiry counts as "no reply" (-200).
+    // bound is generous; its expiry counts as "no reply" (PaymentResult::TimedOut).
     int replyTimeoutMs = 300000;
     // Redirects are followed up to this many hops; a loop ends as a failed exchange.
     int maxRedirects = 10;
@@ -60,7 +54,7 @@ public:
     // Reads the first line of the request file; when it is a payment line with
     // an amount other than 0, performs the payment. Returns one of the
     // payment:: codes and fills posData(). Resets posData() first, always.
-    std::int16_t ChiamataPOS(const std::string& requestPath);
+    PaymentResult ChiamataPOS(const std::string& requestPath);
 
     // One HTTP exchange. True only when the reply carries TransactionResult
     // "00". responseText gets the reply body, one of the two transport texts,
@@ -107,7 +101,7 @@ private:
         std::string errorText;
     };
 
-    std::int16_t runPayment(const std::string& requestPath);
+    PaymentResult runPayment(const std::string& requestPath);
     // The path of a payment log file of this month, its folder created:
     // prefix + date and time + "-" + TerminalId + ".txt"; empty on failure.
     std::string paymentLogPath(const char* prefix) const;
@@ -124,7 +118,7 @@ private:
     enum class Transport { None, Replied, TimedOut, Unreachable };
 
     POSData m_pos;
-    std::int16_t m_result = payment::kOk;
+    PaymentResult m_result = PaymentResult::Ok;
     Transport m_transport = Transport::None;
     bool m_approved = false;
     // The reply body of the last payment that reached classification, kept

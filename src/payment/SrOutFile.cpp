@@ -93,7 +93,7 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
 
     // The exchange replaces the payload only when a reply came: a refused
     // command must not be read through the previous command's reply.
-    if (link.TrasmettiStringa("1001") != 0)
+    if (link.TrasmettiStringa("1001") != ExchangeResult::Accepted)
         return false;
     const std::string clockReply = link.ReplyData();
     if (clockReply.size() < 14)
@@ -107,7 +107,7 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
     AppendSrOutLine(out, "TIME,CASS. 1 " + Mid(r, 11, 2) + ":" + Mid(r, 13, 2) + " CASSA   1 ,E,A1;");
     std::string dateLine = "DATE," + Mid(r, 5, 2) + "/" + Mid(r, 7, 2) + "/" + Mid(r, 9, 2);
 
-    if (link.TrasmettiStringa("1004") != 0)
+    if (link.TrasmettiStringa("1004") != ExchangeResult::Accepted)
         return true;
     const std::string totals = link.ReplyData();
     if (totals.size() >= 92 && totals.find("1004") != std::string::npos) {

@@ -62,31 +62,25 @@ std::optional<std::string> CutReplyPayload(std::string_view reply)
     return std::string(reply.substr(5, reply.size() - 8));
 }
 
-std::int16_t ResultForRegisterError(std::string_view code)
+ExchangeResult ResultForRegisterError(std::string_view code)
 {
     struct Row {
         std::string_view code;
-        std::int16_t result;
+        ExchangeResult result;
     };
     static constexpr Row rows[] = {
-        {"09", protocol::result::PrintBufferFull},
-        {"12", protocol::result::RtDocumentNotFound},
-        {"16", protocol::result::PaperEnd},
-        {"20", protocol::result::NoAnswer},
-        {"21", protocol::result::ReceiptOpen},
-        {"98", protocol::result::ReceiptOpen},
-        {"23", protocol::result::NegativeTotal},
-        {"30", protocol::result::JournalExhausted},
-        {"31", protocol::result::JournalNearlyFull},
-        {"37", protocol::result::CoverOpen},
-        {"51", protocol::result::FiscalMemoryFull},
-        {"99", protocol::result::RegisterOwnError},
-        {"29", protocol::result::NegativeVat},
+        {"09", ExchangeResult::PrintBufferFull},   {"12", ExchangeResult::RtDocumentNotFound},
+        {"16", ExchangeResult::PaperEnd},          {"20", ExchangeResult::NoAnswer},
+        {"21", ExchangeResult::ReceiptOpen},       {"98", ExchangeResult::ReceiptOpen},
+        {"23", ExchangeResult::NegativeTotal},     {"30", ExchangeResult::JournalExhausted},
+        {"31", ExchangeResult::JournalNearlyFull}, {"37", ExchangeResult::CoverOpen},
+        {"51", ExchangeResult::FiscalMemoryFull},  {"99", ExchangeResult::RegisterOwnError},
+        {"29", ExchangeResult::NegativeVat},
     };
     for (const Row& row : rows)
         if (row.code == code)
             return row.result;
-    return protocol::result::OtherRegisterError;
+    return ExchangeResult::OtherRegisterError;
 }
 
 ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload)
@@ -96,7 +90,7 @@ ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload)
     const std::size_t at7101 = payload.find(number);
     if (at7101 != std::string_view::npos && command.find(number) != std::string_view::npos
         && at7101 + 4 < payload.size() && payload[at7101 + 4] == protocol::k7101NotModifiable) {
-        verdict.result = protocol::result::DocumentNotModifiable;
+        verdict.result = ExchangeResult::DocumentNotModifiable;
         return verdict;
     }
     const std::size_t atErr = payload.find(protocol::kErrorMarker);
@@ -107,7 +101,7 @@ ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload)
         return verdict;
     }
     const bool echoes = payload.size() >= 4 && command.size() >= 4 && payload.substr(0, 4) == command.substr(0, 4);
-    verdict.result = echoes ? protocol::result::Accepted : protocol::result::NoReply;
+    verdict.result = echoes ? ExchangeResult::Accepted : ExchangeResult::NoReply;
     return verdict;
 }
 

@@ -4,6 +4,8 @@
 // of a reply, cutting out its payload and classifying it. No Qt and no state,
 // so that every rule can be unit-tested and fuzzed on its own.
 
+#include "protocol/ExchangeResult.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,10 +36,10 @@ bool IsReplyComplete(std::string_view received);
 std::optional<std::string> CutReplyPayload(std::string_view reply);
 
 // The ExchangeResult of a register "ERR" code.
-std::int16_t ResultForRegisterError(std::string_view code);
+ExchangeResult ResultForRegisterError(std::string_view code);
 
 struct ReplyVerdict {
-    std::int16_t result = 1;
+    ExchangeResult result = ExchangeResult::NoReply;
     // The two characters after "ERR", empty when the payload holds none.
     std::string registerError;
 };

@@ -3,6 +3,8 @@
 // Constants of the register's frame protocol, named once. The driver and the
 // register simulator both use them by name.
 
+#include "protocol/ExchangeResult.h"
+
 #include <cstdint>
 
 namespace tavor1::protocol {
@@ -109,27 +111,6 @@ inline constexpr const char* kErrorMarker = "ERR";
 // In a "7101" reply, this state right after the echoed number means the
 // document referred to cannot be found or changed.
 inline constexpr char k7101NotModifiable = '2';
-
-// ExchangeResult values of one framed exchange.
-namespace result {
-inline constexpr std::int16_t Accepted = 0;
-inline constexpr std::int16_t NoReply = 1;             // time-out, NAK, empty, short or mismatched payload
-inline constexpr std::int16_t SocketFailure = -20;      // connection not open, faulted or lost
-inline constexpr std::int16_t DocumentNotModifiable = -30; // "7101" answered with state "2"
-inline constexpr std::int16_t PrintBufferFull = -2;     // ERR 09
-inline constexpr std::int16_t RtDocumentNotFound = -31; // ERR 12
-inline constexpr std::int16_t PaperEnd = -4;            // ERR 16
-inline constexpr std::int16_t NoAnswer = -8;            // ERR 20
-inline constexpr std::int16_t ReceiptOpen = -7;         // ERR 21 and 98
-inline constexpr std::int16_t NegativeTotal = -10;      // ERR 23
-inline constexpr std::int16_t JournalExhausted = -11;   // ERR 30
-inline constexpr std::int16_t JournalNearlyFull = -12;  // ERR 31
-inline constexpr std::int16_t CoverOpen = -5;           // ERR 37
-inline constexpr std::int16_t FiscalMemoryFull = -3;    // ERR 51
-inline constexpr std::int16_t RegisterOwnError = -99;   // ERR 99, the register has a text of its own
-inline constexpr std::int16_t NegativeVat = -29;        // ERR 29
-inline constexpr std::int16_t OtherRegisterError = -1;  // any other ERR code
-} // namespace result
 
 // Socket error numbers as the driver reports them in Text2 and the trace
 // ("WS_Error n." ...). The numbers are those shop technicians know from the

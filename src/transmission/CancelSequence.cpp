@@ -10,15 +10,15 @@ namespace {
 // "7007" and 40 blanks: an empty customer display.
 constexpr const char* kClearDisplay = "7007                                        ";
 
-std::string resultWords(std::int16_t result, const std::string& registerError)
+std::string resultWords(ExchangeResult result, const std::string& registerError)
 {
-    if (result == 0)
+    if (result == ExchangeResult::Accepted)
         return "accettato";
-    if (result == 1)
+    if (result == ExchangeResult::NoReply)
         return "nessuna risposta";
-    if (result == -20)
+    if (result == ExchangeResult::SocketFailure)
         return "connessione persa";
-    return "rifiutato (ERR " + registerError + ", codice " + std::to_string(result) + ")";
+    return "rifiutato (ERR " + registerError + ", codice " + codeText(result) + ")";
 }
 
 } // namespace
@@ -33,9 +33,9 @@ std::vector<CancelStep> runCancelSequence(RegisterExchange& exchange)
         const std::string before = exchange.ReplyData();
         step.result = exchange.TrasmettiStringa(command);
         // The exchange keeps the previous payload when nothing came back.
-        if (step.result == 0 || exchange.ReplyData() != before)
+        if (step.result == ExchangeResult::Accepted || exchange.ReplyData() != before)
             step.reply = exchange.ReplyData();
-        if (step.result < 0 && step.result != -20)
+        if (isRegisterRefusal(step.result))
             step.reply = "ERR" + exchange.LastRegisterError();
         steps.push_back(std::move(step));
     }
@@ -50,7 +50,7 @@ std::string cancelReport(const std::vector<CancelStep>& steps)
         if (step.reply.rfind("ERR", 0) == 0)
             registerError = step.reply.substr(3);
         out += step.command.substr(0, 4) + ": " + resultWords(step.result, registerError);
-        if (!step.reply.empty() && step.result == 0)
+        if (!step.reply.empty() && step.result == ExchangeResult::Accepted)
             out += " [" + step.reply + "]";
         out += "\r\n";
     }

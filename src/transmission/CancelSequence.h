@@ -5,6 +5,8 @@
 // button, a cancel asked of a running driver, and `tavor1 cancel` when no
 // driver runs.
 
+#include "protocol/ExchangeResult.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ class RegisterExchange;
 // One command of the sequence and what the register said to it.
 struct CancelStep {
     std::string command;
-    std::int16_t result = 0; // the ExchangeResult
+    ExchangeResult result = ExchangeResult::Accepted;
     std::string reply; // the reply's payload; empty when none came
 };
 

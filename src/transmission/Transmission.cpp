@@ -26,8 +26,6 @@ namespace tavor1 {
 
 namespace {
 
-namespace result = protocol::result;
-
 constexpr const char* kPaperEndText = "E096: Fine carta scontrino, sostituire rotolo";
 constexpr const char* kErrorTextQuery = "1015";
 constexpr const char* kSubtotalMarkup = "30012";
@@ -93,7 +91,70 @@ std::string percentText(const std::string& percentage)
     return readPercentage(percentage).value_or(Decimal()).toFixedText(2, '.');
 }
 
+// The exchange results that stop the command list, and what the document's
+// result becomes for each. The others go on, or are reacted to one by one.
+std::optional<SendResult> stoppingResult(ExchangeResult result)
+{
+    switch (result) {
+    case ExchangeResult::PrintBufferFull:
+        return SendResult::PrintBufferFull;
+    case ExchangeResult::NoAnswer:
+        return SendResult::RegisterNoAnswer;
+    case ExchangeResult::NegativeTotal:
+        return SendResult::NegativeTotal;
+    case ExchangeResult::CoverOpen:
+        return SendResult::CoverOpen;
+    case ExchangeResult::FiscalMemoryFull:
+        return SendResult::FiscalMemoryFull;
+    case ExchangeResult::OtherRegisterError:
+        return SendResult::RegisterError;
+    case ExchangeResult::ReceiptOpen:
+        return SendResult::ReceiptOpen;
+    case ExchangeResult::NoReply:
+        return SendResult::NoReply;
+    case ExchangeResult::RtDocumentNotFound:
+    case ExchangeResult::DocumentNotModifiable:
+        return SendResult::RtDocumentNotFound;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
+
+struct Transmission::Document {
+    explicit Document(const SendJob& sendJob)
+        : job(sendJob)
+    {
+    }
+
+    const SendJob& job;
+    ConversionResult conversion;
+    std::vector<std::string> lines;
+    // The register's document counters read before the first command; empty
+    // when the register could not tell.
+    std::string countersBefore;
+    // SR_OUT as it is built; written whole at the end.
+    std::string out;
+    bool summaryWritten = false;
+    // The paper-end text goes to SR_ERR once per document.
+    bool paperEndReported = false;
+    // Once a receipt has been closed it is printed: a cancel can no longer
+    // take it back, and reporting it cancelled would have it printed twice.
+    bool receiptClosed = false;
+    // A cancel asked for during the document, carried out before the next
+    // exchange.
+    bool cancelRequested = false;
+    // Lines sent (READ lines that ran a dump are not counted).
+    std::size_t lineCount = 0;
+    // Lines the register accepted: with none, a loss left nothing printed.
+    std::size_t acceptedLines = 0;
+    std::string lastLine;
+    // Change in cents from the register's reply to the payment.
+    long long change = 0;
+    SendResult result = SendResult::Complete;
+    DocumentReport report;
+};
 
 Transmission::Transmission(RegisterExchange& link, LinkControl& control, const Options& options,
                            const RegisterFacts& facts, std::string dataDir, ExchangeFiles& files,
@@ -142,7 +203,7 @@ std::string Transmission::displayAmountText(const std::string& name, long long c
     return text;
 }
 
-std::int16_t Transmission::exchange(const std::string& command)
+ExchangeResult Transmission::exchange(const std::string& command)
 {
     return m_link.TrasmettiStringa(command);
 }
@@ -150,27 +211,32 @@ std::int16_t Transmission::exchange(const std::string& command)
 // Sends one command line and tells whether the reply now in ReplyData came
 // for it. The exchange keeps the previous payload when no reply arrived, and
 // that must never be read as this command's closing data or change.
-bool Transmission::sendLine(const std::string& line, std::int16_t& exchangeResult, std::string& freshReply)
+bool Transmission::sendLine(const std::string& line, ExchangeResult& exchangeResult, std::string& freshReply)
 {
     const std::string before = m_link.ReplyData();
     if (startsWith(line, "DOST") || startsWith(line, "MOST"))
         exchangeResult = SubtotalPercent(line);
     else
         exchangeResult = exchange(line);
-    const bool fresh = (exchangeResult != result::NoReply && exchangeResult != result::SocketFailure) ||
+    const bool fresh = (exchangeResult != ExchangeResult::NoReply && exchangeResult != ExchangeResult::SocketFailure) ||
                        m_link.ReplyData() != before;
-    freshReply = fresh && exchangeResult != result::SocketFailure ? m_link.ReplyData() : std::string();
+    freshReply = fresh && exchangeResult != ExchangeResult::SocketFailure ? m_link.ReplyData() : std::string();
     return fresh;
+}
+
+bool Transmission::cancelRequested() const
+{
+    return m_document && m_document->cancelRequested;
 }
 
 void Transmission::pause(int milliseconds)
 {
-    if (m_cancelRequested)
+    if (milliseconds <= 0 || cancelRequested())
         return;
     pauseFor(milliseconds, &m_pauseWait);
 }
 
-std::int16_t Transmission::SubtotalPercent(const std::string& command)
+ExchangeResult Transmission::SubtotalPercent(const std::string& command)
 {
     std::string body = command;
     std::string description;
@@ -182,8 +248,8 @@ std::int16_t Transmission::SubtotalPercent(const std::string& command)
     const std::vector<std::string> fields = splitAt(body, '%');
     const std::string percentage = fields.size() > 1 ? fields[1] : std::string();
 
-    const std::int16_t state = exchange(protocol::msg::ReceiptState);
-    if (state != result::Accepted)
+    const ExchangeResult state = exchange(protocol::msg::ReceiptState);
+    if (state != ExchangeResult::Accepted)
         return state;
     const long long subtotal = LeadingNumber(Mid(m_link.ReplyData(), 42, 9));
 
@@ -223,7 +289,7 @@ SrOutContext Transmission::summaryContext(const POSData* pos)
 
 bool Transmission::writeSummary()
 {
-    const SrOutContext ctx = summaryContext(m_job.pos);
+    const SrOutContext ctx = summaryContext(m_document->job.pos);
     // A query refused, unanswered or cut off by a lost connection leaves the
     // summary without the document's number, and the host would be told of a
     // printed document it cannot identify: it is asked for once more, over a
@@ -236,7 +302,7 @@ bool Transmission::writeSummary()
             written = CreateSrOut_File(summary, ctx);
         }
     }
-    m_out += summary;
+    m_document->out += summary;
     return written;
 }
 
@@ -248,18 +314,18 @@ bool Transmission::writeSummary()
 bool Transmission::readCounters(std::string& counters)
 {
     counters.clear();
-    const std::int16_t totals = exchange(protocol::msg::DayTotals);
-    if (totals == result::SocketFailure)
+    const ExchangeResult totals = exchange(protocol::msg::DayTotals);
+    if (totals == ExchangeResult::SocketFailure)
         return false;
-    if (totals != result::Accepted || m_link.ReplyData().size() < 8)
+    if (totals != ExchangeResult::Accepted || m_link.ReplyData().size() < 8)
         return true;
     const std::string& day = m_link.ReplyData();
     const std::string receiptNumber = Mid(day, 5, 4) + "/" + Mid(day, 18, 4) + "/" + Mid(day, 31, 4) + "/" +
                                       Mid(day, 44, 4);
-    const std::int16_t closings = exchange(protocol::msg::FiscalClosings);
-    if (closings == result::SocketFailure)
+    const ExchangeResult closings = exchange(protocol::msg::FiscalClosings);
+    if (closings == ExchangeResult::SocketFailure)
         return false;
-    if (closings != result::Accepted || m_link.ReplyData().size() < 8)
+    if (closings != ExchangeResult::Accepted || m_link.ReplyData().size() < 8)
         return true;
     counters = receiptNumber + "/" + Mid(m_link.ReplyData(), 5, 4);
     return true;
@@ -267,7 +333,7 @@ bool Transmission::readCounters(std::string& counters)
 
 bool Transmission::documentCompletedAfterLoss(bool documentReached)
 {
-    const DocumentProgress progress = documentProgressSince(m_countersBefore);
+    const DocumentProgress progress = documentProgressSince(m_document->countersBefore);
     if (progress != DocumentProgress::Unknown || !documentReached)
         return progress == DocumentProgress::Completed;
     // The counters cannot be compared (the register refused to give them
@@ -296,9 +362,9 @@ DocumentProgress Transmission::documentProgressSince(const std::string& counters
 
 std::optional<bool> Transmission::documentOpen()
 {
-    const std::int16_t r = exchange(protocol::msg::RegisterState);
+    const ExchangeResult r = exchange(protocol::msg::RegisterState);
     const std::string& reply = m_link.ReplyData();
-    if (r != result::Accepted || reply.size() < 6 || !startsWith(reply, protocol::msg::RegisterState))
+    if (r != ExchangeResult::Accepted || reply.size() < 6 || !startsWith(reply, protocol::msg::RegisterState))
         return std::nullopt;
     return reply.compare(4, 2, "00") != 0;
 }
@@ -339,22 +405,23 @@ std::string Transmission::registerSummary(const POSData* pos)
 
 Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
 {
-    if (!m_paperEndReported) {
-        m_files.WriteErrFile(kPaperEndText, m_job.channel, m_link.LastRegisterError());
-        m_paperEndReported = true;
+    Document& doc = *m_document;
+    if (!doc.paperEndReported) {
+        m_files.WriteErrFile(kPaperEndText, doc.job.channel, m_link.LastRegisterError());
+        doc.paperEndReported = true;
     }
     int silent = 0;
     for (;;) {
-        if (m_cancelRequested && !cancellable)
-            m_cancelRequested = false;
+        if (doc.cancelRequested && !cancellable)
+            doc.cancelRequested = false;
         pause(m_timings.paperEndPollMs);
-        if (m_cancelRequested && cancellable)
+        if (doc.cancelRequested && cancellable)
             return PaperEndOutcome::Cancelled;
-        m_cancelRequested = false;
-        const std::int16_t r = exchange(protocol::msg::Status);
-        if (r == result::SocketFailure)
+        doc.cancelRequested = false;
+        const ExchangeResult r = exchange(protocol::msg::Status);
+        if (r == ExchangeResult::SocketFailure)
             return PaperEndOutcome::ConnectionLost;
-        if (r == result::NoReply) {
+        if (r == ExchangeResult::NoReply) {
             if (++silent >= m_timings.paperEndSilentPolls)
                 return PaperEndOutcome::Silent;
             continue;
@@ -362,7 +429,7 @@ Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
         silent = 0;
         const std::string& reply = m_link.ReplyData();
         const std::size_t at = reply.find(protocol::msg::Status);
-        if (r == result::Accepted && at != std::string::npos && reply.compare(at + 4, 2, "00") == 0)
+        if (r == ExchangeResult::Accepted && at != std::string::npos && reply.compare(at + 4, 2, "00") == 0)
             return PaperEndOutcome::Ready;
     }
 }
@@ -374,7 +441,7 @@ void Transmission::cancelDocument()
 
 std::vector<CancelStep> Transmission::cancelBetweenJobs()
 {
-    if (m_running || m_control.isBusy())
+    if (m_document || m_control.isBusy())
         return {};
     if (!m_control.isConnected() && !m_control.connectAndWait())
         return {};
@@ -383,8 +450,8 @@ std::vector<CancelStep> Transmission::cancelBetweenJobs()
 
 void Transmission::Annullo_Click()
 {
-    if (m_running) {
-        m_cancelRequested = true;
+    if (m_document) {
+        m_document->cancelRequested = true;
         m_pauseWait.cancel();
         return;
     }
@@ -404,7 +471,7 @@ void Transmission::Annullo_Click()
 
 void Transmission::runDeferredCancel()
 {
-    if (m_running) {
+    if (m_document) {
         m_cancelDeferred = false;
         Annullo_Click();
         return;
@@ -419,274 +486,330 @@ void Transmission::runDeferredCancel()
 
 void Transmission::showPayments()
 {
-    const std::array<bool, 4>& used = m_conversion.PaymentTypeUsed;
+    const ConversionResult& conversion = m_document->conversion;
+    const std::array<bool, 4>& used = conversion.PaymentTypeUsed;
     if (!(used[PaymentCash] || used[PaymentCheque] || used[PaymentCard] || used[PaymentOther]))
         return;
-    const std::int16_t r = exchange(protocol::msg::ReceiptState);
-    const long long cents = r == result::Accepted ? LeadingNumber(Mid(m_link.ReplyData(), 42, 9)) : 0;
-    const std::string names[4] = {"CONTANTI", "ASSEGNI", "CARTA DI CREDITO", m_conversion.otherPaymentName};
+    const ExchangeResult r = exchange(protocol::msg::ReceiptState);
+    const long long cents = r == ExchangeResult::Accepted ? LeadingNumber(Mid(m_link.ReplyData(), 42, 9)) : 0;
+    const std::string names[4] = {"CONTANTI", "ASSEGNI", "CARTA DI CREDITO", conversion.otherPaymentName};
     for (std::size_t kind = 0; kind < 4; ++kind)
         if (used[kind])
             exchange(std::string(protocol::msg::DisplayText) + displayAmountText(names[kind], cents));
 }
 
-void Transmission::finishOutput(std::int16_t sendResult)
+void Transmission::finishOutput(SendResult sendResult)
 {
+    Document& doc = *m_document;
     // An approved card payment has charged the customer whatever became of
     // the document: the host must find it in SR_OUT.
-    if (m_job.pos && m_job.pos->Comando == "PAGA" && m_job.pos->TransactionResult == "00" &&
-        !HasPaymentBlock(m_out))
-        AppendPaymentBlock(m_out, *m_job.pos);
-    if (sendResult != send::Complete && m_out.empty())
+    if (doc.job.pos && doc.job.pos->Comando == "PAGA" && doc.job.pos->TransactionResult == "00" &&
+        !HasPaymentBlock(doc.out))
+        AppendPaymentBlock(doc.out, *doc.job.pos);
+    if (sendResult != SendResult::Complete && doc.out.empty())
         return;
     // Written beside its name and renamed into place: a power cut leaves the
     // empty SR_OUT made at the start, or this one whole.
-    if (!replaceFileBytes(m_job.outPath, m_out)) {
-        m_unwrittenOutput = m_out;
-        m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + m_job.outPath);
+    if (!replaceFileBytes(doc.job.outPath, doc.out)) {
+        doc.report.unwrittenOutput = doc.out;
+        m_messages.showMessage("err_CreateSrOut_File: impossibile scrivere " + doc.job.outPath);
     }
 }
 
-std::int16_t Transmission::DoSendFile(const std::string& requestPath, const SendJob& job)
+SendResult Transmission::DoSendFile(const std::string& requestPath, const SendJob& job)
 {
-    m_job = job;
-    m_summaryWritten = false;
-    m_paperEndReported = false;
-    m_out.clear();
-    m_unwrittenOutput.reset();
-    m_registerErrorText.clear();
-    m_countersBefore.clear();
-    // A cancel pressed between jobs was carried out then; a new document
-    // starts clean.
-    m_cancelRequested = false;
-    // The invoice mode belongs to one job.
-    m_conversion.invoiceTextMode = false;
-    long long change = 0;
-    std::int16_t sendResult = send::Complete;
-    // The window and the cancel button see the transmission from the start:
-    // a cancel pressed during the conversion stops the document before its
-    // first command.
-    m_running = true;
-    struct RunningFlag {
-        bool& flag;
-        ~RunningFlag() { flag = false; }
-    } runningFlag{m_running};
-    // Nothing of the job's command list outlives the job. After a large
-    // request the memory it took goes back to the system, once the lists
-    // below (declared later, so freed earlier) are gone too.
+    // After a large request the memory its command list took goes back to
+    // the system once the document is gone.
     std::error_code sizeError;
     const std::uintmax_t requestBytes = std::filesystem::file_size(requestPath, sizeError);
-    struct ListRelease {
-        std::vector<std::string>& commands;
-        bool large;
-        ~ListRelease()
-        {
-            std::vector<std::string>().swap(commands);
-            if (large)
-                releaseFreeMemory();
-        }
-    } listRelease{m_conversion.commands, !sizeError && requestBytes > kLargeRequestBytes};
+    const bool largeRequest = !sizeError && requestBytes > kLargeRequestBytes;
 
-    std::string listPath = requestPath;
-    if (!m_job.testReceiptMode) {
-        const int converted = m_services.convert ? m_services.convert(requestPath, m_job.channel, m_conversion) : 1;
-        if (converted != 0) {
-            finishOutput(send::ConversionFailed);
-            return send::ConversionFailed;
-        }
-        listPath = joinPath(m_dataDir, "KB.txt");
-    } else {
-        const bool invoiceMode = m_conversion.invoiceTextMode;
-        m_conversion = ConversionResult{};
-        m_conversion.invoiceTextMode = invoiceMode;
+    SendResult result = SendResult::Complete;
+    {
+        Document document(job);
+        // The window and the cancel button see the transmission from the
+        // start: a cancel pressed during the conversion stops the document
+        // before its first command.
+        m_document = &document;
+        struct Running {
+            Document*& document;
+            ~Running() { document = nullptr; }
+        } running{m_document};
+        result = sendDocument(requestPath);
+        m_lastReport = std::move(document.report);
     }
-    const std::optional<std::string> listBytes = readFileBytes(listPath, kMaxCommandListBytes);
-    if (!listBytes) {
-        finishOutput(send::ConversionFailed);
-        return send::ConversionFailed;
-    }
-    const std::vector<std::string> lines = splitLines(*listBytes);
+    if (largeRequest)
+        releaseFreeMemory();
+    return result;
+}
 
+// One document: the command list is loaded, SR_OUT is made and the
+// register's counters are read before anything is sent; then the commands go
+// out, each reply reacted to; a document cut short is settled against the
+// register's counters; and the document is closed, SR_OUT written.
+SendResult Transmission::sendDocument(const std::string& requestPath)
+{
+    Document& doc = *m_document;
+    if (!loadCommandList(requestPath)) {
+        finishOutput(SendResult::ConversionFailed);
+        return SendResult::ConversionFailed;
+    }
     // SR_OUT is created before the register sees anything: a document whose
     // result could not be handed back is better not printed.
-    if (!writeFileBytes(m_job.outPath, "")) {
-        m_messages.showMessage("err_CreateSrOut_File: impossibile creare " + m_job.outPath);
-        return send::OutputUnavailable;
+    if (!writeFileBytes(doc.job.outPath, "")) {
+        m_messages.showMessage("err_CreateSrOut_File: impossibile creare " + doc.job.outPath);
+        return SendResult::OutputUnavailable;
     }
-
-    if (!readCounters(m_countersBefore)) {
-        finishOutput(send::ConnectionLost);
-        return send::ConnectionLost;
+    if (!readCountersBefore()) {
+        finishOutput(SendResult::ConnectionLost);
+        return SendResult::ConnectionLost;
     }
-    if (m_job.countersRead)
-        m_job.countersRead(m_countersBefore);
-    if (m_job.documentBegun)
-        m_job.documentBegun();
-
     exchange(protocol::msg::TransmissionStart);
 
-    std::size_t lineCount = 0;
-    // Lines the register accepted: with none, a loss left nothing printed.
-    std::size_t acceptedLines = 0;
-    std::string lastLine;
-    bool connectionLost = false;
-    // The transmission stopped on a refusal or a missing reply.
-    bool stoppedOnFailure = false;
-    // Once a receipt has been closed it is printed: a cancel can no longer
-    // take it back, and reporting it cancelled would have it printed twice.
-    bool receiptClosed = false;
-    for (const std::string& line : lines) {
-        if (m_cancelRequested && receiptClosed)
-            m_cancelRequested = false;
-        if (m_cancelRequested) {
+    settle(sendCommandList());
+    closeDocument();
+    return doc.result;
+}
+
+// The command list of the request: converted into KB.txt, or, for the
+// built-in test receipt, the request itself. False when there is none.
+bool Transmission::loadCommandList(const std::string& requestPath)
+{
+    Document& doc = *m_document;
+    std::string listPath = requestPath;
+    if (!doc.job.testReceiptMode) {
+        const int converted = m_services.convert ? m_services.convert(requestPath, doc.job.channel, doc.conversion) : 1;
+        if (converted != 0)
+            return false;
+        listPath = joinPath(m_dataDir, "KB.txt");
+    }
+    const std::optional<std::string> listBytes = readFileBytes(listPath, kMaxCommandListBytes);
+    if (!listBytes)
+        return false;
+    doc.lines = splitLines(*listBytes);
+    return true;
+}
+
+// The counters a lost connection is later settled against, read and handed
+// to the job before the register sees the document, so that they survive a
+// crash in the middle of it. False when the connection is gone.
+bool Transmission::readCountersBefore()
+{
+    Document& doc = *m_document;
+    if (!readCounters(doc.countersBefore))
+        return false;
+    if (doc.job.countersRead)
+        doc.job.countersRead(doc.countersBefore);
+    if (doc.job.documentBegun)
+        doc.job.documentBegun();
+    return true;
+}
+
+Transmission::ListEnd Transmission::sendCommandList()
+{
+    Document& doc = *m_document;
+    for (const std::string& line : doc.lines) {
+        if (doc.cancelRequested && doc.receiptClosed)
+            doc.cancelRequested = false;
+        if (doc.cancelRequested) {
             cancelDocument();
-            sendResult = send::CancelledByOperator;
+            doc.result = SendResult::CancelledByOperator;
+            return ListEnd::Cancelled;
+        }
+        if (runDumpLine(line))
+            continue;
+        ++doc.lineCount;
+        doc.lastLine = line;
+        if (line == protocol::msg::ReportDaily && !doc.summaryWritten)
+            doc.summaryWritten = writeSummary();
+
+        // After a paper end the register is asked for the same line again.
+        LineEnd end = LineEnd::Again;
+        while (end == LineEnd::Again)
+            end = sendCommand(line);
+        switch (end) {
+        case LineEnd::Taken:
             break;
-        }
-        if (startsWith(line, "READ")) {
-            const std::vector<std::string> fields = splitAt(line, ',');
-            const long long kind = fields.size() >= 3 ? LeadingNumber(fields[1]) : 0;
-            if (kind == 1 || kind == 2) {
-                if (m_services.dump)
-                    m_services.dump(fields[2]);
-                continue;
-            }
-        }
-        ++lineCount;
-        lastLine = line;
-        if (line == protocol::msg::ReportDaily && !m_summaryWritten)
-            m_summaryWritten = writeSummary();
-
-        bool stop = false;
-        bool goOn = false;
-        while (!stop && !goOn) {
-            std::int16_t r = 0;
-            std::string reply;
-            sendLine(line, r, reply);
-
-            // Closing data: date dd?mm?yyyy, time hh:mm at 12, number at 21.
-            const bool closingData = contains(reply, ":");
-            if (closingData) {
-                AppendSrOutLine(m_out, "TIME,CASS. 1 " + Mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
-                AppendSrOutLine(m_out, "DATE," + Mid(reply, 1, 2) + "/" + Mid(reply, 4, 2) + "/" + Mid(reply, 9, 2) +
-                                           "  SCONTR. N." + Mid(reply, 21, 4) + ",E,A1;");
-                m_summaryWritten = true;
-                if (m_options.chbMatricola)
-                    AppendSrOutLine(m_out, MatrLine(m_facts.serialNumber));
-                reply.clear();
-            }
-            const char* paymentNumber = m_options.chbPagamentiEstesi ? "3007" : "3004";
-            if (contains(reply, paymentNumber))
-                change = LeadingNumber(Mid(reply, 6, 9));
-
-            // A closing-data reply does not echo the command, so the exchange
-            // calls it unusable; yet the register sent it because the
-            // document closed. Reading it as a failure would have the host
-            // print the receipt again.
-            if (closingData && r == result::NoReply)
-                r = result::Accepted;
-
-            switch (r) {
-            case result::Accepted:
-                sendResult = send::Complete;
-                ++acceptedLines;
-                receiptClosed = receiptClosed || startsWith(line, protocol::msg::CloseReceipt);
-                goOn = true;
-                break;
-            case result::PaperEnd:
-                switch (waitForPaper(!receiptClosed)) {
-                case PaperEndOutcome::Ready: break; // the same line again
-                case PaperEndOutcome::ConnectionLost: connectionLost = true; stop = true; break;
-                case PaperEndOutcome::Cancelled:
-                    cancelDocument();
-                    sendResult = send::CancelledByOperator;
-                    stop = true;
-                    break;
-                case PaperEndOutcome::Silent: sendResult = send::NoReply; stop = true; break;
-                }
-                break;
-            case result::NegativeVat:
-                sendResult = send::NegativeVat;
-                pause(m_timings.errorPauseMs);
-                exchange(protocol::msg::CancelLine);
-                stop = true;
-                break;
-            case result::RegisterOwnError: {
-                sendResult = send::RegisterOwnError;
-                pause(m_timings.errorPauseMs);
-                std::int16_t q = 0;
-                std::string text;
-                // The register's text may itself hold "ERR": the reply counts
-                // whenever it is new.
-                if (sendLine(kErrorTextQuery, q, text)) {
-                    const std::size_t at = text.find(kErrorTextQuery);
-                    if (at != std::string::npos)
-                        m_registerErrorText = text.substr(at + 4);
-                }
-                stop = true;
-                break;
-            }
-            case result::JournalNearlyFull: sendResult = send::JournalNearlyFull; goOn = true; break;
-            case result::JournalExhausted: sendResult = send::JournalExhausted; goOn = true; break;
-            case result::PrintBufferFull: sendResult = send::PrintBufferFull; stop = true; break;
-            case result::NoAnswer: sendResult = send::RegisterNoAnswer; stop = true; break;
-            case result::NegativeTotal: sendResult = send::NegativeTotal; stop = true; break;
-            case result::CoverOpen: sendResult = send::CoverOpen; stop = true; break;
-            case result::FiscalMemoryFull: sendResult = send::FiscalMemoryFull; stop = true; break;
-            case result::OtherRegisterError: sendResult = send::RegisterError; stop = true; break;
-            case result::ReceiptOpen: sendResult = send::ReceiptOpen; stop = true; break;
-            case result::NoReply: sendResult = send::NoReply; stop = true; break;
-            case result::RtDocumentNotFound:
-            case result::DocumentNotModifiable: sendResult = send::RtDocumentNotFound; stop = true; break;
-            case result::SocketFailure: connectionLost = true; stop = true; break;
-            default: sendResult = r; goOn = true; break;
-            }
-        }
-        if (stop) {
-            stoppedOnFailure = !connectionLost;
-            break;
+        case LineEnd::Again:
+            break; // not reached: the loop above resends it
+        case LineEnd::Stopped:
+            return ListEnd::Stopped;
+        case LineEnd::ConnectionLost:
+            return ListEnd::ConnectionLost;
+        case LineEnd::Cancelled:
+            return ListEnd::Cancelled;
         }
         if (contains(line, "3004") || contains(line, "3007"))
             showPayments();
     }
+    return ListEnd::Sent;
+}
 
-    if (connectionLost) {
-        sendResult = documentCompletedAfterLoss(acceptedLines > 0) ? send::Complete : send::ConnectionLost;
+// A "READ,1,file" or "READ,2,file" line runs the data dump instead of going
+// to the register; true when it did. Other READ lines are sent as they are.
+bool Transmission::runDumpLine(const std::string& line)
+{
+    if (!startsWith(line, "READ"))
+        return false;
+    const std::vector<std::string> fields = splitAt(line, ',');
+    const long long kind = fields.size() >= 3 ? LeadingNumber(fields[1]) : 0;
+    if (kind != 1 && kind != 2)
+        return false;
+    if (m_services.dump)
+        m_services.dump(fields[2]);
+    return true;
+}
+
+// Sends one line once and reads what its reply carries for SR_OUT and the
+// display.
+Transmission::LineEnd Transmission::sendCommand(const std::string& line)
+{
+    Document& doc = *m_document;
+    ExchangeResult result = ExchangeResult::Accepted;
+    std::string reply;
+    sendLine(line, result, reply);
+
+    const bool closingData = readClosingData(reply);
+    const char* paymentNumber = m_options.chbPagamentiEstesi ? "3007" : "3004";
+    if (contains(reply, paymentNumber))
+        doc.change = LeadingNumber(Mid(reply, 6, 9));
+
+    // A closing-data reply does not echo the command, so the exchange calls
+    // it unusable; yet the register sent it because the document closed.
+    // Reading it as a failure would have the host print the receipt again.
+    if (closingData && result == ExchangeResult::NoReply)
+        result = ExchangeResult::Accepted;
+    return reactToReply(line, result);
+}
+
+// Closing data: date dd?mm?yyyy, time hh:mm at 12, number at 21. Written to
+// SR_OUT, and the reply emptied so that nothing else reads it; true when the
+// reply carried them.
+bool Transmission::readClosingData(std::string& reply)
+{
+    Document& doc = *m_document;
+    if (!contains(reply, ":"))
+        return false;
+    AppendSrOutLine(doc.out, "TIME,CASS. 1 " + Mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
+    AppendSrOutLine(doc.out, "DATE," + Mid(reply, 1, 2) + "/" + Mid(reply, 4, 2) + "/" + Mid(reply, 9, 2) +
+                                 "  SCONTR. N." + Mid(reply, 21, 4) + ",E,A1;");
+    doc.summaryWritten = true;
+    if (m_options.chbMatricola)
+        AppendSrOutLine(doc.out, MatrLine(m_facts.serialNumber));
+    reply.clear();
+    return true;
+}
+
+Transmission::LineEnd Transmission::reactToReply(const std::string& line, ExchangeResult result)
+{
+    Document& doc = *m_document;
+    if (const std::optional<SendResult> stop = stoppingResult(result)) {
+        doc.result = *stop;
+        return LineEnd::Stopped;
+    }
+    switch (result) {
+    case ExchangeResult::Accepted:
+        doc.result = SendResult::Complete;
+        ++doc.acceptedLines;
+        doc.receiptClosed = doc.receiptClosed || startsWith(line, protocol::msg::CloseReceipt);
+        return LineEnd::Taken;
+    case ExchangeResult::PaperEnd:
+        switch (waitForPaper(!doc.receiptClosed)) {
+        case PaperEndOutcome::Ready:
+            return LineEnd::Again;
+        case PaperEndOutcome::ConnectionLost:
+            return LineEnd::ConnectionLost;
+        case PaperEndOutcome::Cancelled:
+            cancelDocument();
+            doc.result = SendResult::CancelledByOperator;
+            return LineEnd::Cancelled;
+        case PaperEndOutcome::Silent:
+            doc.result = SendResult::NoReply;
+            return LineEnd::Stopped;
+        }
+        return LineEnd::Stopped;
+    case ExchangeResult::NegativeVat:
+        doc.result = SendResult::NegativeVat;
+        pause(m_timings.errorPauseMs);
+        exchange(protocol::msg::CancelLine);
+        return LineEnd::Stopped;
+    case ExchangeResult::RegisterOwnError: {
+        doc.result = SendResult::RegisterOwnError;
+        pause(m_timings.errorPauseMs);
+        ExchangeResult query = ExchangeResult::Accepted;
+        std::string text;
+        // The register's text may itself hold "ERR": the reply counts
+        // whenever it is new.
+        if (sendLine(kErrorTextQuery, query, text)) {
+            const std::size_t at = text.find(kErrorTextQuery);
+            if (at != std::string::npos)
+                doc.report.registerErrorText = text.substr(at + 4);
+        }
+        return LineEnd::Stopped;
+    }
+    // A full or nearly full journal lets the document go on; the result
+    // stays only when no later command overwrites it.
+    case ExchangeResult::JournalNearlyFull:
+        doc.result = SendResult::JournalNearlyFull;
+        return LineEnd::Taken;
+    case ExchangeResult::JournalExhausted:
+        doc.result = SendResult::JournalExhausted;
+        return LineEnd::Taken;
+    case ExchangeResult::SocketFailure:
+        return LineEnd::ConnectionLost;
+    default:
+        // A code the register is not known to give goes on, as an accepted
+        // command does.
+        doc.result = SendResult::Complete;
+        return LineEnd::Taken;
+    }
+}
+
+// A document cut short is judged by the register's counters: one it has
+// completed is reported printed, for a failure would have the host send it
+// again.
+void Transmission::settle(ListEnd end)
+{
+    Document& doc = *m_document;
+    if (end == ListEnd::ConnectionLost) {
+        doc.result = documentCompletedAfterLoss(doc.acceptedLines > 0) ? SendResult::Complete : SendResult::ConnectionLost;
         // After a loss the register's reply to the payment is gone: no change
         // is shown on a guess.
-        change = 0;
-    } else if (stoppedOnFailure && sendResult != send::CancelledByOperator && documentCompletedAfterLoss(false)) {
+        doc.change = 0;
+    } else if (end == ListEnd::Stopped && documentCompletedAfterLoss(false)) {
         // The register refused or did not answer a line after it had
         // completed the document (the drawer after the closing, a closing
-        // whose reply came too late): the document is printed, and a job
-        // reported failed would have the host print it a second time.
+        // whose reply came too late): the document is printed.
         if (m_trace.isTracing())
             m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: documento completato, esito " +
-                              std::to_string(sendResult) + " non riportato");
-        sendResult = send::Complete;
+                              codeText(doc.result) + " non riportato");
+        doc.result = SendResult::Complete;
     }
+}
 
-    if (sendResult == send::Complete && change != 0)
-        exchange(std::string(protocol::msg::DisplayText) + displayAmountText("RESTO", change));
-    if (sendResult == send::Complete && !m_summaryWritten)
-        m_summaryWritten = writeSummary();
-    if (sendResult == send::Complete && !m_conversion.invoiceTextMode && !m_conversion.FunctionSeen &&
-        m_conversion.PaymentSeen &&
-        ((!startsWith(lastLine, "7008") && !startsWith(lastLine, "7007")) || lineCount > 3)) {
-        std::int16_t r = exchange(protocol::msg::EndOfDocument);
-        if (r != result::Accepted)
+// The end of every document that reached the register: the change on the
+// display, the SR_OUT summary, the end of the receipt, and SR_OUT written.
+void Transmission::closeDocument()
+{
+    Document& doc = *m_document;
+    const bool complete = doc.result == SendResult::Complete;
+    if (complete && doc.change != 0)
+        exchange(std::string(protocol::msg::DisplayText) + displayAmountText("RESTO", doc.change));
+    if (complete && !doc.summaryWritten)
+        doc.summaryWritten = writeSummary();
+    if (complete && !doc.conversion.invoiceTextMode && !doc.conversion.FunctionSeen && doc.conversion.PaymentSeen &&
+        ((!startsWith(doc.lastLine, "7008") && !startsWith(doc.lastLine, "7007")) || doc.lineCount > 3)) {
+        ExchangeResult r = exchange(protocol::msg::EndOfDocument);
+        if (r != ExchangeResult::Accepted)
             r = exchange(protocol::msg::EndOfDocument);
         // The receipt is complete only if it was closed; ask the register.
-        if (r == result::SocketFailure && !documentCompletedAfterLoss(true))
-            sendResult = send::ConnectionLost;
+        if (r == ExchangeResult::SocketFailure && !documentCompletedAfterLoss(true))
+            doc.result = SendResult::ConnectionLost;
     }
     exchange(protocol::msg::TransmissionEnd);
 
-    finishOutput(sendResult);
-    m_cancelRequested = false;
-    m_conversion.PaymentSeen = false;
+    finishOutput(doc.result);
     m_control.clearResetRequested();
-    return sendResult;
 }
 
 } // namespace tavor1

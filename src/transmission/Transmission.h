@@ -102,25 +102,25 @@ public:
     Transmission(const Transmission&) = delete;
     Transmission& operator=(const Transmission&) = delete;
 
-    // Sends the document of requestPath and returns the SendResult (send::).
+    // Sends the document of requestPath and returns its SendResult.
     // SR_OUT is created before anything is sent; when it cannot be, or the
     // request gives no command list, nothing reaches the register.
     // A connection lost during the document is settled here: the connection
     // is reopened and the register's document counters are compared with
     // those read before the document. Only when they show the document was
-    // completed does the result become 0 (and SR_OUT is written); otherwise it
-    // is send::ConnectionLost and the document is never sent again.
+    // completed does the result become Complete (and SR_OUT is written);
+    // otherwise it is ConnectionLost and the document is never sent again.
     // When the job's card payment was approved, SR_OUT carries the payment
     // block whatever the result, so that the host can always find it.
-    std::int16_t DoSendFile(const std::string& requestPath, const SendJob& job);
+    SendResult DoSendFile(const std::string& requestPath, const SendJob& job);
 
     // Sends a "DOST%"/"MOST%" line as a subtotal discount or markup of the
     // given percentage of the running subtotal; returns the ExchangeResult.
-    std::int16_t SubtotalPercent(const std::string& command);
+    ExchangeResult SubtotalPercent(const std::string& command);
 
     // The "Annullla Doc" button. During a transmission the cancel is carried
     // out between two exchanges (a paper-end wait ends for it) and the
-    // transmission stops with send::CancelledByOperator. Otherwise the
+    // transmission stops with SendResult::CancelledByOperator. Otherwise the
     // register's open document is cancelled at once, or as soon as a running
     // exchange has finished: the display is cleared and the cancellation
     // line, "3011" and "3013" are sent, their results not evaluated.
@@ -148,16 +148,14 @@ public:
     // card-payment block when pos carries an approved payment.
     std::string registerSummary(const POSData* pos);
 
-    // True from the opening of the files to the end of the transmission.
-    bool transmissionRunning() const { return m_running; }
+    // True from the start of DoSendFile to its end.
+    bool transmissionRunning() const { return m_document != nullptr; }
     // The text the register gave for its error 99 in the last transmission.
-    const std::string& RegisterErrorText() const { return m_registerErrorText; }
+    const std::string& RegisterErrorText() const { return m_lastReport.registerErrorText; }
     // SR_OUT of the last transmission when it could not be written at its
     // end (the data directory refused it for a moment): the caller keeps it
     // with the job's answer and writes it later.
-    const std::optional<std::string>& unwrittenOutput() const { return m_unwrittenOutput; }
-    // What the last conversion left (the job-level invoice mode included).
-    const ConversionResult& conversion() const { return m_conversion; }
+    const std::optional<std::string>& unwrittenOutput() const { return m_lastReport.unwrittenOutput; }
 
     // The amount of a percentage subtotal adjustment in whole cents:
     // subtotal x percentage / 100, halves rounded away from zero. The
@@ -170,14 +168,44 @@ public:
     static std::string displayAmountText(const std::string& name, long long cents);
 
 private:
+    // What a transmission tells its caller once it is over.
+    struct DocumentReport {
+        std::string registerErrorText;
+        std::optional<std::string> unwrittenOutput;
+    };
+    // The state of the document being sent; it lives as long as one
+    // DoSendFile.
+    struct Document;
+    // How the command list ended.
+    enum class ListEnd {
+        Sent, // every line went out
+        Stopped, // a refusal or a missing reply stopped it
+        ConnectionLost, // the connection went during a line
+        Cancelled, // "Annullla Doc": the document was cancelled
+    };
+    // What became of one line of the command list.
+    enum class LineEnd { Taken, Again, Stopped, ConnectionLost, Cancelled };
     enum class PaperEndOutcome { Ready, ConnectionLost, Cancelled, Silent };
 
-    std::int16_t exchange(const std::string& command);
-    bool sendLine(const std::string& line, std::int16_t& result, std::string& freshReply);
+    // The steps of one document, in their order.
+    SendResult sendDocument(const std::string& requestPath);
+    bool loadCommandList(const std::string& requestPath);
+    bool readCountersBefore();
+    ListEnd sendCommandList();
+    bool runDumpLine(const std::string& line);
+    LineEnd sendCommand(const std::string& line);
+    LineEnd reactToReply(const std::string& line, ExchangeResult result);
+    void settle(ListEnd end);
+    void closeDocument();
+
+    ExchangeResult exchange(const std::string& command);
+    bool sendLine(const std::string& line, ExchangeResult& result, std::string& freshReply);
+    bool readClosingData(std::string& reply);
     // cancellable: a cancel asked for during the wait ends it.
     PaperEndOutcome waitForPaper(bool cancellable);
     void cancelDocument();
     void runDeferredCancel();
+    bool cancelRequested() const;
     void pause(int milliseconds);
     bool writeSummary();
     SrOutContext summaryContext(const POSData* pos);
@@ -188,7 +216,7 @@ private:
     // cannot be compared, a register with no document open has closed it. A
     // refusal is not such a case: a refused line may leave nothing open.
     bool documentCompletedAfterLoss(bool documentReached);
-    void finishOutput(std::int16_t sendResult);
+    void finishOutput(SendResult sendResult);
     void showPayments();
 
     RegisterExchange& m_link;
@@ -204,22 +232,10 @@ private:
     TransmissionTimings m_timings;
     ProgramVersion m_version;
 
-    // State of the running transmission.
-    SendJob m_job;
-    ConversionResult m_conversion;
-    bool m_running = false;
-    bool m_summaryWritten = false;
-    bool m_paperEndReported = false;
-    std::string m_out;
-    std::optional<std::string> m_unwrittenOutput;
-    std::string m_registerErrorText;
-    // The document counters read before the first command; empty when the
-    // register could not tell.
-    std::string m_countersBefore;
+    // The document of the running DoSendFile; null between documents.
+    Document* m_document = nullptr;
+    DocumentReport m_lastReport;
 
-    // A cancel asked for during the transmission, carried out before the
-    // next exchange.
-    bool m_cancelRequested = false;
     // A cancel asked for while another exchange was waiting.
     bool m_cancelDeferred = false;
     // The pause now running (paper end, error pauses); the cancel ends it.

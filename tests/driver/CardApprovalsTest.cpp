@@ -34,7 +34,7 @@ TEST_P(ApprovalOnAnotherChannel, IsGivenUpOnlyPastTheBound)
     pos[14] = "A1B2C3";
     const std::uint64_t failed = journal.beginJob(1, sale);
     journal.append(cardApprovedRecord(failed, 1, sale, "1250", pos));
-    journal.append(outcomeRecord(failed, -3, "E509", "", "SR_ERR", "E509\r\n", false, false));
+    journal.append(outcomeRecord(failed, JobResult::CoverOpen, "E509", "", "SR_ERR", "E509\r\n", false, false));
 
     clock.set(GetParam().jobTime);
     const std::uint64_t other = journal.beginJob(2, stampOfBytes("CASH,V100\r\n"));

@@ -19,13 +19,13 @@ namespace {
 class ScriptedExchange final : public RegisterExchange {
 public:
     struct Answer {
-        std::int16_t result;
+        ExchangeResult result;
         std::string reply; // empty: no payload arrived
     };
-    std::int16_t TrasmettiStringa(const std::string& command) override
+    ExchangeResult TrasmettiStringa(const std::string& command) override
     {
         sent.push_back(command);
-        Answer a{0, ""};
+        Answer a{ExchangeResult::Accepted, ""};
         if (!script.empty()) {
             a = script.front();
             script.pop_front();
@@ -58,15 +58,15 @@ public:
     bool ConnectionLost() const override { return false; }
     RegisterExchange& exchange() override { return reg; }
     bool fileExists(const std::string&) const override { return requestThere; }
-    std::int16_t ChiamataPOS(const std::string&) override { return payment; }
+    PaymentResult ChiamataPOS(const std::string&) override { return payment; }
     bool paymentApproved() const override { return approved; }
     void keepApprovedPayment(const std::string& outPath) override { keptFor = outPath; }
-    int DoSendFile(const std::string&) override
+    SendResult DoSendFile(const std::string&) override
     {
         ++sends;
         return sendResult;
     }
-    std::int16_t jobResultFor(int code) override { return code == 0 ? 0 : static_cast<std::int16_t>(-code); }
+    JobResult jobResultFor(SendResult code) override { return JobResultForSendResult(code); }
     std::int16_t StampaEsitoPOS() override
     {
         ++slips;
@@ -80,15 +80,15 @@ public:
     bool connects = true;
     int lastMaxPolls = 0;
     bool requestThere = true;
-    std::int16_t payment = 0;
+    PaymentResult payment = PaymentResult::Ok;
     bool approved = false;
     std::string keptFor;
-    int sendResult = 0;
+    SendResult sendResult = SendResult::Complete;
     int sends = 0;
     int slips = 0;
 };
 
-std::int16_t run(FakeServices& s)
+JobResult run(FakeServices& s)
 {
     return Go_Execution(s, 20, "/data/SR_DATI.001", "/data/SR_OUT.001");
 }
@@ -96,7 +96,7 @@ std::int16_t run(FakeServices& s)
 TEST(GoExecution, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
 {
     FakeServices s;
-    EXPECT_EQ(run(s), 0);
+    EXPECT_EQ(run(s), JobResult::Ok);
     EXPECT_EQ(s.lastMaxPolls, 20);
     EXPECT_EQ(s.reg.sent, (std::vector<std::string>{"1011", "1109"}));
     EXPECT_EQ(s.sends, 1);
@@ -111,7 +111,7 @@ TEST(GoExecution, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
 struct GoCase {
     const char* name;
     std::function<void(FakeServices&)> setup;
-    std::int16_t result;
+    JobResult result;
     int sends;
     int slips;
     const char* sent = nullptr; // the commands sent, one a line; nullptr: not judged
@@ -135,41 +135,55 @@ TEST_P(GoExecutionPaths, GiveTheirResult)
     EXPECT_FALSE(s.open) << "the trace stays open";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jobs, GoExecutionPaths,
-    ::testing::Values(
-        GoCase{"NoConnectionSendsNothing", [](FakeServices& s) { s.connects = false; }, -20, 0, -1, ""},
-        GoCase{"RegisterNotReady", [](FakeServices& s) { s.reg.script = {{0, "101101"}}; }, -2, 0, -1},
-        GoCase{"ShortStatusReplyGoesOn", [](FakeServices& s) { s.reg.script = {{0, "10110"}}; }, 0, 1, -1},
-        GoCase{"StatusZeroGoesOn", [](FakeServices& s) { s.reg.script = {{0, "101100xx"}}; }, 0, 1, -1},
-        // The reply left by an earlier exchange must not be judged.
-        GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
-               [](FakeServices& s) {
-                   s.reg.m_reply = "101101";
-                   s.reg.script = {{1, ""}};
-               },
-               0, 1, -1},
-        GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
-               [](FakeServices& s) {
-                   s.requestThere = false;
-                   s.payment = -202;
-               },
-               -100, 0, -1},
-        GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip", [](FakeServices& s) { s.payment = -202; }, -202, 0, 1, "1011\n"},
-        GoCase{"NotListedSendCodeSkipsTheSlip",
-               [](FakeServices& s) {
-                   s.sendResult = 2;
-                   s.approved = true;
-               },
-               -2, 1, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jobs, GoExecutionPaths,
+                         ::testing::Values(GoCase{"NoConnectionSendsNothing",
+                                                  [](FakeServices& s) { s.connects = false; }, JobResult::Network, 0,
+                                                  -1, ""},
+                                           GoCase{"RegisterNotReady",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script = {{ExchangeResult::Accepted, "101101"}};
+                                                  },
+                                                  JobResult::ReceiptOpen, 0, -1},
+                                           GoCase{"ShortStatusReplyGoesOn",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script = {{ExchangeResult::Accepted, "10110"}};
+                                                  },
+                                                  JobResult::Ok, 1, -1},
+                                           GoCase{"StatusZeroGoesOn",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script = {{ExchangeResult::Accepted, "101100xx"}};
+                                                  },
+                                                  JobResult::Ok, 1, -1},
+                                           // The reply left by an earlier exchange must not be judged.
+                                           GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
+                                                  [](FakeServices& s) {
+                                                      s.reg.m_reply = "101101";
+                                                      s.reg.script = {{ExchangeResult::NoReply, ""}};
+                                                  },
+                                                  JobResult::Ok, 1, -1},
+                                           GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
+                                                  [](FakeServices& s) {
+                                                      s.requestThere = false;
+                                                      s.payment = PaymentResult::Declined;
+                                                  },
+                                                  JobResult::RequestVanished, 0, -1},
+                                           GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip",
+                                                  [](FakeServices& s) { s.payment = PaymentResult::Declined; },
+                                                  JobResult::PaymentDeclined, 0, 1, "1011\n"},
+                                           GoCase{"AFailedDocumentSkipsTheSlip",
+                                                  [](FakeServices& s) {
+                                                      s.sendResult = SendResult::ConversionFailed;
+                                                      s.approved = true;
+                                                  },
+                                                  JobResult::ConversionFailed, 1, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
 {
     FakeServices s;
     s.approved = true;
-    s.sendResult = 7;
-    EXPECT_EQ(run(s), -7);
+    s.sendResult = SendResult::CoverOpen;
+    EXPECT_EQ(run(s), JobResult::CoverOpen);
     EXPECT_EQ(s.slips, 0);
     EXPECT_EQ(s.keptFor, "/data/SR_OUT.001");
 }

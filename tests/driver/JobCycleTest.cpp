@@ -40,14 +40,14 @@ public:
         return 0;
     }
     bool takeJob(int) override { return true; }
-    std::int16_t runJob() override
+    JobResult runJob() override
     {
         ++jobs;
         if (duringJob)
             duringJob();
         return jobResult;
     }
-    void finishJob(std::int16_t, bool abandoned) override
+    void finishJob(JobResult, bool abandoned) override
     {
         lastAbandoned = abandoned;
         for (int n = 1; n <= 4; ++n)
@@ -65,7 +65,7 @@ public:
     int scans = 0;
     int jobs = 0;
     int identifications = 0;
-    std::int16_t jobResult = 0;
+    JobResult jobResult = JobResult::Ok;
     std::int16_t identifyCode = 0;
     bool lastAbandoned = false;
     std::array<bool, 4> identifyOnScan{};

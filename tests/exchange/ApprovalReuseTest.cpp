@@ -50,7 +50,8 @@ std::vector<JournalRecord> failedSale()
 {
     return {at(acceptedRecord(1, 1, kept()), kApprovedAt),
             at(cardApprovedRecord(1, 1, kept(), "1250", approvedPos()), kApprovedAt),
-            at(outcomeRecord(1, -4, "E509: Coperchio stampante aperto", "", "SR_ERR", "x\r\n", false, false),
+            at(outcomeRecord(1, JobResult::NoAnswer, "E509: Coperchio stampante aperto", "", "SR_ERR", "x\r\n", false,
+                             false),
                "2026-12-06 14:00:05")};
 }
 
@@ -109,7 +110,8 @@ TEST(ApprovalReuse, AfterACrashTheSettledApprovalIsStillOpenAndReusable)
                                        at(cardApprovedRecord(1, 1, kept(), "1250", approvedPos()), kApprovedAt)};
     ASSERT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kept(), "2026-12-06 14:01:00", kBound),
               ApprovalVerdict::Unsettled);
-    records.push_back(at(outcomeRecord(1, -20, "E...", "", "SR_ERR", "x\r\n", true, true), "2026-12-06 14:02:00"));
+    records.push_back(
+        at(outcomeRecord(1, JobResult::Network, "E...", "", "SR_ERR", "x\r\n", true, true), "2026-12-06 14:02:00"));
     EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kept(), "2026-12-06 14:03:00", kBound),
               ApprovalVerdict::Reuse);
 }
@@ -122,13 +124,15 @@ TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
     // A retry that failed again keeps it open, carried by the retry.
     records.push_back(at(acceptedRecord(2, 1, kept()), "2026-12-06 14:01:00"));
     records.push_back(at(approvalReusedRecord(2, approval), "2026-12-06 14:01:00"));
-    records.push_back(at(outcomeRecord(2, -4, "E509", "", "SR_ERR", "x\r\n", false, false), "2026-12-06 14:01:02"));
+    records.push_back(
+        at(outcomeRecord(2, JobResult::NoAnswer, "E509", "", "SR_ERR", "x\r\n", false, false), "2026-12-06 14:01:02"));
     ASSERT_EQ(theOpenApproval(records).lastJob, 2u);
 
     auto printed = records;
     printed.push_back(at(acceptedRecord(3, 1, kept()), "2026-12-06 14:02:00"));
     printed.push_back(at(approvalReusedRecord(3, approval), "2026-12-06 14:02:00"));
-    printed.push_back(at(outcomeRecord(3, 0, "OK", "0042", "FINESCO", "x\r\n", false, false), "2026-12-06 14:02:05"));
+    printed.push_back(
+        at(outcomeRecord(3, JobResult::Ok, "OK", "0042", "FINESCO", "x\r\n", false, false), "2026-12-06 14:02:05"));
     EXPECT_TRUE(openApprovals(journalOf(printed)).empty());
     EXPECT_TRUE(approvalHistoryLines(journalOf(printed)).empty());
 
@@ -169,7 +173,7 @@ TEST(ApprovalReuse, TheJournalsCompactionKeepsTheApprovalsNotPrinted)
     auto failedCardJob = [&] {
         const std::uint64_t id = journal.beginJob(1, kept());
         journal.append(cardApprovedRecord(id, 1, kept(), "1250", approvedPos()));
-        journal.append(outcomeRecord(id, -3, "E509", "", "SR_ERR", "E509\r\n", false, false));
+        journal.append(outcomeRecord(id, JobResult::CoverOpen, "E509", "", "SR_ERR", "E509\r\n", false, false));
         journal.append(answeredRecord(id, "SR_ERR"));
         return id;
     };
@@ -178,7 +182,7 @@ TEST(ApprovalReuse, TheJournalsCompactionKeepsTheApprovalsNotPrinted)
     const std::uint64_t open = failedCardJob();
     for (int i = 0; i < 20; ++i) {
         const std::uint64_t id = journal.beginJob(2, stampOfBytes("CASH,V100\r\n"));
-        journal.append(outcomeRecord(id, 0, "OK", "", "FINESCO", "", false, false));
+        journal.append(outcomeRecord(id, JobResult::Ok, "OK", "", "FINESCO", "", false, false));
         journal.append(answeredRecord(id, "FINESCO"));
     }
     ASSERT_TRUE(journal.compact());

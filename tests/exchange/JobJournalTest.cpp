@@ -57,11 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         RecordRow{"counters", countersRecord(7, "0012/0000/0012/0000/0003")},
         RecordRow{"begun", documentBegunRecord(7)},
         RecordRow{"outcomeWithSrOut",
-                  outcomeRecord(7, 0, "TAVOR1 TERMINATO : OK", "0013", "FINESCO",
+                  outcomeRecord(7, JobResult::Ok, "TAVOR1 TERMINATO : OK", "0013", "FINESCO",
                                 "TIME,CASS. 1 14:05 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0013,E,A1;\r\n", false,
                                 false)},
-        RecordRow{"outcomeSettledOpen", outcomeRecord(7, -20, "E520: Errore di connessione rete", "", "SR_ERR",
-                                                      "E520: Errore di connessione rete\r\n", true, true)},
+        RecordRow{"outcomeSettledOpen", outcomeRecord(7, JobResult::Network, "E520: Errore di connessione rete", "",
+                                                      "SR_ERR", "E520: Errore di connessione rete\r\n", true, true)},
         RecordRow{"answered", answeredRecord(7, "SR_ERR")}, RecordRow{"cancelled", cancelledRecord(7)}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -112,62 +112,64 @@ TEST_P(JournalReplayOfOneJob, TellsWhereTheJobStopped)
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, JournalReplayOfOneJob,
-    ::testing::Values(
-        ReplayRow{"acceptedOnly", {}, nullptr, true, false, false},
-        ReplayRow{"cardApproved",
-                  {cardApprovedRecord(4, 2, kStamp, "1500", approvedPos())},
-                  [](const JournalJob& j) {
-                      EXPECT_TRUE(j.cardApproved);
-                      EXPECT_EQ(j.pos, approvedPos());
-                      EXPECT_FALSE(j.documentBegun);
-                  },
-                  true,
-                  false,
-                  false},
-        ReplayRow{"documentBegun",
-                  {countersRecord(4, "1/2/3/4/5"), documentBegunRecord(4)},
-                  [](const JournalJob& j) {
-                      EXPECT_EQ(j.countersBefore, "1/2/3/4/5");
-                      EXPECT_TRUE(j.documentBegun);
-                  },
-                  true,
-                  false,
-                  false},
-        ReplayRow{"outcomeNotYetAnswered",
-                  {documentBegunRecord(4), outcomeRecord(4, 0, "OK", "0009", "FINESCO", "srout", false, false)},
-                  [](const JournalJob& j) {
-                      EXPECT_EQ(j.receiptNumber, "0009");
-                      EXPECT_EQ(j.answerBytes, "srout");
-                  },
-                  false,
-                  true,
-                  false},
-        ReplayRow{"answered",
-                  {outcomeRecord(4, 0, "OK", "0009", "FINESCO", "srout", false, false), answeredRecord(4, "FINESCO")},
-                  nullptr,
-                  false,
-                  false,
-                  false},
-        ReplayRow{"failedWithDocumentLeftOpen",
-                  {documentBegunRecord(4), outcomeRecord(4, -20, "E520", "", "SR_ERR", "E520\r\n", true, false),
-                   answeredRecord(4, "SR_ERR")},
-                  [](const JournalJob& j) { EXPECT_EQ(j.result, -20); },
-                  false,
-                  false,
-                  true},
-        ReplayRow{"leftOpenThenCancelled",
-                  {outcomeRecord(4, -20, "E520", "", "SR_ERR", "E520\r\n", true, false), answeredRecord(4, "SR_ERR"),
-                   cancelledRecord(4)},
-                  nullptr,
-                  false,
-                  false,
-                  false},
-        ReplayRow{"requestGoneOutcomeOnlyRecorded",
-                  {outcomeRecord(4, -20, "E520", "", "none", "", false, true)},
-                  [](const JournalJob& j) { EXPECT_TRUE(j.settled); },
-                  false,
-                  false,
-                  false}),
+    ::testing::Values(ReplayRow{"acceptedOnly", {}, nullptr, true, false, false},
+                      ReplayRow{"cardApproved",
+                                {cardApprovedRecord(4, 2, kStamp, "1500", approvedPos())},
+                                [](const JournalJob& j) {
+                                    EXPECT_TRUE(j.cardApproved);
+                                    EXPECT_EQ(j.pos, approvedPos());
+                                    EXPECT_FALSE(j.documentBegun);
+                                },
+                                true,
+                                false,
+                                false},
+                      ReplayRow{"documentBegun",
+                                {countersRecord(4, "1/2/3/4/5"), documentBegunRecord(4)},
+                                [](const JournalJob& j) {
+                                    EXPECT_EQ(j.countersBefore, "1/2/3/4/5");
+                                    EXPECT_TRUE(j.documentBegun);
+                                },
+                                true,
+                                false,
+                                false},
+                      ReplayRow{"outcomeNotYetAnswered",
+                                {documentBegunRecord(4),
+                                 outcomeRecord(4, JobResult::Ok, "OK", "0009", "FINESCO", "srout", false, false)},
+                                [](const JournalJob& j) {
+                                    EXPECT_EQ(j.receiptNumber, "0009");
+                                    EXPECT_EQ(j.answerBytes, "srout");
+                                },
+                                false,
+                                true,
+                                false},
+                      ReplayRow{"answered",
+                                {outcomeRecord(4, JobResult::Ok, "OK", "0009", "FINESCO", "srout", false, false),
+                                 answeredRecord(4, "FINESCO")},
+                                nullptr,
+                                false,
+                                false,
+                                false},
+                      ReplayRow{"failedWithDocumentLeftOpen",
+                                {documentBegunRecord(4),
+                                 outcomeRecord(4, JobResult::Network, "E520", "", "SR_ERR", "E520\r\n", true, false),
+                                 answeredRecord(4, "SR_ERR")},
+                                [](const JournalJob& j) { EXPECT_EQ(j.result, JobResult::Network); },
+                                false,
+                                false,
+                                true},
+                      ReplayRow{"leftOpenThenCancelled",
+                                {outcomeRecord(4, JobResult::Network, "E520", "", "SR_ERR", "E520\r\n", true, false),
+                                 answeredRecord(4, "SR_ERR"), cancelledRecord(4)},
+                                nullptr,
+                                false,
+                                false,
+                                false},
+                      ReplayRow{"requestGoneOutcomeOnlyRecorded",
+                                {outcomeRecord(4, JobResult::Network, "E520", "", "none", "", false, true)},
+                                [](const JournalJob& j) { EXPECT_TRUE(j.settled); },
+                                false,
+                                false,
+                                false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JournalReplay, SkipsDamagedLinesAndRecordsOfNewerDrivers)
@@ -181,7 +183,7 @@ TEST(JournalReplay, SkipsDamagedLinesAndRecordsOfNewerDrivers)
     file += encodeJournalRecord(future);
     file += "0000dead garbage in the middle\n";
     file += encodeJournalRecord(documentBegunRecord(1));
-    std::string torn = encodeJournalRecord(outcomeRecord(1, 0, "OK", "1", "FINESCO", "", false, false));
+    std::string torn = encodeJournalRecord(outcomeRecord(1, JobResult::Ok, "OK", "1", "FINESCO", "", false, false));
     file += torn.substr(0, torn.size() / 2);
 
     const JournalReplay replay = replayJournal(file);
@@ -206,8 +208,8 @@ protected:
         const std::uint64_t id = journal.beginJob(1, kStamp);
         ASSERT_NE(id, 0u);
         ASSERT_TRUE(journal.append(documentBegunRecord(id)));
-        ASSERT_TRUE(journal.append(
-            outcomeRecord(id, leaveOpen ? -20 : 0, "t", "1", "FINESCO", std::string(300, 'x'), leaveOpen, false)));
+        ASSERT_TRUE(journal.append(outcomeRecord(id, leaveOpen ? JobResult::Network : JobResult::Ok, "t", "1",
+                                                 "FINESCO", std::string(300, 'x'), leaveOpen, false)));
         ASSERT_TRUE(journal.append(answeredRecord(id, "FINESCO")));
     }
 };

@@ -17,7 +17,7 @@ TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
     register_.answers["1104"] = {0, "11040012", ""};
     const std::string file = dir.file("totali.txt");
 
-    EXPECT_EQ(DumpDataEcr(register_, file, false), 0);
+    EXPECT_EQ(DumpDataEcr(register_, file, false), ExchangeResult::Accepted);
     EXPECT_EQ(dir.read("totali.txt"),
               "DataCode|DataDescription|Value|Index\r\n80|NUM.SCONTR.FISCALI|7\r\n1|TOT.SCONTR.FISCALI|100.00\r\n"
               "86|NUM.FATTURE|2\r\n15|TOT.FATTURE|200.50\r\n87|NUM.RICEVUTE FISC.|3\r\n16|TOT.RICEVUTE FISC.|0.99\r\n"
@@ -28,11 +28,11 @@ TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
     // closings line is left out, and the failure goes back to the caller.
     register_.answers["1004"] = {-20, "", ""};
     register_.answers["1104"] = {1, "", ""};
-    EXPECT_EQ(DumpDataEcr(register_, file, false, ','), -20);
+    EXPECT_EQ(DumpDataEcr(register_, file, false, ','), ExchangeResult::SocketFailure);
     const std::string text = dir.read("totali.txt");
     EXPECT_NE(text.find("1|TOT.SCONTR.FISCALI|0,00\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("NUM.AZZ.FISC."), std::string::npos);
-    EXPECT_EQ(DumpDataEcr(register_, dir.file("no/such/folder/x.txt"), false), -1);
+    EXPECT_EQ(DumpDataEcr(register_, dir.file("no/such/folder/x.txt"), false), std::nullopt) << "not written";
 }
 
 } // namespace

@@ -53,7 +53,7 @@ public:
         std::string payload;
         std::string registerError;
     };
-    std::int16_t TrasmettiStringa(const std::string& command) override;
+    ExchangeResult TrasmettiStringa(const std::string& command) override;
     const std::string& ReplyData() const override { return m_replyData; }
     const std::string& LastRegisterError() const override { return m_lastError; }
 

@@ -51,7 +51,8 @@ TEST(HistoryCommand, PrintsTheLastJobsWithoutTouchingTheFolder)
     const RequestStamp stamp = stampOfBytes("CASH,V100\r\n");
     for (int i = 0; i < 3; ++i) {
         const std::uint64_t id = journal.beginJob(2, stamp);
-        journal.append(outcomeRecord(id, 0, "TUTTO OK", "0001-000" + std::to_string(id), "FINESCO", "", false, false));
+        journal.append(
+            outcomeRecord(id, JobResult::Ok, "TUTTO OK", "0001-000" + std::to_string(id), "FINESCO", "", false, false));
         journal.append(answeredRecord(id, "FINESCO"));
     }
     PosFields pos{};

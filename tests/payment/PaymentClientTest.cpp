@@ -41,7 +41,7 @@ protected:
     }
 
     // A request whose first line is the given one, followed by a sale.
-    std::int16_t pay(const std::string& firstLine)
+    PaymentResult pay(const std::string& firstLine)
     {
         return client->ChiamataPOS(dir.write("SR_DATI.001", firstLine + "\r\nSALE,N1,P1250\r\n"));
     }
@@ -79,7 +79,7 @@ class PaymentNotRequested : public PaymentClientTest, public ::testing::WithPara
 TEST_P(PaymentNotRequested, ReturnsZeroWithoutCallingTheService)
 {
     const NoCallCase& c = GetParam();
-    EXPECT_EQ(client->ChiamataPOS(dir.write("SR_DATI.001", c.request)), payment::kOk);
+    EXPECT_EQ(client->ChiamataPOS(dir.write("SR_DATI.001", c.request)), PaymentResult::Ok);
     EXPECT_TRUE(simulator.requests().empty());
     EXPECT_EQ(client->posData().Comando, c.comando);
     EXPECT_EQ(client->posData().Importo, c.importo);
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PaymentClientTest, MissingRequestFileIsReportedAndReturnsZero)
 {
-    EXPECT_EQ(client->ChiamataPOS(dir.file("SR_DATI.009")), payment::kOk);
+    EXPECT_EQ(client->ChiamataPOS(dir.file("SR_DATI.009")), PaymentResult::Ok);
     ASSERT_EQ(messages.texts.size(), 1u);
     EXPECT_EQ(messages.texts[0].rfind("ERRORE-CHIAMATA-POS = ", 0), 0u) << messages.texts[0];
     EXPECT_TRUE(simulator.requests().empty());
@@ -109,7 +109,7 @@ TEST_F(PaymentClientTest, AnUnreadableAmountStopsTheJobInsteadOfPrintingUnpaid)
 {
     for (const char* amount : {"12a", "99999999999"}) {
         const std::string request = dir.write("SR_DATI.001", std::string("PAGA,V") + amount + ",P0\r\n");
-        EXPECT_EQ(client->ChiamataPOS(request), payment::kServiceError) << amount;
+        EXPECT_EQ(client->ChiamataPOS(request), PaymentResult::ServiceError) << amount;
     }
     EXPECT_EQ(messages.texts.size(), 2u);
     EXPECT_TRUE(simulator.requests().empty());
@@ -164,7 +164,7 @@ TEST_F(PaymentClientTest, SendsTheFourHeadersInOrder)
 struct OutcomeCase {
     const char* name;
     Outcome outcome;
-    std::int16_t result;
+    PaymentResult result;
     std::string esito;
     std::string transactionResult;
     bool logged;     // with CheckLogPagamento ticked
@@ -185,36 +185,35 @@ TEST_P(PaymentOutcome, IsClassifiedAndLogged)
     EXPECT_EQ(pos.Importo, "1250");
     EXPECT_EQ(pos.Esito, c.esito);
     EXPECT_EQ(pos.TransactionResult, c.transactionResult);
-    EXPECT_EQ(pos.DescrErr, c.result == payment::kTimedOut ? "Timed out." : "");
+    EXPECT_EQ(pos.DescrErr, c.result == PaymentResult::TimedOut ? "Timed out." : "");
     EXPECT_EQ(logFiles().size(), c.logged ? 1u : 0u);
     EXPECT_EQ(!messages.texts.empty(), c.messaged) << (messages.texts.empty() ? "" : messages.texts[0]);
-    EXPECT_EQ(client->paymentApproved(), c.result == payment::kOk);
+    EXPECT_EQ(client->paymentApproved(), c.result == PaymentResult::Ok);
 }
 
 const std::string kCancelled = "TRANSAZIONE ANNULLATA";
 
 INSTANTIATE_TEST_SUITE_P(
     Service, PaymentOutcome,
-    ::testing::Values(OutcomeCase{"Approved", Outcome::Approved, payment::kOk, "00", "00", true, false},
-                      OutcomeCase{"ApprovedLate", Outcome::Slow, payment::kOk, "00", "00", true, false},
-                      OutcomeCase{"Declined", Outcome::Declined, payment::kDeclined, "05", "05", true, false},
-                      OutcomeCase{"ErrorWithException", Outcome::Exception, payment::kServiceError, kCancelled, "KO",
-                                  false, false},
-                      OutcomeCase{"ErrorWithMessageOnly", Outcome::ErrorMessage, payment::kServiceError, kCancelled,
-                                  "KO", true, false},
-                      OutcomeCase{"NotXml", Outcome::Garbage, payment::kServiceError, kCancelled, "KO", true, false},
-                      OutcomeCase{"EmptyBody", Outcome::Empty, payment::kServiceError, kCancelled, "KO", true, false},
-                      OutcomeCase{"HugeBody", Outcome::Huge, payment::kServiceError, kCancelled, "KO", true, true},
-                      OutcomeCase{"RedirectLoop", Outcome::RedirectLoop, payment::kServiceError, kCancelled, "KO",
-                                  true, true},
-                      OutcomeCase{"ClosedWithoutReply", Outcome::Close, payment::kServiceError, kCancelled, "KO", true,
-                                  true},
-                      OutcomeCase{"NeverAnswers", Outcome::Silent, payment::kTimedOut, "", "", false, false}),
+    ::testing::Values(
+        OutcomeCase{"Approved", Outcome::Approved, PaymentResult::Ok, "00", "00", true, false},
+        OutcomeCase{"ApprovedLate", Outcome::Slow, PaymentResult::Ok, "00", "00", true, false},
+        OutcomeCase{"Declined", Outcome::Declined, PaymentResult::Declined, "05", "05", true, false},
+        OutcomeCase{"ErrorWithException", Outcome::Exception, PaymentResult::ServiceError, kCancelled, "KO", false,
+                    false},
+        OutcomeCase{"ErrorWithMessageOnly", Outcome::ErrorMessage, PaymentResult::ServiceError, kCancelled, "KO", true,
+                    false},
+        OutcomeCase{"NotXml", Outcome::Garbage, PaymentResult::ServiceError, kCancelled, "KO", true, false},
+        OutcomeCase{"EmptyBody", Outcome::Empty, PaymentResult::ServiceError, kCancelled, "KO", true, false},
+        OutcomeCase{"HugeBody", Outcome::Huge, PaymentResult::ServiceError, kCancelled, "KO", true, true},
+        OutcomeCase{"RedirectLoop", Outcome::RedirectLoop, PaymentResult::ServiceError, kCancelled, "KO", true, true},
+        OutcomeCase{"ClosedWithoutReply", Outcome::Close, PaymentResult::ServiceError, kCancelled, "KO", true, true},
+        OutcomeCase{"NeverAnswers", Outcome::Silent, PaymentResult::TimedOut, "", "", false, false}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
 {
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
     const POSData& pos = client->posData();
     EXPECT_EQ(pos.TerminalId, "12345678");
     EXPECT_EQ(pos.AcquirerId, "00000000001");
@@ -235,11 +234,11 @@ TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
 // by: only approvals are charges, each with its own number and amount.
 TEST_F(PaymentClientTest, EachApprovalIsRecordedWithItsOwnTransactionNumber)
 {
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
     simulator.setOutcome(Outcome::Declined);
-    EXPECT_NE(pay("PAGA,V300,P0"), payment::kOk);
+    EXPECT_NE(pay("PAGA,V300,P0"), PaymentResult::Ok);
     simulator.setOutcome(Outcome::Approved);
-    ASSERT_EQ(pay("PAGA,V777,P2"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V777,P2"), PaymentResult::Ok);
     EXPECT_EQ(client->posData().OperationNumber, "000046");
 
     const auto& approvals = simulator.approvals();
@@ -253,7 +252,7 @@ TEST_F(PaymentClientTest, EachApprovalIsRecordedWithItsOwnTransactionNumber)
     EXPECT_EQ(approvals[1].authorization, "A1B2C3");
 
     simulator.setDistinctAuthorizations(true);
-    ASSERT_EQ(pay("PAGA,V100,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V100,P0"), PaymentResult::Ok);
     EXPECT_EQ(client->posData().AuthorizationCode, "A00047");
     EXPECT_EQ(simulator.approvals().back().authorization, "A00047");
 }
@@ -266,7 +265,7 @@ TEST_F(PaymentClientTest, UnreachableServiceCarriesTheTransportText)
     const quint16 closedPort = probe.serverPort();
     probe.close();
     makeClient("http://127.0.0.1:" + std::to_string(closedPort));
-    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kUnreachable);
+    EXPECT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Unreachable);
     EXPECT_EQ(client->posData().DescrErr, "A connection with the server could not be established");
     EXPECT_TRUE(client->posData().TransactionResult.empty());
     EXPECT_TRUE(messages.texts.empty());
@@ -275,7 +274,7 @@ TEST_F(PaymentClientTest, UnreachableServiceCarriesTheTransportText)
 TEST_F(PaymentClientTest, RedirectLoopEndsAfterABoundedNumberOfHops)
 {
     simulator.setOutcome(Outcome::RedirectLoop);
-    EXPECT_EQ(pay("PAGA,V1250,P0"), payment::kServiceError);
+    EXPECT_EQ(pay("PAGA,V1250,P0"), PaymentResult::ServiceError);
     EXPECT_EQ(simulator.requests().size(), static_cast<std::size_t>(PaymentServiceSettings{}.maxRedirects + 1));
     ASSERT_EQ(messages.texts.size(), 1u);
     EXPECT_EQ(messages.texts[0].rfind("Errore 0: ", 0), 0u) << messages.texts[0];
@@ -288,7 +287,7 @@ TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
 {
     options.CheckLogPagamento = true;
     simulator.setTerminalId("../..\\evil:1");
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
     EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-.._.._evil_1.txt"});
 }
 
@@ -297,7 +296,7 @@ TEST_F(PaymentClientTest, TerminalIdCannotLeadTheLogOutOfItsFolder)
 TEST_F(PaymentClientTest, ApprovedPaymentIsLoggedOnceUnderTheTerminalsName)
 {
     options.CheckLogPagamento = true;
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
     EXPECT_EQ(logFiles(), std::vector<std::string>{"POSDATA-20261205143012-12345678.txt"});
     clock.set(LocalDateTime{2026, 12, 5, 14, 31, 0});
     EXPECT_EQ(client->writeReplyLog(), client->replyLogPath());
@@ -306,7 +305,7 @@ TEST_F(PaymentClientTest, ApprovedPaymentIsLoggedOnceUnderTheTerminalsName)
     std::filesystem::remove_all(dir.file("LOG-PAGAME-202612"));
     options.CheckLogPagamento = false;
     clock.set(LocalDateTime{2026, 12, 5, 14, 30, 12});
-    ASSERT_EQ(pay("PAGA,V1250,P0"), payment::kOk);
+    ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
     ASSERT_TRUE(client->paymentApproved());
     EXPECT_TRUE(logFiles().empty()) << "the option is clear: no log during the payment";
     const std::string path = client->writeReplyLog();

@@ -14,10 +14,10 @@ namespace tavor1::test {
 class ScriptedExchange final : public RegisterExchange {
 public:
     explicit ScriptedExchange(std::int16_t answer = 0) : m_answer(answer) {}
-    std::int16_t TrasmettiStringa(const std::string& command) override
+    ExchangeResult TrasmettiStringa(const std::string& command) override
     {
         commands.push_back(command);
-        return m_answer;
+        return codeFromNumber<ExchangeResult>(m_answer);
     }
     const std::string& ReplyData() const override { return m_empty; }
     const std::string& LastRegisterError() const override { return m_empty; }

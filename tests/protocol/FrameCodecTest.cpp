@@ -41,7 +41,7 @@ struct PayloadRow {
     const char* name;
     std::string command;
     std::string payload;
-    std::int16_t result;
+    ExchangeResult result;
     std::string registerError;
 };
 
@@ -55,21 +55,27 @@ TEST_P(ReplyTable, Classifies)
     EXPECT_EQ(verdict.registerError, row.registerError);
 }
 
-PayloadRow err(const char* name, const char* code, std::int16_t result)
+PayloadRow err(const char* name, const char* code, ExchangeResult result)
 {
     return {name, "3002", std::string("3002 xxERR") + code, result, code};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReplyTable,
-    ::testing::Values(PayloadRow{"Echo", "1104", "11040012", 0, ""}, PayloadRow{"OtherNumber", "3011", "3013", 1, ""},
-                      PayloadRow{"ShortPayload", "1104", "110", 1, ""},
-                      PayloadRow{"State7101Two", "710101", "71012", -30, ""},
-                      PayloadRow{"State7101NotAsked", "3011", "3011 71012", 0, ""},
-                      err("Err09", "09", -2), err("Err12", "12", -31), err("Err16", "16", -4), err("Err20", "20", -8),
-                      err("Err21", "21", -7), err("Err98", "98", -7), err("Err23", "23", -10), err("Err30", "30", -11),
-                      err("Err31", "31", -12), err("Err37", "37", -5), err("Err51", "51", -3), err("Err99", "99", -99),
-                      err("Err29", "29", -29), err("ErrOther", "44", -1), err("ErrCutShort", "1", -1)),
+    ::testing::Values(
+        PayloadRow{"Echo", "1104", "11040012", ExchangeResult::Accepted, ""},
+        PayloadRow{"OtherNumber", "3011", "3013", ExchangeResult::NoReply, ""},
+        PayloadRow{"ShortPayload", "1104", "110", ExchangeResult::NoReply, ""},
+        PayloadRow{"State7101Two", "710101", "71012", ExchangeResult::DocumentNotModifiable, ""},
+        PayloadRow{"State7101NotAsked", "3011", "3011 71012", ExchangeResult::Accepted, ""},
+        err("Err09", "09", ExchangeResult::PrintBufferFull), err("Err12", "12", ExchangeResult::RtDocumentNotFound),
+        err("Err16", "16", ExchangeResult::PaperEnd), err("Err20", "20", ExchangeResult::NoAnswer),
+        err("Err21", "21", ExchangeResult::ReceiptOpen), err("Err98", "98", ExchangeResult::ReceiptOpen),
+        err("Err23", "23", ExchangeResult::NegativeTotal), err("Err30", "30", ExchangeResult::JournalExhausted),
+        err("Err31", "31", ExchangeResult::JournalNearlyFull), err("Err37", "37", ExchangeResult::CoverOpen),
+        err("Err51", "51", ExchangeResult::FiscalMemoryFull), err("Err99", "99", ExchangeResult::RegisterOwnError),
+        err("Err29", "29", ExchangeResult::NegativeVat), err("ErrOther", "44", ExchangeResult::OtherRegisterError),
+        err("ErrCutShort", "1", ExchangeResult::OtherRegisterError)),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -11,14 +11,14 @@ bool startsWith(const std::string& text, const std::string& prefix)
 }
 } // namespace
 
-std::int16_t ScriptedRegister::TrasmettiStringa(const std::string& command)
+ExchangeResult ScriptedRegister::TrasmettiStringa(const std::string& command)
 {
     sent.push_back(command);
     m_error.clear();
     if (onSend)
         onSend(command);
     if (!connected)
-        return -20;
+        return ExchangeResult::SocketFailure;
     for (auto& [prefix, queue] : m_script) {
         if (queue.empty() || !startsWith(command, prefix))
             continue;
@@ -26,15 +26,15 @@ std::int16_t ScriptedRegister::TrasmettiStringa(const std::string& command)
         queue.pop_front();
         if (r.executed)
             defaultReply(command);
-        if (r.result == -20)
+        if (r.result == codeNumber(ExchangeResult::SocketFailure))
             connected = false;
         if (!r.keepData)
             m_reply = r.data;
         m_error = r.error;
-        return r.result;
+        return codeFromNumber<ExchangeResult>(r.result);
     }
     m_reply = defaultReply(command);
-    return 0;
+    return ExchangeResult::Accepted;
 }
 
 std::string ScriptedRegister::defaultReply(const std::string& command)

@@ -29,7 +29,7 @@ struct ScriptedReply {
 
 class ScriptedRegister final : public RegisterExchange, public LinkControl {
 public:
-    std::int16_t TrasmettiStringa(const std::string& command) override;
+    ExchangeResult TrasmettiStringa(const std::string& command) override;
     const std::string& ReplyData() const override { return m_reply; }
     const std::string& LastRegisterError() const override { return m_error; }
 

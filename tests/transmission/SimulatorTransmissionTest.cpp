@@ -65,9 +65,9 @@ protected:
     }
 
     // One sale paid in cash; the job's connection is opened first.
-    std::int16_t sendReceipt() { return sendRequest("SALE,N1,P1000\r\nCASH,V1000\r\n"); }
+    SendResult sendReceipt() { return sendRequest("SALE,N1,P1000\r\nCASH,V1000\r\n"); }
 
-    std::int16_t sendRequest(const std::string& text)
+    SendResult sendRequest(const std::string& text)
     {
         const std::string request = dir.write("SR_DATI.001", text);
         EXPECT_TRUE(control.connectAndWait());
@@ -77,7 +77,7 @@ protected:
     }
 
     // What the host finds at the end of the job.
-    void report(std::int16_t jobResult)
+    void report(JobResult jobResult)
     {
         dir.write("SR_START.001", "00000000");
         bool running = true;
@@ -118,8 +118,8 @@ struct ConditionCase {
     const char* command;   // the command the register answers so
     FaultMode mode;
     const char* code;
-    std::int16_t sendResult;
-    std::int16_t jobResult;
+    SendResult sendResult;
+    JobResult jobResult;
     const char* errLine;   // SR_ERR, empty for none
     const char* statusText;
 };
@@ -136,9 +136,9 @@ TEST_P(RegisterConditionTest, ReachesTheHostAsItsOwnResult)
     fault.text = "TESTINA GUASTA";
     sim.addFault(fault);
 
-    const std::int16_t sendResult = sendReceipt();
+    const SendResult sendResult = sendReceipt();
     EXPECT_EQ(sendResult, c.sendResult) << joined(sim.commands());
-    const std::int16_t jobResult = JobResultForSendResult(sendResult);
+    const JobResult jobResult = JobResultForSendResult(sendResult);
     EXPECT_EQ(jobResult, c.jobResult);
     report(jobResult);
     if (std::string(c.errLine).empty()) {
@@ -147,52 +147,58 @@ TEST_P(RegisterConditionTest, ReachesTheHostAsItsOwnResult)
         EXPECT_EQ(dir.read("SR_ERR.001"), std::string(c.errLine) + "\r\n");
     }
     EXPECT_EQ(status, std::string("TAVOR1 TERMINATO : ") + c.statusText);
-    EXPECT_EQ(dir.exists("FINESCO.001"), jobResult == job::Ok);
+    EXPECT_EQ(dir.exists("FINESCO.001"), jobResult == JobResult::Ok);
     // A warning on the last command reaches the host although the receipt
     // was printed: the job reports it as the register's journal state.
-    const bool printed = jobResult == job::Ok || c.sendResult == send::JournalExhausted ||
-                         c.sendResult == send::JournalNearlyFull;
+    const bool printed = jobResult == JobResult::Ok || c.sendResult == SendResult::JournalExhausted ||
+                         c.sendResult == SendResult::JournalNearlyFull;
     EXPECT_EQ(sim.roll().fiscalNumbers().size(), printed ? 1u : 0u) << sim.roll().text();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, RegisterConditionTest,
     ::testing::Values(
-        ConditionCase{"PrintBufferFull", kSale, FaultMode::ErrorReply, "09", send::PrintBufferFull, job::PrintBufferFull,
-                      "Fine Buffer di stampa: chiudere manualmente lo scontrino", "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
-        ConditionCase{"RtDocumentNotFound", kSale, FaultMode::ErrorReply, "12", send::RtDocumentNotFound,
-                      job::RtDocumentNotFound, "Errore 12 : Documento RT non trovato non modificabile ",
+        ConditionCase{"PrintBufferFull", kSale, FaultMode::ErrorReply, "09", SendResult::PrintBufferFull,
+                      JobResult::PrintBufferFull, "Fine Buffer di stampa: chiudere manualmente lo scontrino",
+                      "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
+        ConditionCase{"RtDocumentNotFound", kSale, FaultMode::ErrorReply, "12", SendResult::RtDocumentNotFound,
+                      JobResult::RtDocumentNotFound, "Errore 12 : Documento RT non trovato non modificabile ",
                       "Errore 12 : Documento RT non trovato non modificabile "},
-        ConditionCase{"RegisterNoAnswer", kSale, FaultMode::ErrorReply, "20", send::RegisterNoAnswer, job::NoAnswer,
+        ConditionCase{"RegisterNoAnswer", kSale, FaultMode::ErrorReply, "20", SendResult::RegisterNoAnswer,
+                      JobResult::NoAnswer, "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr",
+                      "TIMEOUT SCADUTO"},
+        ConditionCase{"Nak", kSale, FaultMode::Nak, "", SendResult::NoReply, JobResult::NoAnswer,
                       "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
-        ConditionCase{"Nak", kSale, FaultMode::Nak, "", send::NoReply, job::NoAnswer,
-                      "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
-        ConditionCase{"ReceiptOpen", kSale, FaultMode::ErrorReply, "21", send::ReceiptOpen, job::ReceiptOpen,
-                      "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
-        ConditionCase{"NegativeTotal", "3011", FaultMode::ErrorReply, "23", send::NegativeTotal, job::NegativeTotal,
-                      "E505: Totale scontrino negativo", "TOTALE SCONTRINO NEGATIVO"},
-        ConditionCase{"NegativeVat", "3011", FaultMode::ErrorReply, "29", send::NegativeVat, job::NegativeVat,
-                      "Errore 29 : IVA Negativa Documento RT Annullato ", "RILEVATO ERRORE 29 : "},
-        ConditionCase{"JournalExhaustedOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "30", send::JournalExhausted,
-                      job::JournalExhausted, "E508: Giornale elettronico esaurito : sostituire",
-                      "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
-        ConditionCase{"JournalNearlyFullOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "31", send::JournalNearlyFull,
-                      job::JournalNearlyFull, "E507: Giornale elettronico in esaurimento",
-                      "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
-        ConditionCase{"JournalNearlyFullOnAMiddleCommand", kSale, FaultMode::ErrorReply, "31", send::Complete, job::Ok,
-                      "", "TUTTO OK"},
-        ConditionCase{"CoverOpen", kSale, FaultMode::ErrorReply, "37", send::CoverOpen, job::CoverOpen,
+        ConditionCase{"ReceiptOpen", kSale, FaultMode::ErrorReply, "21", SendResult::ReceiptOpen,
+                      JobResult::ReceiptOpen, "E503: Scontrino aperto, chiudere e riavviare l'esecuzione",
+                      "SCONTRINO APERTO"},
+        ConditionCase{"NegativeTotal", "3011", FaultMode::ErrorReply, "23", SendResult::NegativeTotal,
+                      JobResult::NegativeTotal, "E505: Totale scontrino negativo", "TOTALE SCONTRINO NEGATIVO"},
+        ConditionCase{"NegativeVat", "3011", FaultMode::ErrorReply, "29", SendResult::NegativeVat,
+                      JobResult::NegativeVat, "Errore 29 : IVA Negativa Documento RT Annullato ",
+                      "RILEVATO ERRORE 29 : "},
+        ConditionCase{"JournalExhaustedOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "30",
+                      SendResult::JournalExhausted, JobResult::JournalExhausted,
+                      "E508: Giornale elettronico esaurito : sostituire", "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
+        ConditionCase{"JournalNearlyFullOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "31",
+                      SendResult::JournalNearlyFull, JobResult::JournalNearlyFull,
+                      "E507: Giornale elettronico in esaurimento", "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
+        ConditionCase{"JournalNearlyFullOnAMiddleCommand", kSale, FaultMode::ErrorReply, "31", SendResult::Complete,
+                      JobResult::Ok, "", "TUTTO OK"},
+        ConditionCase{"CoverOpen", kSale, FaultMode::ErrorReply, "37", SendResult::CoverOpen, JobResult::CoverOpen,
                       "E509: Coperchio stampante aperto", "CHIUDERE SPORTELLINO STAMPANTE"},
-        ConditionCase{"FiscalMemoryFull", kSale, FaultMode::ErrorReply, "51", send::FiscalMemoryFull,
-                      job::FiscalMemoryFull, "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
-        ConditionCase{"OwnError", kSale, FaultMode::ErrorReply, "99", send::RegisterOwnError, job::RegisterOwnError,
-                      "Errore 99: TESTINA GUASTA", "RILEVATO ERRORE 99: TESTINA GUASTA"},
-        ConditionCase{"OtherError", kSale, FaultMode::ErrorReply, "45", send::RegisterError, job::RegisterError,
-                      "Errore generico sull'Ecr, verificare sul manuale del registratore", "ERRORE GENERICO SU ECR"},
-        ConditionCase{"ConnectionLostDuringTheSales", kPayment, FaultMode::DropConnection, "", send::ConnectionLost,
-                      job::Network, "E520: Errore di connessione rete", "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
-        ConditionCase{"ConnectionLostAfterTheClosing", kDrawer, FaultMode::DropConnection, "", send::Complete, job::Ok,
-                      "", "TUTTO OK"}),
+        ConditionCase{"FiscalMemoryFull", kSale, FaultMode::ErrorReply, "51", SendResult::FiscalMemoryFull,
+                      JobResult::FiscalMemoryFull, "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
+        ConditionCase{"OwnError", kSale, FaultMode::ErrorReply, "99", SendResult::RegisterOwnError,
+                      JobResult::RegisterOwnError, "Errore 99: TESTINA GUASTA", "RILEVATO ERRORE 99: TESTINA GUASTA"},
+        ConditionCase{"OtherError", kSale, FaultMode::ErrorReply, "45", SendResult::RegisterError,
+                      JobResult::RegisterError, "Errore generico sull'Ecr, verificare sul manuale del registratore",
+                      "ERRORE GENERICO SU ECR"},
+        ConditionCase{"ConnectionLostDuringTheSales", kPayment, FaultMode::DropConnection, "",
+                      SendResult::ConnectionLost, JobResult::Network, "E520: Errore di connessione rete",
+                      "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
+        ConditionCase{"ConnectionLostAfterTheClosing", kDrawer, FaultMode::DropConnection, "", SendResult::Complete,
+                      JobResult::Ok, "", "TUTTO OK"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimulatorTransmission, PaperEndWaitsForThePaperAndResendsTheLine)
@@ -203,18 +209,18 @@ TEST_F(SimulatorTransmission, PaperEndWaitsForThePaperAndResendsTheLine)
         if (command == "1009" && errDuringWait.empty())
             errDuringWait = dir.read("SR_ERR.001");
     });
-    ASSERT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    ASSERT_EQ(sendReceipt(), SendResult::Complete) << joined(sim.commands());
     EXPECT_EQ(errDuringWait, "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
     EXPECT_EQ(sent("1009"), 3);
     EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 1);
-    report(job::Ok);
+    report(JobResult::Ok);
     EXPECT_FALSE(dir.exists("SR_ERR.001")) << "the paper-end line goes when the job succeeds";
 }
 
 TEST_F(SimulatorTransmission, NegativeVatCancelsTheReceipt)
 {
     sim.failCommand("3011", "29");
-    EXPECT_EQ(sendReceipt(), send::NegativeVat);
+    EXPECT_EQ(sendReceipt(), SendResult::NegativeVat);
     const std::vector<std::string>& commands = sim.commands();
     const auto closing = std::find(commands.begin(), commands.end(), "3011");
     ASSERT_NE(closing, commands.end());
@@ -230,7 +236,7 @@ struct LostReplyCase {
     const char* request;
     const char* command;
     FaultMode mode;
-    std::int16_t sendResult;
+    SendResult sendResult;
 };
 
 class LostReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<LostReplyCase> {};
@@ -248,16 +254,16 @@ TEST_P(LostReplyTest, IsSettledByTheRegistersCounters)
 
 const char* const kInvoice = "OPFS,V12200,A\r\nPRNT,:FATTURA N. 15\r\nPRNT,:CONSULENZA 100,00\r\nCLFS\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, LostReplyTest,
-    ::testing::Values(
-        LostReplyCase{"ReceiptClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011", FaultMode::DropAfterDoing,
-                      send::Complete},
-        LostReplyCase{"ReceiptNotClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011", FaultMode::DropConnection,
-                      send::ConnectionLost},
-        LostReplyCase{"InvoiceClosed", kInvoice, "4006", FaultMode::DropAfterDoing, send::Complete},
-        LostReplyCase{"InvoiceNotClosed", kInvoice, "4006", FaultMode::DropConnection, send::ConnectionLost}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transmission, LostReplyTest,
+                         ::testing::Values(LostReplyCase{"ReceiptClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011",
+                                                         FaultMode::DropAfterDoing, SendResult::Complete},
+                                           LostReplyCase{"ReceiptNotClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011",
+                                                         FaultMode::DropConnection, SendResult::ConnectionLost},
+                                           LostReplyCase{"InvoiceClosed", kInvoice, "4006", FaultMode::DropAfterDoing,
+                                                         SendResult::Complete},
+                                           LostReplyCase{"InvoiceNotClosed", kInvoice, "4006",
+                                                         FaultMode::DropConnection, SendResult::ConnectionLost}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A line refused or left unanswered once the register may have completed the
 // document: its counters tell whether it was printed, and a printed document
@@ -268,7 +274,7 @@ struct AfterClosingCase {
     FaultMode mode;
     const char* code;
     int delayMs;
-    std::int16_t sendResult;
+    SendResult sendResult;
 };
 
 class AfterClosingTest : public SimulatorTransmission, public ::testing::WithParamInterface<AfterClosingCase> {};
@@ -283,18 +289,18 @@ TEST_P(AfterClosingTest, IsReportedAsWhatThePaperShows)
     fault.delayMs = c.delayMs;
     sim.addFault(fault);
     EXPECT_EQ(sendReceipt(), c.sendResult) << joined(sim.commands());
-    EXPECT_EQ(sim.roll().fiscalNumbers().size(), c.sendResult == send::Complete ? 1u : 0u) << sim.roll().text();
+    EXPECT_EQ(sim.roll().fiscalNumbers().size(), c.sendResult == SendResult::Complete ? 1u : 0u) << sim.roll().text();
     EXPECT_EQ(sent(c.command), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, AfterClosingTest,
-    ::testing::Values(
-        AfterClosingCase{"DrawerRefused", kDrawer, FaultMode::ErrorReply, "37", 0, send::Complete},
-        AfterClosingCase{"DrawerUnanswered", kDrawer, FaultMode::Nak, "", 0, send::Complete},
-        // The second wait of the link lasts 1000 ms here.
-        AfterClosingCase{"ClosingReplyTooLate", "3011", FaultMode::LoneAck, "", 1500, send::Complete},
-        AfterClosingCase{"ClosingNotCarriedOut", "3011", FaultMode::Nak, "", 0, send::NoReply}),
+    ::testing::Values(AfterClosingCase{"DrawerRefused", kDrawer, FaultMode::ErrorReply, "37", 0, SendResult::Complete},
+                      AfterClosingCase{"DrawerUnanswered", kDrawer, FaultMode::Nak, "", 0, SendResult::Complete},
+                      // The second wait of the link lasts 1000 ms here.
+                      AfterClosingCase{"ClosingReplyTooLate", "3011", FaultMode::LoneAck, "", 1500,
+                                       SendResult::Complete},
+                      AfterClosingCase{"ClosingNotCarriedOut", "3011", FaultMode::Nak, "", 0, SendResult::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's queries go wrong once after the receipt was printed:
@@ -308,7 +314,7 @@ TEST_P(SummaryQueryTest, IsAskedAgain)
     fault.command = "1001";
     fault.code = "21";
     sim.addFault(fault);
-    ASSERT_EQ(sendReceipt(), send::Complete) << joined(sim.commands());
+    ASSERT_EQ(sendReceipt(), SendResult::Complete) << joined(sim.commands());
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0001,E,A1;"));
     EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u);
 }
@@ -326,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
 TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
 {
     sim.addFault(dropOn("1004"));
-    EXPECT_EQ(sendReceipt(), send::ConnectionLost);
+    EXPECT_EQ(sendReceipt(), SendResult::ConnectionLost);
     EXPECT_EQ(sent(kSale), 0);
     EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
 }

@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <memory>
 
@@ -64,7 +65,7 @@ protected:
         return *m_tx;
     }
 
-    std::int16_t send(bool testReceipt = false)
+    SendResult send(bool testReceipt = false)
     {
         SendJob job;
         job.channel = 1;
@@ -104,7 +105,7 @@ TEST_F(TransmissionTest, PaidReceiptGoesOutInOrderAndEndsTheDocument)
 {
     paidReceipt();
     reg.script("3004", ScriptedReply{0, "3004 000000750"});
-    ASSERT_EQ(send(), send::Complete) << joined(reg.sent);
+    ASSERT_EQ(send(), SendResult::Complete) << joined(reg.sent);
     EXPECT_THAT(reg.sent, ElementsAre("1004", "1104", "30161", commandList[0], commandList[1], commandList[2],
                                       commandList[3], "7007RESTO" + std::string(29, ' ') + "\x7f 7,50", "1001", "1004", "3013",
                                       "30160"));
@@ -123,7 +124,7 @@ TEST_F(TransmissionTest, PaymentWithoutAmountShowsTheRunningAmount)
     flags.PaymentTypeUsed[PaymentCash] = true;
     flags.PaymentTypeUsed[PaymentOther] = true;
     flags.otherPaymentName = "BANCOMAT";
-    ASSERT_EQ(send(), send::Complete);
+    ASSERT_EQ(send(), SendResult::Complete);
     const std::vector<std::string> doc = reg.documentCommands();
     const auto payment = std::find(doc.begin(), doc.end(), commandList[1]);
     ASSERT_NE(payment, doc.end());
@@ -138,7 +139,7 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
     commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011"};
     // The link gives 1 for this reply: it carries no echo of "3011".
     reg.script("3011", ScriptedReply{1, "05/12/2026 14:31    0043"});
-    ASSERT_EQ(send(), send::Complete);
+    ASSERT_EQ(send(), SendResult::Complete);
     EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:31 CASSA   1 ,E,A1;\r\n"
                                       "DATE,05/12/26  SCONTR. N.0043,E,A1;\r\n"
                                       "MATR,99MEX012345;\r\n");
@@ -150,7 +151,7 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
 struct PaperEndCase {
     const char* name;
     std::function<void(ScriptedRegister&, Transmission&)> during;
-    std::int16_t expected;
+    SendResult expected;
 };
 
 class PaperEndTest : public TransmissionTest, public ::testing::WithParamInterface<PaperEndCase> {};
@@ -163,31 +164,32 @@ TEST_P(PaperEndTest, EndsTheWait)
     GetParam().during(reg, tx());
     EXPECT_EQ(send(), GetParam().expected) << joined(reg.sent);
     EXPECT_EQ(reg.count(commandList[0]), 1) << "the refused line is not sent again";
-    if (GetParam().expected == send::CancelledByOperator) {
+    if (GetParam().expected == SendResult::CancelledByOperator) {
         EXPECT_THAT(joined(reg.sent), HasSubstr("3001818Annull.transazione000000000\n3011\n3013\n30160\n"));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, PaperEndTest,
-    ::testing::Values(
-        PaperEndCase{"ConnectionLost", [](ScriptedRegister& r, Transmission&) { r.dropOn("1009", false); },
-                     send::ConnectionLost},
-        PaperEndCase{"CancelButton",
-                     [](ScriptedRegister& r, Transmission& t) {
-                         r.onSend = [&t](const std::string& c) {
-                             if (c == "1009")
-                                 t.Annullo_Click();
-                         };
-                     },
-                     send::CancelledByOperator},
-        PaperEndCase{"RegisterSilent",
-                     [](ScriptedRegister& r, Transmission&) {
-                         for (int i = 0; i < 3; ++i)
-                             r.script("1009", ScriptedReply{1, {}, {}, true});
-                     },
-                     send::NoReply}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transmission, PaperEndTest,
+                         ::testing::Values(PaperEndCase{"ConnectionLost",
+                                                        [](ScriptedRegister& r, Transmission&) {
+                                                            r.dropOn("1009", false);
+                                                        },
+                                                        SendResult::ConnectionLost},
+                                           PaperEndCase{"CancelButton",
+                                                        [](ScriptedRegister& r, Transmission& t) {
+                                                            r.onSend = [&t](const std::string& c) {
+                                                                if (c == "1009")
+                                                                    t.Annullo_Click();
+                                                            };
+                                                        },
+                                                        SendResult::CancelledByOperator},
+                                           PaperEndCase{"RegisterSilent",
+                                                        [](ScriptedRegister& r, Transmission&) {
+                                                            for (int i = 0; i < 3; ++i)
+                                                                r.script("1009", ScriptedReply{1, {}, {}, true});
+                                                        },
+                                                        SendResult::NoReply}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
 {
@@ -195,9 +197,9 @@ TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
     reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
     // The register's own text may hold "ERR" itself.
     reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
-    EXPECT_EQ(send(), send::RegisterOwnError);
+    EXPECT_EQ(send(), SendResult::RegisterOwnError);
     EXPECT_EQ(tx().RegisterErrorText(), "ERRORE DI STAMPA");
-    EXPECT_EQ(JobErrorText(job::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
+    EXPECT_EQ(JobErrorText(JobResult::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
 }
 
 struct DropCase {
@@ -205,7 +207,7 @@ struct DropCase {
     const char* dropOn;   // the command whose reply is lost
     bool executed;        // the register carried it out before the loss
     bool reconnects;
-    std::int16_t expected;
+    SendResult expected;
 };
 
 class ConnectionDropTest : public TransmissionTest, public ::testing::WithParamInterface<DropCase> {};
@@ -218,23 +220,23 @@ TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
     reg.dropOn(c.dropOn, c.executed);
     EXPECT_EQ(send(), c.expected) << joined(reg.sent);
     const std::string out = dir.read("SR_OUT.001");
-    if (c.expected == send::Complete) {
+    if (c.expected == SendResult::Complete) {
         EXPECT_THAT(out, HasSubstr("SCONTR. N.0042")) << "SR_OUT is written after the counter check";
     } else {
         EXPECT_THAT(out, Not(HasSubstr("DATE,")));
     }
     EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
-    EXPECT_EQ(JobResultForSendResult(send::ConnectionLost), job::Network);
+    EXPECT_EQ(JobResultForSendResult(SendResult::ConnectionLost), JobResult::Network);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, ConnectionDropTest,
-    ::testing::Values(DropCase{"BeforeTheDocument", "1004", false, true, send::ConnectionLost},
-                      DropCase{"DuringTheSales", "31011", false, true, send::ConnectionLost},
-                      DropCase{"ClosingNotReceived", "3011", false, true, send::ConnectionLost},
-                      DropCase{"AfterTheClosingCommand", "3011", true, true, send::Complete},
-                      DropCase{"AtTheEndOfDocument", "3013", true, true, send::Complete},
-                      DropCase{"ReconnectFails", "3011", true, false, send::ConnectionLost}),
+    ::testing::Values(DropCase{"BeforeTheDocument", "1004", false, true, SendResult::ConnectionLost},
+                      DropCase{"DuringTheSales", "31011", false, true, SendResult::ConnectionLost},
+                      DropCase{"ClosingNotReceived", "3011", false, true, SendResult::ConnectionLost},
+                      DropCase{"AfterTheClosingCommand", "3011", true, true, SendResult::Complete},
+                      DropCase{"AtTheEndOfDocument", "3013", true, true, SendResult::Complete},
+                      DropCase{"ReconnectFails", "3011", true, false, SendResult::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The register gave no counters before the document, so a loss is settled by
@@ -244,7 +246,7 @@ struct UncomparableCase {
     const char* dropOn;
     bool executed;
     const char* stateReply; // the register's answer to "1011" after the loss
-    std::int16_t expected;
+    SendResult expected;
 };
 
 class UncomparableCountersTest : public TransmissionTest, public ::testing::WithParamInterface<UncomparableCase> { };
@@ -260,14 +262,48 @@ TEST_P(UncomparableCountersTest, AreSettledByAskingForAnOpenDocument)
     EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
 }
 
+// Nothing of one document carries over into the next: not the error 99
+// text, not the paper-end notice, not a cancel.
+TEST_F(TransmissionTest, EachDocumentStartsClean)
+{
+    paidReceipt();
+    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
+    reg.script("1015", ScriptedReply{0, "1015CARTA INCEPPATA"});
+    ASSERT_EQ(send(), SendResult::RegisterOwnError);
+    ASSERT_EQ(tx().RegisterErrorText(), "CARTA INCEPPATA");
+
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100900"});
+    EXPECT_EQ(send(), SendResult::Complete) << joined(reg.sent);
+    EXPECT_EQ(tx().RegisterErrorText(), "");
+    EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "the second document's paper end is reported too";
+    EXPECT_FALSE(tx().transmissionRunning());
+
+    std::filesystem::remove(dir.file("SR_ERR.001"));
+    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{0, "100900"});
+    EXPECT_EQ(send(), SendResult::Complete);
+    EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "and the third's";
+}
+
+// A code the register is not known to give lets the document go on and does
+// not stand for another result when it comes last.
+TEST_F(TransmissionTest, AnUnknownExchangeCodeGoesOn)
+{
+    paidReceipt();
+    reg.script("70081", ScriptedReply{5, "70081"});
+    EXPECT_EQ(send(), SendResult::Complete);
+    EXPECT_EQ(reg.count("30160"), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Transmission, UncomparableCountersTest,
-    ::testing::Values(UncomparableCase{"ClosedBeforeTheLoss", "3011", true, "101100", send::Complete},
-                      UncomparableCase{"StillOpen", "3011", false, "101101", send::ConnectionLost},
-                      UncomparableCase{"RegisterSaysNothingUsable", "3011", true, "1011", send::ConnectionLost},
+    ::testing::Values(UncomparableCase{"ClosedBeforeTheLoss", "3011", true, "101100", SendResult::Complete},
+                      UncomparableCase{"StillOpen", "3011", false, "101101", SendResult::ConnectionLost},
+                      UncomparableCase{"RegisterSaysNothingUsable", "3011", true, "1011", SendResult::ConnectionLost},
                       // Nothing of the document was accepted: nothing open
                       // does not mean it was printed.
-                      UncomparableCase{"LostOnTheFirstLine", "31011", false, "101100", send::ConnectionLost}),
+                      UncomparableCase{"LostOnTheFirstLine", "31011", false, "101100", SendResult::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
@@ -277,11 +313,11 @@ TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
         if (c == commandList[0])
             tx().Annullo_Click();
     };
-    EXPECT_EQ(send(), send::CancelledByOperator);
+    EXPECT_EQ(send(), SendResult::CancelledByOperator);
     EXPECT_THAT(reg.documentCommands(),
                 ElementsAre("30161", commandList[0], "7007                                        ",
                             "3001818Annull.transazione000000000", "3011", "3013", "30160"));
-    EXPECT_EQ(JobErrorText(JobResultForSendResult(send::CancelledByOperator), ""),
+    EXPECT_EQ(JobErrorText(JobResultForSendResult(SendResult::CancelledByOperator), ""),
               "E511: Documento annullato dall'operatore");
 }
 
@@ -292,7 +328,7 @@ TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
         if (c == "3011")
             tx().Annullo_Click();
     };
-    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0);
 }
 
@@ -318,16 +354,16 @@ TEST_F(TransmissionTest, CancelOutsideADocumentConnectsAndWaitsForTheRunningExch
 TEST_F(TransmissionTest, NothingIsSentWithoutACommandListOrAnSrOut)
 {
     convertFails = true;
-    EXPECT_EQ(send(), send::ConversionFailed);
+    EXPECT_EQ(send(), SendResult::ConversionFailed);
     convertFails = false;
     writeKb = false;
-    EXPECT_EQ(send(), send::ConversionFailed);
-    EXPECT_EQ(JobResultForSendResult(send::ConversionFailed), job::ConversionFailed);
+    EXPECT_EQ(send(), SendResult::ConversionFailed);
+    EXPECT_EQ(JobResultForSendResult(SendResult::ConversionFailed), JobResult::ConversionFailed);
 
     writeKb = true;
     SendJob job;
     job.outPath = dir.file("no such folder/SR_OUT.001");
-    EXPECT_EQ(tx().DoSendFile(dir.file("SR_DATI.001"), job), send::OutputUnavailable);
+    EXPECT_EQ(tx().DoSendFile(dir.file("SR_DATI.001"), job), SendResult::OutputUnavailable);
     EXPECT_EQ(messages.texts.size(), 1u);
     EXPECT_TRUE(reg.sent.empty()) << joined(reg.sent);
 }
@@ -340,12 +376,12 @@ TEST_F(TransmissionTest, ApprovedPaymentReachesSrOutEvenWhenTheDocumentFails)
     pos.TransactionResult = "00";
     pos.Importo = "2000";
     reg.script("31011", ScriptedReply{-5, "ERR37", "37"});
-    EXPECT_EQ(send(), send::CoverOpen);
+    EXPECT_EQ(send(), SendResult::CoverOpen);
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr(" \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\n"
                                                   "IMPORTO EUR 2000\r\n"));
 
     convertFails = true;
-    EXPECT_EQ(send(), send::ConversionFailed);
+    EXPECT_EQ(send(), SendResult::ConversionFailed);
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("* ACQUISTO CON POS *"));
 }
 
@@ -356,7 +392,7 @@ TEST_F(TransmissionTest, TestReceiptIsSentAsItStands)
         ADD_FAILURE() << "a test receipt is not converted";
         return 1;
     };
-    EXPECT_EQ(send(true), send::Complete);
+    EXPECT_EQ(send(true), SendResult::Complete);
     EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "7007ARTICOLO", "310110122ARTICOLO 1            000000001",
                                                     "3011", "3013", "30160"));
 }
@@ -365,7 +401,7 @@ TEST_F(TransmissionTest, ReportsGetTheSummaryBeforeTheClosingAndNoEndOfReceipt)
 {
     commandList = {"2002"};
     flags.FunctionSeen = true;
-    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "2002", "30160"));
     EXPECT_EQ(reg.sent[3], "1001") << "the summary reads the day before the closing resets it";
 }
@@ -375,7 +411,7 @@ TEST_F(TransmissionTest, ReadLinesGoToTheDump)
     std::vector<std::string> dumped;
     services.dump = [&](const std::string& file) { dumped.push_back(file); };
     commandList = {"READ,1,TOTALI.TXT", "READ,7,X", "3003"};
-    EXPECT_EQ(send(), send::Complete);
+    EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_THAT(dumped, ElementsAre("TOTALI.TXT"));
     EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "READ,7,X", "3003", "30160"));
 }
@@ -392,7 +428,7 @@ class SubtotalPercentTest : public TransmissionTest, public ::testing::WithParam
 TEST_P(SubtotalPercentTest, SendsTheAdjustmentOfTheRunningSubtotal)
 {
     reg.subtotal = GetParam().subtotal;
-    EXPECT_EQ(tx().SubtotalPercent(GetParam().line), 0);
+    EXPECT_EQ(tx().SubtotalPercent(GetParam().line), ExchangeResult::Accepted);
     EXPECT_THAT(reg.sent, ElementsAre("1003", GetParam().command));
 }
 
