@@ -1,11 +1,10 @@
 #include "driver/JobExecution.h"
 #include "driver/JobServices.h"
-#include "link/RegisterExchange.h"
 #include "support/Recorders.h"
+#include "support/ScriptedExchange.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,35 +12,7 @@
 namespace tavor1 {
 namespace {
 
-// A register that answers each command from a script; an unscripted command
-// is accepted with an empty reply. ReplyData keeps the last payload that
-// arrived, as the link does.
-class ScriptedExchange final : public RegisterExchange {
-public:
-    struct Answer {
-        std::int16_t result;
-        std::string reply; // empty: no payload arrived
-    };
-    std::int16_t TrasmettiStringa(const std::string& command) override
-    {
-        sent.push_back(command);
-        Answer a{0, ""};
-        if (!script.empty()) {
-            a = script.front();
-            script.pop_front();
-        }
-        if (!a.reply.empty())
-            m_reply = a.reply;
-        return a.result;
-    }
-    const std::string& ReplyData() const override { return m_reply; }
-    const std::string& LastRegisterError() const override { return m_error; }
-
-    std::deque<Answer> script;
-    std::vector<std::string> sent;
-    std::string m_reply;
-    std::string m_error;
-};
+namespace result = protocol::result;
 
 class FakeServices final : public JobServices {
 public:
@@ -73,7 +44,7 @@ public:
         return 0;
     }
 
-    ScriptedExchange reg;
+    test::ScriptedExchange reg;
     bool tracing = true;
     bool open = false;
     std::vector<std::string> trace;
@@ -135,34 +106,46 @@ TEST_P(GoExecutionPaths, GiveTheirResult)
     EXPECT_FALSE(s.open) << "the trace stays open";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jobs, GoExecutionPaths,
-    ::testing::Values(
-        GoCase{"NoConnectionSendsNothing", [](FakeServices& s) { s.connects = false; }, -20, 0, -1, ""},
-        GoCase{"RegisterNotReady", [](FakeServices& s) { s.reg.script = {{0, "101101"}}; }, -2, 0, -1},
-        GoCase{"ShortStatusReplyGoesOn", [](FakeServices& s) { s.reg.script = {{0, "10110"}}; }, 0, 1, -1},
-        GoCase{"StatusZeroGoesOn", [](FakeServices& s) { s.reg.script = {{0, "101100xx"}}; }, 0, 1, -1},
-        // The reply left by an earlier exchange must not be judged.
-        GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
-               [](FakeServices& s) {
-                   s.reg.m_reply = "101101";
-                   s.reg.script = {{1, ""}};
-               },
-               0, 1, -1},
-        GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
-               [](FakeServices& s) {
-                   s.requestThere = false;
-                   s.payment = -202;
-               },
-               -100, 0, -1},
-        GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip", [](FakeServices& s) { s.payment = -202; }, -202, 0, 1, "1011\n"},
-        GoCase{"NotListedSendCodeSkipsTheSlip",
-               [](FakeServices& s) {
-                   s.sendResult = 2;
-                   s.approved = true;
-               },
-               -2, 1, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jobs, GoExecutionPaths,
+                         ::testing::Values(GoCase{"NoConnectionSendsNothing",
+                                                  [](FakeServices& s) { s.connects = false; }, -20, 0, -1, ""},
+                                           GoCase{"RegisterNotReady",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script("1011", {result::Accepted, "101101"});
+                                                  },
+                                                  -2, 0, -1},
+                                           GoCase{"ShortStatusReplyGoesOn",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script("1011", {result::Accepted, "10110"});
+                                                  },
+                                                  0, 1, -1},
+                                           GoCase{"StatusZeroGoesOn",
+                                                  [](FakeServices& s) {
+                                                      s.reg.script("1011", {result::Accepted, "101100xx"});
+                                                  },
+                                                  0, 1, -1},
+                                           // The reply left by an earlier exchange must not be judged.
+                                           GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
+                                                  [](FakeServices& s) {
+                                                      s.reg.payload = "101101";
+                                                      s.reg.script("1011", {result::NoReply});
+                                                  },
+                                                  0, 1, -1},
+                                           GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
+                                                  [](FakeServices& s) {
+                                                      s.requestThere = false;
+                                                      s.payment = -202;
+                                                  },
+                                                  -100, 0, -1},
+                                           GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip",
+                                                  [](FakeServices& s) { s.payment = -202; }, -202, 0, 1, "1011\n"},
+                                           GoCase{"NotListedSendCodeSkipsTheSlip",
+                                                  [](FakeServices& s) {
+                                                      s.sendResult = 2;
+                                                      s.approved = true;
+                                                  },
+                                                  -2, 1, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
 {

@@ -51,19 +51,6 @@ void ScriptedRegister::onData(QTcpSocket& client)
     }
 }
 
-std::int16_t ScriptedExchange::TrasmettiStringa(const std::string& command)
-{
-    sent.push_back(command);
-    m_lastError.clear();
-    const auto found = answers.find(command.substr(0, 4));
-    if (found == answers.end())
-        return protocol::result::NoReply;
-    if (!found->second.payload.empty())
-        m_replyData = found->second.payload;
-    m_lastError = found->second.registerError;
-    return found->second.result;
-}
-
 ConnectionTimings fastConnection()
 {
     ConnectionTimings t;

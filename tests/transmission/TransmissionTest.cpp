@@ -27,6 +27,7 @@ namespace {
 
 using test::ScriptedRegister;
 using test::ScriptedReply;
+namespace result = protocol::result;
 using test::joined;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -102,7 +103,7 @@ private:
 TEST_F(TransmissionTest, PaidReceiptGoesOutInOrderAndEndsTheDocument)
 {
     paidReceipt();
-    reg.script("3004", ScriptedReply{0, "3004 000000750"});
+    reg.script("3004", ScriptedReply{result::Accepted, "3004 000000750"});
     ASSERT_EQ(send(), send::Complete) << joined(reg.sent);
     EXPECT_THAT(reg.sent, ElementsAre("1004", "1104", "30161", commandList[0], commandList[1], commandList[2],
                                       commandList[3], "7007RESTO" + std::string(29, ' ') + "\x7f 7,50", "1001", "1004", "3013",
@@ -136,7 +137,7 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
     options.chbMatricola = true;
     commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011"};
     // The link gives 1 for this reply: it carries no echo of "3011".
-    reg.script("3011", ScriptedReply{1, "05/12/2026 14:31    0043"});
+    reg.script("3011", ScriptedReply{result::NoReply, "05/12/2026 14:31    0043"});
     ASSERT_EQ(send(), send::Complete);
     EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:31 CASSA   1 ,E,A1;\r\n"
                                       "DATE,05/12/26  SCONTR. N.0043,E,A1;\r\n"
@@ -157,8 +158,8 @@ class PaperEndTest : public TransmissionTest, public ::testing::WithParamInterfa
 TEST_P(PaperEndTest, EndsTheWait)
 {
     paidReceipt();
-    reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
-    reg.script("1009", ScriptedReply{0, "100901"});
+    reg.script("31011", ScriptedReply{result::PaperEnd, "ERR16", "16"});
+    reg.script("1009", ScriptedReply{result::Accepted, "100901"});
     GetParam().during(reg, tx());
     EXPECT_EQ(send(), GetParam().expected) << joined(reg.sent);
     EXPECT_EQ(reg.count(commandList[0]), 1) << "the refused line is not sent again";
@@ -167,33 +168,34 @@ TEST_P(PaperEndTest, EndsTheWait)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, PaperEndTest,
-    ::testing::Values(
-        PaperEndCase{"ConnectionLost", [](ScriptedRegister& r, Transmission&) { r.dropOn("1009", false); },
-                     send::ConnectionLost},
-        PaperEndCase{"CancelButton",
-                     [](ScriptedRegister& r, Transmission& t) {
-                         r.onSend = [&t](const std::string& c) {
-                             if (c == "1009")
-                                 t.Annullo_Click();
-                         };
-                     },
-                     send::CancelledByOperator},
-        PaperEndCase{"RegisterSilent",
-                     [](ScriptedRegister& r, Transmission&) {
-                         for (int i = 0; i < 3; ++i)
-                             r.script("1009", ScriptedReply{1, {}, {}, true});
-                     },
-                     send::NoReply}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transmission, PaperEndTest,
+                         ::testing::Values(PaperEndCase{"ConnectionLost",
+                                                        [](ScriptedRegister& r, Transmission&) {
+                                                            r.dropOn("1009", false);
+                                                        },
+                                                        send::ConnectionLost},
+                                           PaperEndCase{"CancelButton",
+                                                        [](ScriptedRegister& r, Transmission& t) {
+                                                            r.onSend = [&t](const std::string& c) {
+                                                                if (c == "1009")
+                                                                    t.Annullo_Click();
+                                                            };
+                                                        },
+                                                        send::CancelledByOperator},
+                                           PaperEndCase{"RegisterSilent",
+                                                        [](ScriptedRegister& r, Transmission&) {
+                                                            for (int i = 0; i < 3; ++i)
+                                                                r.script("1009", ScriptedReply{result::NoReply});
+                                                        },
+                                                        send::NoReply}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
 {
     paidReceipt();
-    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
+    reg.script("31011", ScriptedReply{result::RegisterOwnError, "ERR99", "99"});
     // The register's own text may hold "ERR" itself.
-    reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
+    reg.script("1015", ScriptedReply{result::OtherRegisterError, "1015ERRORE DI STAMPA", "OR"});
     EXPECT_EQ(send(), send::RegisterOwnError);
     EXPECT_EQ(tx().RegisterErrorText(), "ERRORE DI STAMPA");
     EXPECT_EQ(JobErrorText(job::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
@@ -240,7 +242,7 @@ TEST_F(TransmissionTest, CounterThatCannotBeReadAfterTheLossIsAFailure)
 {
     paidReceipt();
     reg.dropOn("3011", true);
-    reg.script("1004", ScriptedReply{0, "1004"}); // before the document: no counter in the reply
+    reg.script("1004", ScriptedReply{result::Accepted, "1004"}); // before the document: no counter in the reply
     EXPECT_EQ(send(), send::ConnectionLost);
 }
 
@@ -313,7 +315,7 @@ TEST_F(TransmissionTest, ApprovedPaymentReachesSrOutEvenWhenTheDocumentFails)
     pos.Esito = "00";
     pos.TransactionResult = "00";
     pos.Importo = "2000";
-    reg.script("31011", ScriptedReply{-5, "ERR37", "37"});
+    reg.script("31011", ScriptedReply{result::CoverOpen, "ERR37", "37"});
     EXPECT_EQ(send(), send::CoverOpen);
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr(" \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\n"
                                                   "IMPORTO EUR 2000\r\n"));
