@@ -2,6 +2,7 @@
 #include "driver/JobServices.h"
 #include "link/RegisterExchange.h"
 #include "support/Recorders.h"
+#include "support/ScriptedExchange.h"
 
 #include <gtest/gtest.h>
 
@@ -12,36 +13,6 @@
 
 namespace tavor1 {
 namespace {
-
-// A register that answers each command from a script; an unscripted command
-// is accepted with an empty reply. ReplyData keeps the last payload that
-// arrived, as the link does.
-class ScriptedExchange final : public RegisterExchange {
-public:
-    struct Answer {
-        ExchangeResult result;
-        std::string reply; // empty: no payload arrived
-    };
-    ExchangeResult TrasmettiStringa(const std::string& command) override
-    {
-        sent.push_back(command);
-        Answer a{ExchangeResult::Accepted, ""};
-        if (!script.empty()) {
-            a = script.front();
-            script.pop_front();
-        }
-        if (!a.reply.empty())
-            m_reply = a.reply;
-        return a.result;
-    }
-    const std::string& ReplyData() const override { return m_reply; }
-    const std::string& LastRegisterError() const override { return m_error; }
-
-    std::deque<Answer> script;
-    std::vector<std::string> sent;
-    std::string m_reply;
-    std::string m_error;
-};
 
 class FakeServices final : public JobServices {
 public:
@@ -73,7 +44,7 @@ public:
         return 0;
     }
 
-    ScriptedExchange reg;
+    test::ScriptedExchange reg;
     bool tracing = true;
     bool open = false;
     std::vector<std::string> trace;
@@ -141,24 +112,24 @@ INSTANTIATE_TEST_SUITE_P(Jobs, GoExecutionPaths,
                                                   -1, ""},
                                            GoCase{"RegisterNotReady",
                                                   [](FakeServices& s) {
-                                                      s.reg.script = {{ExchangeResult::Accepted, "101101"}};
+                                                      s.reg.script("1011", {ExchangeResult::Accepted, "101101"});
                                                   },
                                                   JobResult::ReceiptOpen, 0, -1},
                                            GoCase{"ShortStatusReplyGoesOn",
                                                   [](FakeServices& s) {
-                                                      s.reg.script = {{ExchangeResult::Accepted, "10110"}};
+                                                      s.reg.script("1011", {ExchangeResult::Accepted, "10110"});
                                                   },
                                                   JobResult::Ok, 1, -1},
                                            GoCase{"StatusZeroGoesOn",
                                                   [](FakeServices& s) {
-                                                      s.reg.script = {{ExchangeResult::Accepted, "101100xx"}};
+                                                      s.reg.script("1011", {ExchangeResult::Accepted, "101100xx"});
                                                   },
                                                   JobResult::Ok, 1, -1},
                                            // The reply left by an earlier exchange must not be judged.
                                            GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
                                                   [](FakeServices& s) {
-                                                      s.reg.m_reply = "101101";
-                                                      s.reg.script = {{ExchangeResult::NoReply, ""}};
+                                                      s.reg.payload = "101101";
+                                                      s.reg.script("1011", {ExchangeResult::NoReply, ""});
                                                   },
                                                   JobResult::Ok, 1, -1},
                                            GoCase{"RequestVanishedIsReportedBeforeAnyPayment",

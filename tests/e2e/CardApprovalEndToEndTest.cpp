@@ -4,23 +4,14 @@
 // inside the test (loopback, free ports); the payment simulator counts the
 // charges.
 
+#include "DriverProcess.h"
+
 #include "exchange/ApprovalReuse.h"
-#include "exchange/ExchangeFiles.h"
 #include "exchange/JobJournal.h"
 #include "platform/ByteFiles.h"
-#include "simulators/payment/PaymentSimulator.h"
-#include "simulators/register/RegisterSimulator.h"
-#include "support/EventLoop.h"
-#include "support/TempDir.h"
 
-#include <QProcess>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 
 namespace tavor1 {
 namespace {
@@ -31,72 +22,8 @@ using regsim::FaultMode;
 const std::string kCardSale = "PAGA,V1250,P2\r\nSALE,N1,P1250\r\nCARD,V1250\r\n";
 constexpr const char* kCoverOpen = "E509: Coperchio stampante aperto\r\n";
 
-class CardApprovalTest : public ::testing::Test {
+class CardApprovalTest : public test::DriverProcess {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
-        ASSERT_NE(pay.start(0), 0);
-        makeDirectory(dataDir);
-        writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
-        writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n");
-    }
-
-    void TearDown() override { kill(); }
-
-    void start(const QStringList& extra = {})
-    {
-        m_endsAtStart = count("1109");
-        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        driver.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
-                     QStringList{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                                 QString::fromStdString(configDir.path()), "--register-port",
-                                 QString::number(sim.port()), "--payment-url",
-                                 QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause", "20",
-                                 "--reply-timeout", "60000"} +
-                         extra);
-        ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
-    }
-
-    // A power cut, as far as the driver can tell.
-    void kill()
-    {
-        if (driver.state() != QProcess::NotRunning) {
-            driver.kill();
-            driver.waitForFinished(3000);
-        }
-    }
-
-    std::string file(ExchangeFile f) const { return joinPath(dataDir, exchangeFileName(f, 1)); }
-    bool has(ExchangeFile f) const { return fileExists(file(f)); }
-    std::string read(ExchangeFile f) const { return readFileBytes(file(f)).value_or(""); }
-    bool waitFor(const std::function<bool()>& cond, int limitMs = 15000) { return test::waitUntil(cond, limitMs); }
-
-    int count(const std::string& prefix) const
-    {
-        const auto& c = sim.commands();
-        return static_cast<int>(
-            std::count_if(c.begin(), c.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }));
-    }
-
-    // SR_MATR is written by this run of the driver (an earlier run's goes
-    // at start-up), and the identification's last message is through.
-    void waitReady()
-    {
-        ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR) && count("1109") > m_endsAtStart; }));
-    }
-
-    bool answered() const
-    {
-        return has(ExchangeFile::FINESCO) || (has(ExchangeFile::SR_ERR) && !has(ExchangeFile::SR_START));
-    }
-
-    void submit(const std::string& request)
-    {
-        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), request));
-        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START), "00000000\r\n"));
-    }
-
     // The host's retry: it has read SR_ERR and SR_OUT, removes them, and
     // creates SR_START again beside the SR_DATI it left as it was.
     void retry()
@@ -136,9 +63,6 @@ protected:
         EXPECT_NE(read(ExchangeFile::SR_OUT).find("AuthorizationCode : A1B2C3"), std::string::npos);
     }
 
-    int receipts() const { return static_cast<int>(sim.roll().fiscalNumbers().size()); }
-    std::string logFile() const { return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or(""); }
-
     // The files of the payment log folders whose names begin with prefix.
     int paymentLogs(const std::string& prefix) const
     {
@@ -158,14 +82,6 @@ protected:
                 out.push_back(line);
         return out;
     }
-
-    regsim::RegisterSimulator sim;
-    paysim::PaymentSimulator pay;
-    test::TempDir base;
-    test::TempDir configDir;
-    std::string dataDir = joinPath(base.path(), "dati");
-    QProcess driver;
-    int m_endsAtStart = 0;
 };
 
 TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
@@ -212,7 +128,7 @@ TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsN
 
     // tavor1 history lists it for the shop.
     QProcess history;
-    history.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"), {"history", "--data-dir", QString::fromStdString(dataDir)});
+    history.start(test::kTavor1, {"history", "--data-dir", QString::fromStdString(dataDir)});
     ASSERT_TRUE(history.waitForFinished(10000));
     const std::string out = history.readAllStandardOutput().toStdString();
     EXPECT_NE(out.find(lines[0]), std::string::npos) << out;

@@ -2,21 +2,10 @@
 // documents a failed job leaves open on the register: run as a shop would,
 // against a register simulator inside the test (loopback, free port).
 
-#include "exchange/ExchangeFiles.h"
+#include "DriverProcess.h"
+
 #include "exchange/JobJournal.h"
 #include "platform/ByteFiles.h"
-#include "simulators/register/RegisterSimulator.h"
-#include "support/EventLoop.h"
-#include "support/TempDir.h"
-
-#include <QProcess>
-
-#include <csignal>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <functional>
 
 namespace tavor1 {
 namespace {
@@ -30,80 +19,7 @@ const std::string kSaleWithoutPayment = "PLUD,N1,P250,Q2,:PANE COMUNE\r\n";
 constexpr const char* kE520 = "E520: Errore di connessione rete\r\n";
 constexpr const char* kE503 = "E503: Scontrino aperto, chiudere e riavviare l'esecuzione";
 
-class DriverProcessTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
-        makeDirectory(dataDir);
-        writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
-        writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n");
-    }
-
-    void TearDown() override { kill(); }
-
-    void start(int replyTimeoutMs = 60000)
-    {
-        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        driver.start(QStringLiteral(TAVOR1_BIN_DIR "/tavor1"),
-                     {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                      QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
-                      "--closing-pause", "20", "--reply-timeout", QString::number(replyTimeoutMs)});
-        ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
-    }
-
-    // A power cut, as far as the driver can tell.
-    void kill()
-    {
-        if (driver.state() != QProcess::NotRunning) {
-            driver.kill();
-            driver.waitForFinished(3000);
-        }
-    }
-
-    std::string file(ExchangeFile f) const { return joinPath(dataDir, exchangeFileName(f, 1)); }
-    bool has(ExchangeFile f) const { return fileExists(file(f)); }
-    std::string read(ExchangeFile f) const { return readFileBytes(file(f)).value_or(""); }
-    bool waitFor(const std::function<bool()>& cond, int limitMs = 10000) { return test::waitUntil(cond, limitMs); }
-
-    // SR_MATR is written, and the identification's last message is through.
-    void waitReady()
-    {
-        ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR) && received("1109"); })) << "no SR_MATR";
-    }
-
-    void submit(const std::string& request)
-    {
-        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), request));
-        ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START), "00000000\r\n"));
-    }
-
-    bool answered() const { return has(ExchangeFile::FINESCO) || has(ExchangeFile::SR_ERR); }
-
-    int count(const std::string& prefix) const
-    {
-        const auto& c = sim.commands();
-        return static_cast<int>(
-            std::count_if(c.begin(), c.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }));
-    }
-    bool received(const std::string& prefix) const { return count(prefix) > 0; }
-
-    std::string commandsSent() const
-    {
-        std::string out;
-        for (const std::string& c : sim.commands())
-            out += c + "\n";
-        return out;
-    }
-
-    int receipts() const { return static_cast<int>(sim.roll().fiscalNumbers().size()); }
-
-    regsim::RegisterSimulator sim;
-    test::TempDir base;
-    test::TempDir configDir;
-    std::string dataDir = joinPath(base.path(), "dati");
-    QProcess driver;
-};
+using DriverProcessTest = test::DriverProcess;
 
 // The driver is killed while the register holds back its reply to one
 // command of the job; at the next start the job is answered by what the
@@ -136,8 +52,7 @@ TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return count(row.silentCommand) > before; })) << commandsSent();
     if (row.terminated) {
-        ::kill(static_cast<pid_t>(driver.processId()), SIGTERM);
-        ASSERT_TRUE(waitFor([&] { return driver.state() == QProcess::NotRunning; }));
+        ASSERT_NE(terminate(), -1);
     }
     kill();
     EXPECT_FALSE(answered());
@@ -196,7 +111,8 @@ class FailedJob : public DriverProcessTest, public ::testing::WithParamInterface
 TEST_P(FailedJob, LeavesNoDocumentOpen)
 {
     const FailureRow& row = GetParam();
-    start(1500);
+    replyTimeoutMs = 1500;
+    start();
     waitReady();
     row.fault(sim);
     submit(kReceipt);
@@ -252,7 +168,7 @@ TEST_F(DriverProcessTest, ASaleWithoutPaymentStaysOpenForTheRegister)
     ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
     EXPECT_EQ(read(ExchangeFile::SR_ERR).substr(0, std::string(kE503).size()), kE503);
     EXPECT_EQ(sim.model().documentState(), DocumentState::Receipt) << commandsSent();
-    EXPECT_FALSE(received("3001818"));
+    EXPECT_EQ(count("3001818"), 0);
 }
 
 class CancelOwed : public DriverProcessTest {
@@ -270,7 +186,7 @@ protected:
         sim.addFault(drop);
         const int states = count("1011");
         submit(kReceipt);
-        ASSERT_TRUE(waitFor([&] { return received("3007"); })) << commandsSent();
+        ASSERT_TRUE(waitFor([&] { return count("3007") > 0; })) << commandsSent();
         drop.command = "1011";
         sim.addFault(drop);
         ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
@@ -293,7 +209,7 @@ TEST_F(CancelOwed, IsMadeWhileIdleAndTheNextJobPrints)
     EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
     EXPECT_EQ(receipts(), 1);
     EXPECT_EQ(sim.model().documentState(), DocumentState::Idle);
-    EXPECT_NE(readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("").find("annullato"), std::string::npos);
+    EXPECT_NE(logFile().find("annullato"), std::string::npos);
 }
 
 // The operator cleared it at the register: the receipt a later sale without

@@ -2,28 +2,21 @@
 // options` and `tavor1 cancel`, run as subprocesses against the register and
 // payment simulators of the test (loopback, free ports).
 
-#include "exchange/ExchangeFiles.h"
+#include "DriverProcess.h"
+
 #include "exchange/JobJournal.h"
 #include "platform/ByteFiles.h"
-#include "simulators/payment/PaymentSimulator.h"
-#include "simulators/register/RegisterSimulator.h"
-#include "support/EventLoop.h"
-#include "support/TempDir.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
 
-#include <gtest/gtest.h>
-
-#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavor1 {
 namespace {
 
-const QString kTavor1 = QStringLiteral(TAVOR1_BIN_DIR "/tavor1");
+using test::kTavor1;
 
 struct CommandRun {
     int exitCode = -1;
@@ -52,22 +45,12 @@ CommandRun run(const QString& program, const QStringList& args, int limitMs = 30
     return result;
 }
 
-class TechnicianCommands : public ::testing::Test {
+class TechnicianCommands : public test::DriverProcess {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
-        ASSERT_NE(pay.start(0), 0);
-        ASSERT_TRUE(makeDirectory(dataDir));
+        DriverProcess::SetUp();
         writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
-    }
-
-    void TearDown() override
-    {
-        if (driver.state() != QProcess::NotRunning) {
-            driver.kill();
-            driver.waitForFinished(3000);
-        }
     }
 
     QStringList dirs() const
@@ -89,47 +72,23 @@ protected:
 
     void startDriver()
     {
-        driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(sim.port()));
-        ASSERT_TRUE(driver.waitForStarted(5000));
-        ASSERT_TRUE(test::waitUntil([&] { return fileExists(file(ExchangeFile::SR_MATR, 1)); }, 10000));
+        start();
+        waitReady();
     }
 
-    void stopDriver()
-    {
-        ::kill(static_cast<pid_t>(driver.processId()), SIGTERM);
-        ASSERT_TRUE(test::waitUntil([&] { return driver.state() == QProcess::NotRunning; }, 10000));
-    }
-
-    std::string file(ExchangeFile f, int channel) const { return joinPath(dataDir, exchangeFileName(f, channel)); }
+    void stopDriver() { ASSERT_EQ(terminate(), 0); }
 
     // Submits a request on channel 1 and waits for its answer: FINESCO, or
     // the text of SR_ERR.
     std::string job(const std::string& request)
     {
-        removeFile(file(ExchangeFile::FINESCO, 1));
-        removeFile(file(ExchangeFile::SR_ERR, 1));
-        writeFileBytes(file(ExchangeFile::SR_DATI, 1), request);
-        writeFileBytes(file(ExchangeFile::SR_START, 1), "00000000\r\n");
-        const bool ended = test::waitUntil(
-            [&] {
-                return fileExists(file(ExchangeFile::FINESCO, 1)) ||
-                       (fileExists(file(ExchangeFile::SR_ERR, 1)) && !fileExists(file(ExchangeFile::SR_START, 1)));
-            },
-            15000);
-        if (!ended)
+        removeFile(file(ExchangeFile::FINESCO));
+        removeFile(file(ExchangeFile::SR_ERR));
+        submit(request);
+        if (!waitFor([&] { return answered(); }))
             return "<no answer>";
-        if (fileExists(file(ExchangeFile::FINESCO, 1)))
-            return "finesco";
-        return readFileBytes(file(ExchangeFile::SR_ERR, 1)).value_or("<unreadable>");
+        return has(ExchangeFile::FINESCO) ? "finesco" : read(ExchangeFile::SR_ERR);
     }
-
-    regsim::RegisterSimulator sim;
-    paysim::PaymentSimulator pay;
-    test::TempDir base;
-    test::TempDir configDir;
-    std::string dataDir = joinPath(base.path(), "dati");
-    QProcess driver;
 };
 
 const std::string kReceipt = "PLUD,N1,P250,Q2,:PANE COMUNE\r\nSALE,N2,P1000\r\nCASH,V1500\r\n";
@@ -148,7 +107,7 @@ TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
     EXPECT_NE(r.out.find("ok   lavori: nessun lavoro in sospeso"), std::string::npos) << r.out;
     // Nothing printed, nothing published, no card charged.
     EXPECT_EQ(sim.roll().documentCount(), 0) << sim.roll().text();
-    EXPECT_FALSE(fileExists(file(ExchangeFile::SR_MATR, 1)));
+    EXPECT_FALSE(has(ExchangeFile::SR_MATR));
     EXPECT_TRUE(pay.requests().empty());
 }
 
@@ -193,17 +152,15 @@ TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardErro
     ASSERT_TRUE(driver.waitForStarted(5000));
     const std::string line =
         "Registratore 127.0.0.1:" + std::to_string(deadPort) + " non raggiungibile: connessione rifiutata";
-    const std::string log = joinPath(dataDir, "LOGFILE.TXT");
-    ASSERT_TRUE(test::waitUntil([&] { return readFileBytes(log).value_or("").find(line) != std::string::npos; }, 15000))
-        << readFileBytes(log).value_or("<no LOGFILE.TXT>");
+    ASSERT_TRUE(waitFor([&] { return logFile().find(line) != std::string::npos; })) << logFile();
     // The host's SR_ERR keeps its own text.
-    ASSERT_TRUE(test::waitUntil([&] { return fileExists(file(ExchangeFile::SR_ERR, 1)); }, 5000));
-    EXPECT_EQ(readFileBytes(file(ExchangeFile::SR_ERR, 1)).value_or("").substr(0, 26), "Errore generico sull'Ecr, ");
+    ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_ERR); }, 5000));
+    EXPECT_EQ(read(ExchangeFile::SR_ERR).substr(0, 26), "Errore generico sull'Ecr, ");
     stopDriver();
     const std::string err = driver.readAllStandardError().toStdString();
     EXPECT_NE(err.find("tavor1: error: " + line), std::string::npos) << err;
     // Repeated attempts with the same cause are one line, not one per poll.
-    const std::string text = readFileBytes(log).value_or("");
+    const std::string text = logFile();
     EXPECT_EQ(text.find(line), text.rfind(line)) << text;
 }
 

@@ -1,4 +1,4 @@
-#include "LinkTestSupport.h"
+#include "support/ScriptedExchange.h"
 #include "support/TempDir.h"
 
 #include "link/DataDump.h"
@@ -8,13 +8,25 @@
 namespace tavor1 {
 namespace {
 
+
 TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
 {
     test::TempDir dir;
     test::ScriptedExchange register_;
-    register_.answers["1004"] = {0, "1004" "0007" "000010000" "0002" "000020050" "0003" "000000099" "0001"
-                                    "000000500" "000001000" "000000300" "000000200" "000000000", ""};
-    register_.answers["1104"] = {0, "11040012", ""};
+    register_.answer("1004", {ExchangeResult::Accepted, "1004"
+                                                "0007"
+                                                "000010000"
+                                                "0002"
+                                                "000020050"
+                                                "0003"
+                                                "000000099"
+                                                "0001"
+                                                "000000500"
+                                                "000001000"
+                                                "000000300"
+                                                "000000200"
+                                                "000000000"});
+    register_.answer("1104", {ExchangeResult::Accepted, "11040012"});
     const std::string file = dir.file("totali.txt");
 
     EXPECT_EQ(DumpDataEcr(register_, file, false), ExchangeResult::Accepted);
@@ -26,8 +38,8 @@ TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
 
     // Both queries fail: the totals are zero, not the last payload read, the
     // closings line is left out, and the failure goes back to the caller.
-    register_.answers["1004"] = {-20, "", ""};
-    register_.answers["1104"] = {1, "", ""};
+    register_.answer("1004", {ExchangeResult::SocketFailure, ""});
+    register_.answer("1104", {ExchangeResult::NoReply, ""});
     EXPECT_EQ(DumpDataEcr(register_, file, false, ','), ExchangeResult::SocketFailure);
     const std::string text = dir.read("totali.txt");
     EXPECT_NE(text.find("1|TOT.SCONTR.FISCALI|0,00\r\n"), std::string::npos) << text;

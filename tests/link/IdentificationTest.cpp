@@ -1,4 +1,5 @@
-#include "LinkTestSupport.h"
+#include "support/Recorders.h"
+#include "support/ScriptedExchange.h"
 #include "support/TempDir.h"
 
 #include "exchange/ExchangeFiles.h"
@@ -10,6 +11,7 @@
 namespace tavor1 {
 namespace {
 
+
 // The identification over a scripted exchange; the SR_MATR forms of real
 // replies are checked against the simulator.
 class Identification : public ::testing::Test {
@@ -17,9 +19,9 @@ protected:
     Identification()
     {
         options.txtRemoteIP = "192.168.1.10";
-        register_.answers["1008"] = {0, "100800SRV12345", ""};
-        register_.answers["1511"] = {-1, "1511ERR01", "01"};
-        register_.answers["1013"] = {0, "1013 01.02.03 Kube F", ""};
+        register_.answer("1008", {ExchangeResult::Accepted, "100800SRV12345"});
+        register_.answer("1511", {ExchangeResult::OtherRegisterError, "1511ERR01", "01"});
+        register_.answer("1013", {ExchangeResult::Accepted, "1013 01.02.03 Kube F"});
     }
     std::int16_t identify()
     {
@@ -39,7 +41,7 @@ protected:
 
 TEST_F(Identification, ATelematicStatusOfZeroSaysMF)
 {
-    register_.answers["1511"] = {0, "1511S99MEY012345" + std::string(13, ' ') + "0", ""};
+    register_.answer("1511", {ExchangeResult::Accepted, "1511S99MEY012345" + std::string(13, ' ') + "0"});
     EXPECT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.002"),
               "99MEY012345\r\nStatus: MF\r\nDriverType: CustomEth\r\nVersione: 2.3.0.17\r\nFW: 01.02.03\r\n");
@@ -49,7 +51,7 @@ TEST_F(Identification, ATelematicStatusOfZeroSaysMF)
 TEST_F(Identification, AFailureWritesSrErrAndConsumesTheGoSignal)
 {
     dir.write("SR_START.002", "");
-    register_.answers["1008"] = {-4, "1008ERR16", "16"};
+    register_.answer("1008", {ExchangeResult::PaperEnd, "1008ERR16", "16"});
     EXPECT_EQ(identify(), -4);
     EXPECT_FALSE(dir.exists("SR_MATR.002"));
     EXPECT_EQ(dir.read("SR_ERR.002"), "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
@@ -89,12 +91,12 @@ TEST(Queries, GrandTotalAndClosingsNeedALongEnoughPayload)
     test::ScriptedExchange register_;
     test::RecordingTrace trace;
     RegisterQueries queries(register_, trace);
-    register_.answers["1105"] = {0, "11050001234567", ""};
-    register_.answers["1104"] = {0, "11040012xxxx", ""};
+    register_.answer("1105", {ExchangeResult::Accepted, "11050001234567"});
+    register_.answer("1104", {ExchangeResult::Accepted, "11040012xxxx"});
     EXPECT_EQ(queries.ReadGranTotale(), "GRTO,V0001234567;");
     EXPECT_EQ(queries.ReadNumeroAzzeramenti(), "0012");
-    register_.answers["1105"] = {0, "1105000123456", ""};
-    register_.answers["1104"] = {1, "", ""};
+    register_.answer("1105", {ExchangeResult::Accepted, "1105000123456"});
+    register_.answer("1104", {ExchangeResult::NoReply, ""});
     EXPECT_EQ(queries.ReadGranTotale(), "");
     EXPECT_EQ(queries.ReadNumeroAzzeramenti(), "") << "a failed query never reads the old payload";
 }

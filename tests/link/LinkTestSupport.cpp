@@ -51,19 +51,6 @@ void ScriptedRegister::onData(QTcpSocket& client)
     }
 }
 
-ExchangeResult ScriptedExchange::TrasmettiStringa(const std::string& command)
-{
-    sent.push_back(command);
-    m_lastError.clear();
-    const auto found = answers.find(command.substr(0, 4));
-    if (found == answers.end())
-        return ExchangeResult::NoReply;
-    if (!found->second.payload.empty())
-        m_replyData = found->second.payload;
-    m_lastError = found->second.registerError;
-    return codeFromNumber<ExchangeResult>(found->second.result);
-}
-
 ConnectionTimings fastConnection()
 {
     ConnectionTimings t;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/RegisterConnection.h"
-#include "link/RegisterExchange.h"
 #include "support/EventLoop.h"
 #include "support/Recorders.h"
 
@@ -12,7 +11,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -42,27 +40,6 @@ private:
     QTcpServer m_server;
     QTcpSocket* m_client = nullptr;
     std::string m_pending;
-};
-
-// A register exchange that answers from a table of payloads by message
-// number, for the procedures built on top of the exchange.
-class ScriptedExchange final : public RegisterExchange {
-public:
-    struct Answer {
-        std::int16_t result = 0;
-        std::string payload;
-        std::string registerError;
-    };
-    ExchangeResult TrasmettiStringa(const std::string& command) override;
-    const std::string& ReplyData() const override { return m_replyData; }
-    const std::string& LastRegisterError() const override { return m_lastError; }
-
-    std::map<std::string, Answer> answers;  // by the command's first four characters
-    std::vector<std::string> sent;
-
-private:
-    std::string m_replyData;
-    std::string m_lastError;
 };
 
 // Connection pauses short enough for tests.

@@ -1,11 +1,10 @@
-#include "LinkTestSupport.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
+#include "support/SimulatorLink.h"
 #include "support/TempDir.h"
 
 #include "exchange/ExchangeFiles.h"
-#include "link/RegisterConnection.h"
 #include "link/RegisterIdentification.h"
-#include "link/RegisterLink.h"
-#include "simulators/register/RegisterSimulator.h"
 
 #include <gtest/gtest.h>
 
@@ -19,21 +18,15 @@ class AgainstSimulator : public ::testing::Test {
 protected:
     void start(regsim::RegisterConfig config)
     {
-        simulator = std::make_unique<regsim::RegisterSimulator>(config, clock);
-        ASSERT_TRUE(simulator->listen(0)) << simulator->errorString().toStdString();
-        ConnectionTimings timings;
-        timings.connectPollMs = 20;
-        connection = std::make_unique<RegisterConnection>(trace, clock, simulator->port(), timings);
-        link = std::make_unique<RegisterLink>(*connection, trace, clock, ExchangeTimings{3000, 3000});
+        stack = std::make_unique<test::SimulatorLink>(trace, clock, config);
         options.txtRemoteIP = "127.0.0.1";
-        connection->setRemoteIP(options.txtRemoteIP);
     }
 
     std::int16_t identify()
     {
-        RegisterIdentification identification(*link, facts, options, [this](int polls) {
-            return connection->ConnectAndWait(polls * 10);
-        }, files, ProgramVersion{1, 0, 0});
+        RegisterIdentification identification(
+            stack->link, facts, options, [this](int polls) { return stack->connection.ConnectAndWait(polls * 10); },
+            files, ProgramVersion{1, 0, 0});
         return identification.Zefocx21_DoDumpConf(1);
     }
 
@@ -43,9 +36,7 @@ protected:
     ExchangeFiles files{dir.path(), clock};
     Options options;
     RegisterFacts facts;
-    std::unique_ptr<regsim::RegisterSimulator> simulator;
-    std::unique_ptr<RegisterConnection> connection;
-    std::unique_ptr<RegisterLink> link;
+    std::unique_ptr<test::SimulatorLink> stack;
 };
 
 struct IdentifiedRegister {

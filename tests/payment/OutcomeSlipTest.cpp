@@ -1,6 +1,6 @@
-#include "PaymentTestSupport.h"
-
 #include "payment/OutcomeSlip.h"
+#include "support/Recorders.h"
+#include "support/ScriptedExchange.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(OutcomeSlip, ApprovedLayoutInOrder)
         "700102",
         "4004",
     };
-    EXPECT_EQ(link.commands, expected);
+    EXPECT_EQ(link.sent, expected);
     EXPECT_TRUE(messages.texts.empty());
 }
 
@@ -85,7 +85,7 @@ TEST(OutcomeSlip, ErrorLayoutForAPaymentThatWasNotExecuted)
         "700102",
         "4004",
     };
-    EXPECT_EQ(link.commands, expected);
+    EXPECT_EQ(link.sent, expected);
 }
 
 TEST(OutcomeSlip, NothingWithoutPaymentLineAndEverythingDespiteRejections)
@@ -93,12 +93,13 @@ TEST(OutcomeSlip, NothingWithoutPaymentLineAndEverythingDespiteRejections)
     test::ScriptedExchange link;
     test::RecordingMessages messages;
     StampaEsitoPOS(link, POSData{}, messages);
-    EXPECT_TRUE(link.commands.empty());
+    EXPECT_TRUE(link.sent.empty());
 
-    test::ScriptedExchange rejecting(-1);
+    test::ScriptedExchange rejecting;
+    rejecting.answer("", {ExchangeResult::OtherRegisterError});
     StampaEsitoPOS(rejecting, approvedPayment(), messages);
-    EXPECT_EQ(rejecting.commands.size(), 27u);
-    EXPECT_EQ(rejecting.commands.back(), "4004");
+    EXPECT_EQ(rejecting.sent.size(), 27u);
+    EXPECT_EQ(rejecting.sent.back(), "4004");
 }
 
 struct AmountCase {

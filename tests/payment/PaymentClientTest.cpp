@@ -1,9 +1,9 @@
-#include "PaymentTestSupport.h"
-
 #include "payment/PaymentClient.h"
-#include "simulators/payment/PaymentSimulator.h"
 #include "platform/Clock.h"
 #include "settings/Options.h"
+#include "simulators/payment/PaymentSimulator.h"
+#include "support/EventLoop.h"
+#include "support/Recorders.h"
 #include "support/TempDir.h"
 
 #include <QNetworkAccessManager>

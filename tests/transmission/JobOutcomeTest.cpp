@@ -3,11 +3,13 @@
 #include "support/TempDir.h"
 
 #include "exchange/ExchangeFiles.h"
-#include "platform/Clock.h"
 #include "protocol/ExchangeResult.h"
 #include "transmission/JobOutcome.h"
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace tavor1 {
 namespace {
@@ -50,22 +52,60 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
 }
 
-// The job results with no text of their own, and the driver's own failures.
-TEST(JobOutcomeTexts, ResultsWithoutATextOfTheirOwnAreGeneric)
+// The results no register condition gives (those are one row each of the
+// simulator's table in SimulatorTransmissionTest): the driver's own failures,
+// the card payment's, and codes no row speaks of.
+struct OutcomeRow {
+    const char* name;
+    std::optional<SendResult> sendResult; // none: the job ends before any send
+    JobResult jobResult;
+    const char* errorText; // SR_ERR, empty for a successful job
+    const char* statusText; // after "TAVOR1 TERMINATO : "
+};
+
+constexpr std::optional<SendResult> kNotSent;
+constexpr JobResult numbered(std::int16_t number) { return codeFromNumber<JobResult>(number); }
+
+class JobOutcomeTexts : public ::testing::TestWithParam<OutcomeRow> { };
+
+TEST_P(JobOutcomeTexts, AreTheHostsAndTheWindows)
 {
-    EXPECT_EQ(JobErrorText(codeFromNumber<JobResult>(-6), ""),
-              "Errore generico sull'Ecr, verificare sul manuale del registratore");
-    EXPECT_EQ(JobStatusLine(codeFromNumber<JobResult>(-6), ""), "TAVOR1 TERMINATO : ERRORE GENERICO SU ECR");
-    EXPECT_EQ(JobErrorText(JobResult::RequestVanished, ""),
-              "E506: Trasmissione non avvenuta: file di input non presente");
-    EXPECT_EQ(JobErrorText(JobResult::ConversionFailed, ""),
-              "E502: Conversione non riuscita: verificare il file SR_DATI");
-    EXPECT_EQ(JobResultForSendResult(codeFromNumber<SendResult>(42)), JobResult::Ok) << "codes no row speaks of";
-    EXPECT_EQ(JobErrorText(JobResultForPayment(PaymentResult::Declined), ""),
-              "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS");
-    EXPECT_EQ(JobStatusText(JobResultForPayment(PaymentResult::ServiceError), ""),
-              "E602:  Ricevuto errore dal servizio");
+    const OutcomeRow& row = GetParam();
+    if (row.sendResult) {
+        EXPECT_EQ(JobResultForSendResult(*row.sendResult), row.jobResult);
+    }
+    if (row.jobResult != JobResult::Ok) {
+        EXPECT_EQ(JobErrorText(row.jobResult, ""), row.errorText);
+    }
+    EXPECT_EQ(JobStatusLine(row.jobResult, ""), std::string("TAVOR1 TERMINATO : ") + row.statusText);
 }
+
+constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manuale del registratore";
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, JobOutcomeTexts,
+    ::testing::Values(
+        OutcomeRow{"CodeNoRowSpeaksOf", codeFromNumber<SendResult>(42), JobResult::Ok, "", "TUTTO OK"},
+        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, numbered(-6), kGeneric, "ERRORE GENERICO SU ECR"},
+        OutcomeRow{"RequestVanished", kNotSent, JobResult::RequestVanished,
+                   "E506: Trasmissione non avvenuta: file di input non presente", "FILE SR_DATI NON PRESENTE"},
+        OutcomeRow{"ConversionFailed", SendResult::ConversionFailed, JobResult::ConversionFailed,
+                   "E502: Conversione non riuscita: verificare il file SR_DATI", "CONVERSIONE NON RIUSCITA"},
+        OutcomeRow{"OutputUnavailable", SendResult::OutputUnavailable, JobResult::OutputUnavailable,
+                   "E510: File SR_OUT non scrivibile: documento non stampato", "FILE SR_OUT NON SCRIVIBILE"},
+        OutcomeRow{"CancelledByOperator", SendResult::CancelledByOperator, JobResult::CancelledByOperator,
+                   "E511: Documento annullato dall'operatore", "DOCUMENTO ANNULLATO DALL'OPERATORE"},
+        OutcomeRow{"PaymentTimedOut", kNotSent, numbered(-200), "E601: Trasmissione POS interrotta: timeout ricevuto",
+                   "E601: Trasmissione POS interrotta: timeout ricevuto"},
+        OutcomeRow{"PaymentServiceError", kNotSent, numbered(-201), "E602:  Ricevuto errore dal servizio",
+                   "E602:  Ricevuto errore dal servizio"},
+        OutcomeRow{"PaymentDeclined", kNotSent, numbered(-202), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS",
+                   "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS"},
+        OutcomeRow{"PaymentServiceUnreachable", kNotSent, numbered(-203),
+                   "E604: A connection with the server could not be established",
+                   "E604: A connection with the server could not be established"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 
 // The numbers of every result space are those the journal, SR_ERR, the trace
 // and LOGFILE.TXT carry: older journals are read back by them.

@@ -3,19 +3,17 @@
 
 #include "support/EventLoop.h"
 #include "support/Recorders.h"
+#include "support/SimulatorLink.h"
 #include "support/TempDir.h"
 
 #include "exchange/ExchangeFiles.h"
-#include "link/RegisterConnection.h"
-#include "link/RegisterLink.h"
+#include "platform/Clock.h"
+#include "platform/Sinks.h"
+#include "settings/Options.h"
+#include "settings/RegisterFacts.h"
 #include "transmission/JobOutcome.h"
 #include "transmission/RegisterLinkControl.h"
 #include "transmission/Transmission.h"
-#include "platform/Clock.h"
-#include "platform/Sinks.h"
-#include "simulators/register/RegisterSimulator.h"
-#include "settings/Options.h"
-#include "settings/RegisterFacts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -48,9 +46,6 @@ class SimulatorTransmission : public ::testing::Test {
 protected:
     SimulatorTransmission()
     {
-        EXPECT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
-        connection.setRemoteIP("127.0.0.1");
-        connection.setPort(sim.port());
         facts.serialNumber = "99SIM000001";
         facts.firmware = "08.06.02";
         ConversionSources sources;
@@ -103,10 +98,10 @@ protected:
     Options options;
     RegisterFacts facts;
     ExchangeFiles files{dir.path(), clock};
-    regsim::RegisterSimulator sim{regsim::RegisterConfig{}, clock};
-    RegisterConnection connection{trace, clock, 0};
-    RegisterLink link{connection, trace, clock, ExchangeTimings{2000, 1000}};
-    RegisterLinkControl control{connection, link, options};
+    test::SimulatorLink stack{trace, clock, {}, ExchangeTimings{2000, 1000}};
+    regsim::RegisterSimulator& sim = stack.sim;
+    RegisterLink& link = stack.link;
+    RegisterLinkControl control{stack.connection, link, options};
     std::unique_ptr<Transmission> tx;
     std::string status;
 };

@@ -1,6 +1,6 @@
 // The SR_OUT summary against a scripted register, compared with whole files.
 
-#include "ScriptedRegister.h"
+#include "support/ScriptedExchange.h"
 
 #include "payment/SrOutFile.h"
 #include "platform/Sinks.h"
@@ -13,7 +13,6 @@
 namespace tavor1 {
 namespace {
 
-using test::ScriptedRegister;
 using test::ScriptedReply;
 
 struct SrOutCase {
@@ -31,9 +30,9 @@ class SrOutGoldenTest : public ::testing::TestWithParam<SrOutCase> {};
 TEST_P(SrOutGoldenTest, WritesTheSummary)
 {
     const SrOutCase& c = GetParam();
-    ScriptedRegister reg;
+    test::ScriptedExchange reg;
     if (c.shortTotals)
-        reg.script("1004", ScriptedReply{0, "10040042000001000"});
+        reg.script("1004", ScriptedReply{ExchangeResult::Accepted, "10040042000001000"});
     Options options;
     options.chbMatricola = c.matricola;
     options.chbDisabTotalizzatori = c.noTotals;
@@ -97,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SrOut, RefusedClockLeavesTheFileEmpty)
 {
-    ScriptedRegister reg;
+    test::ScriptedExchange reg;
     Options options;
     RegisterFacts facts;
     SrOutContext ctx;
@@ -106,15 +105,15 @@ TEST(SrOut, RefusedClockLeavesTheFileEmpty)
     ctx.facts = &facts;
     std::string out;
 
-    reg.script("1001", ScriptedReply{-1, "ERR01", "01"});
+    reg.script("1001", ScriptedReply{ExchangeResult::OtherRegisterError, "ERR01", "01"});
     EXPECT_FALSE(CreateSrOut_File(out, ctx));
-    reg.script("1001", ScriptedReply{0, "1234"});
+    reg.script("1001", ScriptedReply{ExchangeResult::Accepted, "1234"});
     EXPECT_FALSE(CreateSrOut_File(out, ctx)) << "a reply shorter than 14 characters";
-    reg.script("1001", ScriptedReply{0, "99999999999999"});
+    reg.script("1001", ScriptedReply{ExchangeResult::Accepted, "99999999999999"});
     EXPECT_TRUE(CreateSrOut_File(out, ctx)) << "14 characters without the number";
     EXPECT_EQ(out, "");
 
-    reg.script("1004", ScriptedReply{-1, "ERR01", "01"});
+    reg.script("1004", ScriptedReply{ExchangeResult::OtherRegisterError, "ERR01", "01"});
     EXPECT_TRUE(CreateSrOut_File(out, ctx));
     EXPECT_EQ(out, "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n") << "a refused 1004 leaves the TIME line only";
 }

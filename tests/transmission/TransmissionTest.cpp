@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Transmission, PaperEndTest,
                                            PaperEndCase{"RegisterSilent",
                                                         [](ScriptedRegister& r, Transmission&) {
                                                             for (int i = 0; i < 3; ++i)
-                                                                r.script("1009", ScriptedReply{1, {}, {}, true});
+                                                                r.script("1009", ScriptedReply{ExchangeResult::NoReply});
                                                         },
                                                         SendResult::NoReply}),
                          [](const auto& info) { return std::string(info.param.name); });

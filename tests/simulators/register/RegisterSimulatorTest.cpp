@@ -2,10 +2,11 @@
 // counted faults, through a plain QTcpSocket on 127.0.0.1. The NAK, silence
 // and late-frame faults are exercised through the driver in tests/transmission.
 
+#include "simulators/register/RegisterSimulator.h"
+#include "protocol/FrameCodec.h"
 #include "protocol/Protocol.h"
 #include "simulators/register/FaultModes.h"
 #include "simulators/register/FrameReader.h"
-#include "simulators/register/RegisterSimulator.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"
 
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace tavor1::regsim {
@@ -32,8 +34,8 @@ std::string saleCommand(int cents, const std::string& department = "01")
         + std::string(9 - amount.size(), '0') + amount;
 }
 
-// A driver in miniature: frames commands with a running sequence number and
-// collects what comes back.
+// A driver in miniature, on the driver's own frame codec: frames commands
+// with a running sequence number and collects what comes back.
 class Client {
 public:
     explicit Client(quint16 port)
@@ -46,12 +48,8 @@ public:
 
     std::string frame(const std::string& command)
     {
-        m_sequence = (m_sequence + 1) % protocol::kSequenceModulus;
-        std::string body = std::string(1, static_cast<char>('0' + m_sequence / 10))
-            + static_cast<char>('0' + m_sequence % 10) + protocol::kStationId + command;
-        const int sum = RegisterChecksum(body);
-        return protocol::STX + body + static_cast<char>('0' + sum / 10) + static_cast<char>('0' + sum % 10)
-            + protocol::ETX;
+        m_sequence = NextSequenceNumber(m_sequence);
+        return BuildFrame(m_sequence, command);
     }
 
     void write(const std::string& bytes)
@@ -60,51 +58,39 @@ public:
         m_socket.flush();
     }
 
-    // Everything received until the reply is whole (ETX, or a lone NAK).
+    // Everything received until a frame's ETX or a lone NAK.
     std::string awaitReply(int timeoutMs = 5000)
     {
-        (void)QTest::qWaitFor([&] { return complete(); }, timeoutMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                return pending() == std::string(1, protocol::NAK) ||
+                       m_received.find(protocol::ETX) != std::string::npos;
+            },
+            timeoutMs);
         std::string reply = m_received;
         m_received.clear();
         return reply;
     }
 
-    std::string exchange(const std::string& command)
-    {
-        write(frame(command));
-        return awaitReply();
-    }
-
-    // The payload of the reply: without ACK, STX, sequence, station, checksum and ETX.
+    // The payload of the reply to command.
     std::string send(const std::string& command)
     {
-        const std::string reply = exchange(command);
-        if (reply.size() < 8 || reply[0] != protocol::ACK || reply[1] != protocol::STX)
+        write(frame(command));
+        const std::string reply = awaitReply();
+        const std::optional<std::string> payload = CutReplyPayload(reply);
+        if (reply.size() < 2 || reply[0] != protocol::ACK || reply[1] != protocol::STX || !payload)
             return "<no frame: " + reply + ">";
-        return reply.substr(5, reply.size() - 8);
-    }
-
-    void collect()
-    {
-        const QByteArray bytes = m_socket.readAll();
-        m_received.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return *payload;
     }
 
     const std::string& pending()
     {
-        collect();
+        const QByteArray bytes = m_socket.readAll();
+        m_received.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         return m_received;
     }
 
-    QTcpSocket& socket() { return m_socket; }
-
 private:
-    bool complete()
-    {
-        collect();
-        return m_received == std::string(1, protocol::NAK) || m_received.find(protocol::ETX) != std::string::npos;
-    }
-
     QTcpSocket m_socket;
     int m_sequence = 0;
     std::string m_received;

@@ -1,0 +1,101 @@
+#include "DriverProcess.h"
+
+#include "platform/ByteFiles.h"
+
+#include <algorithm>
+
+namespace tavor1::test {
+
+void DriverProcess::SetUp()
+{
+    ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
+    ASSERT_NE(pay.start(0), 0);
+    ASSERT_TRUE(makeDirectory(dataDir));
+}
+
+void DriverProcess::start(const QStringList& extra)
+{
+    writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
+    writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
+    m_endsAtStart = count("1109");
+    driver.setProcessChannelMode(captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    driver.start(kTavor1,
+                 QStringList{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
+                             QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
+                             "--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause",
+                             "20", "--reply-timeout", QString::number(replyTimeoutMs)} +
+                     extra);
+    ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
+}
+
+void DriverProcess::kill()
+{
+    if (driver.state() != QProcess::NotRunning) {
+        driver.kill();
+        driver.waitForFinished(3000);
+    }
+}
+
+int DriverProcess::terminate(int signal)
+{
+    ::kill(static_cast<pid_t>(driver.processId()), signal);
+    if (!waitFor([&] { return driver.state() == QProcess::NotRunning; }, 10000))
+        return -1;
+    return driver.exitStatus() == QProcess::NormalExit ? driver.exitCode() : -2;
+}
+
+std::string DriverProcess::file(ExchangeFile f, int channel) const
+{
+    return joinPath(dataDir, exchangeFileName(f, channel));
+}
+
+bool DriverProcess::has(ExchangeFile f, int channel) const
+{
+    return fileExists(file(f, channel));
+}
+
+std::string DriverProcess::read(ExchangeFile f, int channel) const
+{
+    return readFileBytes(file(f, channel)).value_or("");
+}
+
+void DriverProcess::waitReady(int channel)
+{
+    ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR, channel) && count("1109") > m_endsAtStart; }))
+        << "no SR_MATR on channel " << channel << "\n"
+        << commandsSent();
+}
+
+void DriverProcess::submit(const std::string& request, int channel)
+{
+    ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI, channel), request));
+    ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START, channel), "00000000\r\n"));
+}
+
+bool DriverProcess::answered(int channel) const
+{
+    return has(ExchangeFile::FINESCO, channel) ||
+           (has(ExchangeFile::SR_ERR, channel) && !has(ExchangeFile::SR_START, channel));
+}
+
+int DriverProcess::count(const std::string& prefix) const
+{
+    const auto& c = sim.commands();
+    return static_cast<int>(
+        std::count_if(c.begin(), c.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }));
+}
+
+std::string DriverProcess::commandsSent() const
+{
+    std::string out;
+    for (const std::string& c : sim.commands())
+        out += c + "\n";
+    return out;
+}
+
+std::string DriverProcess::logFile() const
+{
+    return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("");
+}
+
+} // namespace tavor1::test
