@@ -42,7 +42,7 @@ void BM_ConvertLines(benchmark::State& state)
     tavor1::ConversionContext ctx;
     for (auto _ : state) {
         tavor1::ConversionResult result;
-        if (tavor1::ConvertRequestLines(lines, ctx, result) != 0) {
+        if (tavor1::convertRequestLines(lines, ctx, result) != 0) {
             state.SkipWithError(("no command list: " + result.failureReason).c_str());
             break;
         }
@@ -66,7 +66,7 @@ void BM_ConvertFile(benchmark::State& state)
     ctx.dataDir = dir.string();
     for (auto _ : state) {
         tavor1::ConversionResult result;
-        if (tavor1::ConvertRequestFile(request, ctx, result) != 0) {
+        if (tavor1::convertRequestFile(request, ctx, result) != 0) {
             state.SkipWithError(("no KB.txt: " + result.failureReason).c_str());
             break;
         }

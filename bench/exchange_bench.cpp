@@ -48,7 +48,7 @@ struct LinkToSimulator {
         connection = std::make_unique<RegisterConnection>(trace, SystemClock::instance(), simulator.port());
         connection->setRemoteIP("127.0.0.1");
         link = std::make_unique<RegisterLink>(*connection, trace);
-        connected = connection->ConnectAndWait(50);
+        connected = connection->connectAndWait(50);
     }
     regsim::RegisterSimulator simulator;
     NullTraceSink trace;
@@ -69,7 +69,7 @@ void learnSizes()
     QEventLoop loop;
     QObject::connect(&socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
     loop.exec();
-    const std::string frame = BuildFrame(1, kCommand);
+    const std::string frame = buildFrame(1, kCommand);
     socket.write(frame.data(), static_cast<qint64>(frame.size()));
     QByteArray reply;
     QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
@@ -99,7 +99,7 @@ void runExchanges(benchmark::State& state, int latencyMs)
     }
     int failures = 0;
     for (auto _ : state)
-        failures += setup.link->TrasmettiStringa(kCommand) != ExchangeResult::Accepted;
+        failures += setup.link->transmitCommand(kCommand) != ExchangeResult::Accepted;
     if (failures > 0)
         state.SkipWithError((std::to_string(failures) + " exchanges not accepted").c_str());
 }

@@ -1,4 +1,4 @@
-// ConvertRequestFile on arbitrary request bytes: the whole converter,
+// convertRequestFile on arbitrary request bytes: the whole converter,
 // key-sequence and invoice pre-conversions included.
 #include "FuzzSupport.h"
 #include "conversion/receipt/ReceiptConverter.h"
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tavor1::ConversionContext ctx;
     ctx.dataDir = dir;
     ctx.channel = 1 + flags % 4;
-    ctx.facts.RegisterIsRT = flags & 0x04;
+    ctx.facts.registerIsRT = flags & 0x04;
     ctx.facts.serialNumber = (flags & 0x08) ? "99MEY012345" : "";
     ctx.options.chbConvXonXoff = flags & 0x10;
     ctx.options.OptNonFiscal = !(flags & 0x20);
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tavor1::writeFileBytes(request, tavor1::fuzz::asText(data + 1, size - 1));
 
     tavor1::ConversionResult result;
-    const int code = tavor1::ConvertRequestFile(request, ctx, result);
+    const int code = tavor1::convertRequestFile(request, ctx, result);
     if (code != 0 && code != 1)
         std::abort();
     if (code == 0) {

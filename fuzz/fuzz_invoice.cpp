@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tavor1::InvoiceEnvironment env{rates, clock, trace};
     tavor1::InvoiceHandover handover;
     std::ostringstream target;
-    tavor1::RewriteInvoice(tavor1::fuzz::splitLines(tavor1::fuzz::asText(data + 1, size - 1)), layout, env, handover,
-                           target);
+    tavor1::rewriteInvoiceLines(tavor1::fuzz::splitLines(tavor1::fuzz::asText(data + 1, size - 1)), layout, env,
+                                handover, target);
     return 0;
 }

@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::ostringstream target;
-    tavor1::ConvertKeySequence(tavor1::fuzz::asText(data, size), target);
-    tavor1::ReadFilePath(tavor1::fuzz::asText(data, size), tavor1::fuzz::scratchDirectory(), 1);
+    tavor1::convertKeySequence(tavor1::fuzz::asText(data, size), target);
+    tavor1::readFilePath(tavor1::fuzz::asText(data, size), tavor1::fuzz::scratchDirectory(), 1);
     return 0;
 }

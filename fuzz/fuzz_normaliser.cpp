@@ -15,18 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.find_first_of("\r\n") != std::string_view::npos)
         return 0;
 
-    const std::string normalised = tavor1::NormalizeRequestLine(line);
-    const std::string parsed = tavor1::ParseCommandLine(line, width);
-    const std::string printed = tavor1::PreparePrintLine(line, width);
-    tavor1::FoldCommandText(line);
-    tavor1::FoldPrintText(line);
-    tavor1::UpperCase1252(line);
+    const std::string normalised = tavor1::normalizeRequestLine(line);
+    const std::string parsed = tavor1::parseRequestLine(line, width);
+    const std::string printed = tavor1::preparePrintLine(line, width);
+    tavor1::foldCommandText(line);
+    tavor1::foldPrintText(line);
+    tavor1::upperCase1252(line);
 
     // A command line always leaves with its terminator (a ";" anywhere
     // counts, as the host may have written one); a print line gets one only
     // when it carries a text, and never carries a byte the register cannot
     // print. READ lines pass unchanged.
-    const bool passesAsWritten = tavor1::StartsWithWord(line, "READ") || tavor1::StartsWithWord(line, "PRNT,");
+    const bool passesAsWritten = tavor1::startsWithWord(line, "READ") || tavor1::startsWithWord(line, "PRNT,");
     if (!normalised.empty() && normalised.find(';') == std::string::npos && !passesAsWritten)
         std::abort();
     if (!parsed.empty() && parsed.find(';') == std::string::npos)

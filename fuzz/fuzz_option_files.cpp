@@ -30,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     tavor1::Options options;
     tavor1::loadOptionFiles(dir, options);
-    if (options.TimerInterval <= 0 || options.cboToutConn < 0 || options.cboToutConn > 5)
+    if (options.timerIntervalMs <= 0 || options.cboToutConn < 0 || options.cboToutConn > 5)
         std::abort();
 
     // What was loaded saves and loads back to the same state.
     tavor1::Options again;
-    tavor1::SaveOptionFiles(dir, options);
+    tavor1::saveOptionFiles(dir, options);
     tavor1::loadOptionFiles(dir, again);
     if (tavor1::optionLines(again) != tavor1::optionLines(options))
         std::abort();

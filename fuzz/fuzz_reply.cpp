@@ -14,17 +14,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view command = tavor1::fuzz::asText(data + 1, commandLength);
     const std::string_view reply = tavor1::fuzz::asText(data + 1 + commandLength, size - 1 - commandLength);
 
-    tavor1::IsReplyComplete(reply);
-    const auto payload = tavor1::CutReplyPayload(reply);
+    tavor1::isReplyComplete(reply);
+    const auto payload = tavor1::cutReplyPayload(reply);
     if (payload && payload->size() > reply.size())
         std::abort();
-    const auto verdict = tavor1::ClassifyPayload(command, payload.value_or(std::string(reply)));
+    const auto verdict = tavor1::classifyPayload(command, payload.value_or(std::string(reply)));
     if (verdict.result > 1)
         std::abort();
     if (!verdict.registerError.empty() && verdict.registerError.size() > 2)
         std::abort();
 
-    const std::string frame = tavor1::BuildFrame(data[0] % 98, reply);
+    const std::string frame = tavor1::buildFrame(data[0] % 98, reply);
     if (!frame.empty() && (frame.front() != 0x02 || frame.back() != 0x03))
         std::abort();
     return 0;

@@ -13,26 +13,26 @@ DirWatcher::DirWatcher(QObject* parent) : QObject(parent)
 
 DirWatcher::~DirWatcher()
 {
-    StopWatch();
+    stopWatch();
 }
 
-bool DirWatcher::StartWatch(const std::string& sDir, int, bool bStartSuspended, bool)
+bool DirWatcher::startWatch(const std::string& directory, int, bool startSuspended, bool)
 {
-    StopWatch();
-    m_suspended = bStartSuspended;
-    const QString dir = QString::fromStdString(sDir).trimmed();
+    stopWatch();
+    m_suspended = startSuspended;
+    const QString dir = QString::fromStdString(directory).trimmed();
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return false;
     m_watcher = new QFileSystemWatcher(this);
     if (!m_watcher->addPath(dir)) {
-        StopWatch();
+        stopWatch();
         return false;
     }
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &DirWatcher::onDirectoryChanged);
     return true;
 }
 
-void DirWatcher::StopWatch()
+void DirWatcher::stopWatch()
 {
     m_check.stop();
     if (m_watcher) {

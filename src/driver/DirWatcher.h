@@ -24,16 +24,16 @@ public:
     explicit DirWatcher(QObject* parent = nullptr);
     ~DirWatcher() override;
 
-    // Starts watching sDir. nTimerInterval, the longest delay in ms between a
+    // Starts watching directory. maxDelayMs, the longest delay in ms between a
     // change and its report, is always met: a change is reported at the next
     // turn of the event loop, not on a check period. Sub-folders are not watched: the
     // exchange files all lie in the directory itself. False when the
     // directory cannot be watched; nothing is left running then.
-    bool StartWatch(const std::string& sDir, int nTimerInterval, bool bStartSuspended, bool bWatchSubTree = false);
+    bool startWatch(const std::string& directory, int maxDelayMs, bool startSuspended, bool watchSubTree = false);
     // Safe when not watching.
-    void StopWatch();
+    void stopWatch();
 
-    bool SuspendWatch() const { return m_suspended; }
+    bool suspendWatch() const { return m_suspended; }
     void setSuspendWatch(bool suspended);
 
     bool isWatching() const { return m_watcher != nullptr; }

@@ -19,13 +19,13 @@ CancelReply cancelDirectly(const std::string& address, std::uint16_t port, int c
     connection.setRemoteIP(address);
     RegisterLink link(connection, trace);
     // The connection wait a job of the driver has, with the same setting.
-    if (!connection.ConnectAndWait(connectionTimeoutSeconds)) {
+    if (!connection.connectAndWait(connectionTimeoutSeconds)) {
         reply.report = registerUnreachableLine(address, port, connection.failureCause()) + "\r\n";
         return reply;
     }
     reply.report = cancelReport(runCancelSequence(link));
     reply.sent = true;
-    connection.CloseSocketConnection();
+    connection.closeConnection();
     return reply;
 }
 

@@ -58,10 +58,10 @@ DoctorCheck checkOptions(const DoctorSetup& setup, SettledOptions& settled)
     }
     Options& o = settled.options;
     readOptionFiles(setup.programDir, o);
-    if (!ValidateIPAddress(o.txtRemoteIP))
+    if (!validateIpAddress(o.txtRemoteIP))
         o.txtRemoteIP.clear();
     settled.addressSource = "TVCHKSCO.TXT, riga 4";
-    if (!setup.registryIPAddress.empty() && ValidateIPAddress(setup.registryIPAddress)) {
+    if (!setup.registryIPAddress.empty() && validateIpAddress(setup.registryIPAddress)) {
         o.txtRemoteIP = setup.registryIPAddress;
         settled.addressSource = "IPAddress del registro";
     }
@@ -154,7 +154,7 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
 
     const std::string where = o.txtRemoteIP + ":" + std::to_string(setup.registerPort);
     // The connection wait a job of the driver has, with the same setting.
-    if (!connection.ConnectAndWait(o.connectionTimeoutSeconds())) {
+    if (!connection.connectAndWait(o.connectionTimeoutSeconds())) {
         checks.push_back(fail("registratore",
                               registerUnreachableLine(o.txtRemoteIP, setup.registerPort, connection.failureCause()),
                               "verificare che il registratore sia acceso e in rete, l'indirizzo (tavor1 options "
@@ -165,16 +165,16 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
     }
     checks.push_back(pass("registratore", where + " raggiungibile"));
 
-    const ExchangeResult code = link.TrasmettiStringa(protocol::msg::Identification);
+    const ExchangeResult code = link.transmitCommand(protocol::msg::Identification);
     if (code != ExchangeResult::Accepted) {
         checks.push_back(fail("identificazione",
                               "\"1008\" senza risposta valida (codice " + codeText(code) +
-                                  (link.LastRegisterError().empty() ? "" : ", ERR" + link.LastRegisterError()) + ")",
+                                  (link.lastRegisterError().empty() ? "" : ", ERR" + link.lastRegisterError()) + ")",
                               "verificare che all'indirizzo risponda un registratore compatibile, non altro"));
     } else {
         RegisterIdentity identity;
-        QueryRegisterIdentity(link, identity);
-        const SrMatrContent content = BuildSrMatr(identity.identification, ProgramVersion{}, identity.firmware);
+        queryRegisterIdentity(link, identity);
+        const SrMatrContent content = buildSrMatr(identity.identification, ProgramVersion{}, identity.firmware);
         std::string found = "matricola " + content.serialNumber + ", " + (content.registerIsRT ? "RT" : "MF") +
                             ", firmware " + (identity.firmware.empty() ? "sconosciuto" : identity.firmware) +
                             ", modello " + std::to_string(identity.modelCode);
@@ -183,8 +183,8 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
                              : pass("identificazione", found));
     }
 
-    const ExchangeResult status = link.TrasmettiStringa(protocol::msg::Status);
-    const std::string& reply = link.ReplyData();
+    const ExchangeResult status = link.transmitCommand(protocol::msg::Status);
+    const std::string& reply = link.replyData();
     const std::size_t at = reply.find(protocol::msg::Status);
     if (status == ExchangeResult::Accepted && at != std::string::npos) {
         const std::string value = reply.substr(at + 4, 2);
@@ -197,7 +197,7 @@ void appendRegisterChecks(const DoctorSetup& setup, const SettledOptions& settle
         checks.push_back(fail("stato 1009", "nessuna risposta valida (codice " + codeText(status) + ")",
                               "controllare il registratore"));
     }
-    connection.CloseSocketConnection();
+    connection.closeConnection();
 }
 
 DoctorCheck checkPayment(const DoctorSetup& setup)

@@ -35,7 +35,7 @@ Driver::Driver(DriverConfig config, MessageSink& messages, const Clock& clock, Q
     , m_connection(m_trace, clock, m_config.registerPort, m_config.connectionTimings)
     , m_link(m_connection, m_trace, clock, m_config.exchangeTimings)
     , m_identification(
-          m_link, m_facts, m_options, [this](int maxPolls) { return ConnectAndWait(maxPolls); }, m_files,
+          m_link, m_facts, m_options, [this](int maxPolls) { return connectAndWait(maxPolls); }, m_files,
           ProgramVersion{}, static_cast<IdentificationEvents*>(this))
     , m_journal(m_config.dataDir, clock)
 {
@@ -70,7 +70,7 @@ void Driver::load()
     withdrawCancelRequest(m_config.dataDir);
     m_connection.setRemoteIP(m_options.txtRemoteIP);
     if (!m_options.txtRemoteIP.empty())
-        m_connection.ResetReStartConnection(false);
+        m_connection.restartConnection(false);
     m_cycle->start();
 }
 
@@ -82,15 +82,15 @@ void Driver::loadOptions()
     const LogFile log(m_config.dataDir, m_clock);
     for (const std::string& problem : report.problems)
         log.append(problem);
-    if (!ValidateIPAddress(m_options.txtRemoteIP))
+    if (!validateIpAddress(m_options.txtRemoteIP))
         m_options.txtRemoteIP.clear();
     m_loadedOptions = m_options;
-    if (!m_config.registryIPAddress.empty() && ValidateIPAddress(m_config.registryIPAddress))
+    if (!m_config.registryIPAddress.empty() && validateIpAddress(m_config.registryIPAddress))
         m_options.txtRemoteIP = m_config.registryIPAddress;
     m_storedRemoteIP = m_options.txtRemoteIP;
     if (!m_config.forcedRemoteIP.empty())
         m_options.txtRemoteIP = m_config.forcedRemoteIP;
-    m_vatFileUnreadable = !m_vatRates.LoadVatRates(m_config.programDir);
+    m_vatFileUnreadable = !m_vatRates.loadVatRates(m_config.programDir);
     if (m_vatFileUnreadable)
         log.append(std::string(VatRateTable::kFileName) + ": file non leggibile, aliquote IVA iniziali e file non"
                                                           " riscritto all'uscita");
@@ -107,12 +107,12 @@ void Driver::saveOptions()
     // restart after setting the address does not put the old one back.
     Options onDisk;
     readOptionFiles(m_config.programDir, onDisk);
-    if (!ValidateIPAddress(onDisk.txtRemoteIP))
+    if (!validateIpAddress(onDisk.txtRemoteIP))
         onDisk.txtRemoteIP.clear();
     stored = mergeOptions(m_loadedOptions, stored, onDisk);
-    SaveOptionFiles(m_config.programDir, stored, m_unreadableOptionFiles);
+    saveOptionFiles(m_config.programDir, stored, m_unreadableOptionFiles);
     if (!m_vatFileUnreadable)
-        m_vatRates.SaveVatRates(m_config.programDir);
+        m_vatRates.saveVatRates(m_config.programDir);
 }
 
 void Driver::setTimer(const std::string& typed)
@@ -147,7 +147,7 @@ void Driver::cancelOnRequest(const std::string& token)
     else
         report = cancelReport(steps);
     // Between jobs the driver holds no connection; the next job opens its own.
-    m_connection.CloseSocketConnection();
+    m_connection.closeConnection();
     writeCancelReply(m_config.dataDir, token, CancelReply{!steps.empty(), report});
     emit cancelled(report);
 }
@@ -157,7 +157,7 @@ void Driver::close()
     if (m_state.closing)
         return;
     m_cycle->stopForClosing();
-    m_connection.CloseSocketConnection();
+    m_connection.closeConnection();
     pauseFor(m_config.closingPauseMs);
     if (m_state.jobRunning || m_state.dumpRunning) {
         // The job is suspended in one of its waits below this call: end that
@@ -200,7 +200,7 @@ int Driver::scanChannels(const std::function<void(int)>& startIdentification)
     // A poll never runs during a job: this is between two jobs.
     if (const auto token = takeCancelRequest(m_config.dataDir))
         cancelOnRequest(*token);
-    return iVerifyStartTavor1(m_files, m_options, m_state.channels, m_currentChannel, startIdentification);
+    return scanForGoSignal(m_files, m_options, m_state.channels, m_currentChannel, startIdentification);
 }
 
 bool Driver::keepInstanceLock()
@@ -279,7 +279,7 @@ JobResult Driver::runJob()
     // Decided as the job is taken, so that a new request gives up the
     // channel's earlier approval even when this job fails before its payment.
     m_reusedApproval = m_approvals->approvalFor(m_recovery->currentJob());
-    return Go_Execution(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
+    return executeJob(*this, m_options.connectionTimeoutSeconds(), m_currentDatiPath, m_currentOutPath);
 }
 
 void Driver::finishJob(JobResult result, bool abandoned)
@@ -287,15 +287,15 @@ void Driver::finishJob(JobResult result, bool abandoned)
     if (abandoned) {
         // Left in flight in the journal: the next start settles it.
         m_recovery->jobAbandoned();
-        m_connection.CloseSocketConnection();
+        m_connection.closeConnection();
         return;
     }
     recordOutcome(result);
-    m_connection.CloseSocketConnection();
+    m_connection.closeConnection();
     JobOutcomeContext ctx;
     ctx.files = &m_files;
     ctx.channel = m_currentChannel;
-    ctx.lastRegisterError = m_link.LastRegisterError();
+    ctx.lastRegisterError = m_link.lastRegisterError();
     ctx.registerErrorText = m_send->registerErrorText();
     ctx.showStatus = [this](const std::string& line) {
         if (m_state.windowShown)
@@ -307,7 +307,7 @@ void Driver::finishJob(JobResult result, bool abandoned)
         answerHost(std::move(answer));
     };
     bool running = true;
-    ReportJobOutcome(result, ctx, running);
+    reportJobOutcome(result, ctx, running);
     // An answer still pending is recorded as answered once a later poll has
     // written it (retryPendingAnswers).
     m_recovery->jobAnswered(!m_state.channels[m_currentChannel - 1].pendingAnswer);
@@ -322,14 +322,14 @@ void Driver::recordOutcome(JobResult result)
         answer =
             m_unwrittenOutput ? *m_unwrittenOutput : tavor1::readFileBytes(m_currentOutPath).value_or(std::string());
     } else {
-        answer = JobErrorText(result, m_send->registerErrorText());
-        if (!m_link.LastRegisterError().empty())
-            answer += " : ERRORE " + m_link.LastRegisterError();
+        answer = jobErrorText(result, m_send->registerErrorText());
+        if (!m_link.lastRegisterError().empty())
+            answer += " : ERRORE " + m_link.lastRegisterError();
         answer += "\r\n";
     }
     const std::string text =
-        result == JobResult::Ok ? JobStatusText(result, "") : JobErrorText(result, m_send->registerErrorText());
-    m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.ConnectionLost());
+        result == JobResult::Ok ? jobStatusText(result, "") : jobErrorText(result, m_send->registerErrorText());
+    m_recovery->jobDecided(result, text, answer, m_connection.isOpen() && !m_connection.connectionLost());
 }
 
 bool Driver::settleInterruptedJobs()
@@ -345,7 +345,7 @@ bool Driver::settleInterruptedJobs()
     if (settled && !m_state.closing)
         m_recovery->retryOwedCancel();
     // As after a job: the register is not held between jobs.
-    m_connection.CloseSocketConnection();
+    m_connection.closeConnection();
     m_state.jobRunning = false;
     onJobFinished();
     return settled && !m_state.closing;
@@ -364,18 +364,18 @@ void Driver::registerHasNoOpenDocument()
 std::int16_t Driver::identify(int channel)
 {
     m_currentChannel = channel;
-    return m_identification.Zefocx21_DoDumpConf(channel);
+    return m_identification.identifyRegister(channel);
 }
 
 void Driver::identificationEnded(int channel, std::int16_t code)
 {
-    emit dumpStateText(channel, DumpStateText(code));
+    emit dumpStateText(channel, identificationStateText(code));
     if (code == 0) {
         m_lastRegisterProblem.clear();
         emit serialNumberChanged(m_facts.serialNumber);
         return;
     }
-    if (!ValidateIPAddress(m_options.txtRemoteIP)) {
+    if (!validateIpAddress(m_options.txtRemoteIP)) {
         reportRegisterProblem(registerUnreachableLine(std::string(), m_connection.port(), kNoRegisterAddressCause));
     } else if (code != kIdentificationNotConnected) {
         // Reached, but the identification went wrong.
@@ -384,7 +384,7 @@ void Driver::identificationEnded(int channel, std::int16_t code)
             result == ExchangeResult::NoReply ? std::string("nessuna risposta all'identificazione")
             : result == ExchangeResult::SocketFailure
                 ? std::string("connessione persa durante l'identificazione")
-                : "errore del registratore ERR" + m_link.LastRegisterError() + " (" + std::to_string(code) + ")";
+                : "errore del registratore ERR" + m_link.lastRegisterError() + " (" + std::to_string(code) + ")";
         reportRegisterProblem("Registratore " + m_options.txtRemoteIP + ":" + std::to_string(m_connection.port()) +
                               " non identificato: " + cause);
     }
@@ -407,28 +407,34 @@ bool Driver::tracingOn() const { return m_options.chbTrace; }
 void Driver::openTrace() { m_trace.open(); }
 void Driver::closeTrace() { m_trace.close(); }
 bool Driver::traceOpen() const { return m_trace.isOpen(); }
-void Driver::traceLine(const std::string& text) { m_trace.writeLine(CurrDateTime(m_clock) + text); }
-bool Driver::ConnectAndWait(int maxPolls)
+void Driver::traceLine(const std::string& text)
 {
-    if (m_connection.ConnectAndWait(maxPolls))
+    m_trace.writeLine(traceTimestamp(m_clock) + text);
+}
+bool Driver::connectAndWait(int maxPolls)
+{
+    if (m_connection.connectAndWait(maxPolls))
         return true;
     if (!m_options.txtRemoteIP.empty())
         reportRegisterProblem(
             registerUnreachableLine(m_options.txtRemoteIP, m_connection.port(), m_connection.failureCause()));
     return false;
 }
-bool Driver::ConnectionLost() const { return m_connection.ConnectionLost(); }
+bool Driver::connectionLost() const
+{
+    return m_connection.connectionLost();
+}
 RegisterExchange& Driver::exchange() { return m_link; }
 bool Driver::fileExists(const std::string& path) const { return tavor1::fileExists(path); }
 
-PaymentResult Driver::ChiamataPOS(const std::string& requestPath)
+PaymentResult Driver::requestCardPayment(const std::string& requestPath)
 {
     // The retry of a failed sale is paid with the approval it already has.
     if (m_reusedApproval) {
         m_payment->adoptApproval(posDataOf(*m_reusedApproval), m_approvals->reuseNote());
         return PaymentResult::Ok;
     }
-    const PaymentResult result = m_payment->ChiamataPOS(requestPath);
+    const PaymentResult result = m_payment->requestCardPayment(requestPath);
     if (result == PaymentResult::Ok && m_payment->paymentApproved())
         m_recovery->cardApproved(m_payment->posData());
     return result;
@@ -454,7 +460,7 @@ void Driver::keepApprovedPayment(const std::string& outPath)
         m_unwrittenOutput = out;
 }
 
-SendResult Driver::DoSendFile(const std::string& requestPath)
+SendResult Driver::sendRequest(const std::string& requestPath)
 {
     const POSData& pos = m_payment->posData();
     const SendResult code = m_send->send(requestPath, m_currentChannel, m_currentOutPath, m_state.testReceiptMode,
@@ -465,10 +471,10 @@ SendResult Driver::DoSendFile(const std::string& requestPath)
 
 JobResult Driver::jobResultFor(SendResult sendResult)
 {
-    return JobResultForSendResult(sendResult);
+    return jobResultForSendResult(sendResult);
 }
 
-std::int16_t Driver::StampaEsitoPOS()
+std::int16_t Driver::printPaymentSlip()
 {
     const POSData& pos = m_payment->posData();
     if (pos.Comando.empty())
@@ -476,8 +482,8 @@ std::int16_t Driver::StampaEsitoPOS()
     // The slip is the driver's own document: one cut short by a lost
     // connection or a crash is cancelled as soon as the register answers.
     m_recovery->slipBegun();
-    tavor1::StampaEsitoPOS(m_link, pos, m_messages);
-    m_recovery->slipEnded(m_connection.isOpen() && !m_connection.ConnectionLost());
+    tavor1::printPaymentSlip(m_link, pos, m_messages);
+    m_recovery->slipEnded(m_connection.isOpen() && !m_connection.connectionLost());
     return 0;
 }
 

@@ -133,16 +133,16 @@ private:
     void closeTrace() override;
     bool traceOpen() const override;
     void traceLine(const std::string& text) override;
-    bool ConnectAndWait(int maxPolls) override;
-    bool ConnectionLost() const override;
+    bool connectAndWait(int maxPolls) override;
+    bool connectionLost() const override;
     RegisterExchange& exchange() override;
     bool fileExists(const std::string& path) const override;
-    PaymentResult ChiamataPOS(const std::string& requestPath) override;
+    PaymentResult requestCardPayment(const std::string& requestPath) override;
     bool paymentApproved() const override;
     void keepApprovedPayment(const std::string& outPath) override;
-    SendResult DoSendFile(const std::string& requestPath) override;
+    SendResult sendRequest(const std::string& requestPath) override;
     JobResult jobResultFor(SendResult sendResult) override;
-    std::int16_t StampaEsitoPOS() override;
+    std::int16_t printPaymentSlip() override;
     bool cancelDocumentLeftOpen() override;
     void registerHasNoOpenDocument() override;
 

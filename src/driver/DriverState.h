@@ -7,7 +7,7 @@ namespace tavor1 {
 // The job flags of the main window, shared by the job cycle, the job steps
 // and the window.
 struct DriverState {
-    // Per channel: DumpPending, TestReceiptPending and the stuck go signal.
+    // Per channel: dumpPending, testReceiptPending and the stuck go signal.
     ChannelStates channels{};
     // The channel whose request the test button wrote (1..4), 0 when none.
     // Only that channel's next job is sent as raw register commands.

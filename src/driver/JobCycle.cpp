@@ -27,13 +27,13 @@ JobCycle::JobCycle(Options& options, DriverState& state, PollSteps& steps, Messa
 
 JobCycle::~JobCycle()
 {
-    StopDirWatch();
+    stopDirWatch();
 }
 
 void JobCycle::start()
 {
     m_pollTick = 0;
-    m_timer21.setInterval(std::max(1, m_options.TimerInterval));
+    m_timer21.setInterval(std::max(1, m_options.timerIntervalMs));
     m_timer21.start();
 }
 
@@ -44,7 +44,7 @@ void JobCycle::onTimer21()
     m_timer21.stop();
     if (m_rearm != 0) {
         m_rearm = 0;
-        m_timer21.setInterval(std::max(1, m_options.TimerInterval));
+        m_timer21.setInterval(std::max(1, m_options.timerIntervalMs));
         m_timer21.start();
         return;
     }
@@ -101,7 +101,7 @@ void JobCycle::poll()
         if (m_state.testReceiptChannel == channel)
             m_state.testReceiptChannel = 0;
         for (auto& c : m_state.channels)
-            c.TestReceiptPending = false;
+            c.testReceiptPending = false;
         if (!abandoned) {
             rearm(2);
             emit testButtonsEnabled(true);
@@ -131,9 +131,9 @@ void JobCycle::startIdentification(int channel)
         return;
     m_state.dumpRunning = true;
     const std::int16_t code = m_steps.identify(channel);
-    m_state.channels[channel - 1].DumpPending = code != 0;
+    m_state.channels[channel - 1].dumpPending = code != 0;
     if (code == 0 && !m_state.closing)
-        StartDirWatch();
+        startDirWatch();
     if (!m_state.closing)
         rearm(1);
     m_state.dumpRunning = false;
@@ -147,26 +147,26 @@ void JobCycle::rearm(int flag)
     m_timer21.start();
 }
 
-void JobCycle::StartDirWatch()
+void JobCycle::startDirWatch()
 {
     m_timer21.stop();
     if (!isDirectory(m_dataDir))
         return;
-    StopDirWatch();
+    stopDirWatch();
     auto* watcher = new DirWatcher(this);
     m_watcher = watcher;
     connect(watcher, &DirWatcher::changeDetected, this, &JobCycle::onWatcherChange);
     emit watchStarted();
     emit timerBoxVisible(false);
     emit timerStateText("PRONTO");
-    watcher->StartWatch(m_dataDir, 5, false, false);
+    watcher->startWatch(m_dataDir, 5, false, false);
 }
 
-void JobCycle::StopDirWatch()
+void JobCycle::stopDirWatch()
 {
     if (!m_watcher)
         return;
-    m_watcher->StopWatch();
+    m_watcher->stopWatch();
     // The watcher may be the sender of the event whose poll is running.
     m_watcher->deleteLater();
     m_watcher = nullptr;
@@ -215,7 +215,7 @@ void JobCycle::setTimer(const std::string& typed, const std::function<void(const
         m_messages.showMessage(s.message);
     const bool wasActive = m_timer21.isActive();
     m_timer21.stop();
-    m_options.TimerInterval = s.intervalMs;
+    m_options.timerIntervalMs = s.intervalMs;
     m_options.txtTimerVal = s.boxText;
     if (s.save && saveTimerFile)
         saveTimerFile(s.boxText);
@@ -245,15 +245,16 @@ bool JobCycle::runTestReceipt()
 {
     if (!m_state.windowShown)
         return false;
-    if (std::all_of(m_state.channels.begin(), m_state.channels.end(), [](const ChannelState& c) { return c.DumpPending; })) {
+    if (std::all_of(m_state.channels.begin(), m_state.channels.end(),
+                    [](const ChannelState& c) { return c.dumpPending; })) {
         emit registerMessage("DUMP NON ANCORA ESEGUITO");
         return false;
     }
     int target = 0;
     for (int n = 1; n <= 4; ++n) {
-        if (m_options.channelEnabled[n - 1] && !m_state.channels[n - 1].DumpPending) {
+        if (m_options.channelEnabled[n - 1] && !m_state.channels[n - 1].dumpPending) {
             target = n;
-            m_state.channels[n - 1].TestReceiptPending = true;
+            m_state.channels[n - 1].testReceiptPending = true;
         }
     }
     if (target == 0)
@@ -262,7 +263,7 @@ bool JobCycle::runTestReceipt()
         && writeFileBytes(joinPath(m_dataDir, exchangeFileName(ExchangeFile::SR_START, target)), kTestReceiptStart);
     if (!written) {
         m_messages.showMessage("Scontrino di prova non scritto in " + m_dataDir);
-        m_state.channels[target - 1].TestReceiptPending = false;
+        m_state.channels[target - 1].testReceiptPending = false;
         return false;
     }
     m_state.testReceiptChannel = target;
@@ -275,7 +276,7 @@ bool JobCycle::runTestReceipt()
 void JobCycle::stopForClosing()
 {
     m_state.closing = true;
-    StopDirWatch();
+    stopDirWatch();
     m_timer21.stop();
     m_pollAgainTimer.stop();
 }

@@ -33,7 +33,7 @@ public:
              std::string dataDir, QObject* parent = nullptr);
     ~JobCycle() override;
 
-    // Arms Timer21 with TimerInterval, as at the end of loading.
+    // Arms Timer21 with timerIntervalMs, as at the end of loading.
     void start();
 
     // One poll (the poll event). Also called by the Slow button.
@@ -41,8 +41,8 @@ public:
     // The poll timer's tick.
     void onTimer21();
 
-    void StartDirWatch();
-    void StopDirWatch();
+    void startDirWatch();
+    void stopDirWatch();
     bool isWatching() const;
 
     // Mode buttons "Notifica (Fast)" and "Timer    (Slow)".
@@ -102,7 +102,7 @@ private:
     std::string m_dataDir;
 
     QTimer m_timer21;
-    // When non-zero the next tick only restarts Timer21 with TimerInterval:
+    // When non-zero the next tick only restarts Timer21 with timerIntervalMs:
     // 1 after an identification, 2 after a job.
     int m_rearm = 0;
     std::int16_t m_pollTick = 0;

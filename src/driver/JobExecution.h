@@ -9,10 +9,10 @@ namespace tavor1 {
 
 class JobServices;
 
-// Go_Execution: one job on the register, from the connection to the outcome
+// executeJob: one job on the register, from the connection to the outcome
 // slip. Returns the job result.
-JobResult Go_Execution(JobServices& services, int connectionTimeoutSeconds, const std::string& datiPath,
-                       const std::string& outPath);
+JobResult executeJob(JobServices& services, int connectionTimeoutSeconds, const std::string& datiPath,
+                     const std::string& outPath);
 
 // True when a register status reply reports a state other than "00"
 // (characters 5 and 6 of a reply of 6 characters or more).

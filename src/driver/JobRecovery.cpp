@@ -27,7 +27,7 @@ bool failureClosesDocument(JobResult result)
 
 std::string outcomeText(JobResult result)
 {
-    return result == JobResult::Ok ? JobStatusText(result, "") : JobErrorText(result, "");
+    return result == JobResult::Ok ? jobStatusText(result, "") : jobErrorText(result, "");
 }
 
 } // namespace
@@ -199,7 +199,7 @@ void JobRecovery::settle(const JournalJob& job, SettlementNeed need, DocumentPro
             answerBytes = d.summaryFromRegister ? m_send.registerSummary(job.cardApproved ? &pos : nullptr) : "";
         } else {
             answer = kAnswerError;
-            answerBytes = JobErrorText(d.result, "") + "\r\n";
+            answerBytes = jobErrorText(d.result, "") + "\r\n";
         }
         if (!d.answerHost)
             answer = kAnswerNone;
@@ -225,15 +225,15 @@ void JobRecovery::writeAnswer(const JournalJob& job, const std::string& answer, 
     bool written = false;
     if (answer == kAnswerDone) {
         written = replaceFileBytes(m_files.path(ExchangeFile::SR_OUT, channel), answerBytes);
-        m_files.SubKillErrFile(channel);
-        m_files.SubKillDatiFile(channel);
+        m_files.deleteErrFile(channel);
+        m_files.deleteDatiFile(channel);
         written = replaceFileBytes(m_files.path(ExchangeFile::FINESCO, channel), kFinescoContent) && written;
     } else {
         // The card was charged whatever became of the document: the host
         // finds the approval in SR_OUT.
         if (job.cardApproved) {
             std::string out;
-            AppendPaymentBlock(out, posDataOf(job.pos));
+            appendPaymentBlock(out, posDataOf(job.pos));
             replaceFileBytes(m_files.path(ExchangeFile::SR_OUT, channel), out);
         }
         written = replaceFileBytes(m_files.path(ExchangeFile::SR_ERR, channel), answerBytes);

@@ -8,8 +8,8 @@ namespace tavor1 {
 std::string srOutWithPaymentBlock(const std::string& srOut, const POSData& pos)
 {
     std::string out = srOut;
-    if (!HasPaymentBlock(out))
-        AppendPaymentBlock(out, pos);
+    if (!hasPaymentBlock(out))
+        appendPaymentBlock(out, pos);
     return out;
 }
 

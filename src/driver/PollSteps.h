@@ -25,7 +25,7 @@ public:
     // True when the channel's request SR_DATI is there and the job's paths
     // are taken; otherwise answers E506 in SR_ERR and consumes the go signal.
     virtual bool takeJob(int channel) = 0;
-    // Go_Execution: the whole job on the register; returns the job result.
+    // executeJob: the whole job on the register; returns the job result.
     virtual JobResult runJob() = 0;
     // Closes the connection and answers the host (SR_ERR, or FINESCO).
     // abandoned: the program is closing under the job; its files stay.

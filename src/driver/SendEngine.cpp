@@ -59,12 +59,12 @@ SendResult SendEngine::send(const std::string& requestPath, int channel, const s
     job.pos = pos;
     job.countersRead = hooks.countersRead;
     job.documentBegun = hooks.documentBegun;
-    return m_impl->transmission.DoSendFile(requestPath, job);
+    return m_impl->transmission.sendRequest(requestPath, job);
 }
 
 void SendEngine::cancel()
 {
-    m_impl->transmission.Annullo_Click();
+    m_impl->transmission.onCancelClicked();
 }
 
 DocumentCancel SendEngine::cancelOpenDocument(bool slipOpen)
@@ -89,7 +89,7 @@ std::vector<CancelStep> SendEngine::cancelBetweenJobs()
 
 std::string SendEngine::registerErrorText() const
 {
-    return m_impl->transmission.RegisterErrorText();
+    return m_impl->transmission.registerErrorText();
 }
 
 std::optional<std::string> SendEngine::unwrittenOutput() const

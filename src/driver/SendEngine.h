@@ -42,7 +42,7 @@ public:
                TraceSink& trace, MessageSink& messages, const Clock& clock);
     ~SendEngine();
 
-    // DoSendFile for the channel's request.
+    // sendRequest for the channel's request.
     SendResult send(const std::string& requestPath, int channel, const std::string& outPath, bool testReceiptMode,
                     const POSData* pos, const DocumentHooks& hooks = {});
     // "Annullla Doc".

@@ -8,7 +8,7 @@ TimerSetting computeTimerSetting(const std::string& typed)
 {
     TimerSetting s;
     s.boxText = typed;
-    const long long v = LeadingNumber(typed);
+    const long long v = leadingNumber(typed);
     if (v == 0)
         s.message = "Valore non ammesso";
     if (v <= 0)
@@ -16,7 +16,7 @@ TimerSetting computeTimerSetting(const std::string& typed)
     if (v < 100) {
         if (v > 60)
             s.boxText = "60";
-        s.intervalMs = static_cast<int>(LeadingNumber(s.boxText)) * 1000;
+        s.intervalMs = static_cast<int>(leadingNumber(s.boxText)) * 1000;
     } else {
         s.intervalMs = v <= 60000 ? static_cast<int>(v) : 60000;
     }

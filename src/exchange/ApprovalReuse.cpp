@@ -36,9 +36,9 @@ std::optional<std::int64_t> secondsOf(const std::string& text)
 RequestStamp requestOf(const JournalRecord& r)
 {
     RequestStamp s;
-    s.size = static_cast<std::uint64_t>(LeadingNumber(r.get(journalkey::RequestSize)));
+    s.size = static_cast<std::uint64_t>(leadingNumber(r.get(journalkey::RequestSize)));
     s.digest = r.get(journalkey::RequestDigest);
-    s.mtime = LeadingNumber(r.get(journalkey::RequestMtime));
+    s.mtime = leadingNumber(r.get(journalkey::RequestMtime));
     return s;
 }
 
@@ -53,7 +53,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
         case K::CardApproved: {
             OpenApproval a;
             a.approvedInJob = a.lastJob = r.job;
-            a.channel = static_cast<int>(LeadingNumber(r.get(journalkey::Channel)));
+            a.channel = static_cast<int>(leadingNumber(r.get(journalkey::Channel)));
             a.request = requestOf(r);
             a.amount = r.get(journalkey::Amount);
             for (std::size_t i = 0; i < kPosFieldNames.size(); ++i)
@@ -63,7 +63,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
             break;
         }
         case K::ApprovalReused: {
-            auto it = open.find(static_cast<std::uint64_t>(LeadingNumber(r.get(journalkey::FromJob))));
+            auto it = open.find(static_cast<std::uint64_t>(leadingNumber(r.get(journalkey::FromJob))));
             if (it != open.end())
                 it->second.lastJob = r.job;
             break;
@@ -78,7 +78,7 @@ std::map<std::uint64_t, OpenApproval> foldApprovals(const JournalReplay& journal
         }
         case K::Outcome:
             // A printed document used the approval it carried.
-            if (LeadingNumber(r.get(journalkey::Result)) == 0)
+            if (leadingNumber(r.get(journalkey::Result)) == 0)
                 for (auto it = open.begin(); it != open.end();)
                     it = it->second.lastJob == r.job ? open.erase(it) : std::next(it);
             break;
@@ -178,7 +178,7 @@ JournalRecord approvalNotUsedRecord(const OpenApproval& approval, std::uint64_t 
 
 std::string approvalSummary(const std::string& amount, const PosFields& pos, const std::string& approvedAt)
 {
-    return "importo " + CentsToText(LeadingNumber(amount)) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " +
+    return "importo " + centsToText(leadingNumber(amount)) + " EUR, aut. " + pos[kAuthorizationCode] + ", terminale " +
            pos[kTerminalId] + ", del " + approvedAt;
 }
 

@@ -2,8 +2,8 @@
 
 namespace tavor1 {
 
-int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, ChannelStates& channels,
-                       int& CurrentChannel, const StartIdentification& startIdentification)
+int scanForGoSignal(const ExchangeFiles& files, const Options& options, ChannelStates& channels, int& currentChannel,
+                    const StartIdentification& startIdentification)
 {
     for (int n = 1; n <= kChannelCount; ++n) {
         ChannelState& state = channels[n - 1];
@@ -17,14 +17,14 @@ int iVerifyStartTavor1(const ExchangeFiles& files, const Options& options, Chann
                 startIdentification(n);
             continue;
         }
-        CurrentChannel = n;
+        currentChannel = n;
         if (served || state.pendingAnswer || !files.exists(ExchangeFile::SR_START, n))
             continue;
-        files.VerifyExistenceAndKill(exchangeFileName(ExchangeFile::FINESCO, n));
+        files.deleteIfExists(exchangeFileName(ExchangeFile::FINESCO, n));
         if (files.exists(ExchangeFile::SR_OUT, n))
-            files.SubKillFileOut(n);
-        state.TestReceiptPending = false;
-        state.DumpPending = false;
+            files.deleteOutFile(n);
+        state.testReceiptPending = false;
+        state.dumpPending = false;
         return n;
     }
     return 0;

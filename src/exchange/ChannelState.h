@@ -12,9 +12,9 @@ namespace tavor1 {
 // What the main window remembers about one channel between polls.
 struct ChannelState {
     // The register identification of the channel is still to be done.
-    bool DumpPending = true;
+    bool dumpPending = true;
     // The test button asked for a test receipt on this channel.
-    bool TestReceiptPending = false;
+    bool testReceiptPending = false;
     // The identity of a go signal whose job has run but which could not be
     // deleted. While that very file stays, the scan does not serve it again
     // (a second run would print the document twice) and tries the delete

@@ -69,7 +69,7 @@ bool ExchangeFiles::exists(ExchangeFile file, int channel) const
     return isValidChannel(channel) && fileExists(path(file, channel));
 }
 
-void ExchangeFiles::VerifyExistenceAndKill(std::string_view name) const
+void ExchangeFiles::deleteIfExists(std::string_view name) const
 {
     const std::string p = joinPath(m_dataDir, name);
     if (fileExists(p))
@@ -91,21 +91,21 @@ bool ExchangeFiles::killLogged(ExchangeFile file, int channel, LogText logText) 
     return false;
 }
 
-bool ExchangeFiles::SubKillErrFile(int channel) const
+bool ExchangeFiles::deleteErrFile(int channel) const
 {
     return isValidChannel(channel) && killLogged(ExchangeFile::SR_ERR, channel, [&](const std::error_code&) {
                return "Errore nella Kill di SR_ERR " + std::to_string(channel);
            });
 }
 
-bool ExchangeFiles::SubKillFileOut(int channel) const
+bool ExchangeFiles::deleteOutFile(int channel) const
 {
     return isValidChannel(channel) && killLogged(ExchangeFile::SR_OUT, channel, [&](const std::error_code&) {
                return "Errore nella Kill di SR_OUT " + std::to_string(channel);
            });
 }
 
-bool ExchangeFiles::SubKillDatiFile(int channel) const
+bool ExchangeFiles::deleteDatiFile(int channel) const
 {
     return isValidChannel(channel) && killLogged(ExchangeFile::SR_DATI, channel, [&](const std::error_code&) {
                return "Errore nella Kill di SR_DATI " + std::to_string(channel);
@@ -141,7 +141,7 @@ bool ExchangeFiles::writeResult(ExchangeFile file, int channel, std::string_view
     return m_ops.replace(path(file, channel), bytes, error);
 }
 
-bool ExchangeFiles::SubKillStartFile(int channel) const
+bool ExchangeFiles::deleteStartFile(int channel) const
 {
     if (!isValidChannel(channel) || !exists(ExchangeFile::SR_START, channel))
         return true;
@@ -152,7 +152,7 @@ bool ExchangeFiles::SubKillStartFile(int channel) const
     return removed;
 }
 
-bool ExchangeFiles::WriteErrFile(std::string_view message, int channel, std::string_view lastRegisterError) const
+bool ExchangeFiles::writeErrFile(std::string_view message, int channel, std::string_view lastRegisterError) const
 {
     if (!isValidChannel(channel))
         return false;
@@ -169,7 +169,7 @@ void ExchangeFiles::deleteAllAtStartup(const std::array<bool, kChannelCount>& ke
     for (int channel = 1; channel <= kChannelCount; ++channel)
         for (ExchangeFile file : startupDeleteOrder(channel))
             if (!(file == ExchangeFile::SR_DATI && keepRequest[static_cast<std::size_t>(channel - 1)]))
-                VerifyExistenceAndKill(exchangeFileName(file, channel));
+                deleteIfExists(exchangeFileName(file, channel));
 }
 
 void ExchangeFiles::deleteChannelAtExit(int channel) const
@@ -177,7 +177,7 @@ void ExchangeFiles::deleteChannelAtExit(int channel) const
     if (!isValidChannel(channel))
         return;
     for (ExchangeFile file : kExitDeleteOrder)
-        VerifyExistenceAndKill(exchangeFileName(file, channel));
+        deleteIfExists(exchangeFileName(file, channel));
 }
 
 } // namespace tavor1

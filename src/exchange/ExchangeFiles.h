@@ -60,18 +60,18 @@ public:
 
     // name is a file name, usually with its leading backslash ("\SR_START.001");
     // the file in the data directory is deleted when present.
-    void VerifyExistenceAndKill(std::string_view name) const;
+    void deleteIfExists(std::string_view name) const;
 
     // Each true when the file is absent afterwards.
-    bool SubKillErrFile(int channel) const;
-    bool SubKillFileOut(int channel) const;
-    bool SubKillDatiFile(int channel) const;
+    bool deleteErrFile(int channel) const;
+    bool deleteOutFile(int channel) const;
+    bool deleteDatiFile(int channel) const;
     // Consumes the go signal: deletes SR_START when present and then, unless
     // SR_ERR exists, writes FINESCO. Nothing at all when SR_START is absent.
     // Returns false only when SR_START exists and could not be deleted: the
     // job would then be picked up again, and the caller must stop that (see
     // ChannelState::servedGoSignal).
-    bool SubKillStartFile(int channel) const;
+    bool deleteStartFile(int channel) const;
     // Only the delete of SR_START, with the log line of a failure. True when
     // it is absent afterwards.
     bool killStartFile(int channel) const;
@@ -89,7 +89,7 @@ public:
     // when the register reported an error, " : ERRORE " and its code. The
     // full path is used, however long the data directory's path is. Returns
     // whether the line was written.
-    bool WriteErrFile(std::string_view message, int channel, std::string_view lastRegisterError) const;
+    bool writeErrFile(std::string_view message, int channel, std::string_view lastRegisterError) const;
 
     // Start-up: every exchange file of every channel, in startupDeleteOrder.
     // keepRequest spares a channel's SR_DATI: the request of a job that a

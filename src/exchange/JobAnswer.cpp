@@ -46,12 +46,12 @@ bool runStep(Step step, const ExchangeFiles& files, const JobAnswer& answer, std
         return files.writeResult(ExchangeFile::SR_OUT, n, *answer.output, ec) || failed(ExchangeFile::SR_OUT);
     case Step::ClearError:
         // The familiar log line on the first attempt only.
-        if (answer.attempts == 1 ? files.SubKillErrFile(n) : files.removeQuietly(ExchangeFile::SR_ERR, n, ec))
+        if (answer.attempts == 1 ? files.deleteErrFile(n) : files.removeQuietly(ExchangeFile::SR_ERR, n, ec))
             return true;
         why = exchangeFileName(ExchangeFile::SR_ERR, n) + ": " + (ec ? ec.message() : "non cancellato");
         return false;
     case Step::ClearRequest:
-        files.SubKillDatiFile(n);
+        files.deleteDatiFile(n);
         return true;
     case Step::WriteError:
         return files.writeResult(ExchangeFile::SR_ERR, n, answer.errorLine + "\r\n", ec) ||

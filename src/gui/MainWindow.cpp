@@ -469,7 +469,7 @@ void MainWindow::buildTray()
     m_tray->setContextMenu(m_fileMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick)
-            ShowMainWindow();
+            showMainWindow();
     });
     m_tray->show();
 }
@@ -521,7 +521,7 @@ void MainWindow::start()
     fillFromModel();
     buildTray();
     if (!m_tray)
-        ShowMainWindow(); // no notification area: the window is the only way in
+        showMainWindow(); // no notification area: the window is the only way in
 }
 
 void MainWindow::fillFromModel()
@@ -567,13 +567,13 @@ void MainWindow::showOptionsFromModel()
         m_optFiscal->setChecked(!o.OptNonFiscal);
     }
     // An RT register has no use for the inversion of discounts on returns.
-    m_chbInversioneScontiSuReso->setVisible(!m_driver.facts().RegisterIsRT);
+    m_chbInversioneScontiSuReso->setVisible(!m_driver.facts().registerIsRT);
 }
 
-void MainWindow::ShowMainWindow()
+void MainWindow::showMainWindow()
 {
     for (int n = 0; n < 4; ++n)
-        setText(m_dumpStateBoxes[n], m_driver.state().channels[n].DumpPending ? "DUMP NON ESEGUITO" : "DUMP ESEGUITO");
+        setText(m_dumpStateBoxes[n], m_driver.state().channels[n].dumpPending ? "DUMP NON ESEGUITO" : "DUMP ESEGUITO");
     m_driver.state().windowShown = true;
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -633,7 +633,7 @@ void MainWindow::validateIP()
     // The verdict stands in the button's caption for two seconds. The caption
     // to restore is the fixed one: a second click meanwhile must not keep the
     // verdict for good.
-    m_validateAddressButton->setText(ValidateIPAddress(fromQ(m_txtRemoteIP->text())) ? "IP OK" : "IP non Valido");
+    m_validateAddressButton->setText(validateIpAddress(fromQ(m_txtRemoteIP->text())) ? "IP OK" : "IP non Valido");
     QTimer::singleShot(2000, m_validateAddressButton, [b = m_validateAddressButton] { b->setText(kValidateCaption); });
 }
 

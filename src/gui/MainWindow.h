@@ -47,7 +47,7 @@ public:
     void start();
 
     // Restores the window from the tray.
-    void ShowMainWindow();
+    void showMainWindow();
 
     // Message boxes owned by the window (modal, Windows-1252 text).
     static std::unique_ptr<MessageSink> makeMessageSink();

@@ -56,20 +56,20 @@ std::string line(int code, const char* description, const std::string& value)
 
 } // namespace
 
-std::optional<ExchangeResult> DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append,
-                                          char decimalSeparator)
+std::optional<ExchangeResult> dumpRegisterData(RegisterExchange& exchange, const std::string& fileName, bool append,
+                                               char decimalSeparator)
 {
-    const ExchangeResult totalsResult = exchange.TrasmettiStringa(protocol::msg::DayTotals);
-    // Only this exchange's reply is read: after a failure ReplyData still holds
+    const ExchangeResult totalsResult = exchange.transmitCommand(protocol::msg::DayTotals);
+    // Only this exchange's reply is read: after a failure replyData still holds
     // some earlier command's payload, which must not be dumped as totals.
-    const std::string payload = totalsResult == ExchangeResult::Accepted ? exchange.ReplyData() : std::string();
+    const std::string payload = totalsResult == ExchangeResult::Accepted ? exchange.replyData() : std::string();
 
     std::string out = "DataCode|DataDescription|Value|Index\r\n";
     long long salesCents = 0;
     long long markupCents = 0;
     long long discountCents = 0;
     for (const Total& total : kTotals) {
-        const long long value = LeadingNumber(Mid(payload, total.position, total.length));
+        const long long value = leadingNumber(mid(payload, total.position, total.length));
         if (total.code == 1)
             salesCents = value;
         else if (total.code == 9)
@@ -81,9 +81,9 @@ std::optional<ExchangeResult> DumpDataEcr(RegisterExchange& exchange, const std:
     }
     out += line(18, "TOT.LORDO GIORN.", formatCents(salesCents + markupCents - discountCents, decimalSeparator));
 
-    if (exchange.TrasmettiStringa(protocol::msg::FiscalClosings) == ExchangeResult::Accepted &&
-        exchange.ReplyData().size() >= 8)
-        out += line(83, "NUM.AZZ.FISC.", std::to_string(LeadingNumber(Mid(exchange.ReplyData(), 5, 4))));
+    if (exchange.transmitCommand(protocol::msg::FiscalClosings) == ExchangeResult::Accepted &&
+        exchange.replyData().size() >= 8)
+        out += line(83, "NUM.AZZ.FISC.", std::to_string(leadingNumber(mid(exchange.replyData(), 5, 4))));
 
     const bool written = append ? appendFileBytes(fileName, out) : writeFileBytes(fileName, out);
     if (!written)

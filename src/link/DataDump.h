@@ -15,7 +15,7 @@ namespace tavor1 {
 // Returns the "1004" exchange's result (when it failed, the file holds zero
 // totals); nullopt when the file could not be written. Amounts use
 // decimalSeparator.
-std::optional<ExchangeResult> DumpDataEcr(RegisterExchange& exchange, const std::string& fileName, bool append,
-                                          char decimalSeparator = '.');
+std::optional<ExchangeResult> dumpRegisterData(RegisterExchange& exchange, const std::string& fileName, bool append,
+                                               char decimalSeparator = '.');
 
 } // namespace tavor1

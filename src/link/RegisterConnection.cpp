@@ -15,7 +15,7 @@ RegisterConnection::RegisterConnection(TraceSink& trace, const Clock& clock, std
 {
     connect(&m_socket, &QTcpSocket::connected, this, &RegisterConnection::onConnected);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this, &RegisterConnection::onErrorOccurred);
-    connect(&m_socket, &QAbstractSocket::stateChanged, this, [this] { emit stateChanged(State()); });
+    connect(&m_socket, &QAbstractSocket::stateChanged, this, [this] { emit stateChanged(state()); });
     // Frames are short and answered one at a time: send each at once.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
@@ -26,7 +26,7 @@ RegisterConnection::~RegisterConnection()
     m_socket.abort();
 }
 
-int RegisterConnection::State() const
+int RegisterConnection::state() const
 {
     if (m_inError)
         return Error;
@@ -56,14 +56,14 @@ void RegisterConnection::closeSocket()
     m_inError = false;
 }
 
-bool RegisterConnection::CloseSocketConnection()
+bool RegisterConnection::closeConnection()
 {
-    if (State() != Closed)
+    if (state() != Closed)
         closeSocket();
     int count = 0;
-    while (State() > Closed) {
-        waitUntil([this] { return State() == Closed; }, m_timings.closePollMs);
-        if (++count >= m_timings.closePolls && State() != Closed) {
+    while (state() > Closed) {
+        waitUntil([this] { return state() == Closed; }, m_timings.closePollMs);
+        if (++count >= m_timings.closePolls && state() != Closed) {
             emit statusText(QString::fromLatin1(kCloseFailure));
             return false;
         }
@@ -72,9 +72,9 @@ bool RegisterConnection::CloseSocketConnection()
     return true;
 }
 
-void RegisterConnection::ResetReStartConnection(bool showClosing)
+void RegisterConnection::restartConnection(bool showClosing)
 {
-    if (State() != Closed) {
+    if (state() != Closed) {
         closeSocket();
         if (showClosing) {
             emit resetCaption(QStringLiteral("In Chiusura ..."));
@@ -82,9 +82,9 @@ void RegisterConnection::ResetReStartConnection(bool showClosing)
         }
     }
     int retry = 0;
-    while (State() != Closed) {
-        waitUntil([this] { return State() == Closed; }, m_timings.restartPollMs);
-        if (State() == Closed)
+    while (state() != Closed) {
+        waitUntil([this] { return state() == Closed; }, m_timings.restartPollMs);
+        if (state() == Closed)
             break;
         ++retry;
         trace(" --> Retry n." + std::to_string(retry) + " -> " + kCloseFailure);
@@ -93,7 +93,7 @@ void RegisterConnection::ResetReStartConnection(bool showClosing)
             return;
         }
     }
-    if (State() == Closed) {
+    if (state() == Closed) {
         if (!m_remoteIP.empty())
             m_socket.connectToHost(QString::fromLatin1(m_remoteIP.data(), static_cast<qsizetype>(m_remoteIP.size())),
                                    m_port);
@@ -102,11 +102,11 @@ void RegisterConnection::ResetReStartConnection(bool showClosing)
     }
 }
 
-bool RegisterConnection::ConnectAndWait(int maxPolls)
+bool RegisterConnection::connectAndWait(int maxPolls)
 {
     m_connectError = false;
     m_failureCause.clear();
-    ResetReStartConnection(false);
+    restartConnection(false);
     int polls = 0;
     const auto giveUp = [&] {
         m_failureCause =
@@ -114,19 +114,19 @@ bool RegisterConnection::ConnectAndWait(int maxPolls)
         return false;
     };
     for (;;) {
-        if (State() == Connected) {
+        if (state() == Connected) {
             m_connectionLost = false;
             m_socketFault = false;
             return true;
         }
         // Every other state is polled and counted, "closing" included: a
         // register that keeps its end half-closed must not hold the job.
-        waitUntil([this] { return State() == Connected || (State() <= Closed && m_resetRequested); },
+        waitUntil([this] { return state() == Connected || (state() <= Closed && m_resetRequested); },
                   m_timings.connectPollMs);
         ++polls;
-        if (State() == Connected)
+        if (state() == Connected)
             continue;
-        if (State() <= Closed && m_resetRequested) {
+        if (state() <= Closed && m_resetRequested) {
             m_resetRequested = false;
             return giveUp();
         }
@@ -138,9 +138,9 @@ bool RegisterConnection::ConnectAndWait(int maxPolls)
 void RegisterConnection::resetConnection()
 {
     m_resetRequested = true;
-    ResetReStartConnection(true);
+    restartConnection(true);
     pauseFor(m_timings.resetHoldMs);
-    CloseSocketConnection();
+    closeConnection();
 }
 
 void RegisterConnection::onConnected()
@@ -182,7 +182,7 @@ void RegisterConnection::onErrorOccurred(QAbstractSocket::SocketError error)
     m_connectError = true;
     m_lastError = error;
     m_inError = true;
-    CloseSocketConnection();
+    closeConnection();
     const std::string text = "WS_Error n." + std::to_string(number) + " - " + description + " - " + std::to_string(number);
     if (number == protocol::wserr::ConnectionAborted || number == protocol::wserr::TimedOut) {
         m_connectionLost = true;
@@ -193,13 +193,13 @@ void RegisterConnection::onErrorOccurred(QAbstractSocket::SocketError error)
         emit statusText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
     trace(" --> " + text);
-    emit stateChanged(State());
+    emit stateChanged(state());
 }
 
 void RegisterConnection::trace(const std::string& text)
 {
     if (m_trace.isTracing())
-        m_trace.writeLine(CurrDateTime(m_clock) + text);
+        m_trace.writeLine(traceTimestamp(m_clock) + text);
 }
 
 } // namespace tavor1

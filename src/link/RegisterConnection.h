@@ -21,12 +21,12 @@ namespace tavor1 {
 // Every pause of the connection procedures. The defaults are the driver's
 // own; tests shorten them.
 struct ConnectionTimings {
-    int closePollMs = 200;      // CloseSocketConnection: one poll of the closed state
+    int closePollMs = 200; // closeConnection: one poll of the closed state
     int closePolls = 31;        // ... and how many before "ERRORE NELLA CHIUSURA"
-    int restartPollMs = 1000;   // ResetReStartConnection: one retry of the close
+    int restartPollMs = 1000; // restartConnection: one retry of the close
     int restartRetries = 21;
     int showClosingMs = 2000;   // the "In Chiusura ..." caption stays this long
-    int connectPollMs = 100;    // ConnectAndWait: one poll; maxPolls counts these
+    int connectPollMs = 100; // connectAndWait: one poll; maxPolls counts these
     int resetHoldMs = 3000;     // reset button: connection held open before the final close
 };
 
@@ -52,36 +52,36 @@ public:
     ~RegisterConnection() override;
 
     // txtRemoteIP: the address the next connect goes to. Not checked here;
-    // the callers test it with ValidateIPAddress first.
+    // the callers test it with validateIpAddress first.
     void setRemoteIP(const std::string& address) { m_remoteIP = address; }
     const std::string& remoteIP() const { return m_remoteIP; }
     std::uint16_t port() const { return m_port; }
     void setPort(std::uint16_t port) { m_port = port; }
     const ConnectionTimings& timings() const { return m_timings; }
 
-    int State() const;
-    bool isOpen() const { return State() == Connected; }
+    int state() const;
+    bool isOpen() const { return state() == Connected; }
 
     // Closes the connection and waits for the closed state; true when closed.
-    bool CloseSocketConnection();
+    bool closeConnection();
     // Closes the connection if it is not closed, then starts connecting to
     // remoteIP(). Returns once the connect is issued.
-    void ResetReStartConnection(bool showClosing);
+    void restartConnection(bool showClosing);
     // Restarts the connection and waits until it stands, at most maxPolls
     // polls of connectPollMs (a state that stays "closing" counts as well).
-    bool ConnectAndWait(int maxPolls);
+    bool connectAndWait(int maxPolls);
 
     // The reset button: ends a running connection wait, restarts the
     // connection, holds it a moment, then leaves it closed.
     void resetConnection();
 
-    // Why the last ConnectAndWait gave up, in words (connectionCauseText or
+    // Why the last connectAndWait gave up, in words (connectionCauseText or
     // noAnswerCause); empty while it has not failed.
     const std::string& failureCause() const { return m_failureCause; }
 
-    bool SocketFault() const { return m_socketFault; }
-    bool ConnectionLost() const { return m_connectionLost; }
-    bool ResetRequested() const { return m_resetRequested; }
+    bool socketFault() const { return m_socketFault; }
+    bool connectionLost() const { return m_connectionLost; }
+    bool resetRequested() const { return m_resetRequested; }
     void setSocketFault(bool on) { m_socketFault = on; }
     void setResetRequested(bool on) { m_resetRequested = on; }
 

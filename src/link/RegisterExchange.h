@@ -18,12 +18,12 @@ public:
     // Sends one register command (message number and payload, unframed) and
     // waits for its reply: accepted, no usable reply, a socket failure, or the
     // register's refusal.
-    virtual ExchangeResult TrasmettiStringa(const std::string& command) = 0;
+    virtual ExchangeResult transmitCommand(const std::string& command) = 0;
 
     // Payload of the last non-empty reply.
-    virtual const std::string& ReplyData() const = 0;
+    virtual const std::string& replyData() const = 0;
     // Two-character code of the last "ERR" reply, empty when none.
-    virtual const std::string& LastRegisterError() const = 0;
+    virtual const std::string& lastRegisterError() const = 0;
 };
 
 } // namespace tavor1

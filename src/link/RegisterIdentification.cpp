@@ -34,8 +34,7 @@ bool replaceFile(const std::string& path, std::string_view bytes)
 
 } // namespace
 
-SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersion& version,
-                          const std::string& firmware)
+SrMatrContent buildSrMatr(const std::string& identification, const ProgramVersion& version, const std::string& firmware)
 {
     SrMatrContent content;
     std::string& out = content.bytes;
@@ -43,10 +42,10 @@ SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersio
         content.serialNumber = identification;
         out += identification + kCrLf;
     } else {
-        content.serialNumber = Mid(identification, 2, 11);
+        content.serialNumber = mid(identification, 2, 11);
         // A reply too short to carry the status says nothing about RT: the
         // register is taken for an older one rather than sent RT commands.
-        const std::string status = Mid(identification, kRtStatusPosition, 1);
+        const std::string status = mid(identification, kRtStatusPosition, 1);
         content.registerIsRT = !status.empty() && status != "0";
         out += content.serialNumber + kCrLf;
         out += std::string(content.registerIsRT ? "Status: RT" : "Status: MF") + kCrLf;
@@ -58,7 +57,7 @@ SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersio
     return content;
 }
 
-std::string IdentificationErrorText(std::int16_t code)
+std::string identificationErrorText(std::int16_t code)
 {
     switch (code) {
     case -9:
@@ -74,7 +73,7 @@ std::string IdentificationErrorText(std::int16_t code)
     }
 }
 
-std::string DumpStateText(std::int16_t code)
+std::string identificationStateText(std::int16_t code)
 {
     if (code == 0)
         return "DUMP ESEGUITO";
@@ -91,37 +90,37 @@ RegisterIdentification::RegisterIdentification(RegisterExchange& exchange, Regis
 {
 }
 
-void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery)
+void queryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery)
 {
     using namespace protocol;
-    const std::string& reply = exchange.ReplyData();
+    const std::string& reply = exchange.replyData();
     if (reply.find(msg::Identification) != std::string::npos)
-        identity.identification = Mid(reply, 7, 8);
+        identity.identification = mid(reply, 7, 8);
     else if (reply.size() >= 13)
-        identity.identification = Mid(reply, 6, 8);
+        identity.identification = mid(reply, 6, 8);
 
     // A telematic register answers with its RT identification and status;
     // an older one refuses the command and keeps the 8-character form.
-    if (exchange.TrasmettiStringa(msg::RtIdentification) == ExchangeResult::Accepted &&
-        startsWith(exchange.ReplyData(), msg::RtIdentification))
-        identity.identification = exchange.ReplyData().substr(4);
+    if (exchange.transmitCommand(msg::RtIdentification) == ExchangeResult::Accepted &&
+        startsWith(exchange.replyData(), msg::RtIdentification))
+        identity.identification = exchange.replyData().substr(4);
 
-    if (exchange.TrasmettiStringa(msg::RegisterClass) == ExchangeResult::Accepted &&
-        startsWith(exchange.ReplyData(), msg::RegisterClass))
-        identity.modelCode = static_cast<int>(LeadingNumber(std::string_view(exchange.ReplyData()).substr(4)));
+    if (exchange.transmitCommand(msg::RegisterClass) == ExchangeResult::Accepted &&
+        startsWith(exchange.replyData(), msg::RegisterClass))
+        identity.modelCode = static_cast<int>(leadingNumber(std::string_view(exchange.replyData()).substr(4)));
 
     if (firmwareQuery)
         *firmwareQuery = true;
     identity.firmware.clear();
-    if (exchange.TrasmettiStringa(msg::Firmware) == ExchangeResult::Accepted &&
-        startsWith(exchange.ReplyData(), msg::Firmware))
-        identity.firmware = FirmwareFromPayload(exchange.ReplyData());
-    exchange.TrasmettiStringa(msg::EndOfJob);
+    if (exchange.transmitCommand(msg::Firmware) == ExchangeResult::Accepted &&
+        startsWith(exchange.replyData(), msg::Firmware))
+        identity.firmware = firmwareFromPayload(exchange.replyData());
+    exchange.transmitCommand(msg::EndOfJob);
     if (firmwareQuery)
         *firmwareQuery = false;
 }
 
-std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
+std::int16_t RegisterIdentification::identifyRegister(int channel)
 {
     using namespace protocol;
     m_facts.modelCode = 0;
@@ -130,43 +129,42 @@ std::int16_t RegisterIdentification::Zefocx21_DoDumpConf(int channel)
     std::int16_t code = 0;
     std::string identification;
 
-    if (!ValidateIPAddress(m_options.txtRemoteIP)
-        || !(m_connectAndWait && m_connectAndWait(m_options.connectionTimeoutSeconds()))) {
+    if (!validateIpAddress(m_options.txtRemoteIP) ||
+        !(m_connectAndWait && m_connectAndWait(m_options.connectionTimeoutSeconds()))) {
         code = kIdentificationNotConnected;
     } else {
         m_registerAnswered = true;
-        code = codeNumber(m_exchange.TrasmettiStringa(msg::Identification));
+        code = codeNumber(m_exchange.transmitCommand(msg::Identification));
     }
     if (code == codeNumber(ExchangeResult::Accepted)) {
         RegisterIdentity identity;
-        QueryRegisterIdentity(m_exchange, identity, &m_firmwareQuery);
+        queryRegisterIdentity(m_exchange, identity, &m_firmwareQuery);
         identification = identity.identification;
         m_facts.modelCode = identity.modelCode;
         m_facts.firmware = identity.firmware;
     }
 
-    Zefocx21_EvDumpConfDone(identification, code, channel);
+    onIdentificationDone(identification, code, channel);
     m_running = false;
     return code;
 }
 
-void RegisterIdentification::Zefocx21_EvDumpConfDone(const std::string& identification, std::int16_t code,
-                                                     int channel)
+void RegisterIdentification::onIdentificationDone(const std::string& identification, std::int16_t code, int channel)
 {
     if (code == 0) {
-        const SrMatrContent content = BuildSrMatr(identification, m_version, m_facts.firmware);
+        const SrMatrContent content = buildSrMatr(identification, m_version, m_facts.firmware);
         replaceFile(m_files.path(ExchangeFile::SR_MATR, channel), content.bytes);
         m_facts.serialNumber = content.serialNumber;
-        m_facts.RegisterIsRT = content.registerIsRT;
+        m_facts.registerIsRT = content.registerIsRT;
         if (content.registerIsRT) {
             m_options.chbPagamentiEstesi = true;
             m_options.chbInversioneScontiSuReso = false;
         }
-        m_files.SubKillErrFile(channel);
+        m_files.deleteErrFile(channel);
     } else {
-        m_files.WriteErrFile(IdentificationErrorText(code), channel,
-                             m_registerAnswered ? m_exchange.LastRegisterError() : std::string());
-        m_files.SubKillStartFile(channel);
+        m_files.writeErrFile(identificationErrorText(code), channel,
+                             m_registerAnswered ? m_exchange.lastRegisterError() : std::string());
+        m_files.deleteStartFile(channel);
     }
     if (m_events)
         m_events->identificationEnded(channel, code);

@@ -42,11 +42,11 @@ struct SrMatrContent {
     std::string serialNumber;  // its first line
     bool registerIsRT = false;
 };
-SrMatrContent BuildSrMatr(const std::string& identification, const ProgramVersion& version,
+SrMatrContent buildSrMatr(const std::string& identification, const ProgramVersion& version,
                           const std::string& firmware);
 
 // What the identification's queries learn, once "1008" was accepted (its
-// reply is still in ReplyData): the identification text that SR_MATR is
+// reply is still in replyData): the identification text that SR_MATR is
 // built from, the model class and the firmware. Sends "1511", "1214", "1013"
 // and "1109"; none of them prints or moves a counter. firmwareQuery, when
 // given, is true while the firmware query runs.
@@ -55,15 +55,15 @@ struct RegisterIdentity {
     int modelCode = 0;
     std::string firmware;
 };
-void QueryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery = nullptr);
+void queryRegisterIdentity(RegisterExchange& exchange, RegisterIdentity& identity, bool* firmwareQuery = nullptr);
 
 // The identification code when there was no valid address or no connection.
 inline constexpr std::int16_t kIdentificationNotConnected = -1;
 
 // The SR_ERR line of a failed identification.
-std::string IdentificationErrorText(std::int16_t code);
+std::string identificationErrorText(std::int16_t code);
 // The channel's dump-state box after an identification.
-std::string DumpStateText(std::int16_t code);
+std::string identificationStateText(std::int16_t code);
 
 class RegisterIdentification {
 public:
@@ -77,8 +77,8 @@ public:
     // Identifies the register for the channel and reports it; returns the code
     // (0 done, kIdentificationNotConnected, else the number of the failed
     // exchange's result).
-    std::int16_t Zefocx21_DoDumpConf(int channel);
-    void Zefocx21_EvDumpConfDone(const std::string& identification, std::int16_t code, int channel);
+    std::int16_t identifyRegister(int channel);
+    void onIdentificationDone(const std::string& identification, std::int16_t code, int channel);
 
     bool isRunning() const { return m_running; }
     // The closing sequence leaves a firmware query alone.
@@ -96,7 +96,7 @@ private:
     bool m_firmwareQuery = false;
     // The register's error code goes into SR_ERR only when this
     // identification talked to the register: without an address or a
-    // connection LastRegisterError is still an earlier job's.
+    // connection lastRegisterError is still an earlier job's.
     bool m_registerAnswered = true;
 };
 

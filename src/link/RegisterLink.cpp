@@ -39,7 +39,7 @@ RegisterLink::RegisterLink(RegisterConnection& connection, TraceSink& trace, con
 
 RegisterLink::~RegisterLink() = default;
 
-ExchangeResult RegisterLink::TrasmettiStringa(const std::string& command)
+ExchangeResult RegisterLink::transmitCommand(const std::string& command)
 {
     if (m_busy) {
         // Another exchange is waiting for its reply; sending now would mix the
@@ -53,7 +53,7 @@ ExchangeResult RegisterLink::TrasmettiStringa(const std::string& command)
     return result;
 }
 
-void RegisterLink::WSResetReceive()
+void RegisterLink::resetReceive()
 {
     m_connection.setSocketFault(false);
     m_receiveBuffer.clear();
@@ -73,9 +73,9 @@ ExchangeResult RegisterLink::exchange(const std::string& command)
     using namespace protocol;
     m_lastRegisterError.clear();
 
-    m_sequence = NextSequenceNumber(m_sequence);
-    const int checksum = FrameChecksum(FrameBody(m_sequence, command));
-    const std::string frame = BuildFrame(m_sequence, command);
+    m_sequence = nextSequenceNumber(m_sequence);
+    const int checksum = frameChecksum(frameBody(m_sequence, command));
+    const std::string frame = buildFrame(m_sequence, command);
     if (frame.empty()) {
         traceRuntimeError(command, checksum, kBodyTooLong.description, kBodyTooLong.number, 2);
         return ExchangeResult::NoReply;
@@ -92,7 +92,7 @@ ExchangeResult RegisterLink::exchange(const std::string& command)
 
     QTcpSocket& socket = m_connection.socket();
     socket.readAll();  // a late reply to an earlier command belongs to nobody
-    WSResetReceive();
+    resetReceive();
     socket.write(frame.data(), static_cast<qint64>(frame.size()));
     socket.flush();
 
@@ -118,7 +118,7 @@ ExchangeResult RegisterLink::exchange(const std::string& command)
 
     if (reply.find(ETX) == std::string::npos) {
         // The register acknowledged; its reply frame is still to come.
-        WSResetReceive();
+        resetReceive();
         if (socket.bytesAvailable() > 0)
             take(socket.readAll());
         waitForReply(m_timings.secondWaitMs);
@@ -137,16 +137,16 @@ ExchangeResult RegisterLink::exchange(const std::string& command)
         traceRuntimeError(command, checksum, kReplyTooLong.description, kReplyTooLong.number, 7);
         return ExchangeResult::NoReply;
     }
-    const std::optional<std::string> payload = CutReplyPayload(reply);
+    const std::optional<std::string> payload = cutReplyPayload(reply);
     if (!payload) {
-        // Nothing to read in it: ReplyData keeps the last real payload.
+        // Nothing to read in it: replyData keeps the last real payload.
         traceRuntimeError(command, checksum, kReplyTooShort.description, kReplyTooShort.number, 8);
         trace(" <-- " + reply);
         return ExchangeResult::NoReply;
     }
     m_replyData = *payload;
 
-    const ReplyVerdict verdict = ClassifyPayload(command, m_replyData);
+    const ReplyVerdict verdict = classifyPayload(command, m_replyData);
     if (verdict.result == ExchangeResult::DocumentNotModifiable) {
         trace(" --> " + command);
         trace(" <-- " + m_replyData);
@@ -168,7 +168,7 @@ ExchangeResult RegisterLink::exchange(const std::string& command)
 
 bool RegisterLink::connectionFailed() const
 {
-    return m_connection.SocketFault() || m_connection.ConnectionLost() || !m_connection.isOpen();
+    return m_connection.socketFault() || m_connection.connectionLost() || !m_connection.isOpen();
 }
 
 bool RegisterLink::waitForReply(int limitMs)
@@ -223,7 +223,7 @@ void RegisterLink::take(const QByteArray& bytes)
 void RegisterLink::trace(const std::string& text)
 {
     if (m_trace.isTracing())
-        m_trace.writeLine(CurrDateTime(m_clock) + text);
+        m_trace.writeLine(traceTimestamp(m_clock) + text);
 }
 
 void RegisterLink::traceRuntimeError(const std::string& command, int checksum, const std::string& description,
@@ -231,7 +231,7 @@ void RegisterLink::traceRuntimeError(const std::string& command, int checksum, c
 {
     if (!m_trace.isTracing())
         return;
-    trace(" --> " + std::to_string(m_sequence) + protocol::kStationId + command + ZeroPad(checksum % 100, 2));
+    trace(" --> " + std::to_string(m_sequence) + protocol::kStationId + command + zeroPad(checksum % 100, 2));
     if (!m_replyData.empty())
         trace(" <-- " + m_replyData + "|" + m_lastRegisterError);
     trace(" ERRORE: " + description + " - " + std::to_string(number) + " - Line : " + std::to_string(step));

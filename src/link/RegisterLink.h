@@ -41,12 +41,12 @@ public:
     // NoReply also when refused because another exchange is waiting, or for a
     // command too long to frame; SocketFailure when the connection is not open
     // or failed during the wait.
-    ExchangeResult TrasmettiStringa(const std::string& command) override;
-    const std::string& ReplyData() const override { return m_replyData; }
-    const std::string& LastRegisterError() const override { return m_lastRegisterError; }
+    ExchangeResult transmitCommand(const std::string& command) override;
+    const std::string& replyData() const override { return m_replyData; }
+    const std::string& lastRegisterError() const override { return m_lastRegisterError; }
 
     // Empties the receive buffer and accepts arriving data again.
-    void WSResetReceive();
+    void resetReceive();
 
     // True while an exchange waits for its reply. A caller that must not be
     // refused (the cancel button) tries again once it is over.
@@ -56,7 +56,7 @@ public:
     void setReplyTimedOut();
 
     // The number carried by the last frame sent (0 before the first one).
-    int SequenceNumber() const { return m_sequence; }
+    int sequenceNumber() const { return m_sequence; }
     void setSequenceNumber(int sequence) { m_sequence = sequence; }
 
 private slots:

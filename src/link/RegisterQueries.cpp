@@ -11,30 +11,30 @@ RegisterQueries::RegisterQueries(RegisterExchange& exchange, TraceSink& trace, c
 {
 }
 
-std::string RegisterQueries::ReadGranTotale()
+std::string RegisterQueries::readGrandTotal()
 {
-    if (m_exchange.TrasmettiStringa(protocol::msg::GrandTotal) != ExchangeResult::Accepted)
+    if (m_exchange.transmitCommand(protocol::msg::GrandTotal) != ExchangeResult::Accepted)
         return {};
-    const std::string& payload = m_exchange.ReplyData();
+    const std::string& payload = m_exchange.replyData();
     if (payload.size() < 14)
         return {};
-    std::string line = "GRTO,V" + Mid(payload, 5, 10) + ";";
+    std::string line = "GRTO,V" + mid(payload, 5, 10) + ";";
     if (m_trace.isTracing())
-        m_trace.writeLine(CurrDateTime(m_clock) + " --> " + line);
+        m_trace.writeLine(traceTimestamp(m_clock) + " --> " + line);
     return line;
 }
 
-std::string RegisterQueries::ReadNumeroAzzeramenti()
+std::string RegisterQueries::readClosingCount()
 {
-    if (m_exchange.TrasmettiStringa(protocol::msg::FiscalClosings) != ExchangeResult::Accepted)
+    if (m_exchange.transmitCommand(protocol::msg::FiscalClosings) != ExchangeResult::Accepted)
         return {};
-    const std::string& payload = m_exchange.ReplyData();
+    const std::string& payload = m_exchange.replyData();
     if (payload.size() < 12)
         return {};
-    return Mid(payload, 5, 4);
+    return mid(payload, 5, 4);
 }
 
-std::string FirmwareFromPayload(std::string_view payload)
+std::string firmwareFromPayload(std::string_view payload)
 {
     // A firmware text is a line of a few dozen characters. The regex engine
     // recurses per character, so anything far longer is not looked at.

@@ -19,9 +19,9 @@ public:
     RegisterQueries(RegisterExchange& exchange, TraceSink& trace, const Clock& clock = SystemClock::instance());
 
     // "GRTO,V" + the ten characters of the grand total + ";", or empty.
-    std::string ReadGranTotale();
+    std::string readGrandTotal();
     // The four characters of the number of fiscal closings, or empty.
-    std::string ReadNumeroAzzeramenti();
+    std::string readClosingCount();
 
 private:
     RegisterExchange& m_exchange;
@@ -31,6 +31,6 @@ private:
 
 // The firmware version in a "1013" payload: the second word when it is of the
 // form dd.dd.dd, else the text after a trailing "Rel."; empty when neither.
-std::string FirmwareFromPayload(std::string_view payload);
+std::string firmwareFromPayload(std::string_view payload);
 
 } // namespace tavor1

@@ -126,8 +126,8 @@ int runHeadless(const DriverArgs& args, int argc, char** argv)
         return rc;
 
     Driver driver(session.config, messages, SystemClock::instance());
-    SignalBridge signals_;
-    QObject::connect(&signals_, &SignalBridge::terminationRequested, &driver, [&driver] { driver.close(); });
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &driver, [&driver] { driver.close(); });
     QObject::connect(&driver, &Driver::finished, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&driver, &Driver::dumpStateText, [](int channel, const std::string& text) {
         headlessLog(text == "DUMP ESEGUITO" ? LogLevel::Info : LogLevel::Warning,
@@ -171,8 +171,8 @@ int runDriver(const DriverArgs& args, int argc, char** argv)
     Driver driver(session.config, *messages, SystemClock::instance());
     MainWindow window(driver, session.simulation.get());
     QObject::connect(&driver, &Driver::finished, &app, [] { QCoreApplication::exit(0); });
-    SignalBridge signals_;
-    QObject::connect(&signals_, &SignalBridge::terminationRequested, &window, &MainWindow::terminate);
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &window, &MainWindow::terminate);
     window.start();
     return app.exec();
 }

@@ -55,8 +55,8 @@ CommandLine parseCommandLine(const std::string& command, const std::vector<std::
 // The address as the driver would settle it: option files, registry, --register-ip.
 std::string settledAddress(const Options& options, const Locations& where, const DriverArgs& args)
 {
-    std::string address = ValidateIPAddress(options.txtRemoteIP) ? options.txtRemoteIP : std::string();
-    if (!where.registryIPAddress.empty() && ValidateIPAddress(where.registryIPAddress))
+    std::string address = validateIpAddress(options.txtRemoteIP) ? options.txtRemoteIP : std::string();
+    if (!where.registryIPAddress.empty() && validateIpAddress(where.registryIPAddress))
         address = where.registryIPAddress;
     if (args.registerIp)
         address = *args.registerIp;
@@ -75,10 +75,11 @@ void printReport(std::ostream& out, const std::string& report)
 
 } // namespace
 
-int runDoctorCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out, std::ostream& err)
+int runDoctorCommand(const std::vector<std::string>& arguments, int argc, char** argv, std::ostream& out,
+                     std::ostream& err)
 {
     const CommandLine line = parseCommandLine(
-        "doctor", argv_, {"--data-dir", "--config-dir", "--register-ip", "--register-port", "--payment-url"});
+        "doctor", arguments, {"--data-dir", "--config-dir", "--register-ip", "--register-port", "--payment-url"});
     if (!line.error.empty() || !line.words.empty()) {
         err << "tavor1: " << (line.error.empty() ? "doctor takes no word \"" + line.words.front() + "\"" : line.error)
             << "\n\n"
@@ -106,10 +107,10 @@ int runDoctorCommand(const std::vector<std::string>& argv_, int argc, char** arg
     return allOk ? 0 : 1;
 }
 
-int runOptionsCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out,
+int runOptionsCommand(const std::vector<std::string>& arguments, int argc, char** argv, std::ostream& out,
                       std::ostream& err)
 {
-    const CommandLine line = parseCommandLine("options", argv_, {"--config-dir", "--data-dir"});
+    const CommandLine line = parseCommandLine("options", arguments, {"--config-dir", "--data-dir"});
     if (!line.error.empty()) {
         err << "tavor1: " << line.error << "\n\n" << driverUsage();
         return 2;
@@ -123,7 +124,7 @@ int runOptionsCommand(const std::vector<std::string>& argv_, int argc, char** ar
     }
     Options options;
     readOptionFiles(where.programDir, options);
-    if (!ValidateIPAddress(options.txtRemoteIP))
+    if (!validateIpAddress(options.txtRemoteIP))
         options.txtRemoteIP.clear();
 
     const auto show = [&](const OptionRow& row) {
@@ -166,7 +167,7 @@ int runOptionsCommand(const std::vector<std::string>& argv_, int argc, char** ar
         return 2;
     }
     if (changed) {
-        const bool saved = SaveOptionFiles(where.programDir, options) && saveTimerFile(where.programDir, options);
+        const bool saved = saveOptionFiles(where.programDir, options) && saveTimerFile(where.programDir, options);
         if (!saved) {
             err << "tavor1: cannot write the option files in " << where.programDir
                 << " (run as root, or as the driver's user)\n";
@@ -183,10 +184,11 @@ int runOptionsCommand(const std::vector<std::string>& argv_, int argc, char** ar
     return 0;
 }
 
-int runCancelCommand(const std::vector<std::string>& argv_, int argc, char** argv, std::ostream& out, std::ostream& err)
+int runCancelCommand(const std::vector<std::string>& arguments, int argc, char** argv, std::ostream& out,
+                     std::ostream& err)
 {
     const CommandLine line =
-        parseCommandLine("cancel", argv_, {"--data-dir", "--config-dir", "--register-ip", "--register-port"});
+        parseCommandLine("cancel", arguments, {"--data-dir", "--config-dir", "--register-ip", "--register-port"});
     if (!line.error.empty() || !line.words.empty()) {
         err << "tavor1: " << (line.error.empty() ? "cancel takes no word \"" + line.words.front() + "\"" : line.error)
             << "\n\n"

@@ -78,7 +78,7 @@ std::string readDriverOptions(const OptionParser& parser, DriverArgs& a)
         } else if (o.name == "version") {
             a.version = true;
         } else if (o.name == "register-ip") {
-            if (!ValidateIPAddress(v))
+            if (!validateIpAddress(v))
                 return "--register-ip needs an IPv4 address such as 192.168.1.50, not \"" + v + "\"";
             a.registerIp = v;
         } else if (o.name == "data-dir") {

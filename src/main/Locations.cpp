@@ -36,10 +36,10 @@ Locations settleLocations(const DriverArgs& args, const char* argv0)
         where.programDir = installed ? std::string(kInstalledConfigDir) : folder;
     // The registry's overrides; --data-dir wins over CustomPathDataDir.
     const QSettingsStore registry;
-    const std::string custom = args.dataDir ? std::string() : ReadCustomPathDataDir(registry);
+    const std::string custom = args.dataDir ? std::string() : readCustomDataDir(registry);
     const std::string fallback = installed ? std::string(kInstalledDataDir) : where.programDir;
     where.dataDir = settleDataDir(fallback, custom, args.dataDir);
-    where.registryIPAddress = ReadIPAddress(registry);
+    where.registryIPAddress = readIpAddress(registry);
     return where;
 }
 

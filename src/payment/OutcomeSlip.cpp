@@ -24,15 +24,15 @@ constexpr std::size_t kAmountWidth = 15;
 
 } // namespace
 
-std::string slipAmountField(const std::string& importo)
+std::string slipAmountField(const std::string& amountText)
 {
     // Whole cents, rounded half away from zero, then split into euro and cents
     // with integer arithmetic so that no binary fraction shows.
-    const double cents = std::round(LeadingFraction(importo));
+    const double cents = std::round(leadingFraction(amountText));
     // An amount too wide for the field is shown as written, cut to the field.
     if (!(std::fabs(cents) < 1e15))
-        return importo.substr(0, kAmountWidth);
-    const std::string field = CentsToText(static_cast<long long>(cents));
+        return amountText.substr(0, kAmountWidth);
+    const std::string field = centsToText(static_cast<long long>(cents));
     if (field.size() >= kAmountWidth)
         return field.substr(0, kAmountWidth);
     return std::string(kAmountWidth - field.size(), ' ') + field;
@@ -40,10 +40,10 @@ std::string slipAmountField(const std::string& importo)
 
 std::string slipPrintLine(const std::string& text)
 {
-    return kPrintLine + ZeroPad(static_cast<std::int64_t>(text.size()), 2) + text;
+    return kPrintLine + zeroPad(static_cast<std::int64_t>(text.size()), 2) + text;
 }
 
-void StampaEsitoPOS(RegisterExchange& link, const POSData& pos, MessageSink& messages)
+void printPaymentSlip(RegisterExchange& link, const POSData& pos, MessageSink& messages)
 {
     if (pos.Comando.empty())
         return;
@@ -51,7 +51,7 @@ void StampaEsitoPOS(RegisterExchange& link, const POSData& pos, MessageSink& mes
         const std::string amount = slipAmountField(pos.Importo);
         // Results are deliberately ignored: a rejected line must not keep the
         // rest of the slip (and the document's closing) from the register.
-        const auto send = [&link](const std::string& command) { (void)link.TrasmettiStringa(command); };
+        const auto send = [&link](const std::string& command) { (void)link.transmitCommand(command); };
         const auto line = [&send](const std::string& text) { send(slipPrintLine(text)); };
 
         send(kOpenNonFiscal);

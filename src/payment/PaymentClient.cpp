@@ -75,7 +75,7 @@ std::int32_t toInt32(const std::string& text)
 // The leading number of a text ("2abc" is 2, "abc" is 0), as a 32-bit integer.
 std::int32_t leadingInt32(const std::string& text)
 {
-    const double value = std::nearbyint(LeadingFraction(text));
+    const double value = std::nearbyint(leadingFraction(text));
     if (!(value >= -2147483648.0 && value <= 2147483647.0))
         throw CallError{kErrOverflow, "Overflow"};
     return static_cast<std::int32_t>(value);
@@ -142,7 +142,7 @@ std::string PaymentClient::paymentUrl(std::int32_t amount, std::int32_t selector
     return url;
 }
 
-PaymentResult PaymentClient::ChiamataPOS(const std::string& requestPath)
+PaymentResult PaymentClient::requestCardPayment(const std::string& requestPath)
 {
     m_pos = POSData{};
     m_approved = false;
@@ -171,11 +171,11 @@ PaymentResult PaymentClient::runPayment(const std::string& requestPath)
 
     const std::string& line = *firstLine;
     std::string word;
-    if (line.empty() || Trim(line).size() <= 4 || !GetParam(true, line, "PAGA", word))
+    if (line.empty() || Trim(line).size() <= 4 || !getParam(true, line, "PAGA", word))
         return PaymentResult::Ok;
     m_pos.Comando = "PAGA";
 
-    const std::optional<std::string> amountText = FindParam(line, ",V");
+    const std::optional<std::string> amountText = findParam(line, ",V");
     if (!amountText)
         return PaymentResult::Ok;
     m_pos.Importo = *amountText;
@@ -185,7 +185,7 @@ PaymentResult PaymentClient::runPayment(const std::string& requestPath)
     const std::int32_t amount = toInt32(*amountText);
     m_result = PaymentResult::Ok;
 
-    const std::optional<std::string> selectorText = FindParam(line, ",P");
+    const std::optional<std::string> selectorText = findParam(line, ",P");
     if (!selectorText)
         return PaymentResult::Ok;
     const std::int32_t selector = leadingInt32(*selectorText);
@@ -194,7 +194,7 @@ PaymentResult PaymentClient::runPayment(const std::string& requestPath)
         return PaymentResult::Ok;
 
     std::string responseText;
-    const bool ok = Pagame(amount, selector, responseText);
+    const bool ok = requestPayment(amount, selector, responseText);
     if (!ok && m_transport == Transport::TimedOut) {
         m_pos.DescrErr = responseText;
         return m_result = PaymentResult::TimedOut;
@@ -309,7 +309,7 @@ std::string PaymentClient::adoptApproval(const POSData& pos, const std::string& 
     return path;
 }
 
-bool PaymentClient::Pagame(std::int32_t amount, std::int32_t selector, std::string& responseText)
+bool PaymentClient::requestPayment(std::int32_t amount, std::int32_t selector, std::string& responseText)
 {
     m_transport = Transport::None;
     const auto fail = [this](int number, const std::string& description) {

@@ -19,7 +19,7 @@ class MessageSink;
 struct Options;
 
 namespace payment {
-// The two transport texts that Pagame leaves in place of a reply body.
+// The two transport texts that requestPayment leaves in place of a reply body.
 inline constexpr const char* kTimedOutText = "Timed out.";
 inline constexpr const char* kUnreachableText = "A connection with the server could not be established";
 
@@ -54,17 +54,17 @@ public:
     // Reads the first line of the request file; when it is a payment line with
     // an amount other than 0, performs the payment. Returns one of the
     // payment:: codes and fills posData(). Resets posData() first, always.
-    PaymentResult ChiamataPOS(const std::string& requestPath);
+    PaymentResult requestCardPayment(const std::string& requestPath);
 
     // One HTTP exchange. True only when the reply carries TransactionResult
     // "00". responseText gets the reply body, one of the two transport texts,
     // or stays untouched when the exchange failed otherwise (a message says why).
-    bool Pagame(std::int32_t amount, std::int32_t selector, std::string& responseText);
+    bool requestPayment(std::int32_t amount, std::int32_t selector, std::string& responseText);
 
-    // The outcome of the last ChiamataPOS, read by the outcome slip and SR_OUT.
+    // The outcome of the last requestCardPayment, read by the outcome slip and SR_OUT.
     const POSData& posData() const { return m_pos; }
 
-    // True when the last ChiamataPOS took an approved card payment: the
+    // True when the last requestCardPayment took an approved card payment: the
     // customer has been charged, whatever happens to the document afterwards.
     bool paymentApproved() const { return m_approved; }
 
@@ -114,7 +114,7 @@ private:
     const Clock& m_clock;
     PaymentServiceSettings m_settings;
 
-    // How the last Pagame ended below the level of the reply's content.
+    // How the last requestPayment ended below the level of the reply's content.
     enum class Transport { None, Replied, TimedOut, Unreachable };
 
     POSData m_pos;

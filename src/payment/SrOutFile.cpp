@@ -22,7 +22,7 @@ public:
         if (!on())
             return;
         const Clock& clock = m_ctx.clock ? *m_ctx.clock : SystemClock::instance();
-        m_ctx.trace->writeLine(CurrDateTime(clock) + " --> " + text);
+        m_ctx.trace->writeLine(traceTimestamp(clock) + " --> " + text);
     }
 
 private:
@@ -31,71 +31,69 @@ private:
 
 } // namespace
 
-std::string ProgramVersionText(const ProgramVersion& version)
+std::string programVersionText(const ProgramVersion& version)
 {
     return std::to_string(version.major) + "." + std::to_string(version.minor) + ".0." +
            std::to_string(version.revision);
 }
 
-void AppendSrOutLine(std::string& out, std::string_view line)
+void appendSrOutLine(std::string& out, std::string_view line)
 {
     out.append(line);
     out.append("\r\n");
 }
 
-std::string MatrLine(std::string_view serialNumber)
+std::string matrLine(std::string_view serialNumber)
 {
     return "MATR," + std::string(serialNumber) + ";";
 }
 
-bool HasPaymentBlock(std::string_view out)
+bool hasPaymentBlock(std::string_view out)
 {
     return out.find(std::string("\r\n") + std::string(kPaymentHeading) + "\r\n") != std::string_view::npos;
 }
 
-void AppendPaymentBlock(std::string& out, const POSData& pos)
+void appendPaymentBlock(std::string& out, const POSData& pos)
 {
     if (pos.Comando.empty())
         return;
-    AppendSrOutLine(out, " ");
-    AppendSrOutLine(out, kPaymentHeading);
-    AppendSrOutLine(out, "COMANDO : " + pos.Comando);
-    AppendSrOutLine(out, "ESITO : " + pos.Esito);
-    AppendSrOutLine(out, "IMPORTO EUR " + pos.Importo);
-    AppendSrOutLine(out, "DATA  : " + pos.DataOperazione);
-    AppendSrOutLine(out, "DESCR. ERR       : " + pos.DescrErr);
-    AppendSrOutLine(out, "DESCR. ERR AGGI. : " + pos.DescrErrAggi);
-    AppendSrOutLine(out, "TerminalId : " + pos.TerminalId);
-    AppendSrOutLine(out, "AcquirerId : " + pos.AcquirerId);
-    AppendSrOutLine(out, "TransactionType : " + pos.TransactionType);
-    AppendSrOutLine(out, "TransactionResult : " + pos.TransactionResult);
-    AppendSrOutLine(out, "KODescription : " + pos.KODescription);
-    AppendSrOutLine(out, "CardType : " + pos.CardType);
-    AppendSrOutLine(out, "STAN : " + pos.STAN);
-    AppendSrOutLine(out, " PAN : " + pos.PAN);
-    AppendSrOutLine(out, "AuthorizationCode : " + pos.AuthorizationCode);
-    AppendSrOutLine(out, "OperationNumber : " + pos.OperationNumber);
-    AppendSrOutLine(out, "DataTrs : " + pos.DataTrs);
+    appendSrOutLine(out, " ");
+    appendSrOutLine(out, kPaymentHeading);
+    appendSrOutLine(out, "COMANDO : " + pos.Comando);
+    appendSrOutLine(out, "ESITO : " + pos.Esito);
+    appendSrOutLine(out, "IMPORTO EUR " + pos.Importo);
+    appendSrOutLine(out, "DATA  : " + pos.DataOperazione);
+    appendSrOutLine(out, "DESCR. ERR       : " + pos.DescrErr);
+    appendSrOutLine(out, "DESCR. ERR AGGI. : " + pos.DescrErrAggi);
+    appendSrOutLine(out, "TerminalId : " + pos.TerminalId);
+    appendSrOutLine(out, "AcquirerId : " + pos.AcquirerId);
+    appendSrOutLine(out, "TransactionType : " + pos.TransactionType);
+    appendSrOutLine(out, "TransactionResult : " + pos.TransactionResult);
+    appendSrOutLine(out, "KODescription : " + pos.KODescription);
+    appendSrOutLine(out, "CardType : " + pos.CardType);
+    appendSrOutLine(out, "STAN : " + pos.STAN);
+    appendSrOutLine(out, " PAN : " + pos.PAN);
+    appendSrOutLine(out, "AuthorizationCode : " + pos.AuthorizationCode);
+    appendSrOutLine(out, "OperationNumber : " + pos.OperationNumber);
+    appendSrOutLine(out, "DataTrs : " + pos.DataTrs);
 }
 
-bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
+bool writeSrOutFile(std::string& out, const SrOutContext& ctx)
 {
     if (!ctx.link || !ctx.options || !ctx.facts)
         return false;
     RegisterExchange& link = *ctx.link;
     const Tracer trace(ctx);
-    auto numeroAzzeramenti = [&ctx] {
-        return ctx.readNumeroAzzeramenti ? ctx.readNumeroAzzeramenti() : std::string();
-    };
+    auto closingCount = [&ctx] { return ctx.readClosingCount ? ctx.readClosingCount() : std::string(); };
 
-    const std::string zText = numeroAzzeramenti();
-    const std::string nextZ = ZeroPad(LeadingNumber(zText) + 1, 4);
+    const std::string zText = closingCount();
+    const std::string nextZ = zeroPad(leadingNumber(zText) + 1, 4);
 
     // The exchange replaces the payload only when a reply came: a refused
     // command must not be read through the previous command's reply.
-    if (link.TrasmettiStringa("1001") != ExchangeResult::Accepted)
+    if (link.transmitCommand("1001") != ExchangeResult::Accepted)
         return false;
-    const std::string clockReply = link.ReplyData();
+    const std::string clockReply = link.replyData();
     if (clockReply.size() < 14)
         return false;
     const std::size_t at = clockReply.find("1001");
@@ -104,43 +102,43 @@ bool CreateSrOut_File(std::string& out, const SrOutContext& ctx)
     const std::string_view r = std::string_view(clockReply).substr(at);
 
     // r: "1001", then DDMMYY and hhmm.
-    AppendSrOutLine(out, "TIME,CASS. 1 " + Mid(r, 11, 2) + ":" + Mid(r, 13, 2) + " CASSA   1 ,E,A1;");
-    std::string dateLine = "DATE," + Mid(r, 5, 2) + "/" + Mid(r, 7, 2) + "/" + Mid(r, 9, 2);
+    appendSrOutLine(out, "TIME,CASS. 1 " + mid(r, 11, 2) + ":" + mid(r, 13, 2) + " CASSA   1 ,E,A1;");
+    std::string dateLine = "DATE," + mid(r, 5, 2) + "/" + mid(r, 7, 2) + "/" + mid(r, 9, 2);
 
-    if (link.TrasmettiStringa("1004") != ExchangeResult::Accepted)
+    if (link.transmitCommand("1004") != ExchangeResult::Accepted)
         return true;
-    const std::string totals = link.ReplyData();
+    const std::string totals = link.replyData();
     if (totals.size() >= 92 && totals.find("1004") != std::string::npos) {
-        if (ctx.facts->RegisterIsRT)
-            dateLine += std::string("  SCONTR. N.") + nextZ + "-" + Mid(totals, 5, 4);
+        if (ctx.facts->registerIsRT)
+            dateLine += std::string("  SCONTR. N.") + nextZ + "-" + mid(totals, 5, 4);
         else
-            dateLine += "  SCONTR. N." + Mid(totals, 5, 4);
+            dateLine += "  SCONTR. N." + mid(totals, 5, 4);
     }
     dateLine += ",E,A1;";
-    AppendSrOutLine(out, dateLine);
+    appendSrOutLine(out, dateLine);
 
-    const std::string version = ProgramVersionText(ctx.version);
-    AppendSrOutLine(out, "Versione: " + version);
-    AppendSrOutLine(out, "FW: " + ctx.facts->firmware);
+    const std::string version = programVersionText(ctx.version);
+    appendSrOutLine(out, "Versione: " + version);
+    appendSrOutLine(out, "FW: " + ctx.facts->firmware);
     trace.line(dateLine);
     trace.line("Versione " + version);
 
     if (!ctx.options->chbDisabTotalizzatori) {
-        const std::string gtot = "GTOT,V" + std::to_string(LeadingNumber(Mid(totals, 9, 9))) + ";";
-        AppendSrOutLine(out, gtot);
+        const std::string gtot = "GTOT,V" + std::to_string(leadingNumber(mid(totals, 9, 9))) + ";";
+        appendSrOutLine(out, gtot);
         trace.line(gtot);
-        AppendSrOutLine(out, ctx.readGranTotale ? ctx.readGranTotale() : std::string());
-        AppendSrOutLine(out, "NAZF,V" + zText + ";");
+        appendSrOutLine(out, ctx.readGrandTotal ? ctx.readGrandTotal() : std::string());
+        appendSrOutLine(out, "NAZF,V" + zText + ";");
         // The trace asks the register again rather than repeat zText.
         if (trace.on())
-            trace.line("NAZF,V" + numeroAzzeramenti() + ";");
+            trace.line("NAZF,V" + closingCount() + ";");
     }
 
     if (ctx.pos)
-        AppendPaymentBlock(out, *ctx.pos);
+        appendPaymentBlock(out, *ctx.pos);
 
     if (ctx.options->chbMatricola) {
-        AppendSrOutLine(out, MatrLine(ctx.facts->serialNumber));
+        appendSrOutLine(out, matrLine(ctx.facts->serialNumber));
         trace.line("MATR," + ctx.facts->serialNumber);
     }
     return true;

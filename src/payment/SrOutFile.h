@@ -20,14 +20,14 @@ struct Options;
 struct RegisterFacts;
 
 // "major.minor.0.revision", as SR_OUT and the trace show it.
-std::string ProgramVersionText(const ProgramVersion& version);
+std::string programVersionText(const ProgramVersion& version);
 
-// What CreateSrOut_File reads besides the register.
+// What writeSrOutFile reads besides the register.
 struct SrOutContext {
     RegisterExchange* link = nullptr;
     // chbDisabTotalizzatori and chbMatricola.
     const Options* options = nullptr;
-    // RegisterIsRT, serialNumber (Text8) and firmware.
+    // registerIsRT, serialNumber (Text8) and firmware.
     const RegisterFacts* facts = nullptr;
     const POSData* pos = nullptr;
     ProgramVersion version;
@@ -35,27 +35,27 @@ struct SrOutContext {
     const Clock* clock = nullptr;    // null: the system clock
     // The register's number of fiscal closings (four characters) and its
     // grand-total line, each asked of the register when called.
-    std::function<std::string()> readNumeroAzzeramenti;
-    std::function<std::string()> readGranTotale;
+    std::function<std::string()> readClosingCount;
+    std::function<std::string()> readGrandTotal;
 };
 
 // Appends one SR_OUT line (the text and CR LF) to the file's content.
-void AppendSrOutLine(std::string& out, std::string_view line);
+void appendSrOutLine(std::string& out, std::string_view line);
 
 // Asks the register for its clock ("1001") and counters ("1004") and appends
 // the summary to out. Returns true when the "1001" exchange was accepted with
 // a reply of at least 14 characters: a register that refuses "1001" leaves out
 // untouched, one that refuses "1004" leaves the TIME line only.
-bool CreateSrOut_File(std::string& out, const SrOutContext& ctx);
+bool writeSrOutFile(std::string& out, const SrOutContext& ctx);
 
 // The card-payment block: a line of one blank, "* ACQUISTO CON POS *" and
 // the 17 fields. Nothing when the request held no payment line.
-void AppendPaymentBlock(std::string& out, const POSData& pos);
+void appendPaymentBlock(std::string& out, const POSData& pos);
 
 // "MATR," + the register's serial number + ";".
-std::string MatrLine(std::string_view serialNumber);
+std::string matrLine(std::string_view serialNumber);
 
 // True when out already carries the card-payment block.
-bool HasPaymentBlock(std::string_view out);
+bool hasPaymentBlock(std::string_view out);
 
 } // namespace tavor1

@@ -23,7 +23,7 @@ const SystemClock& SystemClock::instance()
     return clock;
 }
 
-std::string CurrDateTime(const Clock& clock)
+std::string traceTimestamp(const Clock& clock)
 {
     const LocalDateTime t = clock.now();
     char buf[32];

@@ -38,6 +38,6 @@ private:
 };
 
 // "YYYYMMDD_hhmmss: ", the prefix of every trace line.
-std::string CurrDateTime(const Clock& clock = SystemClock::instance());
+std::string traceTimestamp(const Clock& clock = SystemClock::instance());
 
 } // namespace tavor1

@@ -15,7 +15,7 @@ bool isDigit(char c)
 
 } // namespace
 
-std::size_t SkipBlanksAndSign(std::string_view text, bool& negative)
+std::size_t skipBlanksAndSign(std::string_view text, bool& negative)
 {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
@@ -28,10 +28,10 @@ std::size_t SkipBlanksAndSign(std::string_view text, bool& negative)
     return i;
 }
 
-std::optional<std::int64_t> ReadInteger(std::string_view text)
+std::optional<std::int64_t> readInteger(std::string_view text)
 {
     bool negative = false;
-    std::size_t i = SkipBlanksAndSign(text, negative);
+    std::size_t i = skipBlanksAndSign(text, negative);
     std::int64_t value = 0;
     for (; i < text.size() && isDigit(text[i]); ++i) {
         if (value > (std::numeric_limits<std::int64_t>::max() - (text[i] - '0')) / 10)
@@ -41,23 +41,23 @@ std::optional<std::int64_t> ReadInteger(std::string_view text)
     return negative ? -value : value;
 }
 
-long long LeadingNumber(std::string_view text)
+long long leadingNumber(std::string_view text)
 {
     bool negative = false;
-    const std::size_t from = SkipBlanksAndSign(text, negative);
+    const std::size_t from = skipBlanksAndSign(text, negative);
     std::size_t end = from;
     while (end < text.size() && isDigit(text[end]))
         ++end;
     // 18 digits cannot overflow; the register's widest field has ten.
     constexpr std::size_t kMaxDigits = 18;
-    const std::int64_t magnitude = *ReadInteger(text.substr(from, std::min(end - from, kMaxDigits)));
+    const std::int64_t magnitude = *readInteger(text.substr(from, std::min(end - from, kMaxDigits)));
     return negative ? -magnitude : magnitude;
 }
 
-double LeadingFraction(std::string_view text)
+double leadingFraction(std::string_view text)
 {
     bool negative = false;
-    const std::size_t from = SkipBlanksAndSign(text, negative);
+    const std::size_t from = skipBlanksAndSign(text, negative);
     std::size_t end = from;
     while (end < text.size() && isDigit(text[end]))
         ++end;
@@ -80,7 +80,7 @@ bool IsDigits(std::string_view text)
     return true;
 }
 
-std::string ZeroPad(std::int64_t value, int digits)
+std::string zeroPad(std::int64_t value, int digits)
 {
     const bool negative = value < 0;
     // Through unsigned so that the most negative value has a magnitude too.
@@ -92,10 +92,10 @@ std::string ZeroPad(std::int64_t value, int digits)
     return negative ? "-" + text : text;
 }
 
-std::string CentsToText(std::int64_t cents)
+std::string centsToText(std::int64_t cents)
 {
-    const std::string digits = ZeroPad(cents, 3);
-    // ZeroPad keeps the sign in front of the padded digits.
+    const std::string digits = zeroPad(cents, 3);
+    // zeroPad keeps the sign in front of the padded digits.
     return digits.substr(0, digits.size() - 2) + "," + digits.substr(digits.size() - 2);
 }
 
@@ -113,7 +113,7 @@ std::string TrimEnd(std::string_view text, std::string_view blanks)
     return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
 }
 
-std::string Mid(std::string_view text, std::size_t position, std::size_t length)
+std::string mid(std::string_view text, std::size_t position, std::size_t length)
 {
     if (position == 0 || position > text.size())
         return {};

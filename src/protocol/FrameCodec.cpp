@@ -5,7 +5,7 @@
 
 namespace tavor1 {
 
-int FrameChecksum(std::string_view body)
+int frameChecksum(std::string_view body)
 {
     unsigned sum = 0;
     for (char c : body)
@@ -13,36 +13,36 @@ int FrameChecksum(std::string_view body)
     return static_cast<int>(sum % 100);
 }
 
-int NextSequenceNumber(int current)
+int nextSequenceNumber(int current)
 {
     const int next = (current + 1) % protocol::kSequenceModulus;
     return next < 0 ? next + protocol::kSequenceModulus : next;
 }
 
-std::string FrameBody(int sequence, std::string_view command)
+std::string frameBody(int sequence, std::string_view command)
 {
     // Sequence numbers stay below 98 and checksums below 100: two digits each.
-    std::string body = ZeroPad(sequence % 100, 2);
+    std::string body = zeroPad(sequence % 100, 2);
     body += protocol::kStationId;
     body += command;
     return body;
 }
 
-std::string BuildFrame(int sequence, std::string_view command)
+std::string buildFrame(int sequence, std::string_view command)
 {
-    const std::string body = FrameBody(sequence, command);
+    const std::string body = frameBody(sequence, command);
     if (body.size() > static_cast<std::size_t>(protocol::kMaxBodyLength))
         return {};
     std::string frame;
     frame.reserve(body.size() + 4);
     frame += protocol::STX;
     frame += body;
-    frame += ZeroPad(FrameChecksum(body), 2);
+    frame += zeroPad(frameChecksum(body), 2);
     frame += protocol::ETX;
     return frame;
 }
 
-bool IsReplyComplete(std::string_view received)
+bool isReplyComplete(std::string_view received)
 {
     if (received.size() == 1 && received[0] == protocol::NAK)
         return true;
@@ -50,7 +50,7 @@ bool IsReplyComplete(std::string_view received)
         || received.find(protocol::ACK) != std::string_view::npos;
 }
 
-std::optional<std::string> CutReplyPayload(std::string_view reply)
+std::optional<std::string> cutReplyPayload(std::string_view reply)
 {
     if (reply.find(':') != std::string_view::npos) {
         if (reply.size() < 5)
@@ -62,7 +62,7 @@ std::optional<std::string> CutReplyPayload(std::string_view reply)
     return std::string(reply.substr(5, reply.size() - 8));
 }
 
-ExchangeResult ResultForRegisterError(std::string_view code)
+ExchangeResult resultForRegisterError(std::string_view code)
 {
     struct Row {
         std::string_view code;
@@ -83,7 +83,7 @@ ExchangeResult ResultForRegisterError(std::string_view code)
     return ExchangeResult::OtherRegisterError;
 }
 
-ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload)
+ReplyVerdict classifyPayload(std::string_view command, std::string_view payload)
 {
     ReplyVerdict verdict;
     const std::string_view number = protocol::msg::Function7101;
@@ -97,7 +97,7 @@ ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload)
     if (atErr != std::string_view::npos) {
         // A code cut short by the end of the payload is kept as it stands.
         verdict.registerError = std::string(payload.substr(atErr + 3, 2));
-        verdict.result = ResultForRegisterError(verdict.registerError);
+        verdict.result = resultForRegisterError(verdict.registerError);
         return verdict;
     }
     const bool echoes = payload.size() >= 4 && command.size() >= 4 && payload.substr(0, 4) == command.substr(0, 4);

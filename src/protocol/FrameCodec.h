@@ -14,29 +14,29 @@
 namespace tavor1 {
 
 // Sum of the byte values (0..255) of the body, modulo 100.
-int FrameChecksum(std::string_view body);
+int frameChecksum(std::string_view body);
 
 // The sequence number that the next frame carries: 1, 2, ... 97, 0, 1, ...
-int NextSequenceNumber(int current);
+int nextSequenceNumber(int current);
 
 // Sequence + station + command: the text the checksum covers.
-std::string FrameBody(int sequence, std::string_view command);
+std::string frameBody(int sequence, std::string_view command);
 
 // STX, body, two checksum digits, ETX. Empty when the body would be longer
 // than the register accepts (kMaxBodyLength); such a command is never sent.
-std::string BuildFrame(int sequence, std::string_view command);
+std::string buildFrame(int sequence, std::string_view command);
 
 // A reply ends the wait as soon as it is a lone NAK, or holds an ETX or an ACK.
-bool IsReplyComplete(std::string_view received);
+bool isReplyComplete(std::string_view received);
 
 // The payload of a whole reply: with a ':' anywhere the first two and last
 // three bytes are dropped, otherwise the first five and last three (ACK, STX,
 // sequence and station in front; checksum and ETX behind). No value when the
 // reply is too short for its rule.
-std::optional<std::string> CutReplyPayload(std::string_view reply);
+std::optional<std::string> cutReplyPayload(std::string_view reply);
 
 // The ExchangeResult of a register "ERR" code.
-ExchangeResult ResultForRegisterError(std::string_view code);
+ExchangeResult resultForRegisterError(std::string_view code);
 
 struct ReplyVerdict {
     ExchangeResult result = ExchangeResult::NoReply;
@@ -47,6 +47,6 @@ struct ReplyVerdict {
 // Classifies the payload of this exchange's reply against the command that
 // was sent: "7101" state 2, then "ERR" codes, then the echo of the command's
 // first four characters.
-ReplyVerdict ClassifyPayload(std::string_view command, std::string_view payload);
+ReplyVerdict classifyPayload(std::string_view command, std::string_view payload);
 
 } // namespace tavor1

@@ -61,7 +61,7 @@ DocumentError::DocumentError(int number, std::string source, std::string descrip
 {
 }
 
-Document ReadDocument(const std::string& path)
+Document readDocument(const std::string& path)
 {
     if (!fileExists(path))
         throw DocumentError(-1, "Tools.ReadDocument", "FileInput: " + path + " Not Exists!");
@@ -90,7 +90,7 @@ Document ReadDocument(const std::string& path)
     return lines;
 }
 
-void WriteDocument(const std::string& path, const Document& lines, bool append)
+void writeDocument(const std::string& path, const Document& lines, bool append)
 {
     std::string bytes;
     for (const std::string& line : lines)

@@ -6,7 +6,7 @@
 
 namespace tavor1 {
 
-// A failure of ReadDocument or WriteDocument, carrying what the converter's
+// A failure of readDocument or writeDocument, carrying what the converter's
 // error handling shows: a number, the source and the description.
 class DocumentError : public std::runtime_error {
 public:
@@ -31,10 +31,10 @@ using Document = std::vector<std::string>;
 // Throws DocumentError: -1 "FileInput: <path> Not Exists!" from
 // "Tools.ReadDocument" when no file is there; otherwise the run-time error
 // with the source "<program> in Tools.ReadDocument:0".
-Document ReadDocument(const std::string& path);
+Document readDocument(const std::string& path);
 
 // Writes every line followed by CR LF: the file created anew, or extended at
 // its end when append is true. Throws DocumentError on a failure.
-void WriteDocument(const std::string& path, const Document& lines, bool append);
+void writeDocument(const std::string& path, const Document& lines, bool append);
 
 } // namespace tavor1

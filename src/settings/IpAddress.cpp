@@ -19,7 +19,7 @@ bool isOctet(std::string_view part)
 
 } // namespace
 
-bool ValidateIPAddress(std::string_view address)
+bool validateIpAddress(std::string_view address)
 {
     int parts = 0;
     for (;;) {

@@ -8,6 +8,6 @@ namespace tavor1 {
 // decimal digits with a value of 255 or less. Signs, decimals, blanks and a
 // fifth part are refused: the address goes to the socket as it stands, and
 // such a text would only fail there later, far from the setting that caused it.
-bool ValidateIPAddress(std::string_view address);
+bool validateIpAddress(std::string_view address);
 
 } // namespace tavor1

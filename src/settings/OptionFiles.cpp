@@ -172,7 +172,7 @@ void loadOtherOptions(const std::string& programDir, Options& options, OptionFil
     if (count < 3) return;
     readFlag(f[2], exact, options.chkDisableDisplay);
     if (count < 4) return;
-    if (ValidateIPAddress(f[3]))
+    if (validateIpAddress(f[3]))
         options.txtRemoteIP = f[3];
     if (count < 5) return;
     loadTimeoutIndex(f[4], options);
@@ -226,15 +226,15 @@ bool applyTimerValue(const std::string& text, Options& options)
     if (x >= 100) {
         options.txtTimerVal = x <= 60000 ? text : "60000";
         box = x <= 60000 ? x : 60000;
-        options.TimerInterval = static_cast<int>(std::lround(box));
+        options.timerIntervalMs = static_cast<int>(std::lround(box));
     } else {
         options.txtTimerVal = x <= 60 ? text : "60";
         box = x <= 60 ? x : 60;
-        options.TimerInterval = static_cast<int>(std::lround(box * 1000));
+        options.timerIntervalMs = static_cast<int>(std::lround(box * 1000));
     }
     // Below one millisecond the poll timer would never tick.
-    if (options.TimerInterval < 1)
-        options.TimerInterval = 1;
+    if (options.timerIntervalMs < 1)
+        options.timerIntervalMs = 1;
     return true;
 }
 
@@ -264,7 +264,7 @@ bool saveTimerFile(const std::string& programDir, const Options& options)
 std::string optionLines(const Options& o)
 {
     const int timeout = o.cboToutConn >= 0 && o.cboToutConn < kTimeoutEntries ? o.cboToutConn : kFallbackTimeoutIndex;
-    const std::string address = !o.txtRemoteIP.empty() && ValidateIPAddress(o.txtRemoteIP) ? o.txtRemoteIP : " ";
+    const std::string address = !o.txtRemoteIP.empty() && validateIpAddress(o.txtRemoteIP) ? o.txtRemoteIP : " ";
     std::string out;
     auto line = [&out](const std::string& text) { out.append(text).append("\r\n"); };
     line(flag(o.chbConvXonXoff));
@@ -289,7 +289,7 @@ std::string optionLines(const Options& o)
     return out;
 }
 
-bool SaveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep)
+bool saveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep)
 {
     std::string channels = "0000";
     for (int n = 0; n < 4; ++n)

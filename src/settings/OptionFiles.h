@@ -37,7 +37,7 @@ OptionFilesReport readOptionFiles(const std::string& programDir, Options& option
 // `keep` (the files loading could not read). The VAT-rate table, which the
 // program saves at the same moment, is saved by its own owner. Returns false
 // when any file could not be written (nothing is thrown).
-bool SaveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep = {});
+bool saveOptionFiles(const std::string& programDir, const Options& options, const std::vector<std::string>& keep = {});
 
 // Writes TVTIMER1.TXT with txtTimerVal ("Set timer" and start-up).
 bool saveTimerFile(const std::string& programDir, const Options& options);

@@ -49,7 +49,7 @@ std::string setAddress(Options& o, const std::string& value)
 {
     const std::string v = Trim(value);
     // An empty value clears the address, as an empty box does.
-    if (!v.empty() && !ValidateIPAddress(v))
+    if (!v.empty() && !validateIpAddress(v))
         return "\"" + value + "\" non e' un indirizzo IPv4 valido (quattro numeri da 0 a 255 separati da punti)";
     o.txtRemoteIP = v;
     return {};
@@ -149,7 +149,7 @@ Options mergeOptions(const Options& base, const Options& mine, const Options& th
     }
     // The interval follows its box; the box is merged above.
     if (merged.txtTimerVal == mine.txtTimerVal)
-        merged.TimerInterval = mine.TimerInterval;
+        merged.timerIntervalMs = mine.timerIntervalMs;
     return merged;
 }
 

@@ -16,7 +16,7 @@ struct Options {
     // Poll interval: txtTimerVal as typed (below 100 seconds, else
     // milliseconds) and the resulting interval of Timer21.
     std::string txtTimerVal = "1";
-    int TimerInterval = 1000;
+    int timerIntervalMs = 1000;
 
     bool chbConvXonXoff = false;
     bool chbTrace = false;

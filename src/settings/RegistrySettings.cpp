@@ -6,7 +6,7 @@
 
 namespace tavor1 {
 
-bool ReadRegistryValue(const SettingsStore& store, std::string_view subKey, std::string_view valueName,
+bool readRegistryValue(const SettingsStore& store, std::string_view subKey, std::string_view valueName,
                        std::string& value)
 {
     if (subKey.empty() || subKey.front() == '\\' || subKey.back() == '\\'
@@ -31,10 +31,10 @@ bool ReadRegistryValue(const SettingsStore& store, std::string_view subKey, std:
     return true;
 }
 
-std::string ReadCustomPathDataDir(const SettingsStore& store)
+std::string readCustomDataDir(const SettingsStore& store)
 {
     std::string path;
-    if (!ReadRegistryValue(store, kRegistryKey, "CustomPathDataDir", path) || path.empty())
+    if (!readRegistryValue(store, kRegistryKey, "CustomPathDataDir", path) || path.empty())
         return {};
     // One trailing separator is allowed ("D:\Dati\"); the data directory is
     // kept without it.
@@ -45,10 +45,10 @@ std::string ReadCustomPathDataDir(const SettingsStore& store)
     return path;
 }
 
-std::string ReadIPAddress(const SettingsStore& store)
+std::string readIpAddress(const SettingsStore& store)
 {
     std::string address;
-    if (!ReadRegistryValue(store, kRegistryKey, "IPAddress", address))
+    if (!readRegistryValue(store, kRegistryKey, "IPAddress", address))
         return {};
     return address;
 }

@@ -16,15 +16,15 @@ inline constexpr std::string_view kRegistryKey = "SOFTWARE\\Zef Engineering\\ZEF
 // type as an empty text. A sub-key that begins or ends with a backslash or
 // holds two in a row is refused before the store is asked. False when the
 // value could not be read; nothing is thrown.
-bool ReadRegistryValue(const SettingsStore& store, std::string_view subKey, std::string_view valueName,
+bool readRegistryValue(const SettingsStore& store, std::string_view subKey, std::string_view valueName,
                        std::string& value);
 
 // "CustomPathDataDir" without its trailing separator when it names an
 // existing directory, else an empty text (no override).
-std::string ReadCustomPathDataDir(const SettingsStore& store);
+std::string readCustomDataDir(const SettingsStore& store);
 
 // "IPAddress" as stored, or an empty text when absent or empty. The caller
 // validates it.
-std::string ReadIPAddress(const SettingsStore& store);
+std::string readIpAddress(const SettingsStore& store);
 
 } // namespace tavor1

@@ -30,13 +30,13 @@ std::vector<CancelStep> runCancelSequence(RegisterExchange& exchange)
          {kClearDisplay, protocol::msg::CancelLine, protocol::msg::CloseReceipt, protocol::msg::EndOfDocument}) {
         CancelStep step;
         step.command = command;
-        const std::string before = exchange.ReplyData();
-        step.result = exchange.TrasmettiStringa(command);
+        const std::string before = exchange.replyData();
+        step.result = exchange.transmitCommand(command);
         // The exchange keeps the previous payload when nothing came back.
-        if (step.result == ExchangeResult::Accepted || exchange.ReplyData() != before)
-            step.reply = exchange.ReplyData();
+        if (step.result == ExchangeResult::Accepted || exchange.replyData() != before)
+            step.reply = exchange.replyData();
         if (isRegisterRefusal(step.result))
-            step.reply = "ERR" + exchange.LastRegisterError();
+            step.reply = "ERR" + exchange.lastRegisterError();
         steps.push_back(std::move(step));
     }
     return steps;

@@ -4,7 +4,7 @@
 
 namespace tavor1 {
 
-JobResult JobResultForSendResult(SendResult sendResult)
+JobResult jobResultForSendResult(SendResult sendResult)
 {
     switch (sendResult) {
     case SendResult::Complete:
@@ -66,7 +66,7 @@ JobResult JobResultForPayment(PaymentResult paymentResult)
     return codeFromNumber<JobResult>(codeNumber(paymentResult));
 }
 
-std::string JobStatusText(JobResult jobResult, const std::string& registerErrorText)
+std::string jobStatusText(JobResult jobResult, const std::string& registerErrorText)
 {
     switch (jobResult) {
     case JobResult::PaymentUnreachable:
@@ -115,12 +115,12 @@ std::string JobStatusText(JobResult jobResult, const std::string& registerErrorT
     }
 }
 
-std::string JobStatusLine(JobResult jobResult, const std::string& registerErrorText)
+std::string jobStatusLine(JobResult jobResult, const std::string& registerErrorText)
 {
-    return "TAVOR1 TERMINATO : " + JobStatusText(jobResult, registerErrorText);
+    return "TAVOR1 TERMINATO : " + jobStatusText(jobResult, registerErrorText);
 }
 
-std::string JobErrorText(JobResult jobResult, const std::string& registerErrorText)
+std::string jobErrorText(JobResult jobResult, const std::string& registerErrorText)
 {
     switch (jobResult) {
     case JobResult::PaymentUnreachable:
@@ -169,30 +169,30 @@ std::string JobErrorText(JobResult jobResult, const std::string& registerErrorTe
     }
 }
 
-JobAnswer JobAnswerFor(JobResult jobResult, int channel, const std::string& registerErrorText,
+JobAnswer jobAnswerFor(JobResult jobResult, int channel, const std::string& registerErrorText,
                        const std::string& lastRegisterError)
 {
     JobAnswer answer;
     answer.channel = channel;
     answer.success = jobResult == JobResult::Ok;
     if (!answer.success) {
-        answer.errorLine = JobErrorText(jobResult, registerErrorText);
+        answer.errorLine = jobErrorText(jobResult, registerErrorText);
         if (!lastRegisterError.empty())
             answer.errorLine.append(" : ERRORE ").append(lastRegisterError);
     }
     return answer;
 }
 
-bool ReportJobOutcome(JobResult jobResult, const JobOutcomeContext& ctx, bool& jobRunning)
+bool reportJobOutcome(JobResult jobResult, const JobOutcomeContext& ctx, bool& jobRunning)
 {
     if (!jobRunning)
         return true;
     if (ctx.showStatus)
-        ctx.showStatus(JobStatusLine(jobResult, ctx.registerErrorText));
+        ctx.showStatus(jobStatusLine(jobResult, ctx.registerErrorText));
     if (jobResult == JobResult::Ok && ctx.clearRegisterMessages)
         ctx.clearRegisterMessages();
     jobRunning = false;
-    JobAnswer answer = JobAnswerFor(jobResult, ctx.channel, ctx.registerErrorText, ctx.lastRegisterError);
+    JobAnswer answer = jobAnswerFor(jobResult, ctx.channel, ctx.registerErrorText, ctx.lastRegisterError);
     if (ctx.answerHost) {
         ctx.answerHost(std::move(answer));
         return true;

@@ -16,7 +16,7 @@ namespace tavor1 {
 
 class ExchangeFiles;
 
-// The outcome of one DoSendFile.
+// The outcome of one sendRequest.
 enum class SendResult : std::int16_t {
     Complete = 0, // every command accepted (or one that lets it go on)
     PrintBufferFull = 1, // ERR 09
@@ -38,21 +38,21 @@ enum class SendResult : std::int16_t {
     RegisterOwnError = 99, // ERR 99; the register's text was fetched
 };
 // The job result of a transmission's SendResult. A lost connection is
-// always a failure here: DoSendFile has already reconnected and asked the
+// always a failure here: sendRequest has already reconnected and asked the
 // register whether the document was completed, and returns 0 when it was.
 // Codes no row speaks of leave the job successful.
-JobResult JobResultForSendResult(SendResult sendResult);
+JobResult jobResultForSendResult(SendResult sendResult);
 // The job result of a card payment the service did not approve; the payment's
 // number is passed on unchanged.
 JobResult JobResultForPayment(PaymentResult paymentResult);
 
 // The text after "TAVOR1 TERMINATO : " in the status line.
-std::string JobStatusText(JobResult jobResult, const std::string& registerErrorText);
+std::string jobStatusText(JobResult jobResult, const std::string& registerErrorText);
 // The whole status line shown at the end of a job.
-std::string JobStatusLine(JobResult jobResult, const std::string& registerErrorText);
+std::string jobStatusLine(JobResult jobResult, const std::string& registerErrorText);
 // The SR_ERR line of a failed job (the register's own code is appended by
-// WriteErrFile when there was one).
-std::string JobErrorText(JobResult jobResult, const std::string& registerErrorText);
+// writeErrFile when there was one).
+std::string jobErrorText(JobResult jobResult, const std::string& registerErrorText);
 
 // What the end of a job needs besides the result.
 struct JobOutcomeContext {
@@ -75,7 +75,7 @@ struct JobOutcomeContext {
 
 // The answer the host is given for a job result on a channel: FINESCO for 0,
 // else the SR_ERR line (with the register's own code when there was one).
-JobAnswer JobAnswerFor(JobResult jobResult, int channel, const std::string& registerErrorText,
+JobAnswer jobAnswerFor(JobResult jobResult, int channel, const std::string& registerErrorText,
                        const std::string& lastRegisterError);
 
 // Answers the host at the end of a job, after the connection was closed.
@@ -86,6 +86,6 @@ JobAnswer JobAnswerFor(JobResult jobResult, int channel, const std::string& regi
 // flags, poll re-arm, buttons, tray tip) is the caller's to restore.
 // Without an answerHost, returns false when the answer could not be given
 // whole (a file not written, or SR_START not removed).
-bool ReportJobOutcome(JobResult jobResult, const JobOutcomeContext& ctx, bool& jobRunning);
+bool reportJobOutcome(JobResult jobResult, const JobOutcomeContext& ctx, bool& jobRunning);
 
 } // namespace tavor1

@@ -20,12 +20,12 @@ RegisterLinkControl::RegisterLinkControl(RegisterConnection& connection, Registe
 
 bool RegisterLinkControl::connectAndWait()
 {
-    return m_connection.ConnectAndWait(m_options.connectionTimeoutSeconds());
+    return m_connection.connectAndWait(m_options.connectionTimeoutSeconds());
 }
 
 bool RegisterLinkControl::isConnected() const
 {
-    return m_connection.isOpen() && !m_connection.ConnectionLost();
+    return m_connection.isOpen() && !m_connection.connectionLost();
 }
 
 bool RegisterLinkControl::isBusy() const
@@ -55,14 +55,14 @@ TransmissionServices standardTransmissionServices(RegisterExchange& link, TraceS
         ctx.messages = sources.messages;
         ctx.clock = sources.clock;
         ctx.pause = sources.pause;
-        return ConvertRequestFile(requestPath, ctx, result);
+        return convertRequestFile(requestPath, ctx, result);
     };
     // The dump writes amounts with the Italian decimal comma, as the host's
     // other figures come.
-    services.dump = [&link](const std::string& fileName) { DumpDataEcr(link, fileName, false, ','); };
+    services.dump = [&link](const std::string& fileName) { dumpRegisterData(link, fileName, false, ','); };
     auto queries = std::make_shared<RegisterQueries>(link, trace, clock);
-    services.readNumeroAzzeramenti = [queries] { return queries->ReadNumeroAzzeramenti(); };
-    services.readGranTotale = [queries] { return queries->ReadGranTotale(); };
+    services.readClosingCount = [queries] { return queries->readClosingCount(); };
+    services.readGrandTotal = [queries] { return queries->readGrandTotal(); };
     return services;
 }
 

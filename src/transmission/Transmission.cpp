@@ -82,7 +82,7 @@ std::vector<std::string> splitAt(const std::string& text, char separator)
 // a "," reads like the ".".
 std::optional<Decimal> readPercentage(const std::string& percentage)
 {
-    return Decimal::parse(DotToComma(percentage), ',');
+    return Decimal::parse(dotToComma(percentage), ',');
 }
 
 // The percentage as the description shows it: two decimals, "." as separator.
@@ -193,7 +193,7 @@ std::string Transmission::displayAmountText(const std::string& name, long long c
 {
     std::string text = name.substr(0, 20);
     text.resize(20, ' ');
-    const std::string amount = CentsToText(cents);
+    const std::string amount = centsToText(cents);
     const std::size_t used = text.size() + 2 + amount.size();
     if (used < 40)
         text.append(40 - used, ' ');
@@ -205,22 +205,22 @@ std::string Transmission::displayAmountText(const std::string& name, long long c
 
 ExchangeResult Transmission::exchange(const std::string& command)
 {
-    return m_link.TrasmettiStringa(command);
+    return m_link.transmitCommand(command);
 }
 
-// Sends one command line and tells whether the reply now in ReplyData came
+// Sends one command line and tells whether the reply now in replyData came
 // for it. The exchange keeps the previous payload when no reply arrived, and
 // that must never be read as this command's closing data or change.
 bool Transmission::sendLine(const std::string& line, ExchangeResult& exchangeResult, std::string& freshReply)
 {
-    const std::string before = m_link.ReplyData();
+    const std::string before = m_link.replyData();
     if (startsWith(line, "DOST") || startsWith(line, "MOST"))
-        exchangeResult = SubtotalPercent(line);
+        exchangeResult = subtotalPercent(line);
     else
         exchangeResult = exchange(line);
     const bool fresh = (exchangeResult != ExchangeResult::NoReply && exchangeResult != ExchangeResult::SocketFailure) ||
-                       m_link.ReplyData() != before;
-    freshReply = fresh && exchangeResult != ExchangeResult::SocketFailure ? m_link.ReplyData() : std::string();
+                       m_link.replyData() != before;
+    freshReply = fresh && exchangeResult != ExchangeResult::SocketFailure ? m_link.replyData() : std::string();
     return fresh;
 }
 
@@ -236,7 +236,7 @@ void Transmission::pause(int milliseconds)
     pauseFor(milliseconds, &m_pauseWait);
 }
 
-ExchangeResult Transmission::SubtotalPercent(const std::string& command)
+ExchangeResult Transmission::subtotalPercent(const std::string& command)
 {
     std::string body = command;
     std::string description;
@@ -251,7 +251,7 @@ ExchangeResult Transmission::SubtotalPercent(const std::string& command)
     const ExchangeResult state = exchange(protocol::msg::ReceiptState);
     if (state != ExchangeResult::Accepted)
         return state;
-    const long long subtotal = LeadingNumber(Mid(m_link.ReplyData(), 42, 9));
+    const long long subtotal = leadingNumber(mid(m_link.replyData(), 42, 9));
 
     const bool discount = startsWith(command, "DOST");
     long long amount = percentageAmount(subtotal, percentage);
@@ -269,7 +269,7 @@ ExchangeResult Transmission::SubtotalPercent(const std::string& command)
         text.resize(99);
 
     return exchange(std::string(discount ? kSubtotalDiscount : kSubtotalMarkup) +
-                    ZeroPad(static_cast<std::int64_t>(text.size()), 2) + text + ZeroPad(amount, 9));
+                    zeroPad(static_cast<std::int64_t>(text.size()), 2) + text + zeroPad(amount, 9));
 }
 
 SrOutContext Transmission::summaryContext(const POSData* pos)
@@ -282,8 +282,8 @@ SrOutContext Transmission::summaryContext(const POSData* pos)
     ctx.version = m_version;
     ctx.trace = &m_trace;
     ctx.clock = &m_clock;
-    ctx.readNumeroAzzeramenti = m_services.readNumeroAzzeramenti;
-    ctx.readGranTotale = m_services.readGranTotale;
+    ctx.readClosingCount = m_services.readClosingCount;
+    ctx.readGrandTotal = m_services.readGrandTotal;
     return ctx;
 }
 
@@ -295,11 +295,11 @@ bool Transmission::writeSummary()
     // printed document it cannot identify: it is asked for once more, over a
     // new connection when the old one is gone.
     std::string summary;
-    bool written = CreateSrOut_File(summary, ctx);
+    bool written = writeSrOutFile(summary, ctx);
     if (!written || summary.find("SCONTR. N.") == std::string::npos) {
         if (m_control.isConnected() || m_control.connectAndWait()) {
             summary.clear();
-            written = CreateSrOut_File(summary, ctx);
+            written = writeSrOutFile(summary, ctx);
         }
     }
     m_document->out += summary;
@@ -317,17 +317,17 @@ bool Transmission::readCounters(std::string& counters)
     const ExchangeResult totals = exchange(protocol::msg::DayTotals);
     if (totals == ExchangeResult::SocketFailure)
         return false;
-    if (totals != ExchangeResult::Accepted || m_link.ReplyData().size() < 8)
+    if (totals != ExchangeResult::Accepted || m_link.replyData().size() < 8)
         return true;
-    const std::string& day = m_link.ReplyData();
-    const std::string receiptNumber = Mid(day, 5, 4) + "/" + Mid(day, 18, 4) + "/" + Mid(day, 31, 4) + "/" +
-                                      Mid(day, 44, 4);
+    const std::string& day = m_link.replyData();
+    const std::string receiptNumber =
+        mid(day, 5, 4) + "/" + mid(day, 18, 4) + "/" + mid(day, 31, 4) + "/" + mid(day, 44, 4);
     const ExchangeResult closings = exchange(protocol::msg::FiscalClosings);
     if (closings == ExchangeResult::SocketFailure)
         return false;
-    if (closings != ExchangeResult::Accepted || m_link.ReplyData().size() < 8)
+    if (closings != ExchangeResult::Accepted || m_link.replyData().size() < 8)
         return true;
-    counters = receiptNumber + "/" + Mid(m_link.ReplyData(), 5, 4);
+    counters = receiptNumber + "/" + mid(m_link.replyData(), 5, 4);
     return true;
 }
 
@@ -343,7 +343,7 @@ bool Transmission::documentCompletedAfterLoss(bool documentReached)
     // would have the host print it again. One still open is not completed.
     const std::optional<bool> open = documentOpen();
     if (m_trace.isTracing())
-        m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: contatori non confrontabili, documento " +
+        m_trace.writeLine(traceTimestamp(m_clock) + "DoSendFile: contatori non confrontabili, documento " +
                           (!open   ? "in stato sconosciuto"
                            : *open ? "aperto"
                                    : "chiuso"));
@@ -363,7 +363,7 @@ DocumentProgress Transmission::documentProgressSince(const std::string& counters
 std::optional<bool> Transmission::documentOpen()
 {
     const ExchangeResult r = exchange(protocol::msg::RegisterState);
-    const std::string& reply = m_link.ReplyData();
+    const std::string& reply = m_link.replyData();
     if (r != ExchangeResult::Accepted || reply.size() < 6 || !startsWith(reply, protocol::msg::RegisterState))
         return std::nullopt;
     return reply.compare(4, 2, "00") != 0;
@@ -382,7 +382,7 @@ DocumentCancel Transmission::cancelOpenDocument(bool slipOpen)
     // outcome slip cut short is closed as it stands ("4004"). Other
     // non-fiscal documents, an invoice among them, are never closed here: a
     // closed invoice counts as issued.
-    const bool nonFiscal = m_link.ReplyData().compare(4, 2, "02") == 0;
+    const bool nonFiscal = m_link.replyData().compare(4, 2, "02") == 0;
     if (slipOpen && nonFiscal)
         exchange(protocol::msg::CloseNonFiscal);
     else
@@ -397,9 +397,9 @@ std::string Transmission::registerSummary(const POSData* pos)
 {
     std::string out;
     if (m_control.isConnected() || m_control.connectAndWait())
-        CreateSrOut_File(out, summaryContext(pos));
-    if (pos && pos->Comando == "PAGA" && pos->TransactionResult == "00" && !HasPaymentBlock(out))
-        AppendPaymentBlock(out, *pos);
+        writeSrOutFile(out, summaryContext(pos));
+    if (pos && pos->Comando == "PAGA" && pos->TransactionResult == "00" && !hasPaymentBlock(out))
+        appendPaymentBlock(out, *pos);
     return out;
 }
 
@@ -407,7 +407,7 @@ Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
 {
     Document& doc = *m_document;
     if (!doc.paperEndReported) {
-        m_files.WriteErrFile(kPaperEndText, doc.job.channel, m_link.LastRegisterError());
+        m_files.writeErrFile(kPaperEndText, doc.job.channel, m_link.lastRegisterError());
         doc.paperEndReported = true;
     }
     int silent = 0;
@@ -427,7 +427,7 @@ Transmission::PaperEndOutcome Transmission::waitForPaper(bool cancellable)
             continue;
         }
         silent = 0;
-        const std::string& reply = m_link.ReplyData();
+        const std::string& reply = m_link.replyData();
         const std::size_t at = reply.find(protocol::msg::Status);
         if (r == ExchangeResult::Accepted && at != std::string::npos && reply.compare(at + 4, 2, "00") == 0)
             return PaperEndOutcome::Ready;
@@ -448,7 +448,7 @@ std::vector<CancelStep> Transmission::cancelBetweenJobs()
     return runCancelSequence(m_link);
 }
 
-void Transmission::Annullo_Click()
+void Transmission::onCancelClicked()
 {
     if (m_document) {
         m_document->cancelRequested = true;
@@ -473,7 +473,7 @@ void Transmission::runDeferredCancel()
 {
     if (m_document) {
         m_cancelDeferred = false;
-        Annullo_Click();
+        onCancelClicked();
         return;
     }
     if (m_control.isBusy()) {
@@ -481,17 +481,17 @@ void Transmission::runDeferredCancel()
         return;
     }
     m_cancelDeferred = false;
-    Annullo_Click();
+    onCancelClicked();
 }
 
 void Transmission::showPayments()
 {
     const ConversionResult& conversion = m_document->conversion;
-    const std::array<bool, 4>& used = conversion.PaymentTypeUsed;
+    const std::array<bool, 4>& used = conversion.paymentTypeUsed;
     if (!(used[PaymentCash] || used[PaymentCheque] || used[PaymentCard] || used[PaymentOther]))
         return;
     const ExchangeResult r = exchange(protocol::msg::ReceiptState);
-    const long long cents = r == ExchangeResult::Accepted ? LeadingNumber(Mid(m_link.ReplyData(), 42, 9)) : 0;
+    const long long cents = r == ExchangeResult::Accepted ? leadingNumber(mid(m_link.replyData(), 42, 9)) : 0;
     const std::string names[4] = {"CONTANTI", "ASSEGNI", "CARTA DI CREDITO", conversion.otherPaymentName};
     for (std::size_t kind = 0; kind < 4; ++kind)
         if (used[kind])
@@ -504,8 +504,8 @@ void Transmission::finishOutput(SendResult sendResult)
     // An approved card payment has charged the customer whatever became of
     // the document: the host must find it in SR_OUT.
     if (doc.job.pos && doc.job.pos->Comando == "PAGA" && doc.job.pos->TransactionResult == "00" &&
-        !HasPaymentBlock(doc.out))
-        AppendPaymentBlock(doc.out, *doc.job.pos);
+        !hasPaymentBlock(doc.out))
+        appendPaymentBlock(doc.out, *doc.job.pos);
     if (sendResult != SendResult::Complete && doc.out.empty())
         return;
     // Written beside its name and renamed into place: a power cut leaves the
@@ -516,7 +516,7 @@ void Transmission::finishOutput(SendResult sendResult)
     }
 }
 
-SendResult Transmission::DoSendFile(const std::string& requestPath, const SendJob& job)
+SendResult Transmission::sendRequest(const std::string& requestPath, const SendJob& job)
 {
     // After a large request the memory its command list took goes back to
     // the system once the document is gone.
@@ -652,7 +652,7 @@ bool Transmission::runDumpLine(const std::string& line)
     if (!startsWith(line, "READ"))
         return false;
     const std::vector<std::string> fields = splitAt(line, ',');
-    const long long kind = fields.size() >= 3 ? LeadingNumber(fields[1]) : 0;
+    const long long kind = fields.size() >= 3 ? leadingNumber(fields[1]) : 0;
     if (kind != 1 && kind != 2)
         return false;
     if (m_services.dump)
@@ -672,7 +672,7 @@ Transmission::LineEnd Transmission::sendCommand(const std::string& line)
     const bool closingData = readClosingData(reply);
     const char* paymentNumber = m_options.chbPagamentiEstesi ? "3007" : "3004";
     if (contains(reply, paymentNumber))
-        doc.change = LeadingNumber(Mid(reply, 6, 9));
+        doc.change = leadingNumber(mid(reply, 6, 9));
 
     // A closing-data reply does not echo the command, so the exchange calls
     // it unusable; yet the register sent it because the document closed.
@@ -690,12 +690,12 @@ bool Transmission::readClosingData(std::string& reply)
     Document& doc = *m_document;
     if (!contains(reply, ":"))
         return false;
-    AppendSrOutLine(doc.out, "TIME,CASS. 1 " + Mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
-    AppendSrOutLine(doc.out, "DATE," + Mid(reply, 1, 2) + "/" + Mid(reply, 4, 2) + "/" + Mid(reply, 9, 2) +
-                                 "  SCONTR. N." + Mid(reply, 21, 4) + ",E,A1;");
+    appendSrOutLine(doc.out, "TIME,CASS. 1 " + mid(reply, 12, 5) + " CASSA   1 ,E,A1;");
+    appendSrOutLine(doc.out, "DATE," + mid(reply, 1, 2) + "/" + mid(reply, 4, 2) + "/" + mid(reply, 9, 2) +
+                                 "  SCONTR. N." + mid(reply, 21, 4) + ",E,A1;");
     doc.summaryWritten = true;
     if (m_options.chbMatricola)
-        AppendSrOutLine(doc.out, MatrLine(m_facts.serialNumber));
+        appendSrOutLine(doc.out, matrLine(m_facts.serialNumber));
     reply.clear();
     return true;
 }
@@ -772,7 +772,8 @@ void Transmission::settle(ListEnd end)
 {
     Document& doc = *m_document;
     if (end == ListEnd::ConnectionLost) {
-        doc.result = documentCompletedAfterLoss(doc.acceptedLines > 0) ? SendResult::Complete : SendResult::ConnectionLost;
+        doc.result =
+            documentCompletedAfterLoss(doc.acceptedLines > 0) ? SendResult::Complete : SendResult::ConnectionLost;
         // After a loss the register's reply to the payment is gone: no change
         // is shown on a guess.
         doc.change = 0;
@@ -781,7 +782,7 @@ void Transmission::settle(ListEnd end)
         // completed the document (the drawer after the closing, a closing
         // whose reply came too late): the document is printed.
         if (m_trace.isTracing())
-            m_trace.writeLine(CurrDateTime(m_clock) + "DoSendFile: documento completato, esito " +
+            m_trace.writeLine(traceTimestamp(m_clock) + "DoSendFile: documento completato, esito " +
                               codeText(doc.result) + " non riportato");
         doc.result = SendResult::Complete;
     }
@@ -797,7 +798,7 @@ void Transmission::closeDocument()
         exchange(std::string(protocol::msg::DisplayText) + displayAmountText("RESTO", doc.change));
     if (complete && !doc.summaryWritten)
         doc.summaryWritten = writeSummary();
-    if (complete && !doc.conversion.invoiceTextMode && !doc.conversion.FunctionSeen && doc.conversion.PaymentSeen &&
+    if (complete && !doc.conversion.invoiceTextMode && !doc.conversion.functionSeen && doc.conversion.paymentSeen &&
         ((!startsWith(doc.lastLine, "7008") && !startsWith(doc.lastLine, "7007")) || doc.lineCount > 3)) {
         ExchangeResult r = exchange(protocol::msg::EndOfDocument);
         if (r != ExchangeResult::Accepted)

@@ -56,8 +56,8 @@ struct TransmissionServices {
     // The data dump of a "READ," line into the named file.
     std::function<void(const std::string& fileName)> dump;
     // Register queries used by the SR_OUT summary.
-    std::function<std::string()> readNumeroAzzeramenti;
-    std::function<std::string()> readGranTotale;
+    std::function<std::string()> readClosingCount;
+    std::function<std::string()> readGrandTotal;
 };
 
 // Pauses of the transmission. Tests shorten them.
@@ -112,11 +112,11 @@ public:
     // otherwise it is ConnectionLost and the document is never sent again.
     // When the job's card payment was approved, SR_OUT carries the payment
     // block whatever the result, so that the host can always find it.
-    SendResult DoSendFile(const std::string& requestPath, const SendJob& job);
+    SendResult sendRequest(const std::string& requestPath, const SendJob& job);
 
     // Sends a "DOST%"/"MOST%" line as a subtotal discount or markup of the
     // given percentage of the running subtotal; returns the ExchangeResult.
-    ExchangeResult SubtotalPercent(const std::string& command);
+    ExchangeResult subtotalPercent(const std::string& command);
 
     // The "Annullla Doc" button. During a transmission the cancel is carried
     // out between two exchanges (a paper-end wait ends for it) and the
@@ -124,7 +124,7 @@ public:
     // register's open document is cancelled at once, or as soon as a running
     // exchange has finished: the display is cleared and the cancellation
     // line, "3011" and "3013" are sent, their results not evaluated.
-    void Annullo_Click();
+    void onCancelClicked();
     // The button's sequence asked for from outside the window while no job
     // runs: connects when needed and returns what the register answered to
     // each command; empty when no connection could be had (or, defensively,
@@ -148,10 +148,10 @@ public:
     // card-payment block when pos carries an approved payment.
     std::string registerSummary(const POSData* pos);
 
-    // True from the start of DoSendFile to its end.
+    // True from the start of sendRequest to its end.
     bool transmissionRunning() const { return m_document != nullptr; }
     // The text the register gave for its error 99 in the last transmission.
-    const std::string& RegisterErrorText() const { return m_lastReport.registerErrorText; }
+    const std::string& registerErrorText() const { return m_lastReport.registerErrorText; }
     // SR_OUT of the last transmission when it could not be written at its
     // end (the data directory refused it for a moment): the caller keeps it
     // with the job's answer and writes it later.
@@ -174,7 +174,7 @@ private:
         std::optional<std::string> unwrittenOutput;
     };
     // The state of the document being sent; it lives as long as one
-    // DoSendFile.
+    // sendRequest.
     struct Document;
     // How the command list ended.
     enum class ListEnd {
@@ -232,7 +232,7 @@ private:
     TransmissionTimings m_timings;
     ProgramVersion m_version;
 
-    // The document of the running DoSendFile; null between documents.
+    // The document of the running sendRequest; null between documents.
     Document* m_document = nullptr;
     DocumentReport m_lastReport;
 

@@ -21,7 +21,7 @@ TEST(DirWatcher, ReportsACreatedFileAndWhatChangedWhileSuspendedOnceAfterwards)
 {
     test::TempDir dir;
     DirWatcher w;
-    ASSERT_TRUE(w.StartWatch(dir.path(), 5, false));
+    ASSERT_TRUE(w.startWatch(dir.path(), 5, false));
     int bits = 0;
     QObject::connect(&w, &DirWatcher::changeDetected, [&](int b) { bits = b; });
     writeFileBytes(joinPath(dir.path(), "SR_START.001"), "x");
@@ -39,9 +39,9 @@ TEST(DirWatcher, ReportsACreatedFileAndWhatChangedWhileSuspendedOnceAfterwards)
 TEST(DirWatcher, AMissingDirectoryIsNotWatched)
 {
     DirWatcher w;
-    EXPECT_FALSE(w.StartWatch("/nonexistent/tavor1/dir", 5, false));
+    EXPECT_FALSE(w.startWatch("/nonexistent/tavor1/dir", 5, false));
     EXPECT_FALSE(w.isWatching());
-    w.StopWatch();
+    w.stopWatch();
 }
 
 } // namespace

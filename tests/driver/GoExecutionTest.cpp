@@ -21,24 +21,24 @@ public:
     void closeTrace() override { open = false; }
     bool traceOpen() const override { return open; }
     void traceLine(const std::string& t) override { trace.push_back(t); }
-    bool ConnectAndWait(int maxPolls) override
+    bool connectAndWait(int maxPolls) override
     {
         lastMaxPolls = maxPolls;
         return connects;
     }
-    bool ConnectionLost() const override { return false; }
+    bool connectionLost() const override { return false; }
     RegisterExchange& exchange() override { return reg; }
     bool fileExists(const std::string&) const override { return requestThere; }
-    PaymentResult ChiamataPOS(const std::string&) override { return payment; }
+    PaymentResult requestCardPayment(const std::string&) override { return payment; }
     bool paymentApproved() const override { return approved; }
     void keepApprovedPayment(const std::string& outPath) override { keptFor = outPath; }
-    SendResult DoSendFile(const std::string&) override
+    SendResult sendRequest(const std::string&) override
     {
         ++sends;
         return sendResult;
     }
-    JobResult jobResultFor(SendResult code) override { return JobResultForSendResult(code); }
-    std::int16_t StampaEsitoPOS() override
+    JobResult jobResultFor(SendResult code) override { return jobResultForSendResult(code); }
+    std::int16_t printPaymentSlip() override
     {
         ++slips;
         return 0;
@@ -61,10 +61,10 @@ public:
 
 JobResult run(FakeServices& s)
 {
-    return Go_Execution(s, 20, "/data/SR_DATI.001", "/data/SR_OUT.001");
+    return executeJob(s, 20, "/data/SR_DATI.001", "/data/SR_OUT.001");
 }
 
-TEST(GoExecution, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
+TEST(ExecuteJob, ACompletedDocumentEndsWithEndOfJobAndTheSlip)
 {
     FakeServices s;
     EXPECT_EQ(run(s), JobResult::Ok);
@@ -88,9 +88,9 @@ struct GoCase {
     const char* sent = nullptr; // the commands sent, one a line; nullptr: not judged
 };
 
-class GoExecutionPaths : public ::testing::TestWithParam<GoCase> {};
+class ExecuteJobPaths : public ::testing::TestWithParam<GoCase> { };
 
-TEST_P(GoExecutionPaths, GiveTheirResult)
+TEST_P(ExecuteJobPaths, GiveTheirResult)
 {
     const GoCase& c = GetParam();
     FakeServices s;
@@ -106,7 +106,7 @@ TEST_P(GoExecutionPaths, GiveTheirResult)
     EXPECT_FALSE(s.open) << "the trace stays open";
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, GoExecutionPaths,
+INSTANTIATE_TEST_SUITE_P(Jobs, ExecuteJobPaths,
                          ::testing::Values(GoCase{"NoConnectionSendsNothing",
                                                   [](FakeServices& s) { s.connects = false; }, JobResult::Network, 0,
                                                   -1, ""},
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, GoExecutionPaths,
                                                   JobResult::ConversionFailed, 1, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(GoExecution, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
+TEST(ExecuteJob, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
 {
     FakeServices s;
     s.approved = true;

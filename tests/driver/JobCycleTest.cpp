@@ -107,7 +107,7 @@ TEST_F(JobCycleTest, PollsAskedForDuringAJobRunOnceAfterItAndNeverStartASecondJo
 TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThemAfterIt)
 {
     options.OptionFAST = true;
-    cycle.StartDirWatch();
+    cycle.startDirWatch();
     ASSERT_TRUE(cycle.isWatching());
     EXPECT_FALSE(cycle.timerActive());
     steps.duringJob = [&] {
@@ -128,7 +128,7 @@ TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThe
 TEST_F(JobCycleTest, SlowModePollsOnTheTimerAndTheTickAfterAJobOnlyReArms)
 {
     options.OptionFAST = false;
-    options.TimerInterval = 20;
+    options.timerIntervalMs = 20;
     cycle.start();
     ASSERT_TRUE(waitUntil([&] { return steps.scans >= 3; })) << "the timer does not poll";
     goSignal(1);
@@ -159,7 +159,7 @@ TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArm
     steps.identifyCode = -8;
     cycle.poll();
     EXPECT_EQ(steps.identifications, 1);
-    EXPECT_TRUE(state.channels[0].DumpPending);
+    EXPECT_TRUE(state.channels[0].dumpPending);
     EXPECT_FALSE(cycle.isWatching());
     EXPECT_EQ(cycle.rearmFlag(), 1);
     EXPECT_TRUE(cycle.timerActive());
@@ -167,7 +167,7 @@ TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArm
 
     steps.identifyCode = 0;
     cycle.poll();
-    EXPECT_FALSE(state.channels[0].DumpPending);
+    EXPECT_FALSE(state.channels[0].dumpPending);
     EXPECT_TRUE(cycle.isWatching());
 }
 
@@ -221,10 +221,10 @@ protected:
 
 TEST_F(TestReceiptButton, DoesNothingWhileHiddenAndWaitsForAnIdentification)
 {
-    state.channels[0].DumpPending = false;
+    state.channels[0].dumpPending = false;
     EXPECT_FALSE(cycle.runTestReceipt()) << "the window is hidden";
     state.windowShown = true;
-    state.channels[0].DumpPending = true;
+    state.channels[0].dumpPending = true;
     std::string shown;
     QObject::connect(&cycle, &JobCycle::registerMessage, [&](const std::string& t) { shown = t; });
     EXPECT_FALSE(cycle.runTestReceipt());
@@ -236,8 +236,8 @@ TEST_F(TestReceiptButton, DoesNothingWhileHiddenAndWaitsForAnIdentification)
 TEST_F(TestReceiptButton, GoesToTheLastReadyChannelAndOnlyItsJobIsSentAsItStands)
 {
     state.windowShown = true;
-    state.channels[0].DumpPending = false;
-    state.channels[2].DumpPending = false;
+    state.channels[0].dumpPending = false;
+    state.channels[2].dumpPending = false;
     ASSERT_TRUE(cycle.runTestReceipt());
     EXPECT_EQ(dati(1), "");
     EXPECT_EQ(dati(3), buildTestReceipt(options));

@@ -27,8 +27,8 @@ public:
 
     int scan()
     {
-        return iVerifyStartTavor1(files, options, channels, currentChannel,
-                                  [this](int channel) { identified.push_back(channel); });
+        return scanForGoSignal(files, options, channels, currentChannel,
+                               [this](int channel) { identified.push_back(channel); });
     }
 
     TempDir dir;
@@ -51,10 +51,10 @@ TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScan)
     EXPECT_EQ(scan(), 2);
     EXPECT_EQ(currentChannel, 2);
     // The job's end consumes the go signal; the next poll finds channel 3.
-    files.SubKillStartFile(2);
+    files.deleteStartFile(2);
     EXPECT_EQ(scan(), 3);
     EXPECT_EQ(currentChannel, 3);
-    files.SubKillStartFile(3);
+    files.deleteStartFile(3);
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(currentChannel, 4) << "the scan leaves the last ready channel current";
     EXPECT_TRUE(identified.empty());
@@ -93,13 +93,13 @@ TEST_F(ChannelScanTest, PickingUpAJobClearsOnlyThatChannelsFlags)
 {
     put(ExchangeFile::SR_MATR, 2);
     put(ExchangeFile::SR_START, 2);
-    channels[1].TestReceiptPending = true;
-    channels[2].TestReceiptPending = true;
+    channels[1].testReceiptPending = true;
+    channels[2].testReceiptPending = true;
     EXPECT_EQ(scan(), 2);
-    EXPECT_FALSE(channels[1].TestReceiptPending);
-    EXPECT_FALSE(channels[1].DumpPending);
-    EXPECT_TRUE(channels[2].TestReceiptPending);
-    EXPECT_TRUE(channels[2].DumpPending);
+    EXPECT_FALSE(channels[1].testReceiptPending);
+    EXPECT_FALSE(channels[1].dumpPending);
+    EXPECT_TRUE(channels[2].testReceiptPending);
+    EXPECT_TRUE(channels[2].dumpPending);
 }
 
 // A go signal whose job has run but which could not be deleted, at the
@@ -178,10 +178,10 @@ TEST_F(ChannelScanTest, AVanishedDataDirectoryYieldsNoJobAndNoCrash)
     std::filesystem::remove_all(dir.path());
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(identified, (std::vector<int>{1, 2, 3, 4}));
-    files.SubKillErrFile(1);
-    files.SubKillStartFile(1);
+    files.deleteErrFile(1);
+    files.deleteStartFile(1);
     files.deleteAllAtStartup();
-    EXPECT_FALSE(files.WriteErrFile("E506", 1, ""));
+    EXPECT_FALSE(files.writeErrFile("E506", 1, ""));
 }
 
 } // namespace

@@ -84,36 +84,38 @@ INSTANTIATE_TEST_SUITE_P(
                          options.channelEnabled = {false, true, false, false};
                          ChannelStates states;
                          int current = 0;
-                         ASSERT_EQ(iVerifyStartTavor1(f, options, states, current, nullptr), channel);
+                         ASSERT_EQ(scanForGoSignal(f, options, states, current, nullptr), channel);
                      },
                      {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_ERR}},
         LifecycleRow{"RequestMissing",
                      {F::SR_MATR, F::SR_START},
                      [](const ExchangeFiles& f, int channel) {
-                         f.WriteErrFile(kMissingRequestText, channel, "");
-                         f.SubKillStartFile(channel);
+                         f.writeErrFile(kMissingRequestText, channel, "");
+                         f.deleteStartFile(channel);
                      },
                      {F::SR_MATR, F::SR_ERR}},
         LifecycleRow{"JobSucceeded",
                      {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_OUT, F::SR_ERR},
                      [](const ExchangeFiles& f, int channel) {
-                         f.SubKillErrFile(channel);
-                         f.SubKillDatiFile(channel);
-                         f.SubKillStartFile(channel);
+                         f.deleteErrFile(channel);
+                         f.deleteDatiFile(channel);
+                         f.deleteStartFile(channel);
                      },
                      {F::SR_MATR, F::SR_OUT, F::FINESCO}},
         LifecycleRow{"JobFailed",
                      {F::SR_MATR, F::SR_START, F::SR_DATI},
                      [](const ExchangeFiles& f, int channel) {
-                         f.WriteErrFile("E096: Fine carta scontrino, sostituire rotolo", channel, "");
-                         f.SubKillStartFile(channel);
+                         f.writeErrFile("E096: Fine carta scontrino, sostituire rotolo", channel, "");
+                         f.deleteStartFile(channel);
                      },
                      {F::SR_MATR, F::SR_DATI, F::SR_ERR}},
         LifecycleRow{"EndWithoutGoSignalWritesNoFinesco",
                      {F::SR_MATR},
-                     [](const ExchangeFiles& f, int channel) { f.SubKillStartFile(channel); },
+                     [](const ExchangeFiles& f, int channel) { f.deleteStartFile(channel); },
                      {F::SR_MATR}},
-        LifecycleRow{"ProgramExit", kEverything, [](const ExchangeFiles& f, int channel) { f.deleteChannelAtExit(channel); },
+        LifecycleRow{"ProgramExit",
+                     kEverything,
+                     [](const ExchangeFiles& f, int channel) { f.deleteChannelAtExit(channel); },
                      {F::SR_DATI}}),
     [](const ::testing::TestParamInfo<LifecycleRow>& info) { return std::string(info.param.name); });
 
@@ -121,15 +123,15 @@ TEST(WriteErrFile, WritesOneLineWithTheRegistersErrorWhenThereIsOne)
 {
     TempDir dir;
     ExchangeFiles files(dir.path(), SystemClock::instance());
-    ASSERT_TRUE(files.WriteErrFile("E506: Trasmissione non avvenuta: file di input non presente", 1, ""));
+    ASSERT_TRUE(files.writeErrFile("E506: Trasmissione non avvenuta: file di input non presente", 1, ""));
     EXPECT_EQ(dir.read("SR_ERR.001"), "E506: Trasmissione non avvenuta: file di input non presente\r\n");
-    ASSERT_TRUE(files.WriteErrFile("Errore generico sull'Ecr", 1, "12"));
+    ASSERT_TRUE(files.writeErrFile("Errore generico sull'Ecr", 1, "12"));
     EXPECT_EQ(dir.read("SR_ERR.001"), "Errore generico sull'Ecr : ERRORE 12\r\n") << "truncated, not appended";
-    ASSERT_TRUE(files.WriteErrFile("Qualit\xE0", 4, ""));
+    ASSERT_TRUE(files.writeErrFile("Qualit\xE0", 4, ""));
     EXPECT_EQ(dir.read("SR_ERR.004"), "Qualit\xE0\r\n") << "bytes pass through unchanged";
 
-    EXPECT_FALSE(files.WriteErrFile("x", 0, ""));
-    EXPECT_FALSE(files.WriteErrFile("x", 5, ""));
+    EXPECT_FALSE(files.writeErrFile("x", 0, ""));
+    EXPECT_FALSE(files.writeErrFile("x", 5, ""));
     EXPECT_FALSE(dir.exists("SR_ERR.000"));
     EXPECT_FALSE(dir.exists("SR_ERR.005"));
 }
@@ -144,7 +146,7 @@ TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
     ExchangeFiles files(deep, SystemClock::instance());
     ASSERT_GT(files.path(F::SR_ERR, 3).size(), 128u);
 
-    ASSERT_TRUE(files.WriteErrFile("E501: Dump non eseguito", 3, ""));
+    ASSERT_TRUE(files.writeErrFile("E501: Dump non eseguito", 3, ""));
     EXPECT_TRUE(files.exists(F::SR_ERR, 3));
     // Nothing may land in a file named after the path cut short.
     std::size_t entries = 0;
@@ -171,23 +173,23 @@ TEST(WindowsDataDirectory, AGoSignalHeldOpenIsLoggedAndNotServedTwice)
     Options options;
     ChannelStates channels;
     int current = 0;
-    ASSERT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), kChannel);
+    ASSERT_EQ(scanForGoSignal(files, options, channels, current, nullptr), kChannel);
 
     test::HeldFile scanner(dataDir + "\\SR_START.002");
     ASSERT_TRUE(scanner.isHeld());
-    files.SubKillDatiFile(kChannel);
-    EXPECT_FALSE(files.SubKillStartFile(kChannel));
+    files.deleteDatiFile(kChannel);
+    EXPECT_FALSE(files.deleteStartFile(kChannel));
     channels[kChannel - 1].servedGoSignal = fileIdentity(dataDir + "\\SR_START.002");
     ASSERT_TRUE(channels[kChannel - 1].servedGoSignal.has_value());
     EXPECT_EQ(dir.read("FINESCO.002"), "finesco") << "the job is done, and the host is told so";
     const std::string log = dir.read("LOGFILE.TXT");
     EXPECT_NE(log.find("Errore : 70 nella Funzione_Kill SR_START 2Line : 0"), std::string::npos) << log;
-    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0);
+    EXPECT_EQ(scanForGoSignal(files, options, channels, current, nullptr), 0);
 
     EXPECT_TRUE(files.exists(ExchangeFile::SR_START, kChannel)) << "held: the retry fails too";
 
     scanner.release();
-    EXPECT_EQ(iVerifyStartTavor1(files, options, channels, current, nullptr), 0) << "the retry deletes it";
+    EXPECT_EQ(scanForGoSignal(files, options, channels, current, nullptr), 0) << "the retry deletes it";
     EXPECT_FALSE(files.exists(ExchangeFile::SR_START, kChannel));
     EXPECT_FALSE(channels[kChannel - 1].servedGoSignal.has_value());
 }

@@ -44,7 +44,7 @@ TEST_F(TraceFileTest, OpensInTheMonthsFolderAndWritesCrLfLines)
     ASSERT_TRUE(trace.open());
     EXPECT_EQ(trace.path(), dir.file("TRACE_202401/TRACE_20240105_143012.TXT"));
     EXPECT_TRUE(trace.isTracing());
-    trace.writeLine(CurrDateTime(clock) + "TX: 1011");
+    trace.writeLine(traceTimestamp(clock) + "TX: 1011");
     trace.writeLine("RX");
     EXPECT_EQ(dir.read("TRACE_202401/TRACE_20240105_143012.TXT"), "20240105_143012: TX: 1011\r\nRX\r\n")
         << "lines must reach the file before close";

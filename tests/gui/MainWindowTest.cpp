@@ -187,7 +187,7 @@ TEST_P(OptionControl, ShowsTheOptionsCaptionAndTheValueLoaded)
     Options stored;
     for (const OptionRow& row : optionRows())
         ASSERT_EQ(row.set(stored, otherValue(row, Options{})), "") << row.name;
-    ASSERT_TRUE(SaveOptionFiles(config.path(), stored));
+    ASSERT_TRUE(saveOptionFiles(config.path(), stored));
     ASSERT_TRUE(saveTimerFile(config.path(), stored));
     DriverConfig c;
     c.registerPort = closedPort();
@@ -361,12 +361,12 @@ TEST_F(MainWindowTest, TheConfigurationIsLockedWhileAChannelServes)
 
     // Slow mode shows the timer box; a value beyond 60 seconds is taken as 60.
     child<QRadioButton>("OptionSLOW")->click();
-    window->ShowMainWindow();
+    window->showMainWindow();
     ASSERT_TRUE(child("cmdSetTimer")->isVisible());
     child<QLineEdit>("txtTimerVal")->setText("75");
     child<QPushButton>("cmdSetTimer")->click();
     EXPECT_EQ(child<QLineEdit>("txtTimerVal")->text(), "60");
-    EXPECT_EQ(driver->options().TimerInterval, 60000);
+    EXPECT_EQ(driver->options().timerIntervalMs, 60000);
     EXPECT_EQ(readFileBytes(joinPath(config.path(), "TVTIMER1.TXT")).value_or(""), "60\r\n");
 }
 
@@ -391,9 +391,9 @@ TEST_F(MainWindowTest, AClearedChannelBoxTakesItsChannelOutOfServiceAtOnce)
 
 TEST_F(MainWindowTest, TheTestButtonWritesTheTestReceiptForTheLastReadyChannel)
 {
-    window->ShowMainWindow();
-    driver->state().channels[0].DumpPending = false;
-    driver->state().channels[1].DumpPending = false;
+    window->showMainWindow();
+    driver->state().channels[0].dumpPending = false;
+    driver->state().channels[1].dumpPending = false;
     child<QPushButton>("CMBFile")->click();
     EXPECT_EQ(readFileBytes(dataFile("SR_DATI.002")).value_or(""), buildTestReceipt(driver->options()));
     EXPECT_EQ(readFileBytes(dataFile("SR_START.002")).value_or(""), "00000000\r\n");
@@ -470,11 +470,11 @@ protected:
 TEST_F(SimulatedWindowTest, AnRTRegisterUpdatesTheOptionBoxesAndAJobShowsOnTheRollAndInTheTray)
 {
     ASSERT_TRUE(window) << simulation.error();
-    window->ShowMainWindow();
+    window->showMainWindow();
     ASSERT_TRUE(waitUntil([&] { return fileExists(dataFile("SR_MATR.001")); }, 10000));
     EXPECT_FALSE(child<QLineEdit>("Text8")->text().isEmpty());
     EXPECT_EQ(child<QLineEdit>("Text4")->text(), "DUMP ESEGUITO");
-    ASSERT_TRUE(driver->facts().RegisterIsRT);
+    ASSERT_TRUE(driver->facts().registerIsRT);
     EXPECT_TRUE(child<QCheckBox>("chbPagamentiEstesi")->isChecked());
     EXPECT_FALSE(child<QCheckBox>("chbInversioneScontiSuReso")->isChecked());
     EXPECT_TRUE(child<QCheckBox>("chbInversioneScontiSuReso")->isHidden());

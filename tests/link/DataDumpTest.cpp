@@ -8,28 +8,27 @@
 namespace tavor1 {
 namespace {
 
-
 TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
 {
     test::TempDir dir;
     test::ScriptedExchange register_;
     register_.answer("1004", {ExchangeResult::Accepted, "1004"
-                                                "0007"
-                                                "000010000"
-                                                "0002"
-                                                "000020050"
-                                                "0003"
-                                                "000000099"
-                                                "0001"
-                                                "000000500"
-                                                "000001000"
-                                                "000000300"
-                                                "000000200"
-                                                "000000000"});
+                                                        "0007"
+                                                        "000010000"
+                                                        "0002"
+                                                        "000020050"
+                                                        "0003"
+                                                        "000000099"
+                                                        "0001"
+                                                        "000000500"
+                                                        "000001000"
+                                                        "000000300"
+                                                        "000000200"
+                                                        "000000000"});
     register_.answer("1104", {ExchangeResult::Accepted, "11040012"});
     const std::string file = dir.file("totali.txt");
 
-    EXPECT_EQ(DumpDataEcr(register_, file, false), ExchangeResult::Accepted);
+    EXPECT_EQ(dumpRegisterData(register_, file, false), ExchangeResult::Accepted);
     EXPECT_EQ(dir.read("totali.txt"),
               "DataCode|DataDescription|Value|Index\r\n80|NUM.SCONTR.FISCALI|7\r\n1|TOT.SCONTR.FISCALI|100.00\r\n"
               "86|NUM.FATTURE|2\r\n15|TOT.FATTURE|200.50\r\n87|NUM.RICEVUTE FISC.|3\r\n16|TOT.RICEVUTE FISC.|0.99\r\n"
@@ -40,11 +39,11 @@ TEST(DataDump, WritesEveryTotalFromItsPlaceAndNeverAStaleReply)
     // closings line is left out, and the failure goes back to the caller.
     register_.answer("1004", {ExchangeResult::SocketFailure, ""});
     register_.answer("1104", {ExchangeResult::NoReply, ""});
-    EXPECT_EQ(DumpDataEcr(register_, file, false, ','), ExchangeResult::SocketFailure);
+    EXPECT_EQ(dumpRegisterData(register_, file, false, ','), ExchangeResult::SocketFailure);
     const std::string text = dir.read("totali.txt");
     EXPECT_NE(text.find("1|TOT.SCONTR.FISCALI|0,00\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("NUM.AZZ.FISC."), std::string::npos);
-    EXPECT_EQ(DumpDataEcr(register_, dir.file("no/such/folder/x.txt"), false), std::nullopt) << "not written";
+    EXPECT_EQ(dumpRegisterData(register_, dir.file("no/such/folder/x.txt"), false), std::nullopt) << "not written";
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 namespace tavor1 {
 namespace {
 
-
 // The identification over a scripted exchange; the SR_MATR forms of real
 // replies are checked against the simulator.
 class Identification : public ::testing::Test {
@@ -27,7 +26,7 @@ protected:
     {
         RegisterIdentification identification(register_, facts, options, [this](int) { return connects; }, files,
                                               ProgramVersion{2, 3, 17});
-        return identification.Zefocx21_DoDumpConf(2);
+        return identification.identifyRegister(2);
     }
 
     test::TempDir dir;
@@ -45,7 +44,7 @@ TEST_F(Identification, ATelematicStatusOfZeroSaysMF)
     EXPECT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.002"),
               "99MEY012345\r\nStatus: MF\r\nDriverType: CustomEth\r\nVersione: 2.3.0.17\r\nFW: 01.02.03\r\n");
-    EXPECT_FALSE(facts.RegisterIsRT);
+    EXPECT_FALSE(facts.registerIsRT);
 }
 
 TEST_F(Identification, AFailureWritesSrErrAndConsumesTheGoSignal)
@@ -75,7 +74,7 @@ class FirmwareExpression : public ::testing::TestWithParam<FirmwareRow> {};
 
 TEST_P(FirmwareExpression, ReadsTheVersion)
 {
-    EXPECT_EQ(FirmwareFromPayload(GetParam().payload), GetParam().firmware);
+    EXPECT_EQ(firmwareFromPayload(GetParam().payload), GetParam().firmware);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,12 +92,12 @@ TEST(Queries, GrandTotalAndClosingsNeedALongEnoughPayload)
     RegisterQueries queries(register_, trace);
     register_.answer("1105", {ExchangeResult::Accepted, "11050001234567"});
     register_.answer("1104", {ExchangeResult::Accepted, "11040012xxxx"});
-    EXPECT_EQ(queries.ReadGranTotale(), "GRTO,V0001234567;");
-    EXPECT_EQ(queries.ReadNumeroAzzeramenti(), "0012");
+    EXPECT_EQ(queries.readGrandTotal(), "GRTO,V0001234567;");
+    EXPECT_EQ(queries.readClosingCount(), "0012");
     register_.answer("1105", {ExchangeResult::Accepted, "1105000123456"});
     register_.answer("1104", {ExchangeResult::NoReply, ""});
-    EXPECT_EQ(queries.ReadGranTotale(), "");
-    EXPECT_EQ(queries.ReadNumeroAzzeramenti(), "") << "a failed query never reads the old payload";
+    EXPECT_EQ(queries.readGrandTotal(), "");
+    EXPECT_EQ(queries.readClosingCount(), "") << "a failed query never reads the old payload";
 }
 
 } // namespace

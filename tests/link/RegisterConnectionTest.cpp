@@ -20,9 +20,9 @@ TEST(Connection, ARefusedConnectionReportsItsErrorAndGivesUp)
     connection.setRemoteIP("127.0.0.1");
     QSignalSpy status(&connection, &RegisterConnection::statusText);
 
-    EXPECT_FALSE(connection.ConnectAndWait(11));
-    EXPECT_EQ(connection.State(), 0);
-    EXPECT_TRUE(connection.SocketFault());
+    EXPECT_FALSE(connection.connectAndWait(11));
+    EXPECT_EQ(connection.state(), 0);
+    EXPECT_TRUE(connection.socketFault());
     ASSERT_GE(status.count(), 1);
     EXPECT_TRUE(status.first().at(0).toString().startsWith("WS_Error n.10061 - "));
 }
@@ -34,11 +34,11 @@ TEST(Connection, TheResetLeavesTheConnectionClosedAndTheLampRed)
     RegisterConnection connection(trace, SystemClock::instance(), reg.port(), test::fastConnection());
     connection.setRemoteIP("127.0.0.1");
     QSignalSpy lamp(&connection, &RegisterConnection::lampChanged);
-    ASSERT_TRUE(connection.ConnectAndWait(100));
+    ASSERT_TRUE(connection.connectAndWait(100));
     EXPECT_TRUE(lamp.last().at(0).toBool());
 
     connection.resetConnection();
-    EXPECT_EQ(connection.State(), 0);
+    EXPECT_EQ(connection.state(), 0);
     EXPECT_FALSE(lamp.last().at(0).toBool());
 }
 

@@ -26,7 +26,7 @@ protected:
         connection = std::make_unique<RegisterConnection>(trace, clock, reg.port(), test::fastConnection());
         connection->setRemoteIP("127.0.0.1");
         link = std::make_unique<RegisterLink>(*connection, trace, clock, timings);
-        ASSERT_TRUE(connection->ConnectAndWait(100)) << connection->socket().errorString().toStdString();
+        ASSERT_TRUE(connection->connectAndWait(100)) << connection->socket().errorString().toStdString();
         ASSERT_TRUE(test::waitUntil([&] { return reg.client() != nullptr; }));
         trace.lines.clear();
     }
@@ -54,10 +54,10 @@ TEST_F(Exchange, SendsTheFrameReadsThePayloadAndTracesBoth)
 {
     replyWith("\x06\x02" "05011040012" "47\x03");
     link->setSequenceNumber(4);
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::Accepted);
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::Accepted);
     ASSERT_EQ(reg.frames.size(), 1u);
     EXPECT_EQ(reg.frames[0], "\x02" "0501104" "47" "\x03"s);
-    EXPECT_EQ(link->ReplyData(), "11040012");
+    EXPECT_EQ(link->replyData(), "11040012");
     EXPECT_EQ(trace.lines, (std::vector<std::string>{"20240105_143012:  -->> \x02" "0501104" "47\x03"s,
                                                      "20240105_143012:  <-- \x06\x02" "05011040012" "47\x03"s}));
 }
@@ -73,58 +73,58 @@ TEST_F(Exchange, JoinsALoneAckWithTheFrameThatFollowsAndAcknowledgesIt)
             QTimer::singleShot(30, &client, [&client] { client.write("0012" "47\x03"); });
         });
     };
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::Accepted);
-    EXPECT_EQ(link->ReplyData(), "11040012");
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::Accepted);
+    EXPECT_EQ(link->replyData(), "11040012");
     EXPECT_TRUE(test::waitUntil([&] { return reg.bareAcks == 1; }));
 }
 
 TEST_F(Exchange, NoUsableReplyNeverPassesOnThePreviousPayload)
 {
     echo();
-    ASSERT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::Accepted);
+    ASSERT_EQ(link->transmitCommand("1009"), ExchangeResult::Accepted);
     replyWith(QByteArray(1, protocol::NAK));
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::NoReply);
     replyWith(QByteArray(1, protocol::ACK));  // and never the frame
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::NoReply);
     reg.onFrame = nullptr;
     QTimer::singleShot(20, [&] { link->setReplyTimedOut(); });  // the closing sequence's way out
     QElapsedTimer elapsed;
     elapsed.start();
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::NoReply);
     EXPECT_LT(elapsed.elapsed(), 350);
-    EXPECT_EQ(link->ReplyData(), "100900");
+    EXPECT_EQ(link->replyData(), "100900");
     EXPECT_EQ(reg.bareAcks, 0);
 }
 
 TEST_F(Exchange, RegisterErrorsSetTheCodeAndTheTrace)
 {
     replyWith(ScriptedRegister::dataReply("3002ERR16"));
-    EXPECT_EQ(link->TrasmettiStringa("30021Penne"), ExchangeResult::PaperEnd);
-    EXPECT_EQ(link->LastRegisterError(), "16");
+    EXPECT_EQ(link->transmitCommand("30021Penne"), ExchangeResult::PaperEnd);
+    EXPECT_EQ(link->lastRegisterError(), "16");
     EXPECT_EQ(trace.lines.back(), "20240105_143012:  <-- " + ScriptedRegister::dataReply("3002ERR16").toStdString() + "|16");
     trace.lines.clear();
     replyWith(ScriptedRegister::dataReply("3002ERR21"));
-    EXPECT_EQ(link->TrasmettiStringa("30021Penne"), ExchangeResult::ReceiptOpen);
+    EXPECT_EQ(link->transmitCommand("30021Penne"), ExchangeResult::ReceiptOpen);
     EXPECT_EQ(trace.lines.size(), 1u) << "only the send line for a receipt already open";
 }
 
 TEST_F(Exchange, HostileRepliesNeverCrashOrGrowWithoutBound)
 {
     echo();
-    ASSERT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::Accepted);
+    ASSERT_EQ(link->transmitCommand("1104"), ExchangeResult::Accepted);
     replyWith(QByteArray(1, protocol::ETX));
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::NoReply);
-    EXPECT_EQ(link->ReplyData(), "110400") << "a reply too short to cut leaves the payload";
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->replyData(), "110400") << "a reply too short to cut leaves the payload";
     replyWith(QByteArray("\x06\x02" "000" "1104\0\0:x" "00\x03", 17));
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::NoReply) << "the colon rule cuts two bytes in front";
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::NoReply) << "the colon rule cuts two bytes in front";
     replyWith(QByteArray(1 << 20, 'Z'));
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::NoReply);
     replyWith(QByteArray(1 << 20, 'Z') + '\x03');
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::NoReply);
-    EXPECT_EQ(link->TrasmettiStringa("3002" + std::string(300, 'A')), ExchangeResult::NoReply) << "too long to frame";
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::NoReply);
+    EXPECT_EQ(link->transmitCommand("3002" + std::string(300, 'A')), ExchangeResult::NoReply) << "too long to frame";
     echo();
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::Accepted) << "late garbage is not taken for a reply";
-    EXPECT_EQ(link->ReplyData(), "100900");
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::Accepted) << "late garbage is not taken for a reply";
+    EXPECT_EQ(link->replyData(), "100900");
 }
 
 TEST_F(Exchange, AnExchangeAskedForDuringAnotherIsRefusedAndLeavesItIntact)
@@ -137,11 +137,11 @@ TEST_F(Exchange, AnExchangeAskedForDuringAnotherIsRefusedAndLeavesItIntact)
     std::optional<ExchangeResult> nested;
     QTimer::singleShot(30, [&] {
         if (link->isBusy())
-            nested = link->TrasmettiStringa(protocol::msg::CancelLine);
+            nested = link->transmitCommand(protocol::msg::CancelLine);
     });
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::Accepted);
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::Accepted);
     EXPECT_EQ(nested, ExchangeResult::NoReply);
-    EXPECT_EQ(link->ReplyData(), "1104OK");
+    EXPECT_EQ(link->replyData(), "1104OK");
     EXPECT_EQ(reg.frames.size(), 1u);
 }
 
@@ -151,15 +151,15 @@ TEST_F(Exchange, ADroppedConnectionFailsFastUntilAConnectionWaitSucceeds)
     reg.onFrame = [](const std::string&, const std::string&, QTcpSocket& client) { client.close(); };
     QElapsedTimer elapsed;
     elapsed.start();
-    EXPECT_EQ(link->TrasmettiStringa("1104"), ExchangeResult::SocketFailure);
-    EXPECT_TRUE(connection->ConnectionLost());
+    EXPECT_EQ(link->transmitCommand("1104"), ExchangeResult::SocketFailure);
+    EXPECT_TRUE(connection->connectionLost());
     echo();
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::SocketFailure);
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::SocketFailure);
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::SocketFailure);
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::SocketFailure);
     EXPECT_LT(elapsed.elapsed(), 10000) << "no exchange waited out its 20 s limit";
     EXPECT_EQ(reg.frames.size(), 1u) << "nothing is sent on a closed connection";
-    ASSERT_TRUE(connection->ConnectAndWait(100));
-    EXPECT_EQ(link->TrasmettiStringa("1009"), ExchangeResult::Accepted);
+    ASSERT_TRUE(connection->connectAndWait(100));
+    EXPECT_EQ(link->transmitCommand("1009"), ExchangeResult::Accepted);
 }
 
 TEST_F(Exchange, AReplyThatCameBeforeTheCloseCounts)
@@ -169,9 +169,9 @@ TEST_F(Exchange, AReplyThatCameBeforeTheCloseCounts)
         client.flush();
         client.close();
     };
-    EXPECT_EQ(link->TrasmettiStringa("3011"), ExchangeResult::Accepted)
+    EXPECT_EQ(link->transmitCommand("3011"), ExchangeResult::Accepted)
         << "the register took the closing; it must not be sent again";
-    EXPECT_TRUE(test::waitUntil([&] { return connection->ConnectionLost(); }));
+    EXPECT_TRUE(test::waitUntil([&] { return connection->connectionLost(); }));
 }
 
 } // namespace

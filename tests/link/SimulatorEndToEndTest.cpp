@@ -25,9 +25,9 @@ protected:
     std::int16_t identify()
     {
         RegisterIdentification identification(
-            stack->link, facts, options, [this](int polls) { return stack->connection.ConnectAndWait(polls * 10); },
+            stack->link, facts, options, [this](int polls) { return stack->connection.connectAndWait(polls * 10); },
             files, ProgramVersion{1, 0, 0});
-        return identification.Zefocx21_DoDumpConf(1);
+        return identification.identifyRegister(1);
     }
 
     FixedClock clock{LocalDateTime{2024, 1, 5, 14, 30, 12}};
@@ -63,7 +63,7 @@ TEST_P(IdentifyingTheSimulator, WritesSrMatrAndTheRegistersFacts)
     start(config);
     ASSERT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.001"), c.srMatr);
-    EXPECT_EQ(facts.RegisterIsRT, c.rt);
+    EXPECT_EQ(facts.registerIsRT, c.rt);
     if (c.rt) {
         EXPECT_EQ(facts.modelCode, c.modelCode);
     }

@@ -32,7 +32,7 @@ TEST(OutcomeSlip, ApprovedLayoutInOrder)
 {
     test::ScriptedExchange link;
     test::RecordingMessages messages;
-    StampaEsitoPOS(link, approvedPayment(), messages);
+    printPaymentSlip(link, approvedPayment(), messages);
     const std::vector<std::string> expected{
         "40011", "4002", "700101",
         printed("* ACQUISTO CON POS *"),
@@ -72,7 +72,7 @@ TEST(OutcomeSlip, ErrorLayoutForAPaymentThatWasNotExecuted)
     pos.Importo = "1250";
     test::ScriptedExchange link;
     test::RecordingMessages messages;
-    StampaEsitoPOS(link, pos, messages);
+    printPaymentSlip(link, pos, messages);
     const std::vector<std::string> expected{
         "40011", "4002", "700101",
         printed("* ACQUISTO CON POS *"),
@@ -92,19 +92,19 @@ TEST(OutcomeSlip, NothingWithoutPaymentLineAndEverythingDespiteRejections)
 {
     test::ScriptedExchange link;
     test::RecordingMessages messages;
-    StampaEsitoPOS(link, POSData{}, messages);
+    printPaymentSlip(link, POSData{}, messages);
     EXPECT_TRUE(link.sent.empty());
 
     test::ScriptedExchange rejecting;
     rejecting.answer("", {ExchangeResult::OtherRegisterError});
-    StampaEsitoPOS(rejecting, approvedPayment(), messages);
+    printPaymentSlip(rejecting, approvedPayment(), messages);
     EXPECT_EQ(rejecting.sent.size(), 27u);
     EXPECT_EQ(rejecting.sent.back(), "4004");
 }
 
 struct AmountCase {
     const char* name;
-    std::string importo;
+    std::string amountText;
     std::string field;
 };
 
@@ -112,7 +112,7 @@ class SlipAmount : public ::testing::TestWithParam<AmountCase> {};
 
 TEST_P(SlipAmount, FifteenCharactersWithDecimalComma)
 {
-    EXPECT_EQ(slipAmountField(GetParam().importo), GetParam().field);
+    EXPECT_EQ(slipAmountField(GetParam().amountText), GetParam().field);
 }
 
 INSTANTIATE_TEST_SUITE_P(

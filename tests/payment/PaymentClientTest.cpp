@@ -43,7 +43,7 @@ protected:
     // A request whose first line is the given one, followed by a sale.
     PaymentResult pay(const std::string& firstLine)
     {
-        return client->ChiamataPOS(dir.write("SR_DATI.001", firstLine + "\r\nSALE,N1,P1250\r\n"));
+        return client->requestCardPayment(dir.write("SR_DATI.001", firstLine + "\r\nSALE,N1,P1250\r\n"));
     }
 
     std::vector<std::string> logFiles() const
@@ -71,7 +71,7 @@ struct NoCallCase {
     const char* name;
     std::string request;
     std::string comando;
-    std::string importo;
+    std::string amountText;
 };
 
 class PaymentNotRequested : public PaymentClientTest, public ::testing::WithParamInterface<NoCallCase> {};
@@ -79,10 +79,10 @@ class PaymentNotRequested : public PaymentClientTest, public ::testing::WithPara
 TEST_P(PaymentNotRequested, ReturnsZeroWithoutCallingTheService)
 {
     const NoCallCase& c = GetParam();
-    EXPECT_EQ(client->ChiamataPOS(dir.write("SR_DATI.001", c.request)), PaymentResult::Ok);
+    EXPECT_EQ(client->requestCardPayment(dir.write("SR_DATI.001", c.request)), PaymentResult::Ok);
     EXPECT_TRUE(simulator.requests().empty());
     EXPECT_EQ(client->posData().Comando, c.comando);
-    EXPECT_EQ(client->posData().Importo, c.importo);
+    EXPECT_EQ(client->posData().Importo, c.amountText);
     EXPECT_TRUE(client->posData().TransactionResult.empty());
     EXPECT_FALSE(client->paymentApproved());
 }
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PaymentClientTest, MissingRequestFileIsReportedAndReturnsZero)
 {
-    EXPECT_EQ(client->ChiamataPOS(dir.file("SR_DATI.009")), PaymentResult::Ok);
+    EXPECT_EQ(client->requestCardPayment(dir.file("SR_DATI.009")), PaymentResult::Ok);
     ASSERT_EQ(messages.texts.size(), 1u);
     EXPECT_EQ(messages.texts[0].rfind("ERRORE-CHIAMATA-POS = ", 0), 0u) << messages.texts[0];
     EXPECT_TRUE(simulator.requests().empty());
@@ -109,7 +109,7 @@ TEST_F(PaymentClientTest, AnUnreadableAmountStopsTheJobInsteadOfPrintingUnpaid)
 {
     for (const char* amount : {"12a", "99999999999"}) {
         const std::string request = dir.write("SR_DATI.001", std::string("PAGA,V") + amount + ",P0\r\n");
-        EXPECT_EQ(client->ChiamataPOS(request), PaymentResult::ServiceError) << amount;
+        EXPECT_EQ(client->requestCardPayment(request), PaymentResult::ServiceError) << amount;
     }
     EXPECT_EQ(messages.texts.size(), 2u);
     EXPECT_TRUE(simulator.requests().empty());

@@ -11,20 +11,20 @@ namespace {
 // past the end of a short reply reads as empty, never out of bounds.
 TEST(NumberText, ReadsRegisterFieldsAndAmounts)
 {
-    EXPECT_EQ(LeadingNumber(" \t-0042x7"), -42);
-    EXPECT_EQ(LeadingNumber("+17"), 17);
-    EXPECT_EQ(LeadingNumber("abc"), 0);
-    EXPECT_EQ(LeadingNumber("9999999999999999999999"), 999999999999999999LL);
+    EXPECT_EQ(leadingNumber(" \t-0042x7"), -42);
+    EXPECT_EQ(leadingNumber("+17"), 17);
+    EXPECT_EQ(leadingNumber("abc"), 0);
+    EXPECT_EQ(leadingNumber("9999999999999999999999"), 999999999999999999LL);
 
-    EXPECT_DOUBLE_EQ(LeadingFraction(" -12.5EUR"), -12.5);
-    EXPECT_DOUBLE_EQ(LeadingFraction("-.5"), -0.5);
-    EXPECT_DOUBLE_EQ(LeadingFraction("12,5"), 12.0);
-    EXPECT_DOUBLE_EQ(LeadingFraction("x1"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingFraction(" -12.5EUR"), -12.5);
+    EXPECT_DOUBLE_EQ(leadingFraction("-.5"), -0.5);
+    EXPECT_DOUBLE_EQ(leadingFraction("12,5"), 12.0);
+    EXPECT_DOUBLE_EQ(leadingFraction("x1"), 0.0);
 
-    EXPECT_EQ(Mid("1104ABCD", 5, 2), "AB");
-    EXPECT_EQ(Mid("1104ABCD", 7, 10), "CD");
-    EXPECT_EQ(Mid("1104", 5, 4), "");
-    EXPECT_EQ(Mid("1104", 0, 4), "");
+    EXPECT_EQ(mid("1104ABCD", 5, 2), "AB");
+    EXPECT_EQ(mid("1104ABCD", 7, 10), "CD");
+    EXPECT_EQ(mid("1104", 5, 4), "");
+    EXPECT_EQ(mid("1104", 0, 4), "");
 }
 
 struct IntegerCase {
@@ -37,7 +37,7 @@ class ReadIntegerTest : public testing::TestWithParam<IntegerCase> { };
 
 TEST_P(ReadIntegerTest, ReadsUpToTheFirstNonDigit)
 {
-    EXPECT_EQ(ReadInteger(GetParam().text), GetParam().value) << '"' << GetParam().text << '"';
+    EXPECT_EQ(readInteger(GetParam().text), GetParam().value) << '"' << GetParam().text << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(NumberText, ReadIntegerTest,
@@ -63,20 +63,20 @@ TEST_P(TextFieldTest, MakesTheField)
 }
 
 // Frame sequence numbers, departments, amounts and document numbers are all
-// padded with ZeroPad; a value wider than its mask keeps its digits, so a
+// padded with zeroPad; a value wider than its mask keeps its digits, so a
 // caller that checks widths sees the overflow instead of a silently cut one.
 INSTANTIATE_TEST_SUITE_P(
     NumberText, TextFieldTest,
-    testing::Values(FieldCase{"TwoDigits", [] { return ZeroPad(7, 2); }, "07"},
-                    FieldCase{"NineDigits", [] { return ZeroPad(1250, 9); }, "000001250"},
-                    FieldCase{"LongerThanMask", [] { return ZeroPad(123, 2); }, "123"},
-                    FieldCase{"Negative", [] { return ZeroPad(-5, 3); }, "-005"},
-                    FieldCase{"MostNegative", [] { return ZeroPad(INT64_MIN, 2); }, "-9223372036854775808"},
-                    FieldCase{"CentsZero", [] { return CentsToText(0); }, "0,00"},
-                    FieldCase{"CentsFive", [] { return CentsToText(5); }, "0,05"},
-                    FieldCase{"CentsLarge", [] { return CentsToText(123456); }, "1234,56"},
-                    FieldCase{"CentsNegativeBelowOneEuro", [] { return CentsToText(-5); }, "-0,05"},
-                    FieldCase{"CentsMostNegative", [] { return CentsToText(INT64_MIN); }, "-92233720368547758,08"},
+    testing::Values(FieldCase{"TwoDigits", [] { return zeroPad(7, 2); }, "07"},
+                    FieldCase{"NineDigits", [] { return zeroPad(1250, 9); }, "000001250"},
+                    FieldCase{"LongerThanMask", [] { return zeroPad(123, 2); }, "123"},
+                    FieldCase{"Negative", [] { return zeroPad(-5, 3); }, "-005"},
+                    FieldCase{"MostNegative", [] { return zeroPad(INT64_MIN, 2); }, "-9223372036854775808"},
+                    FieldCase{"CentsZero", [] { return centsToText(0); }, "0,00"},
+                    FieldCase{"CentsFive", [] { return centsToText(5); }, "0,05"},
+                    FieldCase{"CentsLarge", [] { return centsToText(123456); }, "1234,56"},
+                    FieldCase{"CentsNegativeBelowOneEuro", [] { return centsToText(-5); }, "-0,05"},
+                    FieldCase{"CentsMostNegative", [] { return centsToText(INT64_MIN); }, "-92233720368547758,08"},
                     FieldCase{"TrimBothEnds", [] { return Trim(" \tPANE \t"); }, "PANE"},
                     FieldCase{"TrimOnlyTheGivenBlanks", [] { return Trim("\t12 ", " "); }, "\t12"},
                     FieldCase{"TrimAllBlank", [] { return Trim("  \t "); }, ""},

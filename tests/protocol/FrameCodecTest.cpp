@@ -12,29 +12,41 @@ using namespace std::string_literals;
 TEST(FrameCodec, BuildsFramesWithTheirChecksum)
 {
     // (48+53+48+49+49+48+52) % 100 = 47.
-    EXPECT_EQ(BuildFrame(5, "1104"), "\x02" "0501104" "47" "\x03"s);
+    EXPECT_EQ(buildFrame(5, "1104"), "\x02"
+                                     "0501104"
+                                     "47"
+                                     "\x03"s);
     // 0xE0 (a-grave) counts 224, not a negative char value.
-    EXPECT_EQ(FrameChecksum("\xE0"), 24);
-    EXPECT_FALSE(BuildFrame(1, std::string(252, 'A')).empty());
-    EXPECT_TRUE(BuildFrame(1, std::string(253, 'A')).empty()) << "a body over 255 bytes is never framed";
+    EXPECT_EQ(frameChecksum("\xE0"), 24);
+    EXPECT_FALSE(buildFrame(1, std::string(252, 'A')).empty());
+    EXPECT_TRUE(buildFrame(1, std::string(253, 'A')).empty()) << "a body over 255 bytes is never framed";
 }
 
 TEST(FrameCodec, SequenceRunsThroughNinetyEightValues)
 {
     int sequence = 0;
     for (int frame = 1; frame <= 98; ++frame)
-        sequence = NextSequenceNumber(sequence);
+        sequence = nextSequenceNumber(sequence);
     EXPECT_EQ(sequence, 0) << "the 98th frame after start-up carries 00";
-    EXPECT_EQ(NextSequenceNumber(sequence), 1);
-    EXPECT_EQ(NextSequenceNumber(96), 97);
+    EXPECT_EQ(nextSequenceNumber(sequence), 1);
+    EXPECT_EQ(nextSequenceNumber(96), 97);
 }
 
 TEST(FrameCodec, CutsThePayloadByTheColonRule)
 {
-    EXPECT_EQ(CutReplyPayload("\x06\x02" "05011040012" "47\x03"), "11040012");
-    EXPECT_EQ(CutReplyPayload("\x06\x02" "1013 Rel.: 4" "47\x03"), "1013 Rel.: 4");
-    EXPECT_FALSE(CutReplyPayload("\x06\x02" "0001" "\x03").has_value());
-    EXPECT_FALSE(CutReplyPayload(":\x03").has_value());
+    EXPECT_EQ(cutReplyPayload("\x06\x02"
+                              "05011040012"
+                              "47\x03"),
+              "11040012");
+    EXPECT_EQ(cutReplyPayload("\x06\x02"
+                              "1013 Rel.: 4"
+                              "47\x03"),
+              "1013 Rel.: 4");
+    EXPECT_FALSE(cutReplyPayload("\x06\x02"
+                                 "0001"
+                                 "\x03")
+                     .has_value());
+    EXPECT_FALSE(cutReplyPayload(":\x03").has_value());
 }
 
 struct PayloadRow {
@@ -50,7 +62,7 @@ class ReplyTable : public ::testing::TestWithParam<PayloadRow> {};
 TEST_P(ReplyTable, Classifies)
 {
     const PayloadRow& row = GetParam();
-    const ReplyVerdict verdict = ClassifyPayload(row.command, row.payload);
+    const ReplyVerdict verdict = classifyPayload(row.command, row.payload);
     EXPECT_EQ(verdict.result, row.result) << row.payload;
     EXPECT_EQ(verdict.registerError, row.registerError);
 }

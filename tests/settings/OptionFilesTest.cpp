@@ -17,7 +17,7 @@ void expectSameOptions(const Options& a, const Options& b)
 {
     EXPECT_EQ(a.channelEnabled, b.channelEnabled);
     EXPECT_EQ(a.txtTimerVal, b.txtTimerVal);
-    EXPECT_EQ(a.TimerInterval, b.TimerInterval);
+    EXPECT_EQ(a.timerIntervalMs, b.timerIntervalMs);
     EXPECT_EQ(optionLines(a), optionLines(b));
     EXPECT_EQ(a.txtRemoteIP, b.txtRemoteIP);
 }
@@ -28,15 +28,15 @@ struct AddressCase {
     bool valid;
 };
 
-class ValidateIPAddressTest : public ::testing::TestWithParam<AddressCase> {};
+class ValidateIpAddressTest : public ::testing::TestWithParam<AddressCase> { };
 
-TEST_P(ValidateIPAddressTest, Decides)
+TEST_P(ValidateIpAddressTest, Decides)
 {
-    EXPECT_EQ(ValidateIPAddress(GetParam().text), GetParam().valid) << '"' << GetParam().text << '"';
+    EXPECT_EQ(validateIpAddress(GetParam().text), GetParam().valid) << '"' << GetParam().text << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Addresses, ValidateIPAddressTest,
+    Addresses, ValidateIpAddressTest,
     ::testing::Values(AddressCase{"Plain", "192.168.1.10", true}, AddressCase{"Limits", "0.0.0.255", true},
                       AddressCase{"Empty", "", false}, AddressCase{"ThreeParts", "192.168.1", false},
                       AddressCase{"Over255", "192.168.1.256", false}, AddressCase{"EmptyPart", "192..1.10", false},
@@ -87,15 +87,28 @@ TEST_F(OptionFilesTest, NoFilesGiveTheDefaultsAndTheTimerFileIsWritten)
 TEST_F(OptionFilesTest, SavedOptionsComeBackAsTheyWere)
 {
     // Every option away from its default.
-    const Options saved{.channelEnabled = {false, true, false, true}, .txtTimerVal = "250", .TimerInterval = 250,
-                        .chbConvXonXoff = true, .chbTrace = true, .chkDisableDisplay = true,
-                        .txtRemoteIP = "10.0.0.77", .cboToutConn = 5, .chkCodFisc = false, .OptNonFiscal = false,
-                        .chbPagamentiEstesi = true, .chbInversioneScontiSuReso = true,
-                        .chbAbilRistampaDaErroreSocket = true, .chbNoInviaApCassetto = true,
-                        .chbDisabTotalizzatori = true, .chkForzaIntestazioneFattura = true, .OptionFAST = false,
-                        .CheckLogPagamento = true, .CheckStampaLogo = true, .chbMatricola = true,
+    const Options saved{.channelEnabled = {false, true, false, true},
+                        .txtTimerVal = "250",
+                        .timerIntervalMs = 250,
+                        .chbConvXonXoff = true,
+                        .chbTrace = true,
+                        .chkDisableDisplay = true,
+                        .txtRemoteIP = "10.0.0.77",
+                        .cboToutConn = 5,
+                        .chkCodFisc = false,
+                        .OptNonFiscal = false,
+                        .chbPagamentiEstesi = true,
+                        .chbInversioneScontiSuReso = true,
+                        .chbAbilRistampaDaErroreSocket = true,
+                        .chbNoInviaApCassetto = true,
+                        .chbDisabTotalizzatori = true,
+                        .chkForzaIntestazioneFattura = true,
+                        .OptionFAST = false,
+                        .CheckLogPagamento = true,
+                        .CheckStampaLogo = true,
+                        .chbMatricola = true,
                         .chbDescrizione = true};
-    ASSERT_TRUE(SaveOptionFiles(dir.path(), saved));
+    ASSERT_TRUE(saveOptionFiles(dir.path(), saved));
     ASSERT_TRUE(saveTimerFile(dir.path(), saved));
 
     expectSameOptions(load(), saved);
@@ -104,7 +117,7 @@ TEST_F(OptionFilesTest, SavedOptionsComeBackAsTheyWere)
     EXPECT_FALSE(dir.exists("TVVALIVA.txt")) << "the VAT-rate table is saved by its owner";
 
     // And the defaults survive a round trip as well.
-    ASSERT_TRUE(SaveOptionFiles(dir.path(), Options{}));
+    ASSERT_TRUE(saveOptionFiles(dir.path(), Options{}));
     ASSERT_TRUE(saveTimerFile(dir.path(), Options{}));
     expectSameOptions(load(), Options{});
     EXPECT_EQ(dir.read("TVCHKSCO.TXT"),
@@ -141,7 +154,7 @@ TEST_P(TimerFileTest, SettlesBoxAndInterval)
     Options o;
     loadOptionFiles(dir.path(), o);
     EXPECT_EQ(o.txtTimerVal, GetParam().box);
-    EXPECT_EQ(o.TimerInterval, GetParam().interval);
+    EXPECT_EQ(o.timerIntervalMs, GetParam().interval);
     EXPECT_EQ(dir.read("TVTIMER1.TXT"), std::string(GetParam().box) + "\r\n");
 }
 
@@ -235,7 +248,7 @@ TEST_F(OptionFilesTest, GarbageLeavesTheDefaults)
             dir.write(name, bytes);
         const Options o = load();
         EXPECT_EQ(o.channelEnabled, (std::array<bool, 4>{true, true, true, true}));
-        EXPECT_EQ(o.TimerInterval, 1000);
+        EXPECT_EQ(o.timerIntervalMs, 1000);
         EXPECT_FALSE(o.chbConvXonXoff);
         EXPECT_EQ(o.txtRemoteIP, "");
         EXPECT_TRUE(o.chkCodFisc);
@@ -253,7 +266,7 @@ TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
     Options o;
     loadOptionFiles(gone, o);
     expectSameOptions(o, Options{});
-    EXPECT_FALSE(SaveOptionFiles(gone, o));
+    EXPECT_FALSE(saveOptionFiles(gone, o));
     EXPECT_FALSE(std::filesystem::exists(nativePath(gone)));
 }
 

@@ -27,7 +27,7 @@ TEST_P(OptionRoundTrip, ASetValueComesBackFromTheFiles)
     const OptionRow* row = findOptionRow(c.name);
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(row->set(options, c.value), "");
-    ASSERT_TRUE(SaveOptionFiles(dir.path(), options));
+    ASSERT_TRUE(saveOptionFiles(dir.path(), options));
     ASSERT_TRUE(saveTimerFile(dir.path(), options));
 
     Options loaded;

@@ -45,7 +45,7 @@ TEST(ReadRegistryValue, RefusesMalformedSubKeysWithoutAskingTheStore)
     FakeStore store;
     std::string value = "untouched";
     for (const char* key : {"\\SOFTWARE\\Zef", "SOFTWARE\\Zef\\", "SOFTWARE\\\\Zef", ""})
-        EXPECT_FALSE(ReadRegistryValue(store, key, "IPAddress", value)) << key;
+        EXPECT_FALSE(readRegistryValue(store, key, "IPAddress", value)) << key;
     EXPECT_EQ(store.reads, 0);
     EXPECT_EQ(value, "untouched");
 }
@@ -59,45 +59,45 @@ TEST(ReadRegistryValue, ReadsEachTypeAsText)
     store.set("top", dword(0x80000000u));
     store.set("bin", StoredValue{});
     std::string v;
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "s", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "s", v));
     EXPECT_EQ(v, "D:\\Dati") << "one trailing NUL is dropped";
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "n", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "n", v));
     EXPECT_EQ(v, "42");
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "neg", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "neg", v));
     EXPECT_EQ(v, "-1");
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "top", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "top", v));
     EXPECT_EQ(v, "-2147483648");
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "bin", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "bin", v));
     EXPECT_EQ(v, "");
-    EXPECT_FALSE(ReadRegistryValue(store, kRegistryKey, "absent", v));
+    EXPECT_FALSE(readRegistryValue(store, kRegistryKey, "absent", v));
 }
 
 TEST(RegistryOverrides, CustomDataDirectoryMustExist)
 {
     TempDir dir("tavor1 dati già ");
     FakeStore store;
-    EXPECT_EQ(ReadCustomPathDataDir(store), "") << "absent: no override";
+    EXPECT_EQ(readCustomDataDir(store), "") << "absent: no override";
 
     store.set("CustomPathDataDir", text(dir.path() + "\\"));
-    EXPECT_EQ(ReadCustomPathDataDir(store), dir.path());
+    EXPECT_EQ(readCustomDataDir(store), dir.path());
     store.set("CustomPathDataDir", text(dir.path()));
-    EXPECT_EQ(ReadCustomPathDataDir(store), dir.path());
+    EXPECT_EQ(readCustomDataDir(store), dir.path());
     store.set("CustomPathDataDir", text(dir.file("assente")));
-    EXPECT_EQ(ReadCustomPathDataDir(store), "");
+    EXPECT_EQ(readCustomDataDir(store), "");
     store.set("CustomPathDataDir", text(dir.write("un file", "")));
-    EXPECT_EQ(ReadCustomPathDataDir(store), "") << "a file is no data directory";
+    EXPECT_EQ(readCustomDataDir(store), "") << "a file is no data directory";
     store.set("CustomPathDataDir", dword(7));
-    EXPECT_EQ(ReadCustomPathDataDir(store), "");
+    EXPECT_EQ(readCustomDataDir(store), "");
 }
 
 TEST(RegistryOverrides, AddressIsReturnedAsStored)
 {
     FakeStore store;
-    EXPECT_EQ(ReadIPAddress(store), "");
+    EXPECT_EQ(readIpAddress(store), "");
     store.set("IPAddress", text(""));
-    EXPECT_EQ(ReadIPAddress(store), "");
+    EXPECT_EQ(readIpAddress(store), "");
     store.set("IPAddress", text("192.168.1.50"));
-    EXPECT_EQ(ReadIPAddress(store), "192.168.1.50");
+    EXPECT_EQ(readIpAddress(store), "192.168.1.50");
 }
 
 } // namespace

@@ -43,7 +43,7 @@ void ScriptedExchange::dropOn(const std::string& prefix, bool executed)
     script(prefix, reply);
 }
 
-ExchangeResult ScriptedExchange::TrasmettiStringa(const std::string& command)
+ExchangeResult ScriptedExchange::transmitCommand(const std::string& command)
 {
     sent.push_back(command);
     m_error.clear();

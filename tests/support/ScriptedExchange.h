@@ -31,10 +31,10 @@ struct ScriptedReply {
     {
     }
     ExchangeResult result;
-    // The reply's payload; empty: none arrived, ReplyData keeps the last one,
+    // The reply's payload; empty: none arrived, replyData keeps the last one,
     // as the link does.
     std::string payload;
-    std::string registerError; // LastRegisterError
+    std::string registerError; // lastRegisterError
     // The connection goes down instead of the reply; executed: the register
     // carried the command out before (the reply is what was lost).
     bool drops = false;
@@ -43,9 +43,9 @@ struct ScriptedReply {
 
 class ScriptedExchange : public RegisterExchange {
 public:
-    ExchangeResult TrasmettiStringa(const std::string& command) override;
-    const std::string& ReplyData() const override { return payload; }
-    const std::string& LastRegisterError() const override { return m_error; }
+    ExchangeResult transmitCommand(const std::string& command) override;
+    const std::string& replyData() const override { return payload; }
+    const std::string& lastRegisterError() const override { return m_error; }
 
     // The next command that begins with prefix gets reply; replies queued for
     // one prefix are given in order, ahead of any standing answer.
@@ -63,7 +63,7 @@ public:
     std::vector<std::string> documentCommands() const;
     int count(const std::string& command) const;
 
-    // Payload of the last reply that carried one (what ReplyData returns).
+    // Payload of the last reply that carried one (what replyData returns).
     std::string payload;
     // While false every command fails with SocketFailure.
     bool connected = true;

@@ -3,9 +3,9 @@
 #include "support/TempDir.h"
 
 #include "exchange/ExchangeFiles.h"
+#include "platform/Clock.h"
 #include "protocol/ExchangeResult.h"
 #include "transmission/JobOutcome.h"
-#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     JobOutcomeContext ctx = context();
     ctx.registerErrorText = "STAMPANTE GUASTA";
     ctx.lastRegisterError = "99";
-    EXPECT_TRUE(ReportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
+    EXPECT_TRUE(reportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
     EXPECT_EQ(dir.read("SR_ERR.001"), "Errore 99: STAMPANTE GUASTA : ERRORE 99\r\n");
     EXPECT_TRUE(dir.exists("SR_DATI.001"));
     EXPECT_FALSE(dir.exists("SR_START.001"));
@@ -64,7 +64,10 @@ struct OutcomeRow {
 };
 
 constexpr std::optional<SendResult> kNotSent;
-constexpr JobResult numbered(std::int16_t number) { return codeFromNumber<JobResult>(number); }
+constexpr JobResult numbered(std::int16_t number)
+{
+    return codeFromNumber<JobResult>(number);
+}
 
 class JobOutcomeTexts : public ::testing::TestWithParam<OutcomeRow> { };
 
@@ -72,12 +75,12 @@ TEST_P(JobOutcomeTexts, AreTheHostsAndTheWindows)
 {
     const OutcomeRow& row = GetParam();
     if (row.sendResult) {
-        EXPECT_EQ(JobResultForSendResult(*row.sendResult), row.jobResult);
+        EXPECT_EQ(jobResultForSendResult(*row.sendResult), row.jobResult);
     }
     if (row.jobResult != JobResult::Ok) {
-        EXPECT_EQ(JobErrorText(row.jobResult, ""), row.errorText);
+        EXPECT_EQ(jobErrorText(row.jobResult, ""), row.errorText);
     }
-    EXPECT_EQ(JobStatusLine(row.jobResult, ""), std::string("TAVOR1 TERMINATO : ") + row.statusText);
+    EXPECT_EQ(jobStatusLine(row.jobResult, ""), std::string("TAVOR1 TERMINATO : ") + row.statusText);
 }
 
 constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manuale del registratore";
@@ -105,7 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "E604: A connection with the server could not be established",
                    "E604: A connection with the server could not be established"}),
     [](const auto& info) { return std::string(info.param.name); });
-
 
 // The numbers of every result space are those the journal, SR_ERR, the trace
 // and LOGFILE.TXT carry: older journals are read back by them.

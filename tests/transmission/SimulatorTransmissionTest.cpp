@@ -68,7 +68,7 @@ protected:
         EXPECT_TRUE(control.connectAndWait());
         SendJob job;
         job.outPath = dir.file("SR_OUT.001");
-        return tx->DoSendFile(request, job);
+        return tx->sendRequest(request, job);
     }
 
     // What the host finds at the end of the job.
@@ -79,10 +79,10 @@ protected:
         JobOutcomeContext ctx;
         ctx.files = &files;
         ctx.channel = 1;
-        ctx.registerErrorText = tx->RegisterErrorText();
-        ctx.lastRegisterError = link.LastRegisterError();
+        ctx.registerErrorText = tx->registerErrorText();
+        ctx.lastRegisterError = link.lastRegisterError();
         ctx.showStatus = [this](const std::string& line) { status = line; };
-        ReportJobOutcome(jobResult, ctx, running);
+        reportJobOutcome(jobResult, ctx, running);
     }
 
     int sent(const std::string& prefix) const
@@ -133,7 +133,7 @@ TEST_P(RegisterConditionTest, ReachesTheHostAsItsOwnResult)
 
     const SendResult sendResult = sendReceipt();
     EXPECT_EQ(sendResult, c.sendResult) << joined(sim.commands());
-    const JobResult jobResult = JobResultForSendResult(sendResult);
+    const JobResult jobResult = jobResultForSendResult(sendResult);
     EXPECT_EQ(jobResult, c.jobResult);
     report(jobResult);
     if (std::string(c.errLine).empty()) {

@@ -37,7 +37,7 @@ TEST_P(SrOutGoldenTest, WritesTheSummary)
     options.chbMatricola = c.matricola;
     options.chbDisabTotalizzatori = c.noTotals;
     RegisterFacts facts;
-    facts.RegisterIsRT = c.rt;
+    facts.registerIsRT = c.rt;
     facts.serialNumber = "99MEX012345";
     facts.firmware = "08.06.02";
     POSData pos;
@@ -57,11 +57,11 @@ TEST_P(SrOutGoldenTest, WritesTheSummary)
     ctx.facts = &facts;
     ctx.pos = &pos;
     ctx.version = ProgramVersion{2, 1, 23};
-    ctx.readNumeroAzzeramenti = [] { return std::string("0041"); };
-    ctx.readGranTotale = [] { return std::string("GRTO,V0001234567;"); };
+    ctx.readClosingCount = [] { return std::string("0041"); };
+    ctx.readGrandTotal = [] { return std::string("GRTO,V0001234567;"); };
 
     std::string out;
-    EXPECT_TRUE(CreateSrOut_File(out, ctx));
+    EXPECT_TRUE(writeSrOutFile(out, ctx));
     EXPECT_EQ(out, c.expected);
 }
 
@@ -106,15 +106,15 @@ TEST(SrOut, RefusedClockLeavesTheFileEmpty)
     std::string out;
 
     reg.script("1001", ScriptedReply{ExchangeResult::OtherRegisterError, "ERR01", "01"});
-    EXPECT_FALSE(CreateSrOut_File(out, ctx));
+    EXPECT_FALSE(writeSrOutFile(out, ctx));
     reg.script("1001", ScriptedReply{ExchangeResult::Accepted, "1234"});
-    EXPECT_FALSE(CreateSrOut_File(out, ctx)) << "a reply shorter than 14 characters";
+    EXPECT_FALSE(writeSrOutFile(out, ctx)) << "a reply shorter than 14 characters";
     reg.script("1001", ScriptedReply{ExchangeResult::Accepted, "99999999999999"});
-    EXPECT_TRUE(CreateSrOut_File(out, ctx)) << "14 characters without the number";
+    EXPECT_TRUE(writeSrOutFile(out, ctx)) << "14 characters without the number";
     EXPECT_EQ(out, "");
 
     reg.script("1004", ScriptedReply{ExchangeResult::OtherRegisterError, "ERR01", "01"});
-    EXPECT_TRUE(CreateSrOut_File(out, ctx));
+    EXPECT_TRUE(writeSrOutFile(out, ctx));
     EXPECT_EQ(out, "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n") << "a refused 1004 leaves the TIME line only";
 }
 

@@ -53,8 +53,8 @@ protected:
                 dir.write("KB.txt", kb);
             return 0;
         };
-        services.readNumeroAzzeramenti = [] { return std::string("0122"); };
-        services.readGranTotale = [] { return std::string("GRTO,V0001234567;"); };
+        services.readClosingCount = [] { return std::string("0122"); };
+        services.readGrandTotal = [] { return std::string("GRTO,V0001234567;"); };
     }
 
     Transmission& tx()
@@ -72,14 +72,14 @@ protected:
         job.outPath = dir.file("SR_OUT.001");
         job.testReceiptMode = testReceipt;
         job.pos = &pos;
-        return tx().DoSendFile(dir.file("SR_DATI.001"), job);
+        return tx().sendRequest(dir.file("SR_DATI.001"), job);
     }
 
     // A paid receipt: sale, cash payment, closing, drawer.
     void paidReceipt()
     {
         commandList = {"31011012201REPARTO 1             000001250", "300408CONTANTI000002000", "3011", "70081"};
-        flags.PaymentSeen = true;
+        flags.paymentSeen = true;
     }
 
     test::TempDir dir;
@@ -121,8 +121,8 @@ TEST_F(TransmissionTest, PaidReceiptGoesOutInOrderAndEndsTheDocument)
 TEST_F(TransmissionTest, PaymentWithoutAmountShowsTheRunningAmount)
 {
     paidReceipt();
-    flags.PaymentTypeUsed[PaymentCash] = true;
-    flags.PaymentTypeUsed[PaymentOther] = true;
+    flags.paymentTypeUsed[PaymentCash] = true;
+    flags.paymentTypeUsed[PaymentOther] = true;
     flags.otherPaymentName = "BANCOMAT";
     ASSERT_EQ(send(), SendResult::Complete);
     const std::vector<std::string> doc = reg.documentCommands();
@@ -169,27 +169,26 @@ TEST_P(PaperEndTest, EndsTheWait)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Transmission, PaperEndTest,
-                         ::testing::Values(PaperEndCase{"ConnectionLost",
-                                                        [](ScriptedRegister& r, Transmission&) {
-                                                            r.dropOn("1009", false);
-                                                        },
-                                                        SendResult::ConnectionLost},
-                                           PaperEndCase{"CancelButton",
-                                                        [](ScriptedRegister& r, Transmission& t) {
-                                                            r.onSend = [&t](const std::string& c) {
-                                                                if (c == "1009")
-                                                                    t.Annullo_Click();
-                                                            };
-                                                        },
-                                                        SendResult::CancelledByOperator},
-                                           PaperEndCase{"RegisterSilent",
-                                                        [](ScriptedRegister& r, Transmission&) {
-                                                            for (int i = 0; i < 3; ++i)
-                                                                r.script("1009", ScriptedReply{ExchangeResult::NoReply});
-                                                        },
-                                                        SendResult::NoReply}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, PaperEndTest,
+    ::testing::Values(PaperEndCase{"ConnectionLost",
+                                   [](ScriptedRegister& r, Transmission&) { r.dropOn("1009", false); },
+                                   SendResult::ConnectionLost},
+                      PaperEndCase{"CancelButton",
+                                   [](ScriptedRegister& r, Transmission& t) {
+                                       r.onSend = [&t](const std::string& c) {
+                                           if (c == "1009")
+                                               t.onCancelClicked();
+                                       };
+                                   },
+                                   SendResult::CancelledByOperator},
+                      PaperEndCase{"RegisterSilent",
+                                   [](ScriptedRegister& r, Transmission&) {
+                                       for (int i = 0; i < 3; ++i)
+                                           r.script("1009", ScriptedReply{ExchangeResult::NoReply});
+                                   },
+                                   SendResult::NoReply}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
 {
@@ -198,8 +197,8 @@ TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
     // The register's own text may hold "ERR" itself.
     reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
     EXPECT_EQ(send(), SendResult::RegisterOwnError);
-    EXPECT_EQ(tx().RegisterErrorText(), "ERRORE DI STAMPA");
-    EXPECT_EQ(JobErrorText(JobResult::RegisterOwnError, tx().RegisterErrorText()), "Errore 99: ERRORE DI STAMPA");
+    EXPECT_EQ(tx().registerErrorText(), "ERRORE DI STAMPA");
+    EXPECT_EQ(jobErrorText(JobResult::RegisterOwnError, tx().registerErrorText()), "Errore 99: ERRORE DI STAMPA");
 }
 
 struct DropCase {
@@ -226,7 +225,7 @@ TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
         EXPECT_THAT(out, Not(HasSubstr("DATE,")));
     }
     EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
-    EXPECT_EQ(JobResultForSendResult(SendResult::ConnectionLost), JobResult::Network);
+    EXPECT_EQ(jobResultForSendResult(SendResult::ConnectionLost), JobResult::Network);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -270,12 +269,12 @@ TEST_F(TransmissionTest, EachDocumentStartsClean)
     reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
     reg.script("1015", ScriptedReply{0, "1015CARTA INCEPPATA"});
     ASSERT_EQ(send(), SendResult::RegisterOwnError);
-    ASSERT_EQ(tx().RegisterErrorText(), "CARTA INCEPPATA");
+    ASSERT_EQ(tx().registerErrorText(), "CARTA INCEPPATA");
 
     reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
     reg.script("1009", ScriptedReply{0, "100900"});
     EXPECT_EQ(send(), SendResult::Complete) << joined(reg.sent);
-    EXPECT_EQ(tx().RegisterErrorText(), "");
+    EXPECT_EQ(tx().registerErrorText(), "");
     EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "the second document's paper end is reported too";
     EXPECT_FALSE(tx().transmissionRunning());
 
@@ -311,13 +310,13 @@ TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
     paidReceipt();
     reg.onSend = [&](const std::string& c) {
         if (c == commandList[0])
-            tx().Annullo_Click();
+            tx().onCancelClicked();
     };
     EXPECT_EQ(send(), SendResult::CancelledByOperator);
     EXPECT_THAT(reg.documentCommands(),
                 ElementsAre("30161", commandList[0], "7007                                        ",
                             "3001818Annull.transazione000000000", "3011", "3013", "30160"));
-    EXPECT_EQ(JobErrorText(JobResultForSendResult(SendResult::CancelledByOperator), ""),
+    EXPECT_EQ(jobErrorText(jobResultForSendResult(SendResult::CancelledByOperator), ""),
               "E511: Documento annullato dall'operatore");
 }
 
@@ -326,7 +325,7 @@ TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
     paidReceipt();
     reg.onSend = [&](const std::string& c) {
         if (c == "3011")
-            tx().Annullo_Click();
+            tx().onCancelClicked();
     };
     EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0);
@@ -335,14 +334,14 @@ TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
 TEST_F(TransmissionTest, CancelOutsideADocumentConnectsAndWaitsForTheRunningExchange)
 {
     reg.connected = false;
-    tx().Annullo_Click();
+    tx().onCancelClicked();
     EXPECT_EQ(reg.reconnects, 1);
     EXPECT_THAT(reg.sent, ElementsAre("7007                                        ",
                                       "3001818Annull.transazione000000000", "3011", "3013"));
 
     reg.sent.clear();
     reg.busy = true;
-    tx().Annullo_Click();
+    tx().onCancelClicked();
     EXPECT_TRUE(reg.sent.empty());
     reg.busy = false;
     QDeadlineTimer deadline(5000);
@@ -358,12 +357,12 @@ TEST_F(TransmissionTest, NothingIsSentWithoutACommandListOrAnSrOut)
     convertFails = false;
     writeKb = false;
     EXPECT_EQ(send(), SendResult::ConversionFailed);
-    EXPECT_EQ(JobResultForSendResult(SendResult::ConversionFailed), JobResult::ConversionFailed);
+    EXPECT_EQ(jobResultForSendResult(SendResult::ConversionFailed), JobResult::ConversionFailed);
 
     writeKb = true;
     SendJob job;
     job.outPath = dir.file("no such folder/SR_OUT.001");
-    EXPECT_EQ(tx().DoSendFile(dir.file("SR_DATI.001"), job), SendResult::OutputUnavailable);
+    EXPECT_EQ(tx().sendRequest(dir.file("SR_DATI.001"), job), SendResult::OutputUnavailable);
     EXPECT_EQ(messages.texts.size(), 1u);
     EXPECT_TRUE(reg.sent.empty()) << joined(reg.sent);
 }
@@ -400,7 +399,7 @@ TEST_F(TransmissionTest, TestReceiptIsSentAsItStands)
 TEST_F(TransmissionTest, ReportsGetTheSummaryBeforeTheClosingAndNoEndOfReceipt)
 {
     commandList = {"2002"};
-    flags.FunctionSeen = true;
+    flags.functionSeen = true;
     EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", "2002", "30160"));
     EXPECT_EQ(reg.sent[3], "1001") << "the summary reads the day before the closing resets it";
@@ -428,7 +427,7 @@ class SubtotalPercentTest : public TransmissionTest, public ::testing::WithParam
 TEST_P(SubtotalPercentTest, SendsTheAdjustmentOfTheRunningSubtotal)
 {
     reg.subtotal = GetParam().subtotal;
-    EXPECT_EQ(tx().SubtotalPercent(GetParam().line), ExchangeResult::Accepted);
+    EXPECT_EQ(tx().subtotalPercent(GetParam().line), ExchangeResult::Accepted);
     EXPECT_THAT(reg.sent, ElementsAre("1003", GetParam().command));
 }
 

@@ -17,12 +17,12 @@ int main(int argc, char* argv[])
     std::vector<std::string> args(argv + 1, argv + argc);
     SimulatorOptions options;
     std::string error;
-    if (!ParseSimulatorOptions(args, options, error)) {
-        std::fprintf(stderr, "tavor1-regsim: %s\n%s", error.c_str(), SimulatorUsage().c_str());
+    if (!parseSimulatorOptions(args, options, error)) {
+        std::fprintf(stderr, "tavor1-regsim: %s\n%s", error.c_str(), simulatorUsage().c_str());
         return 2;
     }
     if (options.help) {
-        std::fputs(SimulatorUsage().c_str(), stdout);
+        std::fputs(simulatorUsage().c_str(), stdout);
         return 0;
     }
 

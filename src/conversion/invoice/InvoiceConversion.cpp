@@ -40,16 +40,16 @@ public:
     bool run(const std::vector<std::string>& source)
     {
         m_handover = InvoiceHandover{};
-        m_handover.InvoiceHeading.assign(4, std::string());
+        m_handover.invoiceHeading.assign(4, std::string());
         try {
             for (const std::string& line : source)
                 convertLine(line);
             finish();
         } catch (const Stop&) {
-            m_handover.InvoiceTotal = 0;
+            m_handover.invoiceTotal = 0;
             return false;
         }
-        m_handover.InvoiceTotal = invoiceTotal();
+        m_handover.invoiceTotal = invoiceTotal();
         return true;
     }
 
@@ -60,8 +60,8 @@ private:
 
     [[noreturn]] void fail(int number, const std::string& description)
     {
-        m_env.trace.writeLine(CurrDateTime(m_env.clock) + " --> " + kTraceName + std::to_string(number) + " - "
-                              + description);
+        m_env.trace.writeLine(traceTimestamp(m_env.clock) + " --> " + kTraceName + std::to_string(number) + " - " +
+                              description);
         throw Stop{};
     }
 
@@ -100,7 +100,7 @@ private:
     void writeHeaderBlock()
     {
         if (m_layout.printDateLines)
-            write(DateTimeLine(m_env.clock));
+            write(dateTimeLine(m_env.clock));
         writeCurrencyHeader();
         writeBlank();
         m_headerDue = false;
@@ -108,12 +108,12 @@ private:
 
     std::int64_t invoiceTotal() const { return m_totalGiven ? m_givenTotal : m_total; }
 
-    static std::optional<std::string> param(const std::string& line, const char* tag) { return FindParam(line, tag); }
+    static std::optional<std::string> param(const std::string& line, const char* tag) { return findParam(line, tag); }
 
     // A cents value as the request language reads it: up to the first non-digit.
     std::int64_t cents(const std::string& value)
     {
-        const auto v = ReadInteger(value);
+        const auto v = readInteger(value);
         if (!v)
             fail(kErrOverflow, "Overflow");
         return *v;
@@ -121,34 +121,34 @@ private:
 
     void convertLine(const std::string& raw)
     {
-        if (StartsWithWord(raw, "OPFS")) {
+        if (startsWithWord(raw, "OPFS")) {
             openInvoice(raw);
             return;
         }
         // A print line is upper-cased and cut like every other line, but its
         // text keeps its commas: an address is not split into tags.
-        const std::string line = StartsWithWord(raw, "PRNT,") ? NormalizeInvoicePrintLine(raw, kOrdinaryTextWidth)
-                                                              : ParseCommandLine(raw, kOrdinaryTextWidth);
-        if (StartsWithWord(line, "OPER"))
+        const std::string line = startsWithWord(raw, "PRNT,") ? normalizeInvoicePrintLine(raw, kOrdinaryTextWidth)
+                                                              : parseRequestLine(raw, kOrdinaryTextWidth);
+        if (startsWithWord(line, "OPER"))
             operatorLine(line);
-        else if (StartsWithWord(line, "CLFS"))
+        else if (startsWithWord(line, "CLFS"))
             return; // the rewriting writes its own closing line
-        else if (StartsWithWord(line, "DATE"))
+        else if (startsWithWord(line, "DATE"))
             dateLine(line);
-        else if (StartsWithWord(line, "PLUD") || StartsWithWord(line, "SALE"))
+        else if (startsWithWord(line, "PLUD") || startsWithWord(line, "SALE"))
             article(line);
-        else if (StartsWithWord(line, "COUP"))
+        else if (startsWithWord(line, "COUP"))
             adjustment(line, "SCONTO SU ITEM", -1);
-        else if (StartsWithWord(line, "COST"))
+        else if (startsWithWord(line, "COST"))
             adjustment(line, "SCONTO SU SUBT.", -1);
-        else if (StartsWithWord(line, "ADDI"))
+        else if (startsWithWord(line, "ADDI"))
             adjustment(line, "MAGG. SU ITEM", +1);
-        else if (StartsWithWord(line, "ADDS"))
+        else if (startsWithWord(line, "ADDS"))
             adjustment(line, "MAGG. SU SUBT.", +1);
-        else if (StartsWithWord(line, "PRNT,")) {
+        else if (startsWithWord(line, "PRNT,")) {
             if (m_invoiceOpened)
                 write(line);
-        } else if (StartsWithWord(line, "EXTL,"))
+        } else if (startsWithWord(line, "EXTL,"))
             headingLine(line);
         else
             payment(line);
@@ -158,20 +158,20 @@ private:
     {
         m_handover.invoiceTextMode = true;
         std::string number = "1";
-        if (const auto n = param(line, ",N"); n && IsNumeric(*n))
+        if (const auto n = param(line, ",N"); n && isNumeric(*n))
             number = Trim(*n);
         const auto total = param(line, ",V");
         // A total of 0 or one that is no number is no total: the invoice then
         // goes out with the sum of its lines, never with 0.
         m_totalGiven = false;
-        if (total && IsNumeric(*total)) {
+        if (total && isNumeric(*total)) {
             m_givenTotal = cents(*total);
             m_totalGiven = m_givenTotal > 0;
         }
         const char* fields[4] = {",:", ",<", ",=", ",>"};
         for (int i = 0; i < 4; ++i)
             if (const auto text = param(line, fields[i]))
-                m_handover.InvoiceHeading[std::size_t(i)] = text->substr(0, std::size_t(m_width - 2));
+                m_handover.invoiceHeading[std::size_t(i)] = text->substr(0, std::size_t(m_width - 2));
 
         if (total) {
             write(line);
@@ -192,7 +192,7 @@ private:
         if (m_headerDue)
             writeHeaderBlock();
         if (const auto op = param(line, ",C"))
-            write("PRNT,:OPERATORE N. " + ZeroPad(cents(*op), 2) + ";");
+            write("PRNT,:OPERATORE N. " + zeroPad(cents(*op), 2) + ";");
     }
 
     void dateLine(const std::string& line)
@@ -213,7 +213,7 @@ private:
         if (m_headerDue)
             writeHeaderBlock();
         std::int64_t rate = 0;
-        if (const auto r = param(line, ",I"); r && IsNumeric(*r))
+        if (const auto r = param(line, ",I"); r && isNumeric(*r))
             rate = cents(*r);
         const std::string description = param(line, ",:").value_or("  ");
         const auto quantityText = param(line, ",Q");
@@ -221,29 +221,30 @@ private:
         if (quantityText)
             quantity = Decimal::parse(*quantityText, '.');
         std::optional<Decimal> price = Decimal::fromInteger(0);
-        if (const auto p = param(line, ",P"); p && IsNumeric(*p))
+        if (const auto p = param(line, ",P"); p && isNumeric(*p))
             price = Decimal::parse(*p, '.');
         if (!quantity || !price)
             fail(kErrOverflow, "Overflow");
         const std::int64_t unitPrice = price->roundedToInteger();
-        write("PRNT,:" + DotToComma(quantityText ? *quantityText : "1") + "    X    " + CentsToText(unitPrice) + ";");
+        write("PRNT,:" + dotToComma(quantityText ? *quantityText : "1") + "    X    " + centsToText(unitPrice) + ";");
 
         const auto amount = Decimal::fromInteger(unitPrice).times(*quantity);
         if (!amount)
             fail(kErrOverflow, "Overflow");
         const std::int64_t lineAmount = amount->roundedToInteger();
 
-        const VatRateTable::VatCode code =
-            rate >= INT32_MIN && rate <= INT32_MAX ? m_env.vatRates.VatCodeFromRate(int(rate)) : VatRateTable::VatCode{};
+        const VatRateTable::VatCode code = rate >= INT32_MIN && rate <= INT32_MAX
+                                               ? m_env.vatRates.vatCodeFromRate(int(rate))
+                                               : VatRateTable::VatCode{};
         if (code.index < 0) {
-            m_env.trace.writeLine(CurrDateTime(m_env.clock) + " --> " + kTraceName + "aliquota IVA " + std::to_string(rate)
-                                  + " non presente nella tabella IVA");
+            m_env.trace.writeLine(traceTimestamp(m_env.clock) + " --> " + kTraceName + "aliquota IVA " +
+                                  std::to_string(rate) + " non presente nella tabella IVA");
             throw Stop{};
         }
         m_currentCode = code.index;
         m_vatAmount[std::size_t(code.index)] = checkedSum(m_vatAmount[std::size_t(code.index)], lineAmount);
         m_total = checkedSum(m_total, lineAmount);
-        writeJustified(description, CentsToText(lineAmount), code.letter);
+        writeJustified(description, centsToText(lineAmount), code.letter);
     }
 
     void adjustment(const std::string& line, const char* defaultLabel, int direction)
@@ -256,22 +257,22 @@ private:
         const std::int64_t signedValue = direction < 0 ? -value : value;
         m_vatAmount[std::size_t(m_currentCode)] = checkedSum(m_vatAmount[std::size_t(m_currentCode)], signedValue);
         m_total = checkedSum(m_total, signedValue);
-        writeJustified(label, CentsToText(value));
+        writeJustified(label, centsToText(value));
     }
 
     Payment paymentKind(const std::string& line, const char*& name) const
     {
-        if (StartsWithWord(line, "CASH") || StartsWithTender(line, 1))
+        if (startsWithWord(line, "CASH") || startsWithTender(line, 1))
             return name = "CONTANTI", Payment::Cash;
-        if (StartsWithWord(line, "CHEQ") || StartsWithTender(line, 2))
+        if (startsWithWord(line, "CHEQ") || startsWithTender(line, 2))
             return name = "ASSEGNI", Payment::Cheque;
-        if (StartsWithTender(line, 3))
+        if (startsWithTender(line, 3))
             return name = "CARTA CRED.", Payment::Card;
-        if (StartsWithTender(line, 4))
+        if (startsWithTender(line, 4))
             return name = "BANCOMAT", Payment::DebitCard;
-        if (StartsWithWord(line, "CRED"))
+        if (startsWithWord(line, "CRED"))
             return name = "CREDITO", Payment::Credit;
-        if (StartsWithWord(line, "TICK"))
+        if (startsWithWord(line, "TICK"))
             return name = "TICKET", Payment::Voucher;
         return Payment::None;
     }
@@ -286,12 +287,13 @@ private:
             m_firstPayment = false;
             m_lineTotal = invoiceTotal();
             writeBlank();
-            write("PRNT,:" + justify(kind == Payment::Cash ? "TOT. FATTURA EURO" : "TOTALE FATTURA EURO",
-                                     CentsToText(m_lineTotal))
-                  + ",H1;");
+            write(
+                "PRNT,:" +
+                justify(kind == Payment::Cash ? "TOT. FATTURA EURO" : "TOTALE FATTURA EURO", centsToText(m_lineTotal)) +
+                ",H1;");
         }
         std::int64_t amount;
-        if (const auto v = param(line, ",V"); v && IsNumeric(*v)) {
+        if (const auto v = param(line, ",V"); v && isNumeric(*v)) {
             amount = cents(*v);
         } else {
             // The rest: what neither earlier payments nor credits have covered.
@@ -304,22 +306,22 @@ private:
         else
             m_paid = checkedSum(m_paid, amount);
         if (m_layout.printPaymentLines)
-            writeJustified(param(line, ",:").value_or(defaultName), CentsToText(amount));
+            writeJustified(param(line, ",:").value_or(defaultName), centsToText(amount));
     }
 
     void headingLine(const std::string& line)
     {
         const auto n = param(line, ",N");
         const auto text = param(line, ",:");
-        if (n && IsNumeric(*n) && text)
-            m_handover.InvoiceHeading.push_back(FixedWidth(*text, std::size_t(m_width - 2)));
+        if (n && isNumeric(*n) && text)
+            m_handover.invoiceHeading.push_back(fixedWidth(*text, std::size_t(m_width - 2)));
     }
 
     void finish()
     {
         writeBlank();
-        writeJustified("CORRISP. PAGATO", CentsToText(m_paid));
-        writeJustified("CORRISP. NON PAGATO", CentsToText(m_notPaid));
+        writeJustified("CORRISP. PAGATO", centsToText(m_paid));
+        writeJustified("CORRISP. NON PAGATO", centsToText(m_notPaid));
         writeBlank();
 
         std::int64_t taxableSum = 0;
@@ -338,21 +340,22 @@ private:
             const std::int64_t t = taxable->units();
             const std::int64_t vat = inclusive - t;
             const std::string letter(1, char('A' + code));
-            const std::string rateText = letter + "=" + CentsToText(rate) + "%";
-            writeJustified((rate < 1 ? "ESENTE " : "IMPONIBILE ") + rateText, CentsToAmountText(Decimal::fromInteger(t)));
+            const std::string rateText = letter + "=" + centsToText(rate) + "%";
+            writeJustified((rate < 1 ? "ESENTE " : "IMPONIBILE ") + rateText,
+                           centsToAmountText(Decimal::fromInteger(t)));
             if (rate > 0)
-                writeJustified("IVA " + rateText, CentsToAmountText(Decimal::fromInteger(vat)));
+                writeJustified("IVA " + rateText, centsToAmountText(Decimal::fromInteger(vat)));
             taxableSum = checkedSum(taxableSum, t);
             vatSum = checkedSum(vatSum, vat);
         }
 
         writeBlank();
-        writeJustified("TOT. IMPONIBILE ", CentsToAmountText(Decimal::fromInteger(taxableSum)));
-        writeJustified("TOT. IVA ", CentsToAmountText(Decimal::fromInteger(vatSum)));
+        writeJustified("TOT. IMPONIBILE ", centsToAmountText(Decimal::fromInteger(taxableSum)));
+        writeJustified("TOT. IVA ", centsToAmountText(Decimal::fromInteger(vatSum)));
         writeBlank();
 
         write("PRNT,: --- Intestazione Cliente ---;");
-        for (const std::string& heading : m_handover.InvoiceHeading)
+        for (const std::string& heading : m_handover.invoiceHeading)
             write("PRNT,:" + heading + " ;");
         write("CLFS;");
     }
@@ -378,20 +381,20 @@ private:
 
 } // namespace
 
-bool RewriteInvoice(const std::vector<std::string>& source, const InvoiceLayout& layout,
-                    const InvoiceEnvironment& env, InvoiceHandover& handover, std::ostream& target)
+bool rewriteInvoiceLines(const std::vector<std::string>& source, const InvoiceLayout& layout,
+                         const InvoiceEnvironment& env, InvoiceHandover& handover, std::ostream& target)
 {
     return InvoiceRewriter(layout, env, handover, target).run(source);
 }
 
-bool ConvertFatturaSuScontrino(const std::string& sourcePath, const std::string& targetPath, std::int16_t width,
-                               bool printPaymentLines, bool printInvoiceNumber, bool printDateLines,
-                               const InvoiceEnvironment& env, InvoiceHandover& handover)
+bool convertInvoiceToReceipt(const std::string& sourcePath, const std::string& targetPath, std::int16_t width,
+                             bool printPaymentLines, bool printInvoiceNumber, bool printDateLines,
+                             const InvoiceEnvironment& env, InvoiceHandover& handover)
 {
     handover = InvoiceHandover{};
     const auto traceError = [&](int number, const std::string& description) {
-        env.trace.writeLine(CurrDateTime(env.clock) + " --> " + kTraceName + std::to_string(number) + " - "
-                            + description);
+        env.trace.writeLine(traceTimestamp(env.clock) + " --> " + kTraceName + std::to_string(number) + " - " +
+                            description);
     };
     const auto content = readFileBytes(sourcePath);
     if (!content) {
@@ -400,10 +403,10 @@ bool ConvertFatturaSuScontrino(const std::string& sourcePath, const std::string&
     }
     const InvoiceLayout layout{width, printPaymentLines, printInvoiceNumber, printDateLines};
     std::ostringstream target;
-    const bool ok = RewriteInvoice(SplitRequestLines(*content), layout, env, handover, target);
+    const bool ok = rewriteInvoiceLines(splitRequestLines(*content), layout, env, handover, target);
     if (!writeFileBytes(targetPath, target.str())) {
         traceError(kErrFileAccess, "Path/File access error: " + targetPath);
-        handover.InvoiceTotal = 0;
+        handover.invoiceTotal = 0;
         return false;
     }
     return ok;

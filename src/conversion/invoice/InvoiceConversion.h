@@ -27,10 +27,10 @@ struct InvoiceEnvironment {
 struct InvoiceHandover {
     // Cents: the "OPFS" total when the host gave one, else the sum of the
     // articles and adjustments. 0 after a failed rewriting.
-    std::int64_t InvoiceTotal = 0;
+    std::int64_t invoiceTotal = 0;
     // Lines 1..4 from the "OPFS" fields ",:", ",<", ",=", ",>", then one line
     // per "EXTL," line.
-    std::vector<std::string> InvoiceHeading;
+    std::vector<std::string> invoiceHeading;
     // An "OPFS" line was seen: "PRNT," texts are read in invoice text mode.
     bool invoiceTextMode = false;
 };
@@ -45,15 +45,15 @@ struct InvoiceLayout {
 // Rewrites `source` lines (as the host wrote them) into `target`, one request
 // line each, ending with CR LF. False when an article's VAT rate is not in
 // the table: `target` then holds the lines written so far, and the handover
-// has InvoiceTotal 0.
-bool RewriteInvoice(const std::vector<std::string>& source, const InvoiceLayout& layout,
-                    const InvoiceEnvironment& env, InvoiceHandover& handover, std::ostream& target);
+// has invoiceTotal 0.
+bool rewriteInvoiceLines(const std::vector<std::string>& source, const InvoiceLayout& layout,
+                         const InvoiceEnvironment& env, InvoiceHandover& handover, std::ostream& target);
 
 // The file form: reads `sourcePath` (a copy of the request), creates
 // `targetPath` anew. True when the source was read to its end and the target
 // closed with "CLFS;". A file that cannot be read or written is traced.
-bool ConvertFatturaSuScontrino(const std::string& sourcePath, const std::string& targetPath, std::int16_t width,
-                               bool printPaymentLines, bool printInvoiceNumber, bool printDateLines,
-                               const InvoiceEnvironment& env, InvoiceHandover& handover);
+bool convertInvoiceToReceipt(const std::string& sourcePath, const std::string& targetPath, std::int16_t width,
+                             bool printPaymentLines, bool printInvoiceNumber, bool printDateLines,
+                             const InvoiceEnvironment& env, InvoiceHandover& handover);
 
 } // namespace tavor1

@@ -63,7 +63,7 @@ public:
             }
             if (c == ' ')
                 continue;
-            if (KeyCommand(std::string_view(&c, 1), m_out))
+            if (keyCommand(std::string_view(&c, 1), m_out))
                 continue;
             valueKey(c);
             if (!m_command.empty())
@@ -76,7 +76,7 @@ private:
 
     std::int64_t takeNumber()
     {
-        const auto n = ReadInteger(m_number);
+        const auto n = readInteger(m_number);
         return n ? *n : 0;
     }
 
@@ -267,7 +267,7 @@ private:
 
 } // namespace
 
-bool KeyCommand(std::string_view key, std::ostream& target)
+bool keyCommand(std::string_view key, std::ostream& target)
 {
     if (key.size() != 1)
         return false;
@@ -280,12 +280,12 @@ bool KeyCommand(std::string_view key, std::ostream& target)
     return false;
 }
 
-void ConvertKeySequence(std::string_view stream, std::ostream& target)
+void convertKeySequence(std::string_view stream, std::ostream& target)
 {
     KeyStreamReader(target).read(stream);
 }
 
-bool ConvertKeySequenceFile(const std::string& sourcePath, const std::string& targetPath)
+bool convertKeySequenceFile(const std::string& sourcePath, const std::string& targetPath)
 {
     const auto content = readFileBytes(sourcePath);
     if (!content || content->empty())
@@ -293,17 +293,17 @@ bool ConvertKeySequenceFile(const std::string& sourcePath, const std::string& ta
     removeFile(targetPath);
     std::string stream;
     stream.reserve(content->size());
-    for (const std::string& line : SplitRequestLines(*content))
+    for (const std::string& line : splitRequestLines(*content))
         stream += line;
     std::ostringstream target;
-    ConvertKeySequence(stream, target);
+    convertKeySequence(stream, target);
     return writeFileBytes(targetPath, target.str()) && fileExists(targetPath);
 }
 
-std::string ReadFilePath(std::string_view line, const std::string& dataDir, int channel)
+std::string readFilePath(std::string_view line, const std::string& dataDir, int channel)
 {
     std::string value;
-    GetParam(false, line, ",:", value);
+    getParam(false, line, ",:", value);
     // Quotes first, so that a quoted name resolves like an unquoted one.
     if (!value.empty() && value.front() == '"')
         value.erase(0, 1);

@@ -75,7 +75,7 @@ std::optional<Decimal> Decimal::fromUnits(std::int64_t units, int scale)
 std::optional<Decimal> Decimal::parse(std::string_view text, char point)
 {
     bool negative = false;
-    std::size_t i = SkipBlanksAndSign(text, negative);
+    std::size_t i = skipBlanksAndSign(text, negative);
     Wide units = 0;
     int scale = 0;
     bool afterPoint = false;

@@ -16,7 +16,7 @@ std::string euroText(const Decimal& cents)
 
 } // namespace
 
-std::string RoundTwoDecimals(std::string_view text)
+std::string roundTwoDecimals(std::string_view text)
 {
     const std::size_t comma = text.find(',');
     if (comma == std::string_view::npos)
@@ -36,7 +36,7 @@ std::string RoundTwoDecimals(std::string_view text)
     return rounded ? rounded->toText(',') : truncated;
 }
 
-std::string DotToComma(std::string_view text)
+std::string dotToComma(std::string_view text)
 {
     std::string out(text);
     const std::size_t dot = out.find('.');
@@ -45,7 +45,7 @@ std::string DotToComma(std::string_view text)
     return out;
 }
 
-std::string CentsToDecimalText(std::string_view cents)
+std::string centsToDecimalText(std::string_view cents)
 {
     if (cents.empty())
         return "0,00";
@@ -57,7 +57,7 @@ std::string CentsToDecimalText(std::string_view cents)
     return out;
 }
 
-std::string StripLeadingZeros(std::string_view text)
+std::string stripLeadingZeros(std::string_view text)
 {
     const std::size_t first = text.find_first_not_of('0');
     if (first == std::string_view::npos)
@@ -67,14 +67,14 @@ std::string StripLeadingZeros(std::string_view text)
     return std::string(text.substr(first));
 }
 
-std::string CentsToAmountText(const Decimal& cents)
+std::string centsToAmountText(const Decimal& cents)
 {
     if (cents.isZero())
         return "0,00";
     return euroText(cents);
 }
 
-std::string DateTimeLine(const Clock& clock)
+std::string dateTimeLine(const Clock& clock)
 {
     const LocalDateTime t = clock.now();
     char buf[64];
@@ -82,24 +82,24 @@ std::string DateTimeLine(const Clock& clock)
     return buf;
 }
 
-std::string FormatAmount9(const Decimal& cents)
+std::string formatAmount9(const Decimal& cents)
 {
-    return ZeroPad(cents.roundedToInteger(), 9);
+    return zeroPad(cents.roundedToInteger(), 9);
 }
 
-std::string TextLength2(std::string_view text)
+std::string textLength2(std::string_view text)
 {
-    return ZeroPad(static_cast<std::int64_t>(text.size()), 2);
+    return zeroPad(static_cast<std::int64_t>(text.size()), 2);
 }
 
-std::string FixedWidth(std::string_view text, std::size_t width)
+std::string fixedWidth(std::string_view text, std::size_t width)
 {
     std::string out(text.substr(0, width));
     out.resize(width, ' ');
     return out;
 }
 
-std::string DisplayAmount(const Decimal& cents)
+std::string displayAmountText(const Decimal& cents)
 {
     return euroText(cents);
 }

@@ -120,9 +120,9 @@ std::string normaliseTextPart(std::string_view part, int width)
     std::string text(part.substr(part.find(':')));
     replaceAll(text, "TOTALE", "TOT.  ");
     replaceAll(text, "totale", "tot.  ");
-    text = UpperCase1252(text);
+    text = upperCase1252(text);
     replaceAll(text, "TOTALE", "TOT.  ");
-    text = FoldCommandText(text);
+    text = foldCommandText(text);
     if (text.size() > std::size_t(width) + 1)
         text.resize(std::size_t(width) + 1);
     if (text == ":")
@@ -132,7 +132,7 @@ std::string normaliseTextPart(std::string_view part, int width)
 
 } // namespace
 
-std::string UpperCase1252(std::string_view text)
+std::string upperCase1252(std::string_view text)
 {
     std::string out(text);
     for (char& c : out) {
@@ -143,19 +143,19 @@ std::string UpperCase1252(std::string_view text)
     return out;
 }
 
-std::string FoldCommandText(std::string_view text)
+std::string foldCommandText(std::string_view text)
 {
     static const FoldMap map = buildMap(kCommandRows);
     return fold(text, map, true);
 }
 
-std::string FoldPrintText(std::string_view text)
+std::string foldPrintText(std::string_view text)
 {
     static const FoldMap map = buildMap(kPrintRows);
     return fold(text, map, false);
 }
 
-std::string ParseCommandLine(std::string_view line, int width)
+std::string parseRequestLine(std::string_view line, int width)
 {
     if (line.empty())
         return {};
@@ -173,7 +173,7 @@ std::string ParseCommandLine(std::string_view line, int width)
         start = end + 1;
         if (first) {
             first = false;
-            word = UpperCase1252(part.substr(0, 4));
+            word = upperCase1252(part.substr(0, 4));
             out.push_back(word);
             continue;
         }
@@ -183,7 +183,7 @@ std::string ParseCommandLine(std::string_view line, int width)
             out.push_back(normaliseTextPart(part, width));
             continue;
         }
-        const std::string trimmed = UpperCase1252(Trim(part, " "));
+        const std::string trimmed = upperCase1252(Trim(part, " "));
         if (!trimmed.empty())
             out.push_back(normaliseValuePart(word, trimmed));
     }
@@ -200,7 +200,7 @@ std::string ParseCommandLine(std::string_view line, int width)
     return result;
 }
 
-std::string NormalizeTextLine(std::string_view line, int width)
+std::string normalizeTextLine(std::string_view line, int width)
 {
     const std::size_t textTag = line.find(",:");
     if (line.size() <= 6 || textTag == std::string_view::npos)
@@ -213,17 +213,17 @@ std::string NormalizeTextLine(std::string_view line, int width)
         out.resize(keep);
     if (!out.empty() && out.back() == ';' && out.size() < 8)
         out.insert(out.size() - 1, " ");
-    out = FoldPrintText(out);
+    out = foldPrintText(out);
     if (out.empty() || out.back() != ';')
         out += ';';
     return out;
 }
 
-std::string NormalizeInvoicePrintLine(std::string_view line, int width)
+std::string normalizeInvoicePrintLine(std::string_view line, int width)
 {
     const std::size_t textTag = line.find(",:");
     if (textTag == std::string_view::npos)
-        return ParseCommandLine(line, width);
+        return parseRequestLine(line, width);
     std::size_t attribute = std::string_view::npos;
     for (std::size_t at = line.find(',', textTag + 2); at != std::string_view::npos; at = line.find(',', at + 1))
         if (at + 1 < line.size() && (line[at + 1] == 'H' || line[at + 1] == 'h')) {
@@ -236,15 +236,15 @@ std::string NormalizeInvoicePrintLine(std::string_view line, int width)
         text.remove_suffix(1);
     // What stands before and after the text is normalised as it would be on
     // its own: the command word, and the ",H" tag with anything after it.
-    std::string head = ParseCommandLine(std::string(line.substr(0, textTag)) + ";", width);
+    std::string head = parseRequestLine(std::string(line.substr(0, textTag)) + ";", width);
     head.pop_back();
     std::string tail = attribute == std::string_view::npos
                            ? std::string(";")
-                           : ParseCommandLine("PRNT" + std::string(line.substr(attribute)), width).substr(4);
+                           : parseRequestLine("PRNT" + std::string(line.substr(attribute)), width).substr(4);
     return head + "," + normaliseTextPart(text, width) + tail;
 }
 
-std::string MaskHighChars(std::string_view text)
+std::string maskHighChars(std::string_view text)
 {
     std::string out(text);
     for (char& c : out)
@@ -253,20 +253,20 @@ std::string MaskHighChars(std::string_view text)
     return out;
 }
 
-std::string PreparePrintLine(std::string_view line, int width)
+std::string preparePrintLine(std::string_view line, int width)
 {
-    return MaskHighChars(NormalizeTextLine(line, width));
+    return maskHighChars(normalizeTextLine(line, width));
 }
 
-std::string NormalizeRequestLine(std::string_view line)
+std::string normalizeRequestLine(std::string_view line)
 {
-    if (StartsWithWord(line, "READ"))
+    if (startsWithWord(line, "READ"))
         return std::string(line);
-    if (StartsWithWord(line, "DISP"))
-        return ParseCommandLine(line, kDisplayTextWidth);
-    if (StartsWithWord(line, "PRNT,"))
-        return PreparePrintLine(line, kPrintTextWidth);
-    return ParseCommandLine(line, kOrdinaryTextWidth);
+    if (startsWithWord(line, "DISP"))
+        return parseRequestLine(line, kDisplayTextWidth);
+    if (startsWithWord(line, "PRNT,"))
+        return preparePrintLine(line, kPrintTextWidth);
+    return parseRequestLine(line, kOrdinaryTextWidth);
 }
 
 } // namespace tavor1

@@ -46,18 +46,18 @@ std::size_t valueStart(std::string_view tag, std::size_t tagPosition)
 
 } // namespace
 
-bool GetParam(bool atStart, std::string_view line, std::string_view tag, std::string& value, bool invoiceTextMode)
+bool getParam(bool atStart, std::string_view line, std::string_view tag, std::string& value, bool invoiceTextMode)
 {
     std::size_t position;
     if (atStart)
-        position = tag.size() <= 5 && StartsWithWord(line, tag) ? 0 : std::string_view::npos;
+        position = tag.size() <= 5 && startsWithWord(line, tag) ? 0 : std::string_view::npos;
     else
         position = findIgnoringCase(line, tag);
     if (position == std::string_view::npos)
         return false;
 
     value.clear();
-    if (invoiceTextMode && tag == ",:" && StartsWithWord(line, "PRNT,")) {
+    if (invoiceTextMode && tag == ",:" && startsWithWord(line, "PRNT,")) {
         const std::size_t start = position + 2;
         const std::size_t attribute = findIgnoringCase(line, ",H", start);
         if (attribute != std::string_view::npos) {
@@ -78,28 +78,28 @@ bool GetParam(bool atStart, std::string_view line, std::string_view tag, std::st
     return true;
 }
 
-std::optional<std::string> FindParam(std::string_view line, std::string_view tag, bool invoiceTextMode)
+std::optional<std::string> findParam(std::string_view line, std::string_view tag, bool invoiceTextMode)
 {
     std::string value;
-    if (!GetParam(false, line, tag, value, invoiceTextMode))
+    if (!getParam(false, line, tag, value, invoiceTextMode))
         return std::nullopt;
     return value;
 }
 
-bool StartsWithWord(std::string_view line, std::string_view word)
+bool startsWithWord(std::string_view line, std::string_view word)
 {
     return !word.empty() && line.size() >= word.size() && equalsIgnoringCase(line.substr(0, word.size()), word);
 }
 
-bool StartsWithTender(std::string_view line, int n)
+bool startsWithTender(std::string_view line, int n)
 {
     const std::string prefix = "TEND,N" + std::to_string(n);
-    if (!StartsWithWord(line, prefix))
+    if (!startsWithWord(line, prefix))
         return false;
     return line.size() == prefix.size() || line[prefix.size()] < '0' || line[prefix.size()] > '9';
 }
 
-bool IsNumeric(std::string_view text)
+bool isNumeric(std::string_view text)
 {
     std::size_t i = 0;
     std::size_t end = text.size();
@@ -123,7 +123,7 @@ bool IsNumeric(std::string_view text)
     return digit;
 }
 
-std::vector<std::string> SplitRequestLines(std::string_view bytes)
+std::vector<std::string> splitRequestLines(std::string_view bytes)
 {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -22,25 +22,25 @@ namespace tavor1 {
 // invoiceTextMode: the ",:" text of a "PRNT," line is taken literally, commas
 // included, up to a following ",H" tag, else to the end of the line less one
 // trailing ";".
-bool GetParam(bool atStart, std::string_view line, std::string_view tag, std::string& value,
+bool getParam(bool atStart, std::string_view line, std::string_view tag, std::string& value,
               bool invoiceTextMode = false);
 
-// GetParam of a tag anywhere in the line, as an optional.
-std::optional<std::string> FindParam(std::string_view line, std::string_view tag, bool invoiceTextMode = false);
+// getParam of a tag anywhere in the line, as an optional.
+std::optional<std::string> findParam(std::string_view line, std::string_view tag, bool invoiceTextMode = false);
 
 // The line starts with the command word `word` ("SALE", "PRNT,"), any case.
-bool StartsWithWord(std::string_view line, std::string_view word);
+bool startsWithWord(std::string_view line, std::string_view word);
 
 // The line starts with "TEND,N" and the number `n` (any case), and no further
 // digit follows: "TEND,N1;" is tender 1, "TEND,N12" is not.
-bool StartsWithTender(std::string_view line, int n);
+bool startsWithTender(std::string_view line, int n);
 
 // A number as the host writes one: blanks around, an optional sign, digits
 // with at most one "." or ",". At least one digit.
-bool IsNumeric(std::string_view text);
+bool isNumeric(std::string_view text);
 
 // The lines of a request file: ends are CR LF, LF or a lone CR; a last line
 // without an end counts, a final line end does not make an empty line.
-std::vector<std::string> SplitRequestLines(std::string_view bytes);
+std::vector<std::string> splitRequestLines(std::string_view bytes);
 
 } // namespace tavor1

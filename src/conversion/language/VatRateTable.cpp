@@ -22,7 +22,7 @@ bool readRate(std::string_view item, int& rate)
     // Nine digits always fit an int.
     if (text.size() > 9 || !IsDigits(text))
         return false;
-    rate = static_cast<int>(*ReadInteger(text));
+    rate = static_cast<int>(*readInteger(text));
     return true;
 }
 
@@ -34,7 +34,7 @@ void VatRateTable::setRate(int index, int hundredths)
         m_rates[index] = hundredths;
 }
 
-bool VatRateTable::LoadVatRates(const std::string& directory)
+bool VatRateTable::loadVatRates(const std::string& directory)
 {
     m_rates = kDefaults;
     const std::string path = joinPath(directory, kFileName);
@@ -58,7 +58,7 @@ bool VatRateTable::LoadVatRates(const std::string& directory)
     return true;
 }
 
-bool VatRateTable::SaveVatRates(const std::string& directory) const
+bool VatRateTable::saveVatRates(const std::string& directory) const
 {
     std::string text;
     for (int i = 0; i < kStoredRates; ++i)
@@ -66,7 +66,7 @@ bool VatRateTable::SaveVatRates(const std::string& directory) const
     return writeFileBytes(joinPath(directory, kFileName), text);
 }
 
-VatRateTable::VatCode VatRateTable::VatCodeFromRate(int hundredths) const
+VatRateTable::VatCode VatRateTable::vatCodeFromRate(int hundredths) const
 {
     for (int i = 0; i < kSize; ++i)
         if (m_rates[i] == hundredths)

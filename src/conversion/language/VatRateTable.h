@@ -29,13 +29,13 @@ public:
     // Items that are not whole numbers are skipped; a missing or unreadable
     // file leaves the defaults. False only when the file exists but could not
     // be read: saving the defaults over it would lose the shop's rates.
-    bool LoadVatRates(const std::string& directory);
+    bool loadVatRates(const std::string& directory);
     // Writes the rates 0..3, one a line, replacing the file. False when the
     // file cannot be written.
-    bool SaveVatRates(const std::string& directory) const;
+    bool saveVatRates(const std::string& directory) const;
 
     // The first entry (from index 0) holding `hundredths`.
-    VatCode VatCodeFromRate(int hundredths) const;
+    VatCode vatCodeFromRate(int hundredths) const;
 
 private:
     std::array<int, kSize> m_rates = kDefaults;

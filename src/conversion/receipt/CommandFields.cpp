@@ -16,13 +16,13 @@ char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 std::optional<std::string> amount9(std::int64_t cents)
 {
     if (cents < 0 || cents > kMaxFieldAmount) return std::nullopt;
-    return ZeroPad(cents, 9);
+    return zeroPad(cents, 9);
 }
 
 std::string lengthPrefixed(std::string_view text)
 {
     if (text.size() > 99) text = text.substr(0, 99);
-    return TextLength2(text) + std::string(text);
+    return textLength2(text) + std::string(text);
 }
 
 char printAttribute(const std::optional<std::string>& hValue)
@@ -40,7 +40,7 @@ char printAttribute(const std::optional<std::string>& hValue)
 
 std::int64_t smallInteger(std::string_view value)
 {
-    return ReadInteger(value).value_or(std::numeric_limits<std::int64_t>::max());
+    return readInteger(value).value_or(std::numeric_limits<std::int64_t>::max());
 }
 
 std::optional<std::int64_t> multiplyCents(std::int64_t cents, const Decimal& quantity)
@@ -78,7 +78,7 @@ std::optional<std::int64_t> percentOfCents(const Decimal& percent, std::int64_t 
 
 std::string displayAmount(std::int64_t cents)
 {
-    return DisplayAmount(Decimal::fromInteger(cents));
+    return displayAmountText(Decimal::fromInteger(cents));
 }
 
 std::size_t findNoCase(std::string_view text, std::string_view needle)

@@ -81,7 +81,7 @@ int runConvertCommand(int argc, char** argv, std::ostream& out, std::ostream& er
             out << convertUsage();
             return 0;
         } else if (a == "--rt") {
-            ctx.facts.RegisterIsRT = true;
+            ctx.facts.registerIsRT = true;
         } else if (a == "--data-dir" || a == "--config-dir" || a == "--serial" || a == "--model" || a == "--channel") {
             if (!hasValue) return usageError(a + " wants a value");
             const std::string& v = args[++i];
@@ -108,13 +108,13 @@ int runConvertCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     loadOptionFiles(configDir, ctx.options);
     if (!hadTimerFile) removeFile(timerFile);
     VatRateTable rates;
-    rates.LoadVatRates(configDir);
+    rates.loadVatRates(configDir);
     ctx.vatRates = rates.rates();
     CollectingMessages messages;
     ctx.messages = &messages;
 
     ConversionResult result;
-    if (ConvertRequestFile(request, ctx, result) != 0) {
+    if (convertRequestFile(request, ctx, result) != 0) {
         const std::string& why = !result.failureReason.empty() ? result.failureReason : messages.last;
         err << "tavor1 convert: " << (why.empty() ? std::string("la richiesta non si converte") : why) << "\n";
         return 1;

@@ -66,18 +66,18 @@ bool ReceiptConversion::run(const std::vector<std::string>& lines)
     // A trailing blank line does not hide a final "RLPR".
     std::size_t last = lines.size();
     while (last > 0 && lines[last - 1].empty()) --last;
-    close(last > 0 ? NormalizeRequestLine(lines[last - 1]) : std::string{});
+    close(last > 0 ? normalizeRequestLine(lines[last - 1]) : std::string{});
     // Nothing beyond the display clear: no line was a command (random bytes,
     // a file in another encoding). Sending it would answer the host with
     // FINESCO for a document that was never printed. A card payment on the
     // first line is a job of its own, whose outcome slip is printed.
-    if (m_list.size() == 1 && (lines.empty() || !StartsWithWord(lines.front(), "PAGA"))) {
+    if (m_list.size() == 1 && (lines.empty() || !startsWithWord(lines.front(), "PAGA"))) {
         m_result.failureReason = "nessun comando riconosciuto nella richiesta";
         trace(m_result.failureReason);
         return false;
     }
     m_result.otherPaymentName = m_paymentName;
-    m_result.InvoiceTotal = m_invoiceTotal;
+    m_result.invoiceTotal = m_invoiceTotal;
     return true;
 }
 
@@ -91,10 +91,11 @@ ReceiptConversion::Flow ReceiptConversion::convertLine(const std::vector<std::st
     ++m_lineCount;
 
     const std::string& raw = lines[index];
-    if (m_cashOnly && !StartsWithWord(raw, "CASH")) return Flow::Next;
+    if (m_cashOnly && !startsWithWord(raw, "CASH"))
+        return Flow::Next;
     m_rawLine = raw;
     // A trailer line keeps the 32 characters it is printed with.
-    m_line = StartsWithWord(raw, "EXTL,") ? ParseCommandLine(raw, kPrintTextWidth) : NormalizeRequestLine(raw);
+    m_line = startsWithWord(raw, "EXTL,") ? parseRequestLine(raw, kPrintTextWidth) : normalizeRequestLine(raw);
 
     // The display row join may consume the following line.
     const Flow flow = handle(lines, index);
@@ -155,7 +156,7 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
         // Tenders 1 to 3 are the rows above; the numbered ones run up to 30.
         const std::int64_t n = smallInteger(param(",N").value_or(""));
         if (n >= 2 && n <= 30)
-            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), ZeroPad(n, 2) + "00",
+            flow = onPayment(PaymentOther, param(",:").value_or("PAGAM. N." + std::to_string(n)), zeroPad(n, 2) + "00",
                              true);
     } else if (startsWith("TICK")) flow = onVoucher();
     if (flow == Flow::Fail) return flow;
@@ -174,10 +175,13 @@ ReceiptConversion::Flow ReceiptConversion::handle(const std::vector<std::string>
 
 std::optional<std::string> ReceiptConversion::param(std::string_view tag) const
 {
-    return FindParam(m_line, tag, m_result.invoiceTextMode);
+    return findParam(m_line, tag, m_result.invoiceTextMode);
 }
 
-bool ReceiptConversion::startsWith(std::string_view word) const { return StartsWithWord(m_line, word); }
+bool ReceiptConversion::startsWith(std::string_view word) const
+{
+    return startsWithWord(m_line, word);
+}
 
 std::string_view ReceiptConversion::tagArea() const
 {
@@ -204,7 +208,7 @@ void ReceiptConversion::trace(const std::string& text) const
 {
     if (m_ctx.trace == nullptr || !m_ctx.trace->isTracing()) return;
     const Clock& clock = m_ctx.clock != nullptr ? *m_ctx.clock : SystemClock::instance();
-    m_ctx.trace->writeLine(CurrDateTime(clock) + " --> ConvertRequestFile: " + text);
+    m_ctx.trace->writeLine(traceTimestamp(clock) + " --> ConvertRequestFile: " + text);
 }
 
 void ReceiptConversion::fail(const std::string& reason)
@@ -230,7 +234,7 @@ std::string ReceiptConversion::paymentDisplay(const std::string& name, std::int6
 {
     const std::string amount = std::string(1, kDisplayAmountMark) + " " + displayAmount(cents);
     const std::size_t gap = amount.size() < 20 ? 20 - amount.size() : 0;
-    return msg::DisplayText + FixedWidth(FixedWidth(name, 20) + std::string(gap, ' ') + amount, 40);
+    return msg::DisplayText + fixedWidth(fixedWidth(name, 20) + std::string(gap, ' ') + amount, 40);
 }
 
 void ReceiptConversion::emitTaxCodeBlock()
@@ -262,8 +266,8 @@ ReceiptConversion::Flow ReceiptConversion::onOpfs()
         // A zero or unreadable total is the one the invoice rewriting summed.
         // Whether the host wrote a number shows only on its own line: the
         // normaliser turns "Vabc" and a bare "V" into "V1", one cent.
-        const auto written = FindParam(m_rawLine, ",V");
-        const bool unreadable = !written || !IsNumeric(*written);
+        const auto written = findParam(m_rawLine, ",V");
+        const bool unreadable = !written || !isNumeric(*written);
         if (total == 0 || (m_ctx.options.OptFiscal() && unreadable)) total = m_invoiceKeptTotal;
     }
     auto field = amountField(total, "della fattura");
@@ -293,13 +297,13 @@ void ReceiptConversion::onClfs()
 
 ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
 {
-    if (!m_ctx.facts.RegisterIsRT) {
+    if (!m_ctx.facts.registerIsRT) {
         if (isVoid) {
             fail("annullo di un documento (DELD) possibile solo su un registratore telematico");
             return Flow::Fail;
         }
         m_list.push_back(std::string(msg::ReturnReference) + "600000");
-        m_command = std::string(msg::ReferenceText) + "P" + lengthPrefixed(FixedWidth(param(",:").value_or(" "), 12));
+        m_command = std::string(msg::ReferenceText) + "P" + lengthPrefixed(fixedWidth(param(",:").value_or(" "), 12));
         m_referencedDocument = true;
         return Flow::EmitNow;
     }
@@ -313,7 +317,7 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
         }
         m_zNumber = smallInteger(number->substr(0, 4));
         m_docNumber = smallInteger(number->substr(4, 4));
-        m_command = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4);
+        m_command = message + zeroPad(m_zNumber, 4) + zeroPad(m_docNumber, 4);
     }
     if (auto issuer = param(",>")) m_issuer = *issuer;
     auto date = param(",D");
@@ -323,7 +327,7 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
     }
     m_referenceDate = *date;
 
-    const std::string reference = message + ZeroPad(m_zNumber, 4) + ZeroPad(m_docNumber, 4) + m_referenceDate;
+    const std::string reference = message + zeroPad(m_zNumber, 4) + zeroPad(m_docNumber, 4) + m_referenceDate;
     const std::string kind = isVoid ? "A" : "R";
     std::string issuerCommand;
     if (m_issuer == "ND" || m_issuer == "VR")
@@ -365,7 +369,8 @@ ReceiptConversion::Flow ReceiptConversion::onDocumentReference(bool isVoid)
 ReceiptConversion::Flow ReceiptConversion::onDepositOrWithdrawal(bool isDeposit)
 {
     auto value = param(",V");
-    if (!value || !IsNumeric(*value)) return Flow::Next;
+    if (!value || !isNumeric(*value))
+        return Flow::Next;
     std::int64_t cents = 0;
     auto field = amountOf(*value, isDeposit ? "del versamento" : "del prelievo", cents);
     if (!field) return Flow::Fail;
@@ -387,7 +392,7 @@ void ReceiptConversion::onLottery()
 
 void ReceiptConversion::onOpnf()
 {
-    if (m_saleSeen && !m_result.FunctionSeen) {
+    if (m_saleSeen && !m_result.functionSeen) {
         emitTaxCodeBlock();
         closeReceiptBody();
         m_list.push_back(msg::EndOfDocument);
@@ -445,10 +450,10 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
             fail("quantita' non leggibile");
             return Flow::Fail;
         }
-        m_quantity = StripLeadingZeros(DotToComma(*quantityValue));
+        m_quantity = stripLeadingZeros(dotToComma(*quantityValue));
         // The price as the register will charge it, from the same reading.
         m_list.push_back(std::string(msg::ReceiptText) + "1" +
-                         lengthPrefixed(" " + m_quantity + " X " + CentsToText(priceCents)));
+                         lengthPrefixed(" " + m_quantity + " X " + centsToText(priceCents)));
     }
 
     char kind;
@@ -469,13 +474,14 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
         fail("reparto non valido");
         return Flow::Fail;
     }
-    m_department = ZeroPad(department, 2);
+    m_department = zeroPad(department, 2);
 
     std::string description = departmentName(department);
     if (isPlud) {
-        if (auto text = param(",:")) description = MaskHighChars(*text);
+        if (auto text = param(",:"))
+            description = maskHighChars(*text);
     }
-    m_command = message + m_department + "22" + FixedWidth(description, 22);
+    m_command = message + m_department + "22" + fixedWidth(description, 22);
 
     if (price) {
         auto amount = quantity ? multiplyCents(priceCents, *quantity) : std::optional<std::int64_t>(priceCents);
@@ -490,7 +496,7 @@ ReceiptConversion::Flow ReceiptConversion::onArticle(bool isPlud)
             std::string name = m_returnFlag ? "RESO" : (m_stornoFlag ? "STORNO" : description);
             const std::string amountText = std::string(1, kDisplayAmountMark) + " " + displayAmount(m_lastAmount);
             const std::size_t gap = amountText.size() < 18 ? 18 - amountText.size() : 0;
-            m_display = msg::DisplayText + FixedWidth(FixedWidth(name, 22) + std::string(gap, ' ') + amountText, 40);
+            m_display = msg::DisplayText + fixedWidth(fixedWidth(name, 22) + std::string(gap, ' ') + amountText, 40);
         }
     }
     return Flow::Next;
@@ -532,9 +538,9 @@ ReceiptConversion::Flow ReceiptConversion::onArticlePercent(bool discount)
     const std::string description = param(",:").value_or(
         std::string(discount ? "SCONTO ART " : "MAGG. ARTICOLO ") + percent->toFixedText(2, '.') + "%");
     m_lastAmount = *amount;
-    m_command = message + "22" + FixedWidth(description, 22) + *field;
+    m_command = message + "22" + fixedWidth(description, 22) + *field;
     if (!m_ctx.options.chkDisableDisplay)
-        m_display = msg::DisplayText + FixedWidth(FixedWidth(description, 22) + DotToComma(*percentValue), 40);
+        m_display = msg::DisplayText + fixedWidth(fixedWidth(description, 22) + dotToComma(*percentValue), 40);
     return Flow::Next;
 }
 
@@ -551,12 +557,12 @@ ReceiptConversion::Flow ReceiptConversion::onArticleValue(bool discount)
     std::int64_t cents = 0;
     auto field = amountOf(*value, "della rettifica", cents);
     if (!field) return Flow::Fail;
-    const std::string description = FixedWidth(param(",:").value_or(discount ? "SCONTO VALORE" : "MAGG. ART."), 22);
+    const std::string description = fixedWidth(param(",:").value_or(discount ? "SCONTO VALORE" : "MAGG. ART."), 22);
     m_command = message + "22" + description + *field;
     if (!m_ctx.options.chkDisableDisplay) {
         const std::string gap(discount ? 2 : 3, ' ');
         m_display =
-            msg::DisplayText + FixedWidth(description + gap + kDisplayAmountMark + " " + displayAmount(cents), 40);
+            msg::DisplayText + fixedWidth(description + gap + kDisplayAmountMark + " " + displayAmount(cents), 40);
     }
     return Flow::Next;
 }
@@ -569,11 +575,11 @@ ReceiptConversion::Flow ReceiptConversion::onSubtotalValue(bool discount)
     std::int64_t cents = 0;
     auto field = amountOf(*value, "della rettifica sul subtotale", cents);
     if (!field) return Flow::Fail;
-    const std::string description = FixedWidth(param(",:").value_or(discount ? "SCONTO SBTL" : "MAGG. SBTL"), 22);
+    const std::string description = fixedWidth(param(",:").value_or(discount ? "SCONTO SBTL" : "MAGG. SBTL"), 22);
     m_command += "22" + description + *field;
     if (!m_ctx.options.chkDisableDisplay)
         m_display =
-            msg::DisplayText + FixedWidth(description + "   " + kDisplayAmountMark + " " + displayAmount(cents), 40);
+            msg::DisplayText + fixedWidth(description + "   " + kDisplayAmountMark + " " + displayAmount(cents), 40);
     return Flow::Next;
 }
 
@@ -621,7 +627,7 @@ void ReceiptConversion::onTrailer()
 void ReceiptConversion::onDisplay(const std::vector<std::string>& lines, std::size_t& index)
 {
     const auto rowValue = param(",N");
-    const bool lowerRow = rowValue && IsNumeric(*rowValue) && Decimal::parse(*rowValue) == Decimal::fromInteger(2);
+    const bool lowerRow = rowValue && isNumeric(*rowValue) && Decimal::parse(*rowValue) == Decimal::fromInteger(2);
     std::string text = param(",:").value_or(std::string(20, ' ')).substr(0, 40);
     if (text.size() < 20) text.resize(20, ' ');
 
@@ -629,25 +635,25 @@ void ReceiptConversion::onDisplay(const std::vector<std::string>& lines, std::si
         m_command = msg::DisplayText + std::string(20, ' ') + text;
         return;
     }
-    if (text.size() == 20 && index + 1 < lines.size() && StartsWithWord(lines[index + 1], "DISP")) {
+    if (text.size() == 20 && index + 1 < lines.size() && startsWithWord(lines[index + 1], "DISP")) {
         // An upper row of at most 20 characters takes the lower row of a
         // "DISP" line with ",N2" right after it into the same command.
-        const std::string next = ParseCommandLine(lines[index + 1], kDisplayTextWidth);
-        auto nextRow = FindParam(next, ",N");
-        if (nextRow && IsNumeric(*nextRow) && Decimal::parse(*nextRow) == Decimal::fromInteger(2)) {
-            m_command = msg::DisplayText + text + FixedWidth(FindParam(next, ",:").value_or(""), 20);
+        const std::string next = parseRequestLine(lines[index + 1], kDisplayTextWidth);
+        auto nextRow = findParam(next, ",N");
+        if (nextRow && isNumeric(*nextRow) && Decimal::parse(*nextRow) == Decimal::fromInteger(2)) {
+            m_command = msg::DisplayText + text + fixedWidth(findParam(next, ",:").value_or(""), 20);
             ++index;
             ++m_lineCount;
             return;
         }
     }
-    m_command = FixedWidth(msg::DisplayText + text, 44);
+    m_command = fixedWidth(msg::DisplayText + text, 44);
 }
 
 ReceiptConversion::Flow ReceiptConversion::onPayment(PaymentKind kind, const std::string& name, const std::string& code,
                                                      bool namedPayment)
 {
-    m_result.PaymentSeen = true;
+    m_result.paymentSeen = true;
     emitTaxCodeBlock();
     if (namedPayment) m_paymentName = name;
     const std::string head = m_ctx.options.chbPagamentiEstesi ? msg::ExtendedPayment + code + lengthPrefixed(name)
@@ -662,19 +668,20 @@ ReceiptConversion::Flow ReceiptConversion::onPayment(PaymentKind kind, const std
         return Flow::Next;
     }
     // No amount: the register takes the rest; the transmission shows it.
-    m_result.PaymentTypeUsed[kind] = true;
-    if (m_ctx.facts.RegisterIsRT && m_referencedDocument) {
-        if (namedPayment) m_result.PaymentTypeUsed[PaymentCash] = true;
+    m_result.paymentTypeUsed[kind] = true;
+    if (m_ctx.facts.registerIsRT && m_referencedDocument) {
+        if (namedPayment)
+            m_result.paymentTypeUsed[PaymentCash] = true;
     } else {
         m_command = head + kNoAmount;
     }
-    m_display = msg::DisplayText + FixedWidth(name, 40);
+    m_display = msg::DisplayText + fixedWidth(name, 40);
     return Flow::Next;
 }
 
 ReceiptConversion::Flow ReceiptConversion::onVoucher()
 {
-    m_result.PaymentSeen = true;
+    m_result.paymentSeen = true;
     emitTaxCodeBlock();
     m_paymentName = param(",:").value_or("BUONO PASTO");
     const bool extended = m_ctx.options.chbPagamentiEstesi;
@@ -691,23 +698,24 @@ ReceiptConversion::Flow ReceiptConversion::onVoucher()
         if (!field) return Flow::Fail;
         if (extended)
             m_command =
-                std::string(msg::ExtendedPayment) + "05" + ZeroPad(count, 2) + lengthPrefixed(m_paymentName) + *field;
+                std::string(msg::ExtendedPayment) + "05" + zeroPad(count, 2) + lengthPrefixed(m_paymentName) + *field;
         else trace("buono pasto senza pagamenti estesi: nessun comando di pagamento");
         m_display = paymentDisplay(m_paymentName, cents);
         return Flow::Next;
     }
-    m_result.PaymentTypeUsed[PaymentOther] = true;
-    if (m_ctx.facts.RegisterIsRT && m_referencedDocument) m_result.PaymentTypeUsed[PaymentCash] = true;
+    m_result.paymentTypeUsed[PaymentOther] = true;
+    if (m_ctx.facts.registerIsRT && m_referencedDocument)
+        m_result.paymentTypeUsed[PaymentCash] = true;
     else if (extended)
         m_command = std::string(msg::ExtendedPayment) + "0500" + lengthPrefixed(m_paymentName) + kNoAmount;
-    m_display = msg::DisplayText + FixedWidth(m_paymentName, 40);
+    m_display = msg::DisplayText + fixedWidth(m_paymentName, 40);
     return Flow::Next;
 }
 
 ReceiptConversion::Flow ReceiptConversion::onCredit()
 {
     if (m_referencedDocument) return Flow::Next;
-    m_result.PaymentSeen = true;
+    m_result.paymentSeen = true;
     emitTaxCodeBlock();
     const auto value = param(",V");
     const auto type = param(",T");
@@ -717,9 +725,9 @@ ReceiptConversion::Flow ReceiptConversion::onCredit()
         field = amountOf(*value, "del credito", cents);
         if (!field) return Flow::Fail;
     }
-    if (!m_ctx.facts.RegisterIsRT || !type) {
+    if (!m_ctx.facts.registerIsRT || !type) {
         m_command = msg::Credit + lengthPrefixed("CREDITO") + *field;
-        m_display = value ? paymentDisplay("CREDITO", cents) : msg::DisplayText + FixedWidth("CREDITO", 40);
+        m_display = value ? paymentDisplay("CREDITO", cents) : msg::DisplayText + fixedWidth("CREDITO", 40);
         return Flow::Next;
     }
     const CreditKind credit = creditKind(smallInteger(*type));
@@ -732,7 +740,7 @@ ReceiptConversion::Flow ReceiptConversion::onCredit()
 
 bool ReceiptConversion::onFunction()
 {
-    m_result.FunctionSeen = true;
+    m_result.functionSeen = true;
     auto value = param(",N");
     if (!value) return false;
     struct Report {
@@ -751,14 +759,14 @@ bool ReceiptConversion::onFunction()
     if (n >= 1 && n <= 3) {
         const Report& r = reports[n - 1];
         m_command = m_resetReports ? r.resetCommand : r.readCommand;
-        m_display = msg::DisplayText + FixedWidth(m_resetReports ? r.resetText : r.readText, 40);
+        m_display = msg::DisplayText + fixedWidth(m_resetReports ? r.resetText : r.readText, 40);
     } else if (n == 25) {
         m_list.push_back(std::string(msg::Article) + "8" + lengthPrefixed("ANNULLO SCONTRINO") + kNoAmount);
         m_list.push_back(msg::CloseReceipt);
         m_list.push_back(msg::EndOfDocument);
         return true;
     } else if (n == 39) {
-        m_result.FunctionSeen = false;
+        m_result.functionSeen = false;
     }
     return false;
 }
@@ -799,14 +807,14 @@ void ReceiptConversion::onBarCode()
 void ReceiptConversion::onRead()
 {
     auto count = param(",N");
-    const std::string n = count && IsNumeric(*count) ? std::to_string(smallInteger(*count)) : "1";
-    m_command = "READ," + n + "," + ReadFilePath(m_line, m_ctx.dataDir, m_ctx.channel);
+    const std::string n = count && isNumeric(*count) ? std::to_string(smallInteger(*count)) : "1";
+    m_command = "READ," + n + "," + readFilePath(m_line, m_ctx.dataDir, m_ctx.channel);
 }
 
 void ReceiptConversion::close(const std::string& lastLine)
 {
-    if (!m_result.FunctionSeen && !m_documentOpen) {
-        if (m_saleSeen && m_result.PaymentSeen) {
+    if (!m_result.functionSeen && !m_documentOpen) {
+        if (m_saleSeen && m_result.paymentSeen) {
             closeReceiptBody();
         } else if (m_saleSeen) {
             m_list.push_back(msg::ShowSubtotal);
@@ -818,7 +826,7 @@ void ReceiptConversion::close(const std::string& lastLine)
             }
         }
     }
-    if (StartsWithWord(lastLine, "RLPR") && !m_referencedDocument) {
+    if (startsWithWord(lastLine, "RLPR") && !m_referencedDocument) {
         m_list.push_back(msg::EndOfDocument);
         m_list.push_back(msg::ReprintLast);
     }

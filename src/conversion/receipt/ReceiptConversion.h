@@ -1,6 +1,6 @@
 #pragma once
 
-// The state of one conversion and its line handlers. ConvertRequestFile makes
+// The state of one conversion and its line handlers. convertRequestFile makes
 // one of these per call; nothing but the job's invoice text mode outlives it.
 
 #include "conversion/receipt/ReceiptConverter.h"

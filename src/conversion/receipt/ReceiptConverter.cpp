@@ -26,7 +26,8 @@ const Clock& clockOf(const ConversionContext& ctx) { return ctx.clock != nullptr
 
 void traceLine(const ConversionContext& ctx, const std::string& text)
 {
-    if (ctx.trace != nullptr && ctx.trace->isTracing()) ctx.trace->writeLine(CurrDateTime(clockOf(ctx)) + text);
+    if (ctx.trace != nullptr && ctx.trace->isTracing())
+        ctx.trace->writeLine(traceTimestamp(clockOf(ctx)) + text);
 }
 
 // Ends a conversion without a command list. A list left by an earlier job
@@ -54,7 +55,7 @@ std::optional<Document> readRequest(const std::string& path, const ConversionCon
         return std::nullopt;
     }
     try {
-        return ReadDocument(path);
+        return readDocument(path);
     } catch (const DocumentError& e) {
         result.failureReason = "lettura della richiesta non riuscita: " + e.description();
         return std::nullopt;
@@ -65,9 +66,10 @@ void traceRequest(const ConversionContext& ctx, const Document& lines)
 {
     if (!ctx.options.chbTrace || ctx.trace == nullptr || !ctx.trace->isTracing()) return;
     const Clock& clock = clockOf(ctx);
-    ctx.trace->writeLine(CurrDateTime(clock) + " -------------- SR_Dati -------------------------- ");
-    for (const auto& line : lines) ctx.trace->writeLine(CurrDateTime(clock) + " --> " + line);
-    ctx.trace->writeLine(CurrDateTime(clock) + " -------------------------------------------------- ");
+    ctx.trace->writeLine(traceTimestamp(clock) + " -------------- SR_Dati -------------------------- ");
+    for (const auto& line : lines)
+        ctx.trace->writeLine(traceTimestamp(clock) + " --> " + line);
+    ctx.trace->writeLine(traceTimestamp(clock) + " -------------------------------------------------- ");
 }
 
 // Rewrites an invoice request in place into receipt courtesy lines. The copy
@@ -89,13 +91,13 @@ bool rewriteInvoice(const std::string& requestPath, const ConversionContext& ctx
     InvoiceEnvironment env{rates, clockOf(ctx), ctx.trace != nullptr ? *ctx.trace : static_cast<TraceSink&>(noTrace)};
     InvoiceHandover handover;
     handover.invoiceTextMode = result.invoiceTextMode;
-    const bool ok = ConvertFatturaSuScontrino(copyPath, requestPath, kInvoiceWidth, true, true, true, env, handover);
+    const bool ok = convertInvoiceToReceipt(copyPath, requestPath, kInvoiceWidth, true, true, true, env, handover);
     if (!ok) {
         result.failureReason = "conversione della fattura non riuscita (aliquota IVA non in tabella o file non leggibile)";
         return false;
     }
     result.invoiceTextMode = result.invoiceTextMode || handover.invoiceTextMode;
-    invoiceTotal = handover.InvoiceTotal;
+    invoiceTotal = handover.invoiceTotal;
     return true;
 }
 
@@ -108,21 +110,21 @@ void resetResult(ConversionResult& result)
 
 } // namespace
 
-int ConvertRequestLines(const std::vector<std::string>& lines, const ConversionContext& ctx, ConversionResult& result)
+int convertRequestLines(const std::vector<std::string>& lines, const ConversionContext& ctx, ConversionResult& result)
 {
     resetResult(result);
     ReceiptConversion conversion(ctx, result);
     return conversion.run(lines) ? 0 : 1;
 }
 
-int ConvertRequestFile(const std::string& requestPath, const ConversionContext& ctx, ConversionResult& result)
+int convertRequestFile(const std::string& requestPath, const ConversionContext& ctx, ConversionResult& result)
 {
     resetResult(result);
     std::string request = requestPath;
 
     if (ctx.options.chbConvXonXoff) {
         const std::string workPath = joinPath(ctx.dataDir, kKeySequenceWorkName);
-        if (!ConvertKeySequenceFile(requestPath, workPath))
+        if (!convertKeySequenceFile(requestPath, workPath))
             return noCommandList(ctx, result, "conversione da XonXoff non riuscita (richiesta assente o vuota)");
         request = workPath;
     }
@@ -136,7 +138,7 @@ int ConvertRequestFile(const std::string& requestPath, const ConversionContext& 
     if (ctx.options.OptFiscal() && !ctx.options.chbConvXonXoff) {
         auto first = readRequest(request, ctx, result);
         if (!first) return noCommandList(ctx, result, result.failureReason);
-        if (!first->empty() && StartsWithWord(first->front(), "OPFS")) {
+        if (!first->empty() && startsWithWord(first->front(), "OPFS")) {
             if (!rewriteInvoice(request, ctx, result, invoiceTotal)) return noCommandList(ctx, result, result.failureReason);
         }
     }
@@ -155,7 +157,7 @@ int ConvertRequestFile(const std::string& requestPath, const ConversionContext& 
     if (!conversion.run(*lines)) return noCommandList(ctx, result, result.failureReason);
 
     try {
-        WriteDocument(commandListPath, result.commands, false);
+        writeDocument(commandListPath, result.commands, false);
     } catch (const DocumentError& e) {
         removeFile(commandListPath);
         return noCommandList(ctx, result, "scrittura di KB.txt non riuscita: " + e.description());

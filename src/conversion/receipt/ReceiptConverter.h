@@ -23,7 +23,7 @@ namespace tavor1 {
 // the call.
 struct ConversionContext {
     Options options;
-    // RegisterIsRT, serialNumber (the own serial a document reference is
+    // registerIsRT, serialNumber (the own serial a document reference is
     // compared with) and modelCode (the tax-code letter) are read.
     RegisterFacts facts;
     // Data directory without a trailing separator; KB.txt, tempSL.txt and the
@@ -43,7 +43,7 @@ struct ConversionContext {
     std::size_t maxRequestBytes = 64u * 1024u * 1024u;
 };
 
-// Index of the payment kinds in ConversionResult::PaymentTypeUsed, in the
+// Index of the payment kinds in ConversionResult::paymentTypeUsed, in the
 // order the transmission shows them on the display.
 enum PaymentKind : std::size_t { PaymentCash = 0, PaymentCheque = 1, PaymentCard = 2, PaymentOther = 3 };
 
@@ -53,14 +53,14 @@ struct ConversionResult {
     // transmission directive ("DOST%", "MOST%", "READ,") per entry.
     std::vector<std::string> commands;
 
-    bool PaymentSeen = false;
+    bool paymentSeen = false;
     // A FUNC line other than ",N39" was converted: no closing by the
     // transmission either.
-    bool FunctionSeen = false;
+    bool functionSeen = false;
     // A cash, cheque, card or other payment came without an amount (or was
     // turned into a rest by a document reference): after the payment command
     // the transmission shows the running amount on the display for it.
-    std::array<bool, 4> PaymentTypeUsed{};
+    std::array<bool, 4> paymentTypeUsed{};
     // Display name of the "other" payment (BANC, TEND, TICK).
     std::string otherPaymentName;
 
@@ -69,7 +69,7 @@ struct ConversionResult {
     // (it changes how "PRNT," texts are read) and leaves it set.
     bool invoiceTextMode = false;
     // A9 of the invoice total of the last "OPFS" line, empty without one.
-    std::string InvoiceTotal;
+    std::string invoiceTotal;
 
     // Why the conversion gave no command list (one Italian line for the
     // integrator), empty on success.
@@ -79,12 +79,12 @@ struct ConversionResult {
 // Converts the request file at requestPath into KB.txt in ctx.dataDir.
 // Returns 0 when KB.txt was written, 1 when there is no command list.
 // Everything in result except invoiceTextMode is reset on entry.
-int ConvertRequestFile(const std::string& requestPath, const ConversionContext& ctx, ConversionResult& result);
+int convertRequestFile(const std::string& requestPath, const ConversionContext& ctx, ConversionResult& result);
 
 // The conversion of request lines already in memory, without the
 // pre-conversions and without writing KB.txt: the heart of
-// ConvertRequestFile, for tests and benchmarks. Returns 0 or 1 as
-// ConvertRequestFile does.
-int ConvertRequestLines(const std::vector<std::string>& lines, const ConversionContext& ctx, ConversionResult& result);
+// convertRequestFile, for tests and benchmarks. Returns 0 or 1 as
+// convertRequestFile does.
+int convertRequestLines(const std::vector<std::string>& lines, const ConversionContext& ctx, ConversionResult& result);
 
 } // namespace tavor1

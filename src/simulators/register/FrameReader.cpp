@@ -5,7 +5,7 @@
 
 namespace tavor1::regsim {
 
-int RegisterChecksum(std::string_view text)
+int registerChecksum(std::string_view text)
 {
     unsigned sum = 0;
     for (char c : text)
@@ -13,18 +13,18 @@ int RegisterChecksum(std::string_view text)
     return static_cast<int>(sum % 100);
 }
 
-std::string BuildReplyFrame(const ReceivedFrame& to, const std::string& payload)
+std::string buildReplyFrame(const ReceivedFrame& to, const std::string& payload)
 {
     std::string body = to.sequence;
     body += to.station;
     body += payload;
-    const int checksum = RegisterChecksum(body);
+    const int checksum = registerChecksum(body);
     std::string frame;
     frame.reserve(body.size() + 5);
     frame += protocol::ACK;
     frame += protocol::STX;
     frame += body;
-    frame += ZeroPad(checksum, 2);
+    frame += zeroPad(checksum, 2);
     frame += protocol::ETX;
     return frame;
 }
@@ -76,7 +76,7 @@ ReceivedFrame FrameReader::parse() const
         return frame;
     if (!IsDigits(body.substr(0, 2)) || !IsDigits(sum))
         return frame;
-    if ((sum[0] - '0') * 10 + (sum[1] - '0') != RegisterChecksum(body))
+    if ((sum[0] - '0') * 10 + (sum[1] - '0') != registerChecksum(body))
         return frame;
     frame.valid = true;
     frame.sequence = std::string(body.substr(0, 2));

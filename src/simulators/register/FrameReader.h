@@ -38,9 +38,9 @@ private:
 };
 
 // Sum of the byte values of the text, modulo 100.
-int RegisterChecksum(std::string_view text);
+int registerChecksum(std::string_view text);
 
 // ACK, then STX, sequence, station, payload, checksum, ETX.
-std::string BuildReplyFrame(const ReceivedFrame& to, const std::string& payload);
+std::string buildReplyFrame(const ReceivedFrame& to, const std::string& payload);
 
 } // namespace tavor1::regsim

@@ -29,7 +29,7 @@ std::string zeroPadded(std::int64_t value, int width)
     std::int64_t limit = 1;
     for (int i = 0; i < width; ++i)
         limit *= 10;
-    return ZeroPad(std::clamp<std::int64_t>(value, 0, limit - 1), width);
+    return zeroPad(std::clamp<std::int64_t>(value, 0, limit - 1), width);
 }
 
 std::string centred(const std::string& text)
@@ -81,7 +81,7 @@ std::optional<TextField> parseTextField(std::string_view rest)
     if (!amount.empty()) {
         if (!IsDigits(amount) || amount.size() > 9)
             return std::nullopt;
-        field.amount = LeadingNumber(amount);
+        field.amount = leadingNumber(amount);
         field.hasAmount = true;
     }
     return field;
@@ -313,7 +313,7 @@ void RegisterModel::printHeader(const std::string& title)
 
 void RegisterModel::printAmountLine(const std::string& text, std::int64_t cents)
 {
-    const std::string amount = CentsToText(cents);
+    const std::string amount = centsToText(cents);
     std::string left = TrimEnd(text);
     const std::size_t room = kRollWidth - amount.size() - 1;
     if (left.size() > room)
@@ -546,7 +546,7 @@ std::string RegisterModel::sale(const std::string& command)
     ++m_receipt.lines;
 
     m_receipt.subtotal += sign * amount;
-    m_receipt.departments[static_cast<std::size_t>(LeadingNumber(department) % 100)] += sign * amount;
+    m_receipt.departments[static_cast<std::size_t>(leadingNumber(department) % 100)] += sign * amount;
     if (kind == '2')
         m_receipt.surcharges += amount;
     else if (kind == '3')
@@ -588,7 +588,7 @@ std::string RegisterModel::payment(const std::string& command)
     if (number == "3007") {
         if (command.size() < 8 || !IsDigits(std::string_view(command).substr(4, 4)))
             return error(err::Malformed);
-        type = static_cast<int>(LeadingNumber(std::string_view(command).substr(4, 2)));
+        type = static_cast<int>(leadingNumber(std::string_view(command).substr(4, 2)));
         rest = std::string_view(command).substr(8);
     } else {
         rest = std::string_view(command).substr(4);
@@ -730,7 +730,7 @@ std::string RegisterModel::nonFiscalCommand(const std::string& command)
         if (!total.empty() && !IsDigits(total))
             return error(err::Malformed);
         completeReference();
-        m_invoiceTotal = LeadingNumber(total);
+        m_invoiceTotal = leadingNumber(total);
         m_roll.start(DocumentKind::Invoice).zNumber = currentZ();
         m_state = DocumentState::Invoice;
         printHeader("FATTURA");
@@ -924,8 +924,8 @@ std::string RegisterModel::reference(const std::string& command)
         m_reference = Reference{true, referenceKind, 0, 0};
     // "7101" + kind + closing number (4) + document number (4) + ...
     if (number == "7101" && command.size() >= 13 && IsDigits(std::string_view(command).substr(5, 8))) {
-        m_reference.zNumber = static_cast<int>(LeadingNumber(std::string_view(command).substr(5, 4)));
-        m_reference.number = static_cast<int>(LeadingNumber(std::string_view(command).substr(9, 4)));
+        m_reference.zNumber = static_cast<int>(leadingNumber(std::string_view(command).substr(5, 4)));
+        m_reference.number = static_cast<int>(leadingNumber(std::string_view(command).substr(9, 4)));
         if (referenceKind == ReceiptKind::Void && m_voided.count({m_reference.zNumber, m_reference.number})) {
             m_reference = Reference{};
             return number + "2"; // state "2": the document cannot be changed any more
@@ -976,7 +976,7 @@ std::string RegisterModel::cashMovement(const std::string& command)
         return refused;
     completeReference();
     const bool in = command[4] == 'D';
-    const std::int64_t amount = LeadingNumber(std::string_view(command).substr(5));
+    const std::int64_t amount = leadingNumber(std::string_view(command).substr(5));
     m_roll.start(DocumentKind::CashMovement).zNumber = currentZ();
     printHeader(in ? "VERSAMENTO" : "PRELIEVO");
     printAmountLine(in ? "VERSAMENTO CONTANTI" : "PRELIEVO CONTANTI", amount);

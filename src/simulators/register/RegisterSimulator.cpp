@@ -183,7 +183,7 @@ RegisterSimulator::Answer RegisterSimulator::answer(const ReceivedFrame& frame)
         answer.executed = true;
     }
 
-    const QByteArray reply = QByteArray::fromStdString(BuildReplyFrame(frame, payload));
+    const QByteArray reply = QByteArray::fromStdString(buildReplyFrame(frame, payload));
     if (fault && fault->mode == FaultMode::LoneAck) {
         answer.now = QByteArray(1, protocol::ACK);
         answer.later = reply.mid(1); // the frame without its ACK

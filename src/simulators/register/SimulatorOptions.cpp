@@ -61,7 +61,7 @@ void addSimulatorOptions(OptionParser& parser)
 
 } // namespace
 
-std::string SimulatorUsage()
+std::string simulatorUsage()
 {
     OptionParser options("tavor1-regsim");
     addSimulatorOptions(options);
@@ -73,7 +73,7 @@ std::string SimulatorUsage()
            options.optionsHelp(28);
 }
 
-bool ParseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error)
+bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error)
 {
     OptionParser parser("tavor1-regsim");
     addSimulatorOptions(parser);

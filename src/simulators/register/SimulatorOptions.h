@@ -24,9 +24,9 @@ struct SimulatorOptions {
 
 // Reads the arguments after the program name. On a bad argument returns
 // false and puts a one-line explanation into `error`.
-bool ParseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error);
+bool parseSimulatorOptions(const std::vector<std::string>& args, SimulatorOptions& options, std::string& error);
 
 // The usage text of the executable.
-std::string SimulatorUsage();
+std::string simulatorUsage();
 
 } // namespace tavor1::regsim

@@ -26,10 +26,10 @@ protected:
     std::vector<std::string> rewrite(const std::vector<std::string>& source, InvoiceLayout layout = {})
     {
         std::ostringstream out;
-        ok = RewriteInvoice(source, layout, env, handover, out);
+        ok = rewriteInvoiceLines(source, layout, env, handover, out);
         const std::string text = out.str();
         EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
-        return SplitRequestLines(text);
+        return splitRequestLines(text);
     }
 
     VatRateTable rates;
@@ -95,7 +95,7 @@ TEST_F(InvoiceTest, GoldenInvoiceWithTwoRatesAndAnExemptOne)
     };
     EXPECT_TRUE(ok);
     EXPECT_EQ(joined(lines), joined(expected));
-    EXPECT_EQ(handover.InvoiceTotal, 2699);
+    EXPECT_EQ(handover.invoiceTotal, 2699);
     EXPECT_TRUE(handover.invoiceTextMode);
     EXPECT_TRUE(trace.lines.empty());
 }
@@ -116,9 +116,9 @@ TEST_F(InvoiceTest, GivenTotalPaymentsWithoutAmountAndHeadingLines)
                                         J("CONTANTI", "0,00"), J("ABC", "0,01")}));
     EXPECT_EQ(lines.at(12), J("CORRISP. PAGATO", "50,01"));
     EXPECT_EQ(lines.at(13), J("CORRISP. NON PAGATO", "5,00"));
-    EXPECT_EQ(handover.InvoiceTotal, 5000);
-    ASSERT_EQ(handover.InvoiceHeading.size(), 5u);
-    EXPECT_EQ(handover.InvoiceHeading[4], "NOTE" + std::string(26, ' '));
+    EXPECT_EQ(handover.invoiceTotal, 5000);
+    ASSERT_EQ(handover.invoiceHeading.size(), 5u);
+    EXPECT_EQ(handover.invoiceHeading[4], "NOTE" + std::string(26, ' '));
 }
 
 TEST_F(InvoiceTest, ZeroOrUnreadableTotalGivesTheComputedTotal)
@@ -127,7 +127,7 @@ TEST_F(InvoiceTest, ZeroOrUnreadableTotalGivesTheComputedTotal)
         const auto lines = rewrite({opfs, "SALE,N1,P1234,I2200;", "CASH;"});
         EXPECT_TRUE(ok);
         EXPECT_EQ(lines.at(0), opfs);
-        EXPECT_EQ(handover.InvoiceTotal, 1234) << opfs;
+        EXPECT_EQ(handover.invoiceTotal, 1234) << opfs;
     }
 }
 
@@ -145,7 +145,7 @@ TEST_F(InvoiceTest, AdjustmentsBeforeTheFirstArticleAreDropped)
 {
     const auto lines = rewrite({"OPFS;", "COST,V100;", "ADDS,V50,:X;", "PLUD,:A,P100,I2200;", "ADDS,V50;", "SALE,I2200;"});
     EXPECT_TRUE(ok);
-    EXPECT_EQ(handover.InvoiceTotal, 150);
+    EXPECT_EQ(handover.invoiceTotal, 150);
     const std::string all = joined(lines);
     EXPECT_EQ(all.find("SCONTO SU SUBT."), std::string::npos);
     EXPECT_NE(all.find(J("MAGG. SU SUBT.", "0,50")), std::string::npos) << all;
@@ -156,7 +156,7 @@ TEST_F(InvoiceTest, ARateOutsideTheTableStopsTheRewriting)
 {
     const auto lines = rewrite({"OPFS,V1000;", "PLUD,:A,P100,I2200;", "PLUD,:B,P100,I1900;", "CASH;"});
     EXPECT_FALSE(ok);
-    EXPECT_EQ(handover.InvoiceTotal, 0);
+    EXPECT_EQ(handover.invoiceTotal, 0);
     EXPECT_EQ(lines.back(), "PRNT,:1    X    1,00;") << "the lines written so far stay";
     ASSERT_EQ(trace.lines.size(), 1u);
     EXPECT_NE(trace.lines[0].find("ConvertFatturaSuScontrino: "), std::string::npos);
@@ -167,7 +167,7 @@ TEST_F(InvoiceTest, AmountsTooLargeToCarryFailInsteadOfWrapping)
 {
     rewrite({"OPFS;", "SALE,P999999999999999,Q999999.999,I2200;"});
     EXPECT_FALSE(ok);
-    EXPECT_EQ(handover.InvoiceTotal, 0);
+    EXPECT_EQ(handover.invoiceTotal, 0);
 }
 
 TEST_F(InvoiceTest, FileFormReadsTheCopyAndRewritesTheRequest)
@@ -175,13 +175,13 @@ TEST_F(InvoiceTest, FileFormReadsTheCopyAndRewritesTheRequest)
     test::TempDir dir;
     const std::string source = dir.write("SR_DATI.001.txt", "OPFS,V100;\r\nSALE,P100,I0;\r\nCLFS;\r\n");
     const std::string target = dir.write("SR_DATI.001", "old content that must go\r\n");
-    ASSERT_TRUE(ConvertFatturaSuScontrino(source, target, 32, true, true, true, env, handover));
+    ASSERT_TRUE(convertInvoiceToReceipt(source, target, 32, true, true, true, env, handover));
     const std::string written = dir.read("SR_DATI.001");
     EXPECT_EQ(written.rfind("OPFS,V100;\r\n", 0), 0u);
     EXPECT_TRUE(written.ends_with("\r\nCLFS;\r\n"));
-    EXPECT_EQ(handover.InvoiceTotal, 100);
+    EXPECT_EQ(handover.invoiceTotal, 100);
 
-    EXPECT_FALSE(ConvertFatturaSuScontrino(dir.file("missing"), dir.file("out"), 32, true, true, true, env, handover));
+    EXPECT_FALSE(convertInvoiceToReceipt(dir.file("missing"), dir.file("out"), 32, true, true, true, env, handover));
     EXPECT_FALSE(dir.exists("out"));
     EXPECT_EQ(trace.lines.size(), 1u);
 }

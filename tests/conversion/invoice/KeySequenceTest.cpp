@@ -22,7 +22,7 @@ class KeyStreamTest : public testing::TestWithParam<StreamCase> {};
 TEST_P(KeyStreamTest, WritesTheRequestLines)
 {
     std::ostringstream out;
-    ConvertKeySequence(GetParam().stream, out);
+    convertKeySequence(GetParam().stream, out);
     EXPECT_EQ(out.str(), GetParam().lines) << GetParam().stream;
 }
 
@@ -86,16 +86,16 @@ TEST(KeySequenceFile, JoinsLinesAndReplacesTheTarget)
     test::TempDir dir;
     const std::string source = dir.write("SR_DATI.001", "3*15\r\n0H1R\r\n1000H1T\r\n");
     const std::string target = dir.write("tempSL.txt", "stale\r\n");
-    ASSERT_TRUE(ConvertKeySequenceFile(source, target));
+    ASSERT_TRUE(convertKeySequenceFile(source, target));
     EXPECT_EQ(dir.read("tempSL.txt"), "SALE,N1,N1,Q3,P150;\r\nCASH,V1000;\r\n");
 }
 
 TEST(KeySequenceFile, MissingOrEmptySourceFailsAndLeavesNoWorkFile)
 {
     test::TempDir dir;
-    EXPECT_FALSE(ConvertKeySequenceFile(dir.file("SR_DATI.001"), dir.file("tempSL.txt")));
+    EXPECT_FALSE(convertKeySequenceFile(dir.file("SR_DATI.001"), dir.file("tempSL.txt")));
     dir.write("SR_DATI.002", "");
-    EXPECT_FALSE(ConvertKeySequenceFile(dir.file("SR_DATI.002"), dir.file("tempSL.txt")));
+    EXPECT_FALSE(convertKeySequenceFile(dir.file("SR_DATI.002"), dir.file("tempSL.txt")));
     EXPECT_FALSE(dir.exists("tempSL.txt"));
 }
 
@@ -106,7 +106,7 @@ TEST(KeySequenceFile, LargeNoiseConvertsInBoundedOutput)
     for (int i = 0; i < 2'000'000; ++i)
         noise += static_cast<char>((i * 131) % 256);
     const std::string source = dir.write("SR_DATI.003", noise);
-    ASSERT_TRUE(ConvertKeySequenceFile(source, dir.file("tempSL.txt")));
+    ASSERT_TRUE(convertKeySequenceFile(source, dir.file("tempSL.txt")));
     const auto written = readFileBytes(dir.file("tempSL.txt"));
     ASSERT_TRUE(written.has_value());
     EXPECT_LT(written->size(), 8 * noise.size());
@@ -125,7 +125,7 @@ class ReadFilePathTest : public testing::TestWithParam<PathCase> {};
 
 TEST_P(ReadFilePathTest, Resolves)
 {
-    EXPECT_EQ(ReadFilePath(GetParam().line, "/dati", GetParam().channel), GetParam().expected);
+    EXPECT_EQ(readFilePath(GetParam().line, "/dati", GetParam().channel), GetParam().expected);
 }
 
 // A name in the data directory, with the platform's separator.

@@ -31,7 +31,7 @@ TEST(DecimalTest, ArithmeticIsExact)
     EXPECT_EQ(dec("0.1").times(Decimal::fromInteger(3))->toText('.'), "0.3");
     EXPECT_EQ(dec("0.1").plus(dec("0.2"))->toText('.'), "0.3");
     // 999 cents x 1.5 = 1498.5 cents: one price, one quantity, the half goes up.
-    EXPECT_EQ(FormatAmount9(*Decimal::fromInteger(999).times(dec("1.5"))), "000001499");
+    EXPECT_EQ(formatAmount9(*Decimal::fromInteger(999).times(dec("1.5"))), "000001499");
     EXPECT_EQ(Decimal::fromInteger(1000).dividedBy(Decimal::fromInteger(3), 2)->toText('.'), "333.33");
     EXPECT_EQ(Decimal::fromInteger(2).dividedBy(Decimal::fromInteger(3), 0)->units(), 1);
     EXPECT_FALSE(Decimal::fromInteger(1).dividedBy(Decimal::fromInteger(0), 2).has_value());
@@ -71,39 +71,39 @@ TEST_P(FieldFormatTest, GivesTheExpectedText)
 const FixedClock kDecember5{LocalDateTime{2026, 12, 5, 9, 7, 33}};
 
 INSTANTIATE_TEST_SUITE_P(
-    RoundTwoDecimals, FieldFormatTest,
-    testing::Values(TextCase{"ThirdDecimalBelowFive", [] { return RoundTwoDecimals("12,3449"); }, "12,34"},
-                    TextCase{"ThirdDecimalFive", [] { return RoundTwoDecimals("12,345"); }, "12,35"},
-                    TextCase{"CarryToWhole", [] { return RoundTwoDecimals("9,995"); }, "10"},
-                    TextCase{"NoComma", [] { return RoundTwoDecimals("7"); }, "7"},
-                    TextCase{"OneDecimal", [] { return RoundTwoDecimals("12,3"); }, "12,3"},
-                    TextCase{"CarryInsideDecimals", [] { return RoundTwoDecimals("12,305"); }, "12,31"},
-                    TextCase{"BelowOneCent", [] { return RoundTwoDecimals("0,005"); }, "0,01"},
-                    TextCase{"NegativeAwayFromZero", [] { return RoundTwoDecimals("-1,235"); }, "-1,24"}),
+    roundTwoDecimals, FieldFormatTest,
+    testing::Values(TextCase{"ThirdDecimalBelowFive", [] { return roundTwoDecimals("12,3449"); }, "12,34"},
+                    TextCase{"ThirdDecimalFive", [] { return roundTwoDecimals("12,345"); }, "12,35"},
+                    TextCase{"CarryToWhole", [] { return roundTwoDecimals("9,995"); }, "10"},
+                    TextCase{"NoComma", [] { return roundTwoDecimals("7"); }, "7"},
+                    TextCase{"OneDecimal", [] { return roundTwoDecimals("12,3"); }, "12,3"},
+                    TextCase{"CarryInsideDecimals", [] { return roundTwoDecimals("12,305"); }, "12,31"},
+                    TextCase{"BelowOneCent", [] { return roundTwoDecimals("0,005"); }, "0,01"},
+                    TextCase{"NegativeAwayFromZero", [] { return roundTwoDecimals("-1,235"); }, "-1,24"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     CentsAndZeros, FieldFormatTest,
-    testing::Values(TextCase{"DecimalTextLong", [] { return CentsToDecimalText("12345"); }, "123,45"},
-                    TextCase{"DecimalTextTwo", [] { return CentsToDecimalText("12"); }, ",12"},
-                    TextCase{"DecimalTextOne", [] { return CentsToDecimalText("5"); }, "0,05"},
-                    TextCase{"StripDigits", [] { return StripLeadingZeros("00123"); }, "123"},
-                    TextCase{"StripBeforeComma", [] { return StripLeadingZeros(",50"); }, "0,50"},
-                    TextCase{"StripZerosBeforeComma", [] { return StripLeadingZeros("000,45"); }, "0,45"},
-                    TextCase{"StripZero", [] { return StripLeadingZeros("0"); }, "0"},
-                    TextCase{"AmountHalfCent", [] { return CentsToAmountText(*Decimal::parse("1234.5")); }, "12,35"},
-                    TextCase{"AmountZero", [] { return CentsToAmountText(Decimal()); }, "0,00"},
-                    TextCase{"DotToComma", [] { return DotToComma("2.500"); }, "2,500"},
-                    TextCase{"DisplayAmount", [] { return DisplayAmount(Decimal::fromInteger(1250)); }, "12,50"}),
+    testing::Values(TextCase{"DecimalTextLong", [] { return centsToDecimalText("12345"); }, "123,45"},
+                    TextCase{"DecimalTextTwo", [] { return centsToDecimalText("12"); }, ",12"},
+                    TextCase{"DecimalTextOne", [] { return centsToDecimalText("5"); }, "0,05"},
+                    TextCase{"StripDigits", [] { return stripLeadingZeros("00123"); }, "123"},
+                    TextCase{"StripBeforeComma", [] { return stripLeadingZeros(",50"); }, "0,50"},
+                    TextCase{"StripZerosBeforeComma", [] { return stripLeadingZeros("000,45"); }, "0,45"},
+                    TextCase{"StripZero", [] { return stripLeadingZeros("0"); }, "0"},
+                    TextCase{"AmountHalfCent", [] { return centsToAmountText(*Decimal::parse("1234.5")); }, "12,35"},
+                    TextCase{"AmountZero", [] { return centsToAmountText(Decimal()); }, "0,00"},
+                    TextCase{"DotToComma", [] { return dotToComma("2.500"); }, "2,500"},
+                    TextCase{"DisplayAmount", [] { return displayAmountText(Decimal::fromInteger(1250)); }, "12,50"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, FieldFormatTest,
-    testing::Values(TextCase{"A9", [] { return FormatAmount9(Decimal::fromInteger(500)); }, "000000500"},
-                    TextCase{"A9RoundsHalfCent", [] { return FormatAmount9(*Decimal::parse("12.5")); }, "000000013"},
-                    TextCase{"LL", [] { return TextLength2("RESO"); }, "04"},
-                    TextCase{"D22Pads", [] { return FixedWidth("REPARTO 3", 12); }, "REPARTO 3   "},
-                    TextCase{"DateTimeLine", [] { return DateTimeLine(kDecember5); }, "PRNT,:05-12-2026   09:07;"}),
+    testing::Values(TextCase{"A9", [] { return formatAmount9(Decimal::fromInteger(500)); }, "000000500"},
+                    TextCase{"A9RoundsHalfCent", [] { return formatAmount9(*Decimal::parse("12.5")); }, "000000013"},
+                    TextCase{"LL", [] { return textLength2("RESO"); }, "04"},
+                    TextCase{"D22Pads", [] { return fixedWidth("REPARTO 3", 12); }, "REPARTO 3   "},
+                    TextCase{"DateTimeLine", [] { return dateTimeLine(kDecember5); }, "PRNT,:05-12-2026   09:07;"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -24,34 +24,34 @@ TEST(FoldTables, FoldTheAccentedLettersOfBothCodePages)
     const std::string folded = "EeaceiouL"
                                "AAEEIIOOUU"
                                "aaeeiioo  uu";
-    EXPECT_EQ(FoldCommandText("x" + accented + "y" + accented), "x" + folded + "y" + folded);
-    EXPECT_EQ(FoldPrintText(accented + "x" + accented), folded + "x" + folded);
+    EXPECT_EQ(foldCommandText("x" + accented + "y" + accented), "x" + folded + "y" + folded);
+    EXPECT_EQ(foldPrintText(accented + "x" + accented), folded + "x" + folded);
     // Each table's own rows.
-    EXPECT_EQ(FoldCommandText(bytes({136, 195, '&', 228, 196, 246, 214, 252, 220})), "eEeaeAEoeOEueUE");
-    EXPECT_EQ(FoldPrintText(bytes({176, 183})), ".A");
+    EXPECT_EQ(foldCommandText(bytes({136, 195, '&', 228, 196, 246, 214, 252, 220})), "eEeaeAEoeOEueUE");
+    EXPECT_EQ(foldPrintText(bytes({176, 183})), ".A");
 }
 
 TEST(FoldTables, EachTableKeepsWhatOnlyTheOtherFolds)
 {
     // The print table has no "&", no umlauts, no 136 or 195; tabs stay.
     for (int code : std::initializer_list<int>{'&', 228, 196, 246, 214, 252, 220, 136, 195, '\t'})
-        EXPECT_EQ(FoldPrintText(byte(code)), byte(code)) << code;
+        EXPECT_EQ(foldPrintText(byte(code)), byte(code)) << code;
     // The command table has no 176 or 183; it drops tabs.
-    EXPECT_EQ(FoldCommandText(byte(176) + byte(183)), byte(176) + byte(183));
-    EXPECT_EQ(FoldCommandText("PA\tNE\t"), "PANE");
+    EXPECT_EQ(foldCommandText(byte(176) + byte(183)), byte(176) + byte(183));
+    EXPECT_EQ(foldCommandText("PA\tNE\t"), "PANE");
     // Characters of neither table pass through, NUL included.
-    EXPECT_EQ(FoldCommandText(std::string("a\0b", 3) + byte(255)), std::string("a\0b", 3) + byte(255));
+    EXPECT_EQ(foldCommandText(std::string("a\0b", 3) + byte(255)), std::string("a\0b", 3) + byte(255));
 }
 
 TEST(FoldTables, CommandLinesAreUpperCasedBeforeFolding)
 {
     // Upper-casing turns é into É and ü into Ü, which then fold to capitals;
     // "&" folds after upper-casing and so stays a small "e".
-    EXPECT_EQ(ParseCommandLine("PLUD,N1,:perch\xE9", 30), "PLUD,N1,:PERCHE;");
-    EXPECT_EQ(ParseCommandLine("PLUD,N1,:M\xFCller", 30), "PLUD,N1,:MUELLER;");
-    EXPECT_EQ(ParseCommandLine("PLUD,N1,:pane & vino", 30), "PLUD,N1,:PANE e VINO;");
+    EXPECT_EQ(parseRequestLine("PLUD,N1,:perch\xE9", 30), "PLUD,N1,:PERCHE;");
+    EXPECT_EQ(parseRequestLine("PLUD,N1,:M\xFCller", 30), "PLUD,N1,:MUELLER;");
+    EXPECT_EQ(parseRequestLine("PLUD,N1,:pane & vino", 30), "PLUD,N1,:PANE e VINO;");
     // The DOS 850 pound sign (156) is not turned into Windows' capital OE.
-    EXPECT_EQ(ParseCommandLine("PLUD,N1,:5 \x9C", 30), "PLUD,N1,:5 L;");
+    EXPECT_EQ(parseRequestLine("PLUD,N1,:5 \x9C", 30), "PLUD,N1,:5 L;");
 }
 
 struct LineCase {
@@ -65,62 +65,61 @@ void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 std::string caseName(const testing::TestParamInfo<LineCase>& info) { return info.param.name; }
 
-class ParseCommandLineTest : public testing::TestWithParam<LineCase> {};
-TEST_P(ParseCommandLineTest, Normalises)
+class ParseRequestLineTest : public testing::TestWithParam<LineCase> { };
+TEST_P(ParseRequestLineTest, Normalises)
 {
-    EXPECT_EQ(ParseCommandLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
+    EXPECT_EQ(parseRequestLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Words, ParseCommandLineTest,
-    testing::Values(LineCase{"LowerCaseLine", "sale,n2,p150", 30, "SALE,N2,P150;"},
-                    LineCase{"BlankBeforeWordIsNoSale", " SALE,N2,P150", 30, " SAL,N2,P150;"},
-                    LineCase{"LongWordCut", "SUBTOTALE", 30, "SUBT;"},
-                    LineCase{"EmptyLine", "", 30, ""},
-                    LineCase{"EmptyPartsVanish", "SALE,,N1,", 30, "SALE,N1;"},
-                    LineCase{"BlankPartVanishes", "SALE,  ,N1", 30, "SALE,N1;"},
-                    LineCase{"TerminatorKept", "CASH,V1000;", 30, "CASH,V1000;"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Words, ParseRequestLineTest,
+                         testing::Values(LineCase{"LowerCaseLine", "sale,n2,p150", 30, "SALE,N2,P150;"},
+                                         LineCase{"BlankBeforeWordIsNoSale", " SALE,N2,P150", 30, " SAL,N2,P150;"},
+                                         LineCase{"LongWordCut", "SUBTOTALE", 30, "SUBT;"},
+                                         LineCase{"EmptyLine", "", 30, ""},
+                                         LineCase{"EmptyPartsVanish", "SALE,,N1,", 30, "SALE,N1;"},
+                                         LineCase{"BlankPartVanishes", "SALE,  ,N1", 30, "SALE,N1;"},
+                                         LineCase{"TerminatorKept", "CASH,V1000;", 30, "CASH,V1000;"}),
+                         caseName);
 
 INSTANTIATE_TEST_SUITE_P(
-    NumericForms, ParseCommandLineTest,
-    testing::Values(LineCase{"QuantityGetsThreeDecimals", "SALE,N3,P250,Q2.5", 30, "SALE,N3,P250,Q2.500;"},
-                    LineCase{"FurtherDecimalsCutNotRounded", "SALE,N1,P12.345,Q1.23456", 30, "SALE,N1,P12.34,Q1.234;"},
-                    LineCase{"WholeQuantityLosesPoint", "SALE,N1,P100,Q1.0", 30, "SALE,N1,P100,Q1;"},
-                    LineCase{"LeadingZerosGo", "SALE,N03,P0150", 30, "SALE,N3,P150;"},
-                    LineCase{"OnlyDigitsAndPointStay", "SALE,N1,P1a5-0", 30, "SALE,N1,P150;"},
-                    LineCase{"EmptyValueIsOne", "SALE,Q,N1", 30, "SALE,Q1,N1;"},
-                    LineCase{"ReturnAndStornoStayBare", "SALE,N1,P100,R,S", 30, "SALE,N1,P100,R,S;"},
-                    LineCase{"StornoKind", "SALE,N1,P100,s1", 30, "SALE,N1,P100,S1;"},
-                    LineCase{"CommaQuantityIsTwoParts", "SALE,N1,P100,Q2,5", 30, "SALE,N1,P100,Q2,51;"},
-                    LineCase{"PercentNotReRead", "DISC,%010.5", 30, "DISC,%010.5;"},
-                    LineCase{"ValueDigitsOnly", "PREL,V 1.000,00 ", 30, "PREL,V1.000,00;"},
-                    LineCase{"LotteryCodeAsWritten", "LOTT,C[ab12cd34]", 30, "LOTT,C[AB12CD34];"},
-                    LineCase{"PluCodeAsWritten", "PLUD,C[1],N2,P150", 30, "PLUD,C[1],N2,P150;"},
-                    LineCase{"IssuerAsWrittenDateDigits", "NDCR,N00010002,>vr1,D05-12-2026", 30,
-                             "NDCR,N00010002,>VR1,D05122026;"},
-                    LineCase{"VoidAsWritten", "DELD,N0001-0002,>nd,D05-12-2026", 30, "DELD,N0001-0002,>ND,D05-12-2026;"}),
+    NumericForms, ParseRequestLineTest,
+    testing::Values(
+        LineCase{"QuantityGetsThreeDecimals", "SALE,N3,P250,Q2.5", 30, "SALE,N3,P250,Q2.500;"},
+        LineCase{"FurtherDecimalsCutNotRounded", "SALE,N1,P12.345,Q1.23456", 30, "SALE,N1,P12.34,Q1.234;"},
+        LineCase{"WholeQuantityLosesPoint", "SALE,N1,P100,Q1.0", 30, "SALE,N1,P100,Q1;"},
+        LineCase{"LeadingZerosGo", "SALE,N03,P0150", 30, "SALE,N3,P150;"},
+        LineCase{"OnlyDigitsAndPointStay", "SALE,N1,P1a5-0", 30, "SALE,N1,P150;"},
+        LineCase{"EmptyValueIsOne", "SALE,Q,N1", 30, "SALE,Q1,N1;"},
+        LineCase{"ReturnAndStornoStayBare", "SALE,N1,P100,R,S", 30, "SALE,N1,P100,R,S;"},
+        LineCase{"StornoKind", "SALE,N1,P100,s1", 30, "SALE,N1,P100,S1;"},
+        LineCase{"CommaQuantityIsTwoParts", "SALE,N1,P100,Q2,5", 30, "SALE,N1,P100,Q2,51;"},
+        LineCase{"PercentNotReRead", "DISC,%010.5", 30, "DISC,%010.5;"},
+        LineCase{"ValueDigitsOnly", "PREL,V 1.000,00 ", 30, "PREL,V1.000,00;"},
+        LineCase{"LotteryCodeAsWritten", "LOTT,C[ab12cd34]", 30, "LOTT,C[AB12CD34];"},
+        LineCase{"PluCodeAsWritten", "PLUD,C[1],N2,P150", 30, "PLUD,C[1],N2,P150;"},
+        LineCase{"IssuerAsWrittenDateDigits", "NDCR,N00010002,>vr1,D05-12-2026", 30, "NDCR,N00010002,>VR1,D05122026;"},
+        LineCase{"VoidAsWritten", "DELD,N0001-0002,>nd,D05-12-2026", 30, "DELD,N0001-0002,>ND,D05-12-2026;"}),
     caseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ParseCommandLineTest,
-    testing::Values(LineCase{"TotaleNeverReachesTheReceipt", "PLUD,N1,P100,:totale imponibile", 30,
-                             "PLUD,N1,P100,:TOT.   IMPONIBILE;"},
-                    LineCase{"MixedCaseTotale", "PRNT,:Totale", 30, "PRNT,:TOT.  ;"},
-                    LineCase{"TextEndsAtComma", "PLUD,N1,P100,:PANE,BIANCO", 30, "PLUD,N1,P100,:PANE,B1;"},
-                    LineCase{"OrdinaryTextKeepsThirty", "PLUD,N1,:" + std::string(40, 'A'), 30,
-                             "PLUD,N1,:" + std::string(30, 'A') + ";"},
-                    LineCase{"DisplayTextKeepsForty", "DISP,N1,:" + std::string(50, 'B'), 40,
-                             "DISP,N1,:" + std::string(40, 'B') + ";"},
-                    LineCase{"BareTextGetsABlank", "PLUD,N1,:", 30, "PLUD,N1,: ;"},
-                    LineCase{"SemicolonInsideText", "PLUD,N1,:A;B", 30, "PLUD,N1,:A;B"},
-                    LineCase{"ColonMakesAText", "READ,:C:\\DATI", 30, "READ,:C:\\DATI;"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Texts, ParseRequestLineTest,
+                         testing::Values(LineCase{"TotaleNeverReachesTheReceipt", "PLUD,N1,P100,:totale imponibile", 30,
+                                                  "PLUD,N1,P100,:TOT.   IMPONIBILE;"},
+                                         LineCase{"MixedCaseTotale", "PRNT,:Totale", 30, "PRNT,:TOT.  ;"},
+                                         LineCase{"TextEndsAtComma", "PLUD,N1,P100,:PANE,BIANCO", 30,
+                                                  "PLUD,N1,P100,:PANE,B1;"},
+                                         LineCase{"OrdinaryTextKeepsThirty", "PLUD,N1,:" + std::string(40, 'A'), 30,
+                                                  "PLUD,N1,:" + std::string(30, 'A') + ";"},
+                                         LineCase{"DisplayTextKeepsForty", "DISP,N1,:" + std::string(50, 'B'), 40,
+                                                  "DISP,N1,:" + std::string(40, 'B') + ";"},
+                                         LineCase{"BareTextGetsABlank", "PLUD,N1,:", 30, "PLUD,N1,: ;"},
+                                         LineCase{"SemicolonInsideText", "PLUD,N1,:A;B", 30, "PLUD,N1,:A;B"},
+                                         LineCase{"ColonMakesAText", "READ,:C:\\DATI", 30, "READ,:C:\\DATI;"}),
+                         caseName);
 
 class PrintLineTest : public testing::TestWithParam<LineCase> {};
 TEST_P(PrintLineTest, Prepares)
 {
-    EXPECT_EQ(PreparePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
+    EXPECT_EQ(preparePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
 class InvoicePrintLineTest : public testing::TestWithParam<LineCase> { };
 TEST_P(InvoicePrintLineTest, NormalisesTheTextAsOne)
 {
-    EXPECT_EQ(NormalizeInvoicePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
+    EXPECT_EQ(normalizeInvoicePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,15 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NormalizeRequestLine, ChoosesTheNormalisationByCommandWord)
 {
-    EXPECT_EQ(NormalizeRequestLine("read,N2,:c:\\x y,z"), "read,N2,:c:\\x y,z");
-    EXPECT_EQ(NormalizeRequestLine("prnt,:abc"), "prnt,:abc;");
-    EXPECT_EQ(NormalizeRequestLine("disp,n1,:" + std::string(45, 'd')), "DISP,N1,:" + std::string(40, 'D') + ";");
-    EXPECT_EQ(NormalizeRequestLine("PLUD,N1,:" + std::string(45, 'p')), "PLUD,N1,:" + std::string(30, 'P') + ";");
+    EXPECT_EQ(normalizeRequestLine("read,N2,:c:\\x y,z"), "read,N2,:c:\\x y,z");
+    EXPECT_EQ(normalizeRequestLine("prnt,:abc"), "prnt,:abc;");
+    EXPECT_EQ(normalizeRequestLine("disp,n1,:" + std::string(45, 'd')), "DISP,N1,:" + std::string(40, 'D') + ";");
+    EXPECT_EQ(normalizeRequestLine("PLUD,N1,:" + std::string(45, 'p')), "PLUD,N1,:" + std::string(30, 'P') + ";");
 }
 
 TEST(MaskHighChars, KeepsTheEuroSignAndMasksFrom129Up)
 {
-    EXPECT_EQ(MaskHighChars("a\x80\x81\xFF"), "a\x80..");
+    EXPECT_EQ(maskHighChars("a\x80\x81\xFF"), "a\x80..");
 }
 
 } // namespace

@@ -28,7 +28,7 @@ TEST_P(GetParamTest, FindsAndReads)
 {
     const ParamCase& c = GetParam();
     std::string value = "previous";
-    EXPECT_EQ(tavor1::GetParam(c.atStart, c.line, c.tag, value, c.invoiceTextMode), c.found) << c.line;
+    EXPECT_EQ(tavor1::getParam(c.atStart, c.line, c.tag, value, c.invoiceTextMode), c.found) << c.line;
     // A tag that is not found leaves the caller's value as it was.
     EXPECT_EQ(value, c.found ? c.value : "previous") << c.line;
 }
@@ -72,26 +72,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RequestLanguage, TenderNumberMustEndAfterItsDigits)
 {
-    EXPECT_TRUE(StartsWithTender("TEND,N1;", 1));
-    EXPECT_TRUE(StartsWithTender("tend,n3,V100", 3));
-    EXPECT_TRUE(StartsWithTender("TEND,N2", 2));
-    EXPECT_FALSE(StartsWithTender("TEND,N12,V100;", 1));
-    EXPECT_FALSE(StartsWithTender("TEND,N30;", 3));
+    EXPECT_TRUE(startsWithTender("TEND,N1;", 1));
+    EXPECT_TRUE(startsWithTender("tend,n3,V100", 3));
+    EXPECT_TRUE(startsWithTender("TEND,N2", 2));
+    EXPECT_FALSE(startsWithTender("TEND,N12,V100;", 1));
+    EXPECT_FALSE(startsWithTender("TEND,N30;", 3));
 }
 
 TEST(RequestLanguage, TellsNumbersFromOtherValues)
 {
     for (const char* yes : {"1250", " 12 ", "-3", "2.5", "2,5"})
-        EXPECT_TRUE(IsNumeric(yes)) << yes;
+        EXPECT_TRUE(isNumeric(yes)) << yes;
     for (const char* no : {"", " ", "12a", "1.2.3", "-", "."})
-        EXPECT_FALSE(IsNumeric(no)) << no;
+        EXPECT_FALSE(isNumeric(no)) << no;
 }
 
 TEST(RequestLanguage, SplitsLinesOnEveryKindOfLineEnd)
 {
-    EXPECT_EQ(SplitRequestLines("A\r\nB\nC\rD"), (std::vector<std::string>{"A", "B", "C", "D"}));
-    EXPECT_EQ(SplitRequestLines("A\r\n\r\nB\r\n"), (std::vector<std::string>{"A", "", "B"}));
-    EXPECT_TRUE(SplitRequestLines("").empty());
+    EXPECT_EQ(splitRequestLines("A\r\nB\nC\rD"), (std::vector<std::string>{"A", "B", "C", "D"}));
+    EXPECT_EQ(splitRequestLines("A\r\n\r\nB\r\n"), (std::vector<std::string>{"A", "", "B"}));
+    EXPECT_TRUE(splitRequestLines("").empty());
 }
 
 TEST(VatRateTable, FileRoundTripKeepsFourRatesAndTheExemptOne)
@@ -99,19 +99,19 @@ TEST(VatRateTable, FileRoundTripKeepsFourRatesAndTheExemptOne)
     test::TempDir dir("tavor1 iva \xC3\xA0-");
     dir.write("TVVALIVA.txt", "400\r\n500\r\n1000\r\n2200\r\n3000\r\n");
     VatRateTable table;
-    table.LoadVatRates(dir.path());
+    table.loadVatRates(dir.path());
     EXPECT_EQ(table.rates(), (std::array<int, 5>{400, 500, 1000, 2200, 0}));
     for (const auto& [rate, letter] : {std::pair{400, "A"}, {500, "B"}, {1000, "C"}, {2200, "D"}, {0, "E"}})
-        EXPECT_EQ(table.VatCodeFromRate(rate).letter, letter) << rate;
-    EXPECT_EQ(table.VatCodeFromRate(2100).letter, "");
-    EXPECT_EQ(table.VatCodeFromRate(2100).index, -1);
+        EXPECT_EQ(table.vatCodeFromRate(rate).letter, letter) << rate;
+    EXPECT_EQ(table.vatCodeFromRate(2100).letter, "");
+    EXPECT_EQ(table.vatCodeFromRate(2100).index, -1);
 
     table.setRate(1, 510);
     table.setRate(4, 99); // the exempt rate cannot be changed
-    ASSERT_TRUE(table.SaveVatRates(dir.path()));
+    ASSERT_TRUE(table.saveVatRates(dir.path()));
     EXPECT_EQ(dir.read("TVVALIVA.txt"), "400\r\n510\r\n1000\r\n2200\r\n");
     VatRateTable again;
-    again.LoadVatRates(dir.path());
+    again.loadVatRates(dir.path());
     EXPECT_EQ(again.rates(), (std::array<int, 5>{400, 510, 1000, 2200, 0}));
 }
 
@@ -120,15 +120,15 @@ TEST(VatRateTable, BadFilesLeaveDefaultsOrSkipItems)
     test::TempDir dir;
     VatRateTable table;
     table.setRate(0, 1);
-    table.LoadVatRates(dir.path()); // no file: defaults again
+    table.loadVatRates(dir.path()); // no file: defaults again
     EXPECT_EQ(table.rate(0), 400);
 
     dir.write("TVVALIVA.txt", "abc\r\n 2 200 \r\n\"1000\",x,4a\r\n");
-    table.LoadVatRates(dir.path());
+    table.loadVatRates(dir.path());
     EXPECT_EQ(table.rates(), (std::array<int, 5>{2200, 1000, 2200, 3600, 0}));
 
     dir.write("TVVALIVA.txt", std::string(3 << 20, '\xff') + "\n" + std::string(1000, '9') + "\n");
-    table.LoadVatRates(dir.path());
+    table.loadVatRates(dir.path());
     EXPECT_EQ(table.rates(), VatRateTable::kDefaults);
 }
 
@@ -137,7 +137,7 @@ TEST(RequestLanguage, HugeLineNormalisesQuickly)
 {
     const std::string huge = "PLUD,N1,P100,:" + std::string(100000, 'a') + "," + std::string(100000, ',');
     const auto start = std::chrono::steady_clock::now();
-    const std::string out = NormalizeRequestLine(huge);
+    const std::string out = normalizeRequestLine(huge);
     EXPECT_EQ(out, "PLUD,N1,P100,:" + std::string(30, 'A') + ";");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }

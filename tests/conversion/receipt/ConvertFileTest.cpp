@@ -37,14 +37,14 @@ protected:
 TEST_F(ConvertFile, WritesTheListToKbWithCrLf)
 {
     const std::string request = dir.write("SR_DATI.001", "SALE,N1,P100\r\nCASH,V100\r\n");
-    ASSERT_EQ(ConvertRequestFile(request, ctx, result), 0) << result.failureReason;
+    ASSERT_EQ(convertRequestFile(request, ctx, result), 0) << result.failureReason;
     EXPECT_EQ(dir.read("KB.txt"), crlf(result.commands));
     EXPECT_EQ(result.commands.size(), 7u);
 }
 
 TEST_F(ConvertFile, MissingRequestIsReportedThroughTheMessageSink)
 {
-    EXPECT_EQ(ConvertRequestFile(dir.file("SR_DATI.001"), ctx, result), 1);
+    EXPECT_EQ(convertRequestFile(dir.file("SR_DATI.001"), ctx, result), 1);
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Il file SR_DATI non esiste"});
     EXPECT_FALSE(dir.exists("KB.txt"));
 }
@@ -57,7 +57,7 @@ TEST_F(ConvertFile, FailedRequestLeavesNoOldList)
     for (const char* request : {"", "DELD,N00120034,D01022025\r\n", "OPFS,V100\r\nPLUD,N1,P100,I1700\r\nCLFS\r\n"}) {
         dir.write("KB.txt", "31011012200000000000000000000000000000001\r\n");
         result = {};
-        EXPECT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", request), ctx, result), 1) << request;
+        EXPECT_EQ(convertRequestFile(dir.write("SR_DATI.001", request), ctx, result), 1) << request;
         EXPECT_FALSE(result.failureReason.empty()) << request;
         EXPECT_FALSE(dir.exists("KB.txt")) << request;
     }
@@ -66,7 +66,8 @@ TEST_F(ConvertFile, FailedRequestLeavesNoOldList)
 TEST_F(ConvertFile, KeyStrokesArePreConverted)
 {
     ctx.options.chbConvXonXoff = true;
-    ASSERT_EQ(ConvertRequestFile(dir.write("SR_DATI.001", "3*150H1R\r\n1000H1T\r\n"), ctx, result), 0) << result.failureReason;
+    ASSERT_EQ(convertRequestFile(dir.write("SR_DATI.001", "3*150H1R\r\n1000H1T\r\n"), ctx, result), 0)
+        << result.failureReason;
     ASSERT_GE(result.commands.size(), 4u);
     EXPECT_EQ(result.commands[1], "3002109 3 X 1,50");
     EXPECT_EQ(result.commands[3].substr(0, 7), "3101101");
@@ -87,10 +88,10 @@ TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
             "SR_DATI.001", opfs + "\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
                                   "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nPRNT,:Nota cliente\r\n"
                                   "CASH\r\nCLFS\r\n");
-        ASSERT_EQ(ConvertRequestFile(request, ctx, result), 0) << result.failureReason;
+        ASSERT_EQ(convertRequestFile(request, ctx, result), 0) << result.failureReason;
         EXPECT_TRUE(dir.exists("SR_DATI.001.txt"));
         EXPECT_TRUE(result.invoiceTextMode);
-        EXPECT_EQ(result.InvoiceTotal, "000001720") << opfs;
+        EXPECT_EQ(result.invoiceTotal, "000001720") << opfs;
         ASSERT_GE(result.commands.size(), 4u);
         EXPECT_EQ(result.commands[1], "400121000001720");
         EXPECT_EQ(result.commands[result.commands.size() - 2], "4003F19TOTALE FATTURE EURO000001720");

@@ -58,7 +58,7 @@ TEST_P(ConversionTable, GivesTheCommandList)
     ConversionContext ctx;
     if (c.setup) c.setup(ctx);
     ConversionResult result;
-    ASSERT_EQ(ConvertRequestLines(c.request, ctx, result), 0) << result.failureReason;
+    ASSERT_EQ(convertRequestLines(c.request, ctx, result), 0) << result.failureReason;
     Lines expected{kClear};
     expected.insert(expected.end(), c.expected.begin(), c.expected.end());
     EXPECT_EQ(result.commands, expected) << "got:\n" << joined(result.commands);
@@ -239,14 +239,21 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
     caseName);
 
-INSTANTIATE_TEST_SUITE_P(Credits, ConversionTable, ::testing::Values(
-    Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
-    Case{"CreditRTServices", {"CRED,V500,T2"}, {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500"},
-         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }},
-    Case{"CreditRTNamedWithoutAmount", {"CRED,T5,:PROMO"}, {"7007", "3007530005PROMO000000000"},
-         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }},
-    Case{"CreditRTUnknownTypeIsGoods", {"CRED,T9,V100"}, {shown("NON RISCOSSO BENI", "1,00", 20), "3007070017NON RISCOSSO BENI000000100"},
-         [](ConversionContext& c) { c.facts.RegisterIsRT = true; }}),
+INSTANTIATE_TEST_SUITE_P(
+    Credits, ConversionTable,
+    ::testing::Values(Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
+                      Case{"CreditRTServices",
+                           {"CRED,V500,T2"},
+                           {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500"},
+                           [](ConversionContext& c) { c.facts.registerIsRT = true; }},
+                      Case{"CreditRTNamedWithoutAmount",
+                           {"CRED,T5,:PROMO"},
+                           {"7007", "3007530005PROMO000000000"},
+                           [](ConversionContext& c) { c.facts.registerIsRT = true; }},
+                      Case{"CreditRTUnknownTypeIsGoods",
+                           {"CRED,T9,V100"},
+                           {shown("NON RISCOSSO BENI", "1,00", 20), "3007070017NON RISCOSSO BENI000000100"},
+                           [](ConversionContext& c) { c.facts.registerIsRT = true; }}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Reports, ConversionTable, ::testing::Values(
@@ -262,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Reports, ConversionTable, ::testing::Values(
     caseName);
 
 const auto kOwnRT = [](ConversionContext& c) {
-    c.facts.RegisterIsRT = true;
+    c.facts.registerIsRT = true;
     c.facts.serialNumber = "99MEY012345";
 };
 
@@ -289,7 +296,7 @@ struct Failure {
 // Bytes as a request file would hold them, cut into lines as it is read.
 Lines fileLines(const std::string& bytes)
 {
-    return SplitRequestLines(bytes);
+    return splitRequestLines(bytes);
 }
 
 std::string utf16(const std::string& ascii, bool bigEndian)
@@ -323,10 +330,10 @@ class ConversionFailure : public ::testing::TestWithParam<Failure> {};
 TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
 {
     ConversionContext ctx;
-    ctx.facts.RegisterIsRT = GetParam().rt;
+    ctx.facts.registerIsRT = GetParam().rt;
     ctx.facts.serialNumber = "99MEY012345";
     ConversionResult result;
-    EXPECT_EQ(ConvertRequestLines(GetParam().request, ctx, result), 1) << joined(result.commands);
+    EXPECT_EQ(convertRequestLines(GetParam().request, ctx, result), 1) << joined(result.commands);
     EXPECT_FALSE(result.failureReason.empty());
 }
 
@@ -354,13 +361,13 @@ TEST(ConversionResultFlags, RestFlagsAndNamesForTheTransmission)
     ConversionContext ctx;
     ConversionResult result;
     result.invoiceTextMode = true; // left from earlier in the job
-    ASSERT_EQ(ConvertRequestLines({"SALE,N1,P100", "CASH,V50", "CHEQ", "TEND,N7,:BONIFICO"}, ctx, result), 0);
-    EXPECT_TRUE(result.PaymentSeen);
-    EXPECT_FALSE(result.FunctionSeen);
-    EXPECT_FALSE(result.PaymentTypeUsed[PaymentCash]);
-    EXPECT_TRUE(result.PaymentTypeUsed[PaymentCheque]);
-    EXPECT_FALSE(result.PaymentTypeUsed[PaymentCard]);
-    EXPECT_TRUE(result.PaymentTypeUsed[PaymentOther]);
+    ASSERT_EQ(convertRequestLines({"SALE,N1,P100", "CASH,V50", "CHEQ", "TEND,N7,:BONIFICO"}, ctx, result), 0);
+    EXPECT_TRUE(result.paymentSeen);
+    EXPECT_FALSE(result.functionSeen);
+    EXPECT_FALSE(result.paymentTypeUsed[PaymentCash]);
+    EXPECT_TRUE(result.paymentTypeUsed[PaymentCheque]);
+    EXPECT_FALSE(result.paymentTypeUsed[PaymentCard]);
+    EXPECT_TRUE(result.paymentTypeUsed[PaymentOther]);
     EXPECT_EQ(result.otherPaymentName, "BONIFICO");
     EXPECT_TRUE(result.invoiceTextMode);
 }
@@ -370,9 +377,9 @@ TEST(ConversionResultFlags, PaymentAfterOwnVoidOnRTIsOnlyARest)
     ConversionContext ctx;
     kOwnRT(ctx);
     ConversionResult result;
-    ASSERT_EQ(ConvertRequestLines({"DELD,N00120034,>ND,D01022025", "BANC,V100"}, ctx, result), 0);
-    EXPECT_TRUE(result.PaymentTypeUsed[PaymentOther]);
-    EXPECT_TRUE(result.PaymentTypeUsed[PaymentCash]);
+    ASSERT_EQ(convertRequestLines({"DELD,N00120034,>ND,D01022025", "BANC,V100"}, ctx, result), 0);
+    EXPECT_TRUE(result.paymentTypeUsed[PaymentOther]);
+    EXPECT_TRUE(result.paymentTypeUsed[PaymentCash]);
     EXPECT_EQ(result.commands.back(), "7007" + pad("BANCOMAT", 40));
 }
 
@@ -392,7 +399,7 @@ TEST(ConversionOfHostileInput, EndsAndKeepsCommandsFramable)
     for (const auto& request : requests) {
         ConversionContext ctx;
         ConversionResult result;
-        const int code = ConvertRequestLines(request, ctx, result);
+        const int code = convertRequestLines(request, ctx, result);
         EXPECT_TRUE(code == 0 || code == 1);
         for (const auto& command : result.commands) EXPECT_LE(command.size(), 255u) << command.substr(0, 60);
     }

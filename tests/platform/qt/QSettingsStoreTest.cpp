@@ -24,14 +24,14 @@ TEST(QSettingsStore, ReadsTheProgramsKeyAndItsGroups)
     QSettingsStore store(ini);
 
     std::string v;
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "CustomPathDataDir", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "CustomPathDataDir", v));
     EXPECT_EQ(v, "/srv/dati è");
-    ASSERT_TRUE(ReadRegistryValue(store, kRegistryKey, "Count", v));
+    ASSERT_TRUE(readRegistryValue(store, kRegistryKey, "Count", v));
     EXPECT_EQ(v, "42");
-    ASSERT_TRUE(ReadRegistryValue(store, std::string(kRegistryKey) + "\\Sub", "IPAddress", v));
+    ASSERT_TRUE(readRegistryValue(store, std::string(kRegistryKey) + "\\Sub", "IPAddress", v));
     EXPECT_EQ(v, "10.1.1.1");
-    EXPECT_FALSE(ReadRegistryValue(store, kRegistryKey, "IPAddress", v));
-    EXPECT_EQ(ReadIPAddress(store), "");
+    EXPECT_FALSE(readRegistryValue(store, kRegistryKey, "IPAddress", v));
+    EXPECT_EQ(readIpAddress(store), "");
 }
 
 } // namespace

@@ -48,8 +48,8 @@ public:
 
     std::string frame(const std::string& command)
     {
-        m_sequence = NextSequenceNumber(m_sequence);
-        return BuildFrame(m_sequence, command);
+        m_sequence = nextSequenceNumber(m_sequence);
+        return buildFrame(m_sequence, command);
     }
 
     void write(const std::string& bytes)
@@ -77,7 +77,7 @@ public:
     {
         write(frame(command));
         const std::string reply = awaitReply();
-        const std::optional<std::string> payload = CutReplyPayload(reply);
+        const std::optional<std::string> payload = cutReplyPayload(reply);
         if (reply.size() < 2 || reply[0] != protocol::ACK || reply[1] != protocol::STX || !payload)
             return "<no frame: " + reply + ">";
         return *payload;
@@ -132,7 +132,7 @@ TEST_F(RegisterSimulatorTest, FramesArriveInPiecesAndTogether)
     // The reply echoes the sequence and carries a correct checksum.
     EXPECT_EQ(reply.substr(2, 3), frame.substr(1, 3));
     const std::string body = reply.substr(2, reply.size() - 5);
-    EXPECT_EQ(std::stoi(reply.substr(reply.size() - 3, 2)), RegisterChecksum(body)) << reply;
+    EXPECT_EQ(std::stoi(reply.substr(reply.size() - 3, 2)), registerChecksum(body)) << reply;
 
     client.write(client.frame("1104") + client.frame("1105"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return client.pending().find("1105") != std::string::npos; }, 5000));
@@ -166,7 +166,7 @@ TEST(FrameReaderTest, HoldsAtMostOneFrameOfBytes)
     EXPECT_LE(reader.bufferedBytes(), FrameReader::kMaxFrameBytes);
     // A body over 255 characters is refused even when its checksum is right.
     const std::string body = "010" + std::string(253, '1');
-    const int sum = RegisterChecksum(body);
+    const int sum = registerChecksum(body);
     const auto overlong = reader.feed(std::string(1, protocol::STX) + body + std::to_string(sum / 10)
                                       + std::to_string(sum % 10) + protocol::ETX);
     ASSERT_EQ(overlong.size(), 1u);

@@ -11,12 +11,12 @@ TEST(SimulatorOptionsTest, ReadsRegisterAndFaults)
 {
     SimulatorOptions options;
     std::string error;
-    ASSERT_TRUE(ParseSimulatorOptions({"--port", "0", "--mf", "--serial", "CK123456", "--model", "2",
-                                       "--firmware", "Rel 7", "--latency", "20", "--roll", "/tmp/r.txt",
-                                       "--fail", "3011:23", "--fail", "*:31:-1", "--fail-nth", "5:51",
-                                       "--paper-end", "3", "--cover-open", "1", "--nak", "1009:2",
-                                       "--lone-ack", "3101:250", "--silence", "1004", "--drop-after", "4"},
-                                      options, error))
+    ASSERT_TRUE(parseSimulatorOptions(
+        {"--port",  "0",          "--mf",     "--serial",    "CK123456",   "--model",      "2",       "--firmware",
+         "Rel 7",   "--latency",  "20",       "--roll",      "/tmp/r.txt", "--fail",       "3011:23", "--fail",
+         "*:31:-1", "--fail-nth", "5:51",     "--paper-end", "3",          "--cover-open", "1",       "--nak",
+         "1009:2",  "--lone-ack", "3101:250", "--silence",   "1004",       "--drop-after", "4"},
+        options, error))
         << error;
     EXPECT_EQ(options.port, 0);
     EXPECT_FALSE(options.config.rt);
@@ -48,7 +48,7 @@ TEST_P(SimulatorBadOptionsTest, RefusedWithAReason)
 {
     SimulatorOptions options;
     std::string error;
-    EXPECT_FALSE(ParseSimulatorOptions(GetParam().args, options, error));
+    EXPECT_FALSE(parseSimulatorOptions(GetParam().args, options, error));
     EXPECT_FALSE(error.empty());
 }
 
