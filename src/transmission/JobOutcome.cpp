@@ -123,14 +123,12 @@ std::string jobStatusLine(JobResult jobResult, const std::string& registerErrorT
 std::string jobErrorText(JobResult jobResult, const std::string& registerErrorText)
 {
     switch (jobResult) {
+    // A refused card payment says the same in SR_ERR and in the window.
     case JobResult::PaymentUnreachable:
-        return "E604: A connection with the server could not be established";
     case JobResult::PaymentDeclined:
-        return "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS";
     case JobResult::PaymentServiceError:
-        return "E602:  Ricevuto errore dal servizio";
     case JobResult::PaymentTimedOut:
-        return "E601: Trasmissione POS interrotta: timeout ricevuto";
+        return jobStatusText(jobResult, registerErrorText);
     case JobResult::CancelledByOperator:
         return "E511: Documento annullato dall'operatore";
     case JobResult::OutputUnavailable:
