@@ -51,15 +51,16 @@ std::string typedForm(const std::string& name, const std::vector<std::string>& a
 void OptionParser::addOption(const std::vector<std::string>& names, const std::string& valueName,
                              const std::vector<std::string>& description)
 {
-    m_specs.push_back({names, valueName, description});
+    m_definitions.push_back({names, valueName, description});
 }
 
 std::size_t OptionParser::find(const std::string& name) const
 {
-    for (std::size_t i = 0; i < m_specs.size(); ++i)
-        if (std::find(m_specs[i].names.begin(), m_specs[i].names.end(), name) != m_specs[i].names.end())
+    for (std::size_t i = 0; i < m_definitions.size(); ++i)
+        if (std::find(m_definitions[i].names.begin(), m_definitions[i].names.end(), name) !=
+            m_definitions[i].names.end())
             return i;
-    return m_specs.size();
+    return m_definitions.size();
 }
 
 bool OptionParser::parse(const std::vector<std::string>& args)
@@ -72,11 +73,11 @@ bool OptionParser::parse(const std::vector<std::string>& args)
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    for (const Spec& spec : m_specs) {
+    for (const Definition& definition : m_definitions) {
         QStringList names;
-        for (const std::string& name : spec.names)
+        for (const std::string& name : definition.names)
             names << QString::fromStdString(name);
-        parser.addOption(QCommandLineOption(names, QString(), QString::fromStdString(spec.valueName)));
+        parser.addOption(QCommandLineOption(names, QString(), QString::fromStdString(definition.valueName)));
     }
     QStringList words{fromBytes(m_program)};
     for (const std::string& arg : args)
@@ -88,11 +89,11 @@ bool OptionParser::parse(const std::vector<std::string>& args)
         const std::string lastWord = args.empty() ? std::string() : args.back();
         const std::size_t dashes = lastWord.find_first_not_of('-');
         const std::size_t last =
-            dashes == 0 || dashes == std::string::npos ? m_specs.size() : find(lastWord.substr(dashes));
+            dashes == 0 || dashes == std::string::npos ? m_definitions.size() : find(lastWord.substr(dashes));
         if (!unknown.isEmpty()) {
             m_problem = Problem::UnknownOption;
             m_argument = typedForm(toBytes(unknown.front()), args);
-        } else if (last < m_specs.size() && !m_specs[last].valueName.empty()) {
+        } else if (last < m_definitions.size() && !m_definitions[last].valueName.empty()) {
             m_problem = Problem::MissingValue;
             m_argument = lastWord;
         } else {
@@ -109,11 +110,11 @@ bool OptionParser::parse(const std::vector<std::string>& args)
     for (const QString& found : parser.optionNames()) {
         const std::string name = toBytes(found);
         const std::size_t index = find(name);
-        if (index == m_specs.size())
+        if (index == m_definitions.size())
             continue;
-        const Spec& spec = m_specs[index];
-        Occurrence occurrence{spec.names.front(), dashed(name), {}};
-        if (!spec.valueName.empty()) {
+        const Definition& definition = m_definitions[index];
+        Occurrence occurrence{definition.names.front(), dashed(name), {}};
+        if (!definition.valueName.empty()) {
             const QStringList values = parser.values(found);
             const int nth = seen[index]++;
             if (nth < values.size())
@@ -144,29 +145,29 @@ std::string OptionParser::message() const
 std::string OptionParser::optionsHelp(std::size_t column) const
 {
     std::string text;
-    for (const Spec& spec : m_specs) {
+    for (const Definition& definition : m_definitions) {
         // Short names first, as every program's help shows them.
         std::vector<std::string> names;
-        for (const std::string& name : spec.names)
+        for (const std::string& name : definition.names)
             if (name.size() == 1)
                 names.push_back(dashed(name));
-        for (const std::string& name : spec.names)
+        for (const std::string& name : definition.names)
             if (name.size() > 1)
                 names.push_back(dashed(name));
         std::string head = "  ";
         for (std::size_t i = 0; i < names.size(); ++i)
             head += (i ? ", " : "") + names[i];
-        if (!spec.valueName.empty())
-            head += " " + spec.valueName;
+        if (!definition.valueName.empty())
+            head += " " + definition.valueName;
         text += head;
-        for (std::size_t i = 0; i < spec.description.size(); ++i) {
+        for (std::size_t i = 0; i < definition.description.size(); ++i) {
             if (i == 0 && head.size() + 2 <= column) {
                 text.append(column - head.size(), ' ');
             } else {
                 text += "\n";
                 text.append(column, ' ');
             }
-            text += spec.description[i];
+            text += definition.description[i];
         }
         text += "\n";
     }

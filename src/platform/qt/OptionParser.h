@@ -65,7 +65,7 @@ public:
     std::string optionsHelp(std::size_t column) const;
 
 private:
-    struct Spec {
+    struct Definition {
         std::vector<std::string> names;
         std::string valueName;
         std::vector<std::string> description;
@@ -73,7 +73,7 @@ private:
     std::size_t find(const std::string& name) const;
 
     std::string m_program;
-    std::vector<Spec> m_specs;
+    std::vector<Definition> m_definitions;
     Problem m_problem = Problem::None;
     std::string m_argument;
     std::string m_message;
