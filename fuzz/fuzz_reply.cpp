@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (payload && payload->size() > reply.size())
         std::abort();
     const auto verdict = tavor1::classifyPayload(command, payload.value_or(std::string(reply)));
-    if (verdict.result > 1)
+    if (tavor1::codeNumber(verdict.result) > 1)
         std::abort();
     if (!verdict.registerError.empty() && verdict.registerError.size() > 2)
         std::abort();
