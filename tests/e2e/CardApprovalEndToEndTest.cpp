@@ -86,8 +86,7 @@ protected:
 
 TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
 
     retry();
@@ -106,8 +105,7 @@ TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
 
 TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsNotUsed)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
 
     // The same bytes, written again: the host meant a new sale. The
@@ -151,8 +149,7 @@ TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
 
 TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
 {
-    start();
-    waitReady();
+    startReady();
     // The register holds back its reply to the sale line; the driver is
     // killed while it waits, after the approval and before the document ends.
     Fault silent;
@@ -181,15 +178,13 @@ TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
 
 TEST_F(CardApprovalTest, ARestartBetweenTheFailureAndTheRetryKeepsTheRequestAndItsApproval)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
     kill();
 
     // Start-up clears the exchange files, but not the request an approval
     // waits on.
-    start();
-    waitReady();
+    startReady();
     ASSERT_EQ(read(ExchangeFile::SR_DATI), kCardSale);
     retry();
     expectPrinted();
@@ -213,8 +208,7 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 // sits idle, and the next job prints instead of failing with E503.
 TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrinted)
 {
-    start();
-    waitReady();
+    startReady();
     Fault drop;
     drop.mode = FaultMode::DropConnection;
     drop.command = "4003120";
