@@ -135,8 +135,7 @@ TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsN
 TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
 {
     // 0 minutes: every retry comes after the bound.
-    start({"--approval-reuse-minutes", "0"});
-    waitReady();
+    startReady({"--approval-reuse-minutes", "0"});
     failedCardSale();
 
     retry();
@@ -195,8 +194,7 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 {
     // Far slower than the bound given, far quicker than the default 300 s.
     pay.setOutcome(paysim::Outcome::Slow, 60000);
-    start({"--payment-timeout", "1"});
-    waitReady();
+    startReady({"--payment-timeout", "1"});
     submit(kCardSale);
     ASSERT_TRUE(waitFor([&] { return answered(); }, 30000));
     EXPECT_EQ(read(ExchangeFile::SR_ERR), "E601: Trasmissione POS interrotta: timeout ricevuto\r\n");

@@ -4,10 +4,9 @@
 #include "DriverProcess.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/qt/Wait.h"
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,13 +15,6 @@
 
 namespace tavor1 {
 namespace {
-
-void pump(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 class DriverEndToEnd : public test::DriverProcess {
 protected:
@@ -66,7 +58,7 @@ TEST_F(DriverEndToEnd, IdentifiesTheRegisterAndServesAReceipt)
     EXPECT_FALSE(has(ExchangeFile::SR_DATI));
     EXPECT_FALSE(has(ExchangeFile::SR_START));
     EXPECT_FALSE(has(ExchangeFile::SR_ERR));
-    pump(300);
+    pauseFor(300);
     EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
 }
 
@@ -99,7 +91,7 @@ TEST_F(DriverEndToEnd, ACardPaidReceiptReportsThePaymentInSrOutAndPrintsItsSlip)
     EXPECT_EQ(out.at(1).rfind("DATE,", 0), 0u);
     EXPECT_NE(out.at(1).find("  SCONTR. N.0001-0001,E,A1;"), std::string::npos) << out.at(1);
 
-    pump(300);
+    pauseFor(300);
     ASSERT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
     ASSERT_EQ(sim.roll().count(regsim::DocumentKind::NonFiscal), 1) << sim.roll().text();
     const std::string slip = sim.roll().documents().back().text();
@@ -119,7 +111,7 @@ TEST_F(DriverEndToEnd, ADeclinedCardPaymentPrintsOnlyItsSlipAndKeepsTheRequest)
     EXPECT_EQ(read(ExchangeFile::SR_DATI), kCardReceipt);
     EXPECT_EQ(pay.requests().size(), 1u);
 
-    pump(300);
+    pauseFor(300);
     ASSERT_EQ(documents(), 1) << sim.roll().text();
     const regsim::PrintedDocument& slip = sim.roll().documents().front();
     EXPECT_EQ(slip.kind, regsim::DocumentKind::NonFiscal);
@@ -150,7 +142,7 @@ TEST_F(DriverEndToEnd, AGoSignalBeforeSrMatrWaitsForTheIdentification)
     ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_ERR), "old\r\n"));
     start();
     ASSERT_TRUE(waitFor([&] { return !has(ExchangeFile::SR_ERR) && !has(ExchangeFile::SR_MATR); }));
-    pump(200);
+    pauseFor(200);
     ASSERT_FALSE(has(ExchangeFile::SR_MATR));
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); }));

@@ -46,9 +46,9 @@ protected:
     // message (an earlier run's SR_MATR goes at start-up).
     void waitReady(int channel = 1);
     // start(), then waitReady() on channel 1.
-    void startReady()
+    void startReady(const QStringList& extra = {})
     {
-        start();
+        start(extra);
         waitReady();
     }
     void submit(const std::string& request, int channel = 1);
