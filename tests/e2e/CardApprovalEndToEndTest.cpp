@@ -86,8 +86,7 @@ protected:
 
 TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
 
     retry();
@@ -106,8 +105,7 @@ TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
 
 TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsNotUsed)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
 
     // The same bytes, written again: the host meant a new sale. The
@@ -137,8 +135,7 @@ TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsN
 TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
 {
     // 0 minutes: every retry comes after the bound.
-    start({"--approval-reuse-minutes", "0"});
-    waitReady();
+    startReady({"--approval-reuse-minutes", "0"});
     failedCardSale();
 
     retry();
@@ -151,8 +148,7 @@ TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
 
 TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
 {
-    start();
-    waitReady();
+    startReady();
     // The register holds back its reply to the sale line; the driver is
     // killed while it waits, after the approval and before the document ends.
     Fault silent;
@@ -181,15 +177,13 @@ TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
 
 TEST_F(CardApprovalTest, ARestartBetweenTheFailureAndTheRetryKeepsTheRequestAndItsApproval)
 {
-    start();
-    waitReady();
+    startReady();
     failedCardSale();
     kill();
 
     // Start-up clears the exchange files, but not the request an approval
     // waits on.
-    start();
-    waitReady();
+    startReady();
     ASSERT_EQ(read(ExchangeFile::SR_DATI), kCardSale);
     retry();
     expectPrinted();
@@ -200,8 +194,7 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 {
     // Far slower than the bound given, far quicker than the default 300 s.
     pay.setOutcome(paysim::Outcome::Slow, 60000);
-    start({"--payment-timeout", "1"});
-    waitReady();
+    startReady({"--payment-timeout", "1"});
     submit(kCardSale);
     ASSERT_TRUE(waitFor([&] { return answered(); }, 30000));
     EXPECT_EQ(read(ExchangeFile::SR_ERR), "E601: Trasmissione POS interrotta: timeout ricevuto\r\n");
@@ -213,8 +206,7 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 // sits idle, and the next job prints instead of failing with E503.
 TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrinted)
 {
-    start();
-    waitReady();
+    startReady();
     Fault drop;
     drop.mode = FaultMode::DropConnection;
     drop.command = "4003120";

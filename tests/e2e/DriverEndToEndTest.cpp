@@ -4,10 +4,9 @@
 #include "DriverProcess.h"
 
 #include "platform/ByteFiles.h"
+#include "platform/qt/Wait.h"
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,13 +16,6 @@
 namespace tavor1 {
 namespace {
 
-void pump(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 class DriverEndToEnd : public test::DriverProcess {
 protected:
     int documents() const { return sim.roll().documentCount(); }
@@ -32,6 +24,14 @@ protected:
     {
         pay.setOutcome(outcome);
         start();
+    }
+
+    // Another driver started on the same folders.
+    void startSecond(QProcess& second, const QStringList& extra = {})
+    {
+        second.start(test::kTavor1, QStringList{"--headless", "--data-dir", QString::fromStdString(dataDir),
+                                                "--config-dir", QString::fromStdString(configDir.path())} +
+                                        extra);
     }
 
     std::vector<std::string> lines(ExchangeFile f) const
@@ -48,8 +48,7 @@ const std::string kReceipt = "PLUD,N1,P250,Q2,:PANE COMUNE\r\nSALE,N2,P1000\r\nC
 
 TEST_F(DriverEndToEnd, IdentifiesTheRegisterAndServesAReceipt)
 {
-    start();
-    waitReady();
+    startReady();
     EXPECT_EQ(read(ExchangeFile::SR_MATR).substr(0, 13), "99SIM000001\r\n");
 
     submit(kReceipt);
@@ -59,7 +58,7 @@ TEST_F(DriverEndToEnd, IdentifiesTheRegisterAndServesAReceipt)
     EXPECT_FALSE(has(ExchangeFile::SR_DATI));
     EXPECT_FALSE(has(ExchangeFile::SR_START));
     EXPECT_FALSE(has(ExchangeFile::SR_ERR));
-    pump(300);
+    pauseFor(300);
     EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
 }
 
@@ -92,7 +91,7 @@ TEST_F(DriverEndToEnd, ACardPaidReceiptReportsThePaymentInSrOutAndPrintsItsSlip)
     EXPECT_EQ(out.at(1).rfind("DATE,", 0), 0u);
     EXPECT_NE(out.at(1).find("  SCONTR. N.0001-0001,E,A1;"), std::string::npos) << out.at(1);
 
-    pump(300);
+    pauseFor(300);
     ASSERT_EQ(sim.roll().fiscalNumbers().size(), 1u) << sim.roll().text();
     ASSERT_EQ(sim.roll().count(regsim::DocumentKind::NonFiscal), 1) << sim.roll().text();
     const std::string slip = sim.roll().documents().back().text();
@@ -112,7 +111,7 @@ TEST_F(DriverEndToEnd, ADeclinedCardPaymentPrintsOnlyItsSlipAndKeepsTheRequest)
     EXPECT_EQ(read(ExchangeFile::SR_DATI), kCardReceipt);
     EXPECT_EQ(pay.requests().size(), 1u);
 
-    pump(300);
+    pauseFor(300);
     ASSERT_EQ(documents(), 1) << sim.roll().text();
     const regsim::PrintedDocument& slip = sim.roll().documents().front();
     EXPECT_EQ(slip.kind, regsim::DocumentKind::NonFiscal);
@@ -126,8 +125,7 @@ TEST_F(DriverEndToEnd, TheShopsVatTableReachesTheInvoiceRewriting)
     // 19 % is not among the default rates: only the table of TVVALIVA.txt has it.
     writeFileBytes(joinPath(configDir.path(), "TVVALIVA.txt"), "400\r\n1000\r\n2200\r\n1900\r\n");
     otherOptions += "0\r\n0\r\n"; // fiscal input: invoices are rewritten into receipts
-    start();
-    waitReady();
+    startReady();
     submit("OPFS;\r\nPLUD,:B,P100,I1900;\r\nCASH;\r\n");
     ASSERT_TRUE(waitFor([&] { return answered(); }));
     // With the default table the 19 % article would stop the rewriting.
@@ -144,7 +142,7 @@ TEST_F(DriverEndToEnd, AGoSignalBeforeSrMatrWaitsForTheIdentification)
     ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_ERR), "old\r\n"));
     start();
     ASSERT_TRUE(waitFor([&] { return !has(ExchangeFile::SR_ERR) && !has(ExchangeFile::SR_MATR); }));
-    pump(200);
+    pauseFor(200);
     ASSERT_FALSE(has(ExchangeFile::SR_MATR));
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); }));
@@ -178,8 +176,7 @@ TEST_F(DriverEndToEnd, ChannelsWaitingTogetherAreServedInTheirOrder)
 
 TEST_F(DriverEndToEnd, ClosingWhileIdleClearsTheChannelFilesButKeepsTheRequest)
 {
-    start();
-    waitReady();
+    startReady();
     writeFileBytes(file(ExchangeFile::SR_DATI), kReceipt);
     writeFileBytes(file(ExchangeFile::SR_ERR), "old\r\n");
     EXPECT_EQ(terminate(), 0);
@@ -192,8 +189,7 @@ TEST_F(DriverEndToEnd, ClosingWhileIdleClearsTheChannelFilesButKeepsTheRequest)
 
 TEST_F(DriverEndToEnd, ClosingDuringAJobEndsItsWaitAndLeavesItsFiles)
 {
-    start();
-    waitReady();
+    startReady();
     regsim::Fault silence;
     silence.mode = regsim::FaultMode::Silence;
     silence.command = "3101";
@@ -210,33 +206,18 @@ TEST_F(DriverEndToEnd, ClosingDuringAJobEndsItsWaitAndLeavesItsFiles)
     EXPECT_FALSE(has(ExchangeFile::SR_ERR));
 }
 
-TEST_F(DriverEndToEnd, ASecondDriverOnTheSameFolderEndsAtOnce)
-{
-    start();
-    waitReady();
-    QProcess second;
-    second.start(test::kTavor1, {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                                 QString::fromStdString(configDir.path())});
-    ASSERT_TRUE(second.waitForFinished(5000));
-    EXPECT_NE(second.exitCode(), 0);
-    EXPECT_EQ(driver.state(), QProcess::Running);
-}
-
 // Every signal a service manager or a closed terminal sends ends the driver
 // through the closing sequence, and frees the directory for the next one.
 class ClosingSignal : public DriverEndToEnd, public ::testing::WithParamInterface<int> { };
 
 TEST_P(ClosingSignal, RunsTheClosingSequenceAndExitsZero)
 {
-    start();
-    waitReady();
+    startReady();
     EXPECT_EQ(terminate(GetParam()), 0);
     EXPECT_FALSE(has(ExchangeFile::SR_MATR));
     EXPECT_TRUE(fileExists(joinPath(configDir.path(), "TVTIMER1.TXT"))) << "the options were not saved";
     QProcess next;
-    next.start(test::kTavor1, {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                               QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
-                               "--closing-pause", "0"});
+    startSecond(next, {"--register-port", QString::number(sim.port()), "--closing-pause", "0"});
     ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_MATR); })) << "the next driver did not start";
     ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
     EXPECT_TRUE(waitFor([&] { return next.state() == QProcess::NotRunning; }, 10000));
@@ -277,10 +258,17 @@ TEST_F(DriverEndToEnd, AReadOnlyDataDirectoryHasItsOwnMessageAndExitStatus)
     fs::permissions(dataDir, fs::perms::owner_all, fs::perm_options::add);
 }
 
-TEST_F(DriverEndToEnd, ADataDirectoryMadeAgainIsLockedAgainAndASecondDriverIsRefused)
+TEST_F(DriverEndToEnd, ASecondDriverIsRefusedAtStartAndAfterTheDataDirectoryIsMadeAgain)
 {
-    start();
-    waitReady();
+    startReady();
+    auto secondDriverExit = [&] {
+        QProcess second;
+        startSecond(second);
+        EXPECT_TRUE(second.waitForFinished(5000));
+        EXPECT_EQ(driver.state(), QProcess::Running);
+        return second.exitCode();
+    };
+    EXPECT_EQ(secondDriverExit(), 3);
     // The running driver may write into the folder while it is removed.
     ASSERT_TRUE(waitFor([&] {
         std::error_code ec;
@@ -296,12 +284,7 @@ TEST_F(DriverEndToEnd, ADataDirectoryMadeAgainIsLockedAgainAndASecondDriverIsRef
         10000));
     waitReady();
 
-    QProcess second;
-    second.start(test::kTavor1, {"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                                 QString::fromStdString(configDir.path())});
-    ASSERT_TRUE(second.waitForFinished(5000));
-    EXPECT_EQ(second.exitCode(), 3) << second.readAllStandardError().toStdString();
-    EXPECT_EQ(driver.state(), QProcess::Running);
+    EXPECT_EQ(secondDriverExit(), 3);
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); }));
     EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco");

@@ -45,6 +45,12 @@ protected:
     // SR_MATR is there and this run's identification has sent its last
     // message (an earlier run's SR_MATR goes at start-up).
     void waitReady(int channel = 1);
+    // start(), then waitReady() on channel 1.
+    void startReady(const QStringList& extra = {})
+    {
+        start(extra);
+        waitReady();
+    }
     void submit(const std::string& request, int channel = 1);
     // The host may read the answer: FINESCO, or SR_ERR with SR_START gone.
     bool answered(int channel = 1) const;

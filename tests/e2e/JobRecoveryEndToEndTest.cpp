@@ -40,8 +40,7 @@ class KilledDuringAJob : public DriverProcessTest, public ::testing::WithParamIn
 TEST_P(KilledDuringAJob, IsAnsweredAtTheNextStartAndNothingPrintsTwice)
 {
     const CrashRow& row = GetParam();
-    start();
-    waitReady();
+    startReady();
     Fault silent;
     silent.mode = FaultMode::Silence;
     silent.command = row.silentCommand;
@@ -112,8 +111,7 @@ TEST_P(FailedJob, LeavesNoDocumentOpen)
 {
     const FailureRow& row = GetParam();
     replyTimeoutMs = 1500;
-    start();
-    waitReady();
+    startReady();
     row.fault(sim);
     submit(kReceipt);
     ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
@@ -155,8 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailedJob,
 
 TEST_F(DriverProcessTest, ASaleWithoutPaymentStaysOpenForTheRegister)
 {
-    start();
-    waitReady();
+    startReady();
     submit(kSaleWithoutPayment);
     ASSERT_TRUE(waitFor([&] { return answered(); })) << commandsSent();
     EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco");
@@ -178,8 +175,7 @@ protected:
     // cancel owed.
     void failWithTheCancelOwed()
     {
-        start();
-        waitReady();
+        startReady();
         Fault drop;
         drop.mode = FaultMode::DropConnection;
         drop.command = "3007";

@@ -51,6 +51,7 @@ protected:
     {
         DriverProcess::SetUp();
         writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
+        setAddress("127.0.0.1");
     }
 
     QStringList dirs() const
@@ -63,17 +64,22 @@ protected:
 
     CommandRun tavor1(const QStringList& args) { return run(kTavor1, args); }
 
+    QStringList doctorArgs(int port) const { return QStringList{"doctor"} + dirs() + registerAt(port); }
+    CommandRun doctor(int port) { return tavor1(doctorArgs(port) + QStringList{"--payment-url", paymentUrl()}); }
+
+    // A port nobody listens on: a free one, taken and given back.
+    static int deadPort()
+    {
+        QTcpServer gone;
+        EXPECT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+        return gone.serverPort();
+    }
+
     void setAddress(const char* address)
     {
         const CommandRun r = tavor1(QStringList{"options", "--config-dir", QString::fromStdString(configDir.path()),
                                                 QStringLiteral("txtRemoteIP=%1").arg(address)});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-    }
-
-    void startDriver()
-    {
-        start();
-        waitReady();
     }
 
     void stopDriver() { ASSERT_EQ(terminate(), 0); }
@@ -97,9 +103,7 @@ const std::string kUnpaidReceipt = "PLUD,N1,P250,:PANE COMUNE\r\n";
 
 TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
 {
-    setAddress("127.0.0.1");
-    const CommandRun r =
-        tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
+    const CommandRun r = doctor(sim.port());
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ok   identificazione: matricola 99SIM000001"), std::string::npos) << r.out;
@@ -113,12 +117,10 @@ TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
 
 TEST_F(TechnicianCommands, DoctorNamesAJobACrashInterrupted)
 {
-    setAddress("127.0.0.1");
     // A job accepted and never decided: the driver died during it.
     ASSERT_TRUE(appendFileBytes(joinPath(dataDir, std::string(kJournalFileName)),
                                 encodeJournalRecord(acceptedRecord(1, 1, stampOfBytes(kReceipt)))));
-    const CommandRun r =
-        tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()) + QStringList{"--payment-url", paymentUrl()});
+    const CommandRun r = doctor(sim.port());
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.out.find("FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"), std::string::npos)
         << r.out;
@@ -126,16 +128,10 @@ TEST_F(TechnicianCommands, DoctorNamesAJobACrashInterrupted)
 
 TEST_F(TechnicianCommands, DoctorNamesADeadPortAndItsCause)
 {
-    setAddress("127.0.0.1");
-    // A port nobody listens on: a free one, taken and given back.
-    QTcpServer gone;
-    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
-    const int deadPort = gone.serverPort();
-    gone.close();
-    const CommandRun r =
-        tavor1(QStringList{"doctor"} + dirs() + registerAt(deadPort) + QStringList{"--payment-url", paymentUrl()});
+    const int port = deadPort();
+    const CommandRun r = doctor(port);
     EXPECT_EQ(r.exitCode, 1) << r.out;
-    const std::string expected = "FAIL registratore: Registratore 127.0.0.1:" + std::to_string(deadPort) +
+    const std::string expected = "FAIL registratore: Registratore 127.0.0.1:" + std::to_string(port) +
                                  " non raggiungibile: connessione rifiutata";
     EXPECT_NE(r.out.find(expected), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ok   pagamenti"), std::string::npos) << r.out;
@@ -143,15 +139,11 @@ TEST_F(TechnicianCommands, DoctorNamesADeadPortAndItsCause)
 
 TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardError)
 {
-    setAddress("127.0.0.1");
-    QTcpServer gone;
-    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
-    const int deadPort = gone.serverPort();
-    gone.close();
-    driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(deadPort));
+    const int port = deadPort();
+    driver.start(kTavor1, QStringList{"--headless", "--closing-pause", "20"} + dirs() + registerAt(port));
     ASSERT_TRUE(driver.waitForStarted(5000));
     const std::string line =
-        "Registratore 127.0.0.1:" + std::to_string(deadPort) + " non raggiungibile: connessione rifiutata";
+        "Registratore 127.0.0.1:" + std::to_string(port) + " non raggiungibile: connessione rifiutata";
     ASSERT_TRUE(waitFor([&] { return logFile().find(line) != std::string::npos; })) << logFile();
     // The host's SR_ERR keeps its own text.
     ASSERT_TRUE(waitFor([&] { return has(ExchangeFile::SR_ERR); }, 5000));
@@ -166,7 +158,8 @@ TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardErro
 
 TEST_F(TechnicianCommands, DoctorWithoutAnAddressSaysWhereToSetIt)
 {
-    const CommandRun r = tavor1(QStringList{"doctor"} + dirs() + registerAt(sim.port()));
+    removeFile(joinPath(configDir.path(), "TVCHKSCO.TXT"));
+    const CommandRun r = doctor(sim.port());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT"), std::string::npos)
         << r.out;
@@ -175,10 +168,9 @@ TEST_F(TechnicianCommands, DoctorWithoutAnAddressSaysWhereToSetIt)
 
 TEST_F(TechnicianCommands, DoctorFailsAReadOnlyDataDirectory)
 {
-    setAddress("127.0.0.1");
     ASSERT_EQ(::chmod(dataDir.c_str(), 0555), 0);
     QString program = kTavor1;
-    QStringList args = QStringList{"doctor"} + dirs() + registerAt(sim.port());
+    QStringList args = doctorArgs(sim.port());
     if (::geteuid() == 0) {
         // root writes anywhere: the check runs as nobody, as a service user would.
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
@@ -222,8 +214,7 @@ TEST_F(TechnicianCommands, OptionsSetByNameAreListedBackAndABadValueSavesNothing
 
 TEST_F(TechnicianCommands, CancelThroughTheRunningDriverFreesTheNextJob)
 {
-    setAddress("127.0.0.1");
-    startDriver();
+    startReady();
     job(kUnpaidReceipt);
     ASSERT_EQ(job(kReceipt).substr(0, 4), "E503") << "the open receipt must block the next job";
 
@@ -238,8 +229,7 @@ TEST_F(TechnicianCommands, CancelThroughTheRunningDriverFreesTheNextJob)
 
 TEST_F(TechnicianCommands, CancelWithoutADriverTalksToTheRegisterItself)
 {
-    setAddress("127.0.0.1");
-    startDriver();
+    startReady();
     job(kUnpaidReceipt);
     stopDriver();
 
@@ -247,7 +237,7 @@ TEST_F(TechnicianCommands, CancelWithoutADriverTalksToTheRegisterItself)
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("no driver serves"), std::string::npos) << r.out;
 
-    startDriver();
+    startReady();
     EXPECT_EQ(job(kReceipt), "finesco");
     stopDriver();
 }
