@@ -12,9 +12,10 @@ namespace {
 
 TEST(DriverArgs, TheHeadlessCommandLine)
 {
-    const auto p = parseDriverArgs({"--headless", "--data-dir", "/d", "--config-dir", "/c", "--register-ip", "192.168.1.50",
-                                    "--register-port", "9200", "--payment-url", "http://127.0.0.1:81", "--closing-pause",
-                                    "10", "--payment-timeout", "90", "--approval-reuse-minutes", "0"});
+    const auto p =
+        parseDriverArgs({"--headless", "--data-dir", "/d", "--config-dir", "/c", "--register-ip", "192.168.1.50",
+                         "--register-port", "9200", "--payment-url", "http://127.0.0.1:81", "--closing-pause", "10",
+                         "--payment-timeout", "90", "--approval-reuse-minutes", "0"});
     ASSERT_EQ(p.error, "");
     EXPECT_TRUE(p.args.headless);
     EXPECT_EQ(*p.args.dataDir, "/d");
