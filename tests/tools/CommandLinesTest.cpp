@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandLineRow{"driverHelp", TAVOR1_BIN, {"--help"}, 0, {"  --headless"}},
         CommandLineRow{"driverMistake", TAVOR1_BIN, {"--register-port=70000"}, 2, {"--register-port needs a port"}},
-        CommandLineRow{"doctorForeignOption", TAVOR1_BIN, {"doctor", "--roll", "x"}, 2, {"doctor does not take --roll"}},
+        CommandLineRow{"doctorForeign", TAVOR1_BIN, {"doctor", "--roll", "x"}, 2, {"doctor does not take --roll"}},
         CommandLineRow{"historyHelp", TAVOR1_BIN, {"history", "--help"}, 0, {"  -n N"}},
         CommandLineRow{"historyMistake", TAVOR1_BIN, {"history", "--all"}, 2, {"unknown argument --all"}},
         CommandLineRow{"regsimHelp", TAVOR1_REGSIM_BIN, {"-h"}, 0, {"  --fail CMD:CODE[:TIMES]"}},
