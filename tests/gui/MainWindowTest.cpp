@@ -141,9 +141,6 @@ QRadioButton* partner(QRadioButton* button)
     return nullptr;
 }
 
-// A typed value that the window takes only when a button is pressed.
-const std::map<std::string, QString> kTakenByButton = {{"txtTimerVal", "cmdSetTimer"}};
-
 // Puts a value in through the control, as the operator would.
 void enter(QWidget& window, QWidget* control, const std::string& value)
 {
@@ -161,9 +158,9 @@ void enter(QWidget& window, QWidget* control, const std::string& value)
     } else if (auto* line = qobject_cast<QLineEdit*>(control)) {
         line->setText(QString::fromStdString(value));
         emit line->editingFinished();
-        if (const auto button = kTakenByButton.find(control->objectName().toStdString());
-            button != kTakenByButton.end())
-            window.findChild<QPushButton*>(button->second)->click();
+        // The timer's value is taken only when its button is pressed.
+        if (control->objectName() == "txtTimerVal")
+            window.findChild<QPushButton*>("cmdSetTimer")->click();
     }
 }
 
