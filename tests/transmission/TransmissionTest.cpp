@@ -81,6 +81,13 @@ protected:
         flags.paymentSeen = true;
     }
 
+    // After a lost connection nothing of the document goes out again.
+    void expectNoLineSentTwice() const
+    {
+        for (const std::string& line : commandList)
+            EXPECT_LE(reg.count(line), 1) << line << " sent again: " << joined(reg.sent);
+    }
+
     test::TempDir dir;
     FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
     ExchangeFiles files{dir.path(), clock};
@@ -189,16 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    SendResult::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TransmissionTest, RegisterOwnErrorFetchesItsText)
-{
-    paidReceipt();
-    reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
-    // The register's own text may hold "ERR" itself.
-    reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
-    EXPECT_EQ(send(), SendResult::RegisterOwnError);
-    EXPECT_EQ(tx().registerErrorText(), "ERRORE DI STAMPA");
-}
-
 struct DropCase {
     const char* name;
     const char* dropOn;   // the command whose reply is lost
@@ -222,7 +219,7 @@ TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
     } else {
         EXPECT_THAT(out, Not(HasSubstr("DATE,")));
     }
-    EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
+    expectNoLineSentTwice();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -255,24 +252,29 @@ TEST_P(UncomparableCountersTest, AreSettledByAskingForAnOpenDocument)
     reg.script("1004", ScriptedReply{0, "1004"}); // before the document: no counter in the reply
     reg.script("1011", ScriptedReply{0, c.stateReply});
     EXPECT_EQ(send(), c.expected) << joined(reg.sent);
-    EXPECT_LE(reg.count(commandList[0]), 1) << "the document is never sent again";
+    expectNoLineSentTwice();
 }
 
-// Nothing of one document carries over into the next: not the error 99
-// text, not the paper-end notice, not a cancel.
+// The error 99 text is fetched from the register, and nothing of one
+// document carries over into the next: not that text, not the paper-end
+// notice, not a cancel. After a paper end the refused line goes out again.
 TEST_F(TransmissionTest, EachDocumentStartsClean)
 {
     paidReceipt();
     reg.script("31011", ScriptedReply{-99, "ERR99", "99"});
-    reg.script("1015", ScriptedReply{0, "1015CARTA INCEPPATA"});
+    // The register's own text may hold "ERR" itself.
+    reg.script("1015", ScriptedReply{-1, "1015ERRORE DI STAMPA", "OR"});
     ASSERT_EQ(send(), SendResult::RegisterOwnError);
-    ASSERT_EQ(tx().registerErrorText(), "CARTA INCEPPATA");
+    ASSERT_EQ(tx().registerErrorText(), "ERRORE DI STAMPA");
 
+    reg.sent.clear();
     reg.script("31011", ScriptedReply{-4, "ERR16", "16"});
-    reg.script("1009", ScriptedReply{0, "100900"});
+    reg.script("1009", ScriptedReply{0, "100901"});
     EXPECT_EQ(send(), SendResult::Complete) << joined(reg.sent);
+    EXPECT_EQ(reg.count(commandList[0]), 2) << joined(reg.sent);
+    EXPECT_EQ(reg.count("1009"), 2);
     EXPECT_EQ(tx().registerErrorText(), "");
-    EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "the second document's paper end is reported too";
+    EXPECT_EQ(dir.read("SR_ERR.001"), "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
     EXPECT_FALSE(tx().transmissionRunning());
 
     std::filesystem::remove(dir.file("SR_ERR.001"));
@@ -291,6 +293,73 @@ TEST_F(TransmissionTest, AnUnknownExchangeCodeGoesOn)
     EXPECT_EQ(send(), SendResult::Complete);
     EXPECT_EQ(reg.count("30160"), 1);
 }
+
+TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
+{
+    paidReceipt();
+    reg.script("3011", ScriptedReply{ExchangeResult::NegativeVat, "ERR29", "29"});
+    EXPECT_EQ(send(), SendResult::NegativeVat);
+    EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", commandList[0], commandList[1], "3011",
+                                                    "3001818Annull.transazione000000000", "30160"));
+}
+
+// A line refused or left unanswered once the register may have completed the
+// receipt: its counters tell whether it was printed, and a printed receipt is
+// never reported failed (the host would print it again).
+struct AfterClosingCase {
+    const char* name;
+    const char* command;
+    ScriptedReply reply;
+    bool executed;
+    SendResult expected;
+};
+
+class AfterClosingTest : public TransmissionTest, public ::testing::WithParamInterface<AfterClosingCase> {};
+
+TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
+{
+    const AfterClosingCase& c = GetParam();
+    paidReceipt();
+    ScriptedReply reply = c.reply;
+    reply.executed = c.executed;
+    reg.script(c.command, reply);
+    EXPECT_EQ(send(), c.expected) << joined(reg.sent);
+    EXPECT_EQ(reg.count(c.command), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, AfterClosingTest,
+    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", ScriptedReply{ExchangeResult::CoverOpen, "ERR37", "37"}, true, SendResult::Complete},
+                      AfterClosingCase{"DrawerUnanswered", "70081", ScriptedReply{ExchangeResult::NoReply}, true, SendResult::Complete},
+                      AfterClosingCase{"ClosingReplyLost", "3011", ScriptedReply{ExchangeResult::NoReply}, true, SendResult::Complete},
+                      AfterClosingCase{"ClosingNotCarriedOut", "3011", ScriptedReply{ExchangeResult::NoReply}, false, SendResult::NoReply}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The SR_OUT summary's clock query goes wrong once after the receipt was
+// printed: it is asked again, and the host still finds the receipt's number.
+struct SummaryQueryCase {
+    const char* name;
+    ScriptedReply reply;
+    bool drops;
+};
+
+class SummaryQueryTest : public TransmissionTest, public ::testing::WithParamInterface<SummaryQueryCase> {};
+
+TEST_P(SummaryQueryTest, IsAskedAgain)
+{
+    paidReceipt();
+    ScriptedReply reply = GetParam().reply;
+    reply.drops = GetParam().drops;
+    reg.script("1001", reply);
+    ASSERT_EQ(send(), SendResult::Complete) << joined(reg.sent);
+    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0042,E,A1;"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
+                         ::testing::Values(SummaryQueryCase{"Refused", ScriptedReply{ExchangeResult::ReceiptOpen, "ERR21", "21"}, false},
+                                           SummaryQueryCase{"Unanswered", ScriptedReply{ExchangeResult::NoReply}, false},
+                                           SummaryQueryCase{"ConnectionLost", ScriptedReply{ExchangeResult::SocketFailure}, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, UncomparableCountersTest,
@@ -368,7 +437,7 @@ TEST_F(TransmissionTest, ApprovedPaymentReachesSrOutEvenWhenTheDocumentFails)
     pos.Esito = "00";
     pos.TransactionResult = "00";
     pos.Importo = "2000";
-    reg.script("31011", ScriptedReply{-5, "ERR37", "37"});
+    reg.script("31011", ScriptedReply{ExchangeResult::CoverOpen, "ERR37", "37"});
     EXPECT_EQ(send(), SendResult::CoverOpen);
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr(" \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\n"
                                                   "IMPORTO EUR 2000\r\n"));
