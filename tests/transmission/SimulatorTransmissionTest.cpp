@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // An invoice whose closing reply is lost is settled by the register's
 // invoice counter, which a receipt's check would miss.
-class LostInvoiceReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<FaultMode> {};
+class LostInvoiceReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<FaultMode> { };
 
 TEST_P(LostInvoiceReplyTest, IsSettledByTheRegistersCounters)
 {
@@ -203,8 +203,7 @@ TEST_P(LostInvoiceReplyTest, IsSettledByTheRegistersCounters)
 }
 
 INSTANTIATE_TEST_SUITE_P(Transmission, LostInvoiceReplyTest,
-                         ::testing::Values(FaultMode::DropAfterDoing, FaultMode::DropConnection),
-                         [](const auto& info) {
+                         ::testing::Values(FaultMode::DropAfterDoing, FaultMode::DropConnection), [](const auto& info) {
                              return std::string(info.param == FaultMode::DropAfterDoing ? "Closed" : "NotClosed");
                          });
 

@@ -314,7 +314,7 @@ struct AfterClosingCase {
     SendResult expected;
 };
 
-class AfterClosingTest : public TransmissionTest, public ::testing::WithParamInterface<AfterClosingCase> {};
+class AfterClosingTest : public TransmissionTest, public ::testing::WithParamInterface<AfterClosingCase> { };
 
 TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
 {
@@ -329,10 +329,15 @@ TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, AfterClosingTest,
-    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", ScriptedReply{ExchangeResult::CoverOpen, "ERR37", "37"}, true, SendResult::Complete},
-                      AfterClosingCase{"DrawerUnanswered", "70081", ScriptedReply{ExchangeResult::NoReply}, true, SendResult::Complete},
-                      AfterClosingCase{"ClosingReplyLost", "3011", ScriptedReply{ExchangeResult::NoReply}, true, SendResult::Complete},
-                      AfterClosingCase{"ClosingNotCarriedOut", "3011", ScriptedReply{ExchangeResult::NoReply}, false, SendResult::NoReply}),
+    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081",
+                                       ScriptedReply{ExchangeResult::CoverOpen, "ERR37", "37"}, true,
+                                       SendResult::Complete},
+                      AfterClosingCase{"DrawerUnanswered", "70081", ScriptedReply{ExchangeResult::NoReply}, true,
+                                       SendResult::Complete},
+                      AfterClosingCase{"ClosingReplyLost", "3011", ScriptedReply{ExchangeResult::NoReply}, true,
+                                       SendResult::Complete},
+                      AfterClosingCase{"ClosingNotCarriedOut", "3011", ScriptedReply{ExchangeResult::NoReply}, false,
+                                       SendResult::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
@@ -343,7 +348,7 @@ struct SummaryQueryCase {
     bool drops;
 };
 
-class SummaryQueryTest : public TransmissionTest, public ::testing::WithParamInterface<SummaryQueryCase> {};
+class SummaryQueryTest : public TransmissionTest, public ::testing::WithParamInterface<SummaryQueryCase> { };
 
 TEST_P(SummaryQueryTest, IsAskedAgain)
 {
@@ -355,11 +360,12 @@ TEST_P(SummaryQueryTest, IsAskedAgain)
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0042,E,A1;"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
-                         ::testing::Values(SummaryQueryCase{"Refused", ScriptedReply{ExchangeResult::ReceiptOpen, "ERR21", "21"}, false},
-                                           SummaryQueryCase{"Unanswered", ScriptedReply{ExchangeResult::NoReply}, false},
-                                           SummaryQueryCase{"ConnectionLost", ScriptedReply{ExchangeResult::SocketFailure}, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, SummaryQueryTest,
+    ::testing::Values(SummaryQueryCase{"Refused", ScriptedReply{ExchangeResult::ReceiptOpen, "ERR21", "21"}, false},
+                      SummaryQueryCase{"Unanswered", ScriptedReply{ExchangeResult::NoReply}, false},
+                      SummaryQueryCase{"ConnectionLost", ScriptedReply{ExchangeResult::SocketFailure}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, UncomparableCountersTest,
