@@ -309,8 +309,8 @@ TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
 struct AfterClosingCase {
     const char* name;
     const char* command;
-    ScriptedReply reply;
-    bool executed;
+    ExchangeResult reply;
+    bool executed; // the register carried the command out
     SendResult expected;
 };
 
@@ -320,52 +320,42 @@ TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
 {
     const AfterClosingCase& c = GetParam();
     paidReceipt();
-    ScriptedReply reply = c.reply;
+    ScriptedReply reply{c.reply};
     reply.executed = c.executed;
     reg.script(c.command, reply);
     EXPECT_EQ(send(), c.expected) << joined(reg.sent);
     EXPECT_EQ(reg.count(c.command), 1);
 }
 
+using R = ExchangeResult;
 INSTANTIATE_TEST_SUITE_P(
     Transmission, AfterClosingTest,
-    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081",
-                                       ScriptedReply{ExchangeResult::CoverOpen, "ERR37", "37"}, true,
-                                       SendResult::Complete},
-                      AfterClosingCase{"DrawerUnanswered", "70081", ScriptedReply{ExchangeResult::NoReply}, true,
-                                       SendResult::Complete},
-                      AfterClosingCase{"ClosingReplyLost", "3011", ScriptedReply{ExchangeResult::NoReply}, true,
-                                       SendResult::Complete},
-                      AfterClosingCase{"ClosingNotCarriedOut", "3011", ScriptedReply{ExchangeResult::NoReply}, false,
-                                       SendResult::NoReply}),
+    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, SendResult::Complete},
+                      AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, SendResult::Complete},
+                      AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, SendResult::Complete},
+                      AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, SendResult::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
 // printed: it is asked again, and the host still finds the receipt's number.
-struct SummaryQueryCase {
-    const char* name;
-    ScriptedReply reply;
-    bool drops;
-};
-
-class SummaryQueryTest : public TransmissionTest, public ::testing::WithParamInterface<SummaryQueryCase> { };
+class SummaryQueryTest : public TransmissionTest, public ::testing::WithParamInterface<ExchangeResult> { };
 
 TEST_P(SummaryQueryTest, IsAskedAgain)
 {
     paidReceipt();
-    ScriptedReply reply = GetParam().reply;
-    reply.drops = GetParam().drops;
+    ScriptedReply reply{GetParam()};
+    reply.drops = GetParam() == R::SocketFailure;
     reg.script("1001", reply);
     ASSERT_EQ(send(), SendResult::Complete) << joined(reg.sent);
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0042,E,A1;"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, SummaryQueryTest,
-    ::testing::Values(SummaryQueryCase{"Refused", ScriptedReply{ExchangeResult::ReceiptOpen, "ERR21", "21"}, false},
-                      SummaryQueryCase{"Unanswered", ScriptedReply{ExchangeResult::NoReply}, false},
-                      SummaryQueryCase{"ConnectionLost", ScriptedReply{ExchangeResult::SocketFailure}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest, ::testing::Values(R::ReceiptOpen, R::NoReply, R::SocketFailure),
+                         [](const auto& info) {
+                             return std::string(info.param == R::ReceiptOpen ? "Refused"
+                                                : info.param == R::NoReply   ? "Unanswered"
+                                                                             : "ConnectionLost");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, UncomparableCountersTest,
