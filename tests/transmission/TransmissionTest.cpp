@@ -350,8 +350,8 @@ TEST_P(SummaryQueryTest, IsAskedAgain)
     EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0042,E,A1;"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest, ::testing::Values(R::ReceiptOpen, R::NoReply, R::SocketFailure),
-                         [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
+                         ::testing::Values(R::ReceiptOpen, R::NoReply, R::SocketFailure), [](const auto& info) {
                              return std::string(info.param == R::ReceiptOpen ? "Refused"
                                                 : info.param == R::NoReply   ? "Unanswered"
                                                                              : "ConnectionLost");
