@@ -4,7 +4,6 @@
 
 #include "exchange/ExchangeFiles.h"
 #include "platform/Clock.h"
-#include "protocol/ExchangeResult.h"
 #include "transmission/JobOutcome.h"
 
 #include <gtest/gtest.h>
@@ -52,9 +51,9 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
 }
 
-// The results no register condition gives (those are one row each of the
-// simulator's table in SimulatorTransmissionTest): the driver's own failures,
-// the card payment's, and codes no row speaks of.
+// What the host reads in SR_ERR and the window in its status line for each
+// result: the register's conditions, the driver's own failures, the card
+// payment's, and codes no row speaks of.
 struct OutcomeRow {
     const char* name;
     std::optional<SendResult> sendResult; // none: the job ends before any send
@@ -64,10 +63,6 @@ struct OutcomeRow {
 };
 
 constexpr std::optional<SendResult> kNotSent;
-constexpr JobResult numbered(std::int16_t number)
-{
-    return codeFromNumber<JobResult>(number);
-}
 
 class JobOutcomeTexts : public ::testing::TestWithParam<OutcomeRow> { };
 
@@ -88,8 +83,38 @@ constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manua
 INSTANTIATE_TEST_SUITE_P(
     Results, JobOutcomeTexts,
     ::testing::Values(
+        OutcomeRow{"Complete", SendResult::Complete, JobResult::Ok, "", "TUTTO OK"},
+        OutcomeRow{"PrintBufferFull", SendResult::PrintBufferFull, JobResult::PrintBufferFull,
+                   "Fine Buffer di stampa: chiudere manualmente lo scontrino", "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
+        OutcomeRow{"RtDocumentNotFound", SendResult::RtDocumentNotFound, JobResult::RtDocumentNotFound,
+                   "Errore 12 : Documento RT non trovato non modificabile ",
+                   "Errore 12 : Documento RT non trovato non modificabile "},
+        OutcomeRow{"RegisterNoAnswer", SendResult::RegisterNoAnswer, JobResult::NoAnswer,
+                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        OutcomeRow{"Unanswered", SendResult::NoReply, JobResult::NoAnswer,
+                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        OutcomeRow{"ReceiptOpen", SendResult::ReceiptOpen, JobResult::ReceiptOpen,
+                   "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
+        OutcomeRow{"NegativeTotal", SendResult::NegativeTotal, JobResult::NegativeTotal,
+                   "E505: Totale scontrino negativo", "TOTALE SCONTRINO NEGATIVO"},
+        OutcomeRow{"NegativeVat", SendResult::NegativeVat, JobResult::NegativeVat,
+                   "Errore 29 : IVA Negativa Documento RT Annullato ", "RILEVATO ERRORE 29 : "},
+        OutcomeRow{"JournalExhausted", SendResult::JournalExhausted, JobResult::JournalExhausted,
+                   "E508: Giornale elettronico esaurito : sostituire", "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
+        OutcomeRow{"JournalNearlyFull", SendResult::JournalNearlyFull, JobResult::JournalNearlyFull,
+                   "E507: Giornale elettronico in esaurimento", "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
+        OutcomeRow{"CoverOpen", SendResult::CoverOpen, JobResult::CoverOpen, "E509: Coperchio stampante aperto",
+                   "CHIUDERE SPORTELLINO STAMPANTE"},
+        OutcomeRow{"FiscalMemoryFull", SendResult::FiscalMemoryFull, JobResult::FiscalMemoryFull,
+                   "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
+        OutcomeRow{"RegisterOwnError", SendResult::RegisterOwnError, JobResult::RegisterOwnError, "Errore 99: ",
+                   "RILEVATO ERRORE 99: "},
+        OutcomeRow{"RegisterError", SendResult::RegisterError, JobResult::RegisterError, kGeneric,
+                   "ERRORE GENERICO SU ECR"},
+        OutcomeRow{"ConnectionLost", SendResult::ConnectionLost, JobResult::Network, "E520: Errore di connessione rete",
+                   "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
         OutcomeRow{"CodeNoRowSpeaksOf", codeFromNumber<SendResult>(42), JobResult::Ok, "", "TUTTO OK"},
-        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, numbered(-6), kGeneric, "ERRORE GENERICO SU ECR"},
+        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, codeFromNumber<JobResult>(-6), kGeneric, "ERRORE GENERICO SU ECR"},
         OutcomeRow{"RequestVanished", kNotSent, JobResult::RequestVanished,
                    "E506: Trasmissione non avvenuta: file di input non presente", "FILE SR_DATI NON PRESENTE"},
         OutcomeRow{"ConversionFailed", SendResult::ConversionFailed, JobResult::ConversionFailed,
@@ -98,53 +123,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "E510: File SR_OUT non scrivibile: documento non stampato", "FILE SR_OUT NON SCRIVIBILE"},
         OutcomeRow{"CancelledByOperator", SendResult::CancelledByOperator, JobResult::CancelledByOperator,
                    "E511: Documento annullato dall'operatore", "DOCUMENTO ANNULLATO DALL'OPERATORE"},
-        OutcomeRow{"PaymentTimedOut", kNotSent, numbered(-200), "E601: Trasmissione POS interrotta: timeout ricevuto",
+        OutcomeRow{"PaymentApproved", kNotSent, JobResultForPayment(PaymentResult::Ok), "", "TUTTO OK"},
+        OutcomeRow{"PaymentTimedOut", kNotSent, JobResultForPayment(PaymentResult::TimedOut), "E601: Trasmissione POS interrotta: timeout ricevuto",
                    "E601: Trasmissione POS interrotta: timeout ricevuto"},
-        OutcomeRow{"PaymentServiceError", kNotSent, numbered(-201), "E602:  Ricevuto errore dal servizio",
+        OutcomeRow{"PaymentServiceError", kNotSent, JobResultForPayment(PaymentResult::ServiceError), "E602:  Ricevuto errore dal servizio",
                    "E602:  Ricevuto errore dal servizio"},
-        OutcomeRow{"PaymentDeclined", kNotSent, numbered(-202), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS",
+        OutcomeRow{"PaymentDeclined", kNotSent, JobResultForPayment(PaymentResult::Declined), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS",
                    "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS"},
-        OutcomeRow{"PaymentServiceUnreachable", kNotSent, numbered(-203),
+        OutcomeRow{"PaymentServiceUnreachable", kNotSent, JobResultForPayment(PaymentResult::Unreachable),
                    "E604: A connection with the server could not be established",
                    "E604: A connection with the server could not be established"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The numbers of every result space are those the journal, SR_ERR, the trace
-// and LOGFILE.TXT carry: older journals are read back by them.
-struct CodeNumberRow {
-    const char* name;
-    std::int16_t number;
-    std::int16_t expected;
-};
-
-class ResultCodeNumbers : public ::testing::TestWithParam<CodeNumberRow> { };
-
-TEST_P(ResultCodeNumbers, StayAsWritten)
-{
-    EXPECT_EQ(GetParam().number, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, ResultCodeNumbers,
-    ::testing::Values(
-        CodeNumberRow{"ExchangeNoReply", codeNumber(ExchangeResult::NoReply), 1},
-        CodeNumberRow{"ExchangeSocketFailure", codeNumber(ExchangeResult::SocketFailure), -20},
-        CodeNumberRow{"ExchangePaperEnd", codeNumber(ExchangeResult::PaperEnd), -4},
-        CodeNumberRow{"ExchangeRegisterOwnError", codeNumber(ExchangeResult::RegisterOwnError), -99},
-        CodeNumberRow{"SendConnectionLost", codeNumber(SendResult::ConnectionLost), 20},
-        CodeNumberRow{"SendRegisterOwnError", codeNumber(SendResult::RegisterOwnError), 99},
-        CodeNumberRow{"JobReceiptOpen", codeNumber(JobResult::ReceiptOpen), -2},
-        CodeNumberRow{"JobNetwork", codeNumber(JobResult::Network), -20},
-        CodeNumberRow{"JobRequestVanished", codeNumber(JobResult::RequestVanished), -100},
-        CodeNumberRow{"JobCancelledByOperator", codeNumber(JobResult::CancelledByOperator), -103},
-        CodeNumberRow{"PaymentTimedOut", codeNumber(PaymentResult::TimedOut), -200},
-        CodeNumberRow{"PaymentUnreachable", codeNumber(PaymentResult::Unreachable), -203},
-        // A refused payment reaches the host with its own number.
-        CodeNumberRow{"JobOfPaymentTimedOut", codeNumber(JobResultForPayment(PaymentResult::TimedOut)), -200},
-        CodeNumberRow{"JobOfPaymentServiceError", codeNumber(JobResultForPayment(PaymentResult::ServiceError)), -201},
-        CodeNumberRow{"JobOfPaymentDeclined", codeNumber(JobResultForPayment(PaymentResult::Declined)), -202},
-        CodeNumberRow{"JobOfPaymentUnreachable", codeNumber(JobResultForPayment(PaymentResult::Unreachable)), -203},
-        CodeNumberRow{"JobOfPaymentOk", codeNumber(JobResultForPayment(PaymentResult::Ok)), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

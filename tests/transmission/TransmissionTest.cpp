@@ -294,6 +294,44 @@ TEST_F(TransmissionTest, AnUnknownExchangeCodeGoesOn)
     EXPECT_EQ(reg.count("30160"), 1);
 }
 
+// What the document's result becomes for each answer the register gives a
+// line: most stop the document; a journal warning lets it go on, and stays
+// only when no later command is accepted.
+struct ReplyCase {
+    const char* name;
+    const char* command;
+    ExchangeResult reply;
+    SendResult expected;
+};
+
+class RegisterReplyTest : public TransmissionTest, public ::testing::WithParamInterface<ReplyCase> { };
+
+TEST_P(RegisterReplyTest, GivesTheDocumentsResult)
+{
+    paidReceipt();
+    reg.script(GetParam().command, ScriptedReply{GetParam().reply});
+    EXPECT_EQ(send(), GetParam().expected) << joined(reg.sent);
+}
+
+using R = ExchangeResult;
+using S = SendResult;
+INSTANTIATE_TEST_SUITE_P(
+    Transmission, RegisterReplyTest,
+    ::testing::Values(ReplyCase{"PrintBufferFull", "31011", R::PrintBufferFull, S::PrintBufferFull},
+                      ReplyCase{"RtDocumentNotFound", "31011", R::RtDocumentNotFound, S::RtDocumentNotFound},
+                      ReplyCase{"DocumentNotModifiable", "31011", R::DocumentNotModifiable, S::RtDocumentNotFound},
+                      ReplyCase{"RegisterNoAnswer", "31011", R::NoAnswer, S::RegisterNoAnswer},
+                      ReplyCase{"Unanswered", "31011", R::NoReply, S::NoReply},
+                      ReplyCase{"ReceiptOpen", "31011", R::ReceiptOpen, S::ReceiptOpen},
+                      ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, S::NegativeTotal},
+                      ReplyCase{"CoverOpen", "31011", R::CoverOpen, S::CoverOpen},
+                      ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, S::FiscalMemoryFull},
+                      ReplyCase{"OtherError", "31011", R::OtherRegisterError, S::RegisterError},
+                      ReplyCase{"JournalExhaustedOnTheLastCommand", "70081", R::JournalExhausted, S::JournalExhausted},
+                      ReplyCase{"JournalNearlyFullOnTheLastCommand", "70081", R::JournalNearlyFull, S::JournalNearlyFull},
+                      ReplyCase{"JournalNearlyFullOnAMiddleCommand", "31011", R::JournalNearlyFull, S::Complete}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
 {
     paidReceipt();
@@ -327,13 +365,12 @@ TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
     EXPECT_EQ(reg.count(c.command), 1);
 }
 
-using R = ExchangeResult;
 INSTANTIATE_TEST_SUITE_P(
     Transmission, AfterClosingTest,
-    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, SendResult::Complete},
-                      AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, SendResult::Complete},
-                      AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, SendResult::Complete},
-                      AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, SendResult::NoReply}),
+    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
+                      AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
+                      AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
+                      AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
