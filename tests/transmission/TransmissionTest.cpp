@@ -328,7 +328,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, S::FiscalMemoryFull},
                       ReplyCase{"OtherError", "31011", R::OtherRegisterError, S::RegisterError},
                       ReplyCase{"JournalExhaustedOnTheLastCommand", "70081", R::JournalExhausted, S::JournalExhausted},
-                      ReplyCase{"JournalNearlyFullOnTheLastCommand", "70081", R::JournalNearlyFull, S::JournalNearlyFull},
+                      ReplyCase{"JournalNearlyFullOnTheLastCommand", "70081", R::JournalNearlyFull,
+                                S::JournalNearlyFull},
                       ReplyCase{"JournalNearlyFullOnAMiddleCommand", "31011", R::JournalNearlyFull, S::Complete}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -365,13 +366,13 @@ TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
     EXPECT_EQ(reg.count(c.command), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, AfterClosingTest,
-    ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
-                      AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
-                      AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
-                      AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transmission, AfterClosingTest,
+                         ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
+                                           AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
+                                           AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
+                                           AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false,
+                                                            S::NoReply}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
 // printed: it is asked again, and the host still finds the receipt's number.
