@@ -13,12 +13,10 @@
 #include "settings/RegisterFacts.h"
 #include "transmission/Transmission.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -284,23 +282,16 @@ TEST_F(TransmissionTest, EachDocumentStartsClean)
     EXPECT_THAT(dir.read("SR_ERR.001"), HasSubstr("E096")) << "and the third's";
 }
 
-// A code the register is not known to give lets the document go on and does
-// not stand for another result when it comes last.
-TEST_F(TransmissionTest, AnUnknownExchangeCodeGoesOn)
-{
-    paidReceipt();
-    reg.script("70081", ScriptedReply{5, "70081"});
-    EXPECT_EQ(send(), SendResult::Complete);
-    EXPECT_EQ(reg.count("30160"), 1);
-}
-
 // What the document's result becomes for each answer the register gives a
 // line: most stop the document; a journal warning lets it go on, and stays
-// only when no later command is accepted.
+// only when no later command is accepted. Once the register may have
+// completed the receipt its counters tell whether it was printed, and a
+// printed receipt is never reported failed (the host would print it again).
 struct ReplyCase {
     const char* name;
     const char* command;
     ExchangeResult reply;
+    bool executed; // the register carried the command out
     SendResult expected;
 };
 
@@ -308,29 +299,42 @@ class RegisterReplyTest : public TransmissionTest, public ::testing::WithParamIn
 
 TEST_P(RegisterReplyTest, GivesTheDocumentsResult)
 {
+    const ReplyCase& c = GetParam();
     paidReceipt();
-    reg.script(GetParam().command, ScriptedReply{GetParam().reply});
-    EXPECT_EQ(send(), GetParam().expected) << joined(reg.sent);
+    ScriptedReply reply{c.reply};
+    reply.executed = c.executed;
+    reg.script(c.command, reply);
+    EXPECT_EQ(send(), c.expected) << joined(reg.sent);
+    EXPECT_EQ(std::count_if(reg.sent.begin(), reg.sent.end(),
+                            [&](const std::string& sent) { return sent.rfind(c.command, 0) == 0; }),
+              1)
+        << "the answered line is not sent again: " << joined(reg.sent);
 }
 
 using R = ExchangeResult;
 using S = SendResult;
 INSTANTIATE_TEST_SUITE_P(
     Transmission, RegisterReplyTest,
-    ::testing::Values(ReplyCase{"PrintBufferFull", "31011", R::PrintBufferFull, S::PrintBufferFull},
-                      ReplyCase{"RtDocumentNotFound", "31011", R::RtDocumentNotFound, S::RtDocumentNotFound},
-                      ReplyCase{"DocumentNotModifiable", "31011", R::DocumentNotModifiable, S::RtDocumentNotFound},
-                      ReplyCase{"RegisterNoAnswer", "31011", R::NoAnswer, S::RegisterNoAnswer},
-                      ReplyCase{"Unanswered", "31011", R::NoReply, S::NoReply},
-                      ReplyCase{"ReceiptOpen", "31011", R::ReceiptOpen, S::ReceiptOpen},
-                      ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, S::NegativeTotal},
-                      ReplyCase{"CoverOpen", "31011", R::CoverOpen, S::CoverOpen},
-                      ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, S::FiscalMemoryFull},
-                      ReplyCase{"OtherError", "31011", R::OtherRegisterError, S::RegisterError},
-                      ReplyCase{"JournalExhaustedOnTheLastCommand", "70081", R::JournalExhausted, S::JournalExhausted},
-                      ReplyCase{"JournalNearlyFullOnTheLastCommand", "70081", R::JournalNearlyFull,
-                                S::JournalNearlyFull},
-                      ReplyCase{"JournalNearlyFullOnAMiddleCommand", "31011", R::JournalNearlyFull, S::Complete}),
+    ::testing::Values(ReplyCase{"PrintBufferFull", "31011", R::PrintBufferFull, false, S::PrintBufferFull},
+                      ReplyCase{"RtDocumentNotFound", "31011", R::RtDocumentNotFound, false, S::RtDocumentNotFound},
+                      ReplyCase{"DocumentNotModifiable", "31011", R::DocumentNotModifiable, false, S::RtDocumentNotFound},
+                      ReplyCase{"RegisterNoAnswer", "31011", R::NoAnswer, false, S::RegisterNoAnswer},
+                      ReplyCase{"Unanswered", "31011", R::NoReply, false, S::NoReply},
+                      ReplyCase{"ReceiptOpen", "31011", R::ReceiptOpen, false, S::ReceiptOpen},
+                      ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, false, S::NegativeTotal},
+                      ReplyCase{"CoverOpen", "31011", R::CoverOpen, false, S::CoverOpen},
+                      ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, false, S::FiscalMemoryFull},
+                      ReplyCase{"OtherError", "31011", R::OtherRegisterError, false, S::RegisterError},
+                      ReplyCase{"JournalExhaustedAtTheEnd", "70081", R::JournalExhausted, false, S::JournalExhausted},
+                      ReplyCase{"JournalNearlyFullAtTheEnd", "70081", R::JournalNearlyFull, false, S::JournalNearlyFull},
+                      ReplyCase{"JournalNearlyFullMidway", "31011", R::JournalNearlyFull, false, S::Complete},
+                      // A code the register is not known to give goes on and
+                      // stands for no other result when it comes last.
+                      ReplyCase{"UnknownCode", "70081", codeFromNumber<R>(5), false, S::Complete},
+                      ReplyCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
+                      ReplyCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
+                      ReplyCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
+                      ReplyCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
@@ -341,38 +345,6 @@ TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
     EXPECT_THAT(reg.documentCommands(), ElementsAre("30161", commandList[0], commandList[1], "3011",
                                                     "3001818Annull.transazione000000000", "30160"));
 }
-
-// A line refused or left unanswered once the register may have completed the
-// receipt: its counters tell whether it was printed, and a printed receipt is
-// never reported failed (the host would print it again).
-struct AfterClosingCase {
-    const char* name;
-    const char* command;
-    ExchangeResult reply;
-    bool executed; // the register carried the command out
-    SendResult expected;
-};
-
-class AfterClosingTest : public TransmissionTest, public ::testing::WithParamInterface<AfterClosingCase> { };
-
-TEST_P(AfterClosingTest, IsReportedAsTheCountersShow)
-{
-    const AfterClosingCase& c = GetParam();
-    paidReceipt();
-    ScriptedReply reply{c.reply};
-    reply.executed = c.executed;
-    reg.script(c.command, reply);
-    EXPECT_EQ(send(), c.expected) << joined(reg.sent);
-    EXPECT_EQ(reg.count(c.command), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Transmission, AfterClosingTest,
-                         ::testing::Values(AfterClosingCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
-                                           AfterClosingCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
-                                           AfterClosingCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
-                                           AfterClosingCase{"ClosingNotCarriedOut", "3011", R::NoReply, false,
-                                                            S::NoReply}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
 // printed: it is asked again, and the host still finds the receipt's number.
@@ -405,28 +377,23 @@ INSTANTIATE_TEST_SUITE_P(
                       UncomparableCase{"LostOnTheFirstLine", "31011", false, "101100", SendResult::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchanges)
+TEST_F(TransmissionTest, CancelDuringTheDocumentIsCarriedOutBetweenExchangesUntilTheReceiptIsClosed)
 {
     paidReceipt();
+    std::string cancelOn = commandList[0];
     reg.onSend = [&](const std::string& c) {
-        if (c == commandList[0])
+        if (c == cancelOn)
             tx().onCancelClicked();
     };
     EXPECT_EQ(send(), SendResult::CancelledByOperator);
     EXPECT_THAT(reg.documentCommands(),
                 ElementsAre("30161", commandList[0], "7007                                        ",
                             "3001818Annull.transazione000000000", "3011", "3013", "30160"));
-}
 
-TEST_F(TransmissionTest, CancelAfterTheReceiptWasClosedIsTooLate)
-{
-    paidReceipt();
-    reg.onSend = [&](const std::string& c) {
-        if (c == "3011")
-            tx().onCancelClicked();
-    };
+    reg.sent.clear();
+    cancelOn = "3011";
     EXPECT_EQ(send(), SendResult::Complete);
-    EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0);
+    EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 0) << "too late: the receipt is printed";
 }
 
 TEST_F(TransmissionTest, CancelOutsideADocumentConnectsAndWaitsForTheRunningExchange)
@@ -442,9 +409,7 @@ TEST_F(TransmissionTest, CancelOutsideADocumentConnectsAndWaitsForTheRunningExch
     tx().onCancelClicked();
     EXPECT_TRUE(reg.sent.empty());
     reg.busy = false;
-    QDeadlineTimer deadline(5000);
-    while (reg.sent.size() < 4 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(test::waitUntil([&] { return reg.sent.size() >= 4; }));
     EXPECT_EQ(reg.count("3001818Annull.transazione000000000"), 1);
 }
 
