@@ -315,26 +315,27 @@ using R = ExchangeResult;
 using S = SendResult;
 INSTANTIATE_TEST_SUITE_P(
     Transmission, RegisterReplyTest,
-    ::testing::Values(ReplyCase{"PrintBufferFull", "31011", R::PrintBufferFull, false, S::PrintBufferFull},
-                      ReplyCase{"RtDocumentNotFound", "31011", R::RtDocumentNotFound, false, S::RtDocumentNotFound},
-                      ReplyCase{"DocumentNotModifiable", "31011", R::DocumentNotModifiable, false, S::RtDocumentNotFound},
-                      ReplyCase{"RegisterNoAnswer", "31011", R::NoAnswer, false, S::RegisterNoAnswer},
-                      ReplyCase{"Unanswered", "31011", R::NoReply, false, S::NoReply},
-                      ReplyCase{"ReceiptOpen", "31011", R::ReceiptOpen, false, S::ReceiptOpen},
-                      ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, false, S::NegativeTotal},
-                      ReplyCase{"CoverOpen", "31011", R::CoverOpen, false, S::CoverOpen},
-                      ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, false, S::FiscalMemoryFull},
-                      ReplyCase{"OtherError", "31011", R::OtherRegisterError, false, S::RegisterError},
-                      ReplyCase{"JournalExhaustedAtTheEnd", "70081", R::JournalExhausted, false, S::JournalExhausted},
-                      ReplyCase{"JournalNearlyFullAtTheEnd", "70081", R::JournalNearlyFull, false, S::JournalNearlyFull},
-                      ReplyCase{"JournalNearlyFullMidway", "31011", R::JournalNearlyFull, false, S::Complete},
-                      // A code the register is not known to give goes on and
-                      // stands for no other result when it comes last.
-                      ReplyCase{"UnknownCode", "70081", codeFromNumber<R>(5), false, S::Complete},
-                      ReplyCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
-                      ReplyCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
-                      ReplyCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
-                      ReplyCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
+    ::testing::Values(
+        ReplyCase{"PrintBufferFull", "31011", R::PrintBufferFull, false, S::PrintBufferFull},
+        ReplyCase{"RtDocumentNotFound", "31011", R::RtDocumentNotFound, false, S::RtDocumentNotFound},
+        ReplyCase{"DocumentNotModifiable", "31011", R::DocumentNotModifiable, false, S::RtDocumentNotFound},
+        ReplyCase{"RegisterNoAnswer", "31011", R::NoAnswer, false, S::RegisterNoAnswer},
+        ReplyCase{"Unanswered", "31011", R::NoReply, false, S::NoReply},
+        ReplyCase{"ReceiptOpen", "31011", R::ReceiptOpen, false, S::ReceiptOpen},
+        ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, false, S::NegativeTotal},
+        ReplyCase{"CoverOpen", "31011", R::CoverOpen, false, S::CoverOpen},
+        ReplyCase{"FiscalMemoryFull", "31011", R::FiscalMemoryFull, false, S::FiscalMemoryFull},
+        ReplyCase{"OtherError", "31011", R::OtherRegisterError, false, S::RegisterError},
+        ReplyCase{"JournalExhaustedAtTheEnd", "70081", R::JournalExhausted, false, S::JournalExhausted},
+        ReplyCase{"JournalNearlyFullAtTheEnd", "70081", R::JournalNearlyFull, false, S::JournalNearlyFull},
+        ReplyCase{"JournalNearlyFullMidway", "31011", R::JournalNearlyFull, false, S::Complete},
+        // A code the register is not known to give goes on and
+        // stands for no other result when it comes last.
+        ReplyCase{"UnknownCode", "70081", codeFromNumber<R>(5), false, S::Complete},
+        ReplyCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
+        ReplyCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
+        ReplyCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
+        ReplyCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionTest, NegativeVatAtTheClosingCancelsTheReceipt)
