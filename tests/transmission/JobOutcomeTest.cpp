@@ -13,34 +13,19 @@
 namespace tavor1 {
 namespace {
 
-class ReportJobOutcomeTest : public ::testing::Test {
-protected:
-    void startJob()
-    {
-        dir.write("SR_START.001", "x");
-        dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
-        jobRunning = true;
-    }
-    JobOutcomeContext context()
-    {
-        JobOutcomeContext ctx;
-        ctx.files = &files;
-        ctx.channel = 1;
-        ctx.showStatus = [this](const std::string& line) { statusLines.push_back(line); };
-        return ctx;
-    }
-
+TEST(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
+{
     test::TempDir dir;
     FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
     ExchangeFiles files{dir.path(), clock};
-    bool jobRunning = false;
+    dir.write("SR_START.001", "x");
+    dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
+    bool jobRunning = true;
     std::vector<std::string> statusLines;
-};
-
-TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
-{
-    startJob();
-    JobOutcomeContext ctx = context();
+    JobOutcomeContext ctx;
+    ctx.files = &files;
+    ctx.channel = 1;
+    ctx.showStatus = [&](const std::string& line) { statusLines.push_back(line); };
     ctx.registerErrorText = "STAMPANTE GUASTA";
     ctx.lastRegisterError = "99";
     EXPECT_TRUE(reportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
