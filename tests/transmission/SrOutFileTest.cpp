@@ -76,7 +76,8 @@ const std::string kHead = "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n";
 const std::string kTail = "Versione: 2.1.0.23\r\nFW: 08.06.02\r\n";
 const std::string kTotals = "GTOT,V123456789;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";
 const std::string kNotRt = kHead + "DATE,05/12/26  SCONTR. N.0041,E,A1;\r\n" + kTail;
-const std::string kRtMatr = kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail + kTotals + "MATR,99MEX012345;\r\n";
+const std::string kRtMatr =
+    kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail + kTotals + "MATR,99MEX012345;\r\n";
 const std::string kNoTotals = kNotRt + "MATR,99MEX012345;\r\n";
 const std::string kWithPayment = kNotRt + kTotals + kPaymentBlock + "MATR,99MEX012345;\r\n";
 const std::string kShort = kHead + "DATE,05/12/26,E,A1;\r\n" + kTail + "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";

@@ -157,7 +157,7 @@ TEST_F(TransmissionTest, ClosingDataOfAReplyGoesToSrOutOnce)
 struct PaperEndCase {
     const char* name;
     ExchangeResult poll; // the register's answer to the status polls
-    bool cancel;         // the cancel button is pressed during the wait
+    bool cancel; // the cancel button is pressed during the wait
     SendResult expected;
 };
 
