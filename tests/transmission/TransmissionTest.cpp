@@ -117,11 +117,11 @@ TEST_F(TransmissionTest, PaidReceiptGoesOutInOrderAndEndsTheDocument)
     flags.otherPaymentName = "BANCOMAT";
     reg.script("3004", ScriptedReply{0, "3004 000000750"});
     ASSERT_EQ(send(), SendResult::Complete) << joined(reg.sent);
-    EXPECT_THAT(reg.sent, ElementsAre("1004", "1104", "30161", commandList[0], commandList[1], "1003",
-                                      "7007CONTANTI" + std::string(25, ' ') + "\x7f 12,50",
-                                      "7007BANCOMAT" + std::string(25, ' ') + "\x7f 12,50", commandList[2],
-                                      commandList[3], "7007RESTO" + std::string(29, ' ') + "\x7f 7,50", "1001", "1004",
-                                      "3013", "30160"));
+    EXPECT_THAT(reg.sent,
+                ElementsAre("1004", "1104", "30161", commandList[0], commandList[1], "1003",
+                            "7007CONTANTI" + std::string(25, ' ') + "\x7f 12,50",
+                            "7007BANCOMAT" + std::string(25, ' ') + "\x7f 12,50", commandList[2], commandList[3],
+                            "7007RESTO" + std::string(29, ' ') + "\x7f 7,50", "1001", "1004", "3013", "30160"));
     EXPECT_EQ(dir.read("SR_OUT.001"), "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n"
                                       "DATE,05/12/26  SCONTR. N.0042,E,A1;\r\n"
                                       "Versione: 1.0.0.0\r\n"
