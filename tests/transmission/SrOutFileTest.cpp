@@ -85,16 +85,17 @@ const std::string kTotals = "GTOT,V123456789;\r\nGRTO,V0001234567;\r\nNAZF,V0041
 const std::string kMatr = "MATR,99MEX012345;\r\n";
 const std::string kNotRt = kHead + "DATE,05/12/26  SCONTR. N.0041,E,A1;\r\n" + kTail;
 
-INSTANTIATE_TEST_SUITE_P(
-    SrOut, SrOutGoldenTest,
-    ::testing::Values(
-        SrOutCase{"RtWithSerial", true, true, false, false, false,
-                  kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail + kTotals + kMatr},
-        SrOutCase{"TotalsDisabled", false, true, true, false, false, kNotRt + kMatr},
-        SrOutCase{"CardPayment", false, true, false, true, false, kNotRt + kTotals + kPaymentBlock + kMatr},
-        SrOutCase{"ShortDayTotals", false, false, false, false, true,
-                  kHead + "DATE,05/12/26,E,A1;\r\n" + kTail + "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(SrOut, SrOutGoldenTest,
+                         ::testing::Values(SrOutCase{"RtWithSerial", true, true, false, false, false,
+                                                     kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail +
+                                                         kTotals + kMatr},
+                                           SrOutCase{"TotalsDisabled", false, true, true, false, false, kNotRt + kMatr},
+                                           SrOutCase{"CardPayment", false, true, false, true, false,
+                                                     kNotRt + kTotals + kPaymentBlock + kMatr},
+                                           SrOutCase{"ShortDayTotals", false, false, false, false, true,
+                                                     kHead + "DATE,05/12/26,E,A1;\r\n" + kTail +
+                                                         "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SrOut, RefusedClockLeavesTheFileEmpty)
 {
