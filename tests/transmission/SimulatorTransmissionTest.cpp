@@ -1,7 +1,6 @@
 // The transmission end to end below the job: the real converter and register
 // link against the register simulator on a free port.
 
-#include "support/EventLoop.h"
 #include "support/Recorders.h"
 #include "support/SimulatorLink.h"
 #include "support/TempDir.h"
@@ -31,8 +30,6 @@ class SimulatorTransmission : public ::testing::Test {
 protected:
     SimulatorTransmission()
     {
-        facts.serialNumber = "99SIM000001";
-        facts.firmware = "08.06.02";
         ConversionSources sources;
         sources.options = &options;
         sources.facts = &facts;
