@@ -29,6 +29,7 @@ using test::ScriptedReply;
 using test::joined;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 using R = ExchangeResult;
 using S = SendResult;
@@ -208,6 +209,9 @@ TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
     }
     for (const std::string& line : commandList)
         EXPECT_LE(reg.count(line), 1) << line << " sent again: " << joined(reg.sent);
+    if (c.dropOn == std::string("1004")) {
+        EXPECT_THAT(reg.documentCommands(), IsEmpty()) << "nothing of the document goes out";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
