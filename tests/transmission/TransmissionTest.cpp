@@ -24,9 +24,9 @@
 namespace tavor1 {
 namespace {
 
+using test::joined;
 using test::ScriptedRegister;
 using test::ScriptedReply;
-using test::joined;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
