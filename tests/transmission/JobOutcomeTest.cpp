@@ -4,7 +4,6 @@
 
 #include "exchange/ExchangeFiles.h"
 #include "platform/Clock.h"
-#include "protocol/ExchangeResult.h"
 #include "transmission/JobOutcome.h"
 
 #include <gtest/gtest.h>
@@ -14,34 +13,19 @@
 namespace tavor1 {
 namespace {
 
-class ReportJobOutcomeTest : public ::testing::Test {
-protected:
-    void startJob()
-    {
-        dir.write("SR_START.001", "x");
-        dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
-        jobRunning = true;
-    }
-    JobOutcomeContext context()
-    {
-        JobOutcomeContext ctx;
-        ctx.files = &files;
-        ctx.channel = 1;
-        ctx.showStatus = [this](const std::string& line) { statusLines.push_back(line); };
-        return ctx;
-    }
-
+TEST(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
+{
     test::TempDir dir;
     FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
     ExchangeFiles files{dir.path(), clock};
-    bool jobRunning = false;
+    dir.write("SR_START.001", "x");
+    dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
+    bool jobRunning = true;
     std::vector<std::string> statusLines;
-};
-
-TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
-{
-    startJob();
-    JobOutcomeContext ctx = context();
+    JobOutcomeContext ctx;
+    ctx.files = &files;
+    ctx.channel = 1;
+    ctx.showStatus = [&](const std::string& line) { statusLines.push_back(line); };
     ctx.registerErrorText = "STAMPANTE GUASTA";
     ctx.lastRegisterError = "99";
     EXPECT_TRUE(reportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
@@ -52,9 +36,9 @@ TEST_F(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
 }
 
-// The results no register condition gives (those are one row each of the
-// simulator's table in SimulatorTransmissionTest): the driver's own failures,
-// the card payment's, and codes no row speaks of.
+// What the host reads in SR_ERR and the window in its status line for each
+// result: the register's conditions, the driver's own failures, the card
+// payment's, and codes no row speaks of.
 struct OutcomeRow {
     const char* name;
     std::optional<SendResult> sendResult; // none: the job ends before any send
@@ -64,10 +48,6 @@ struct OutcomeRow {
 };
 
 constexpr std::optional<SendResult> kNotSent;
-constexpr JobResult numbered(std::int16_t number)
-{
-    return codeFromNumber<JobResult>(number);
-}
 
 class JobOutcomeTexts : public ::testing::TestWithParam<OutcomeRow> { };
 
@@ -85,66 +65,61 @@ TEST_P(JobOutcomeTexts, AreTheHostsAndTheWindows)
 
 constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manuale del registratore";
 
+using S = SendResult;
+using J = JobResult;
 INSTANTIATE_TEST_SUITE_P(
     Results, JobOutcomeTexts,
     ::testing::Values(
-        OutcomeRow{"CodeNoRowSpeaksOf", codeFromNumber<SendResult>(42), JobResult::Ok, "", "TUTTO OK"},
-        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, numbered(-6), kGeneric, "ERRORE GENERICO SU ECR"},
-        OutcomeRow{"RequestVanished", kNotSent, JobResult::RequestVanished,
+        OutcomeRow{"Complete", S::Complete, J::Ok, "", "TUTTO OK"},
+        OutcomeRow{"PrintBufferFull", S::PrintBufferFull, J::PrintBufferFull,
+                   "Fine Buffer di stampa: chiudere manualmente lo scontrino",
+                   "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
+        OutcomeRow{"RtDocumentNotFound", S::RtDocumentNotFound, J::RtDocumentNotFound,
+                   "Errore 12 : Documento RT non trovato non modificabile ",
+                   "Errore 12 : Documento RT non trovato non modificabile "},
+        OutcomeRow{"RegisterNoAnswer", S::RegisterNoAnswer, J::NoAnswer,
+                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        OutcomeRow{"Unanswered", S::NoReply, J::NoAnswer,
+                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
+        OutcomeRow{"ReceiptOpen", S::ReceiptOpen, J::ReceiptOpen,
+                   "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
+        OutcomeRow{"NegativeTotal", S::NegativeTotal, J::NegativeTotal, "E505: Totale scontrino negativo",
+                   "TOTALE SCONTRINO NEGATIVO"},
+        OutcomeRow{"NegativeVat", S::NegativeVat, J::NegativeVat, "Errore 29 : IVA Negativa Documento RT Annullato ",
+                   "RILEVATO ERRORE 29 : "},
+        OutcomeRow{"JournalExhausted", S::JournalExhausted, J::JournalExhausted,
+                   "E508: Giornale elettronico esaurito : sostituire", "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
+        OutcomeRow{"JournalNearlyFull", S::JournalNearlyFull, J::JournalNearlyFull,
+                   "E507: Giornale elettronico in esaurimento", "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
+        OutcomeRow{"CoverOpen", S::CoverOpen, J::CoverOpen, "E509: Coperchio stampante aperto",
+                   "CHIUDERE SPORTELLINO STAMPANTE"},
+        OutcomeRow{"FiscalMemoryFull", S::FiscalMemoryFull, J::FiscalMemoryFull,
+                   "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
+        OutcomeRow{"RegisterOwnError", S::RegisterOwnError, J::RegisterOwnError, "Errore 99: ", "RILEVATO ERRORE 99: "},
+        OutcomeRow{"RegisterError", S::RegisterError, J::RegisterError, kGeneric, "ERRORE GENERICO SU ECR"},
+        OutcomeRow{"ConnectionLost", S::ConnectionLost, J::Network, "E520: Errore di connessione rete",
+                   "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
+        OutcomeRow{"CodeNoRowSpeaksOf", codeFromNumber<S>(42), J::Ok, "", "TUTTO OK"},
+        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, codeFromNumber<J>(-6), kGeneric, "ERRORE GENERICO SU ECR"},
+        OutcomeRow{"RequestVanished", kNotSent, J::RequestVanished,
                    "E506: Trasmissione non avvenuta: file di input non presente", "FILE SR_DATI NON PRESENTE"},
-        OutcomeRow{"ConversionFailed", SendResult::ConversionFailed, JobResult::ConversionFailed,
+        OutcomeRow{"ConversionFailed", S::ConversionFailed, J::ConversionFailed,
                    "E502: Conversione non riuscita: verificare il file SR_DATI", "CONVERSIONE NON RIUSCITA"},
-        OutcomeRow{"OutputUnavailable", SendResult::OutputUnavailable, JobResult::OutputUnavailable,
+        OutcomeRow{"OutputUnavailable", S::OutputUnavailable, J::OutputUnavailable,
                    "E510: File SR_OUT non scrivibile: documento non stampato", "FILE SR_OUT NON SCRIVIBILE"},
-        OutcomeRow{"CancelledByOperator", SendResult::CancelledByOperator, JobResult::CancelledByOperator,
+        OutcomeRow{"CancelledByOperator", S::CancelledByOperator, J::CancelledByOperator,
                    "E511: Documento annullato dall'operatore", "DOCUMENTO ANNULLATO DALL'OPERATORE"},
-        OutcomeRow{"PaymentTimedOut", kNotSent, numbered(-200), "E601: Trasmissione POS interrotta: timeout ricevuto",
+        OutcomeRow{"PaymentApproved", kNotSent, JobResultForPayment(PaymentResult::Ok), "", "TUTTO OK"},
+        OutcomeRow{"PaymentTimedOut", kNotSent, JobResultForPayment(PaymentResult::TimedOut),
+                   "E601: Trasmissione POS interrotta: timeout ricevuto",
                    "E601: Trasmissione POS interrotta: timeout ricevuto"},
-        OutcomeRow{"PaymentServiceError", kNotSent, numbered(-201), "E602:  Ricevuto errore dal servizio",
-                   "E602:  Ricevuto errore dal servizio"},
-        OutcomeRow{"PaymentDeclined", kNotSent, numbered(-202), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS",
-                   "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS"},
-        OutcomeRow{"PaymentServiceUnreachable", kNotSent, numbered(-203),
+        OutcomeRow{"PaymentServiceError", kNotSent, JobResultForPayment(PaymentResult::ServiceError),
+                   "E602:  Ricevuto errore dal servizio", "E602:  Ricevuto errore dal servizio"},
+        OutcomeRow{"PaymentDeclined", kNotSent, JobResultForPayment(PaymentResult::Declined),
+                   "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS", "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS"},
+        OutcomeRow{"PaymentServiceUnreachable", kNotSent, JobResultForPayment(PaymentResult::Unreachable),
                    "E604: A connection with the server could not be established",
                    "E604: A connection with the server could not be established"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The numbers of every result space are those the journal, SR_ERR, the trace
-// and LOGFILE.TXT carry: older journals are read back by them.
-struct CodeNumberRow {
-    const char* name;
-    std::int16_t number;
-    std::int16_t expected;
-};
-
-class ResultCodeNumbers : public ::testing::TestWithParam<CodeNumberRow> { };
-
-TEST_P(ResultCodeNumbers, StayAsWritten)
-{
-    EXPECT_EQ(GetParam().number, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, ResultCodeNumbers,
-    ::testing::Values(
-        CodeNumberRow{"ExchangeNoReply", codeNumber(ExchangeResult::NoReply), 1},
-        CodeNumberRow{"ExchangeSocketFailure", codeNumber(ExchangeResult::SocketFailure), -20},
-        CodeNumberRow{"ExchangePaperEnd", codeNumber(ExchangeResult::PaperEnd), -4},
-        CodeNumberRow{"ExchangeRegisterOwnError", codeNumber(ExchangeResult::RegisterOwnError), -99},
-        CodeNumberRow{"SendConnectionLost", codeNumber(SendResult::ConnectionLost), 20},
-        CodeNumberRow{"SendRegisterOwnError", codeNumber(SendResult::RegisterOwnError), 99},
-        CodeNumberRow{"JobReceiptOpen", codeNumber(JobResult::ReceiptOpen), -2},
-        CodeNumberRow{"JobNetwork", codeNumber(JobResult::Network), -20},
-        CodeNumberRow{"JobRequestVanished", codeNumber(JobResult::RequestVanished), -100},
-        CodeNumberRow{"JobCancelledByOperator", codeNumber(JobResult::CancelledByOperator), -103},
-        CodeNumberRow{"PaymentTimedOut", codeNumber(PaymentResult::TimedOut), -200},
-        CodeNumberRow{"PaymentUnreachable", codeNumber(PaymentResult::Unreachable), -203},
-        // A refused payment reaches the host with its own number.
-        CodeNumberRow{"JobOfPaymentTimedOut", codeNumber(JobResultForPayment(PaymentResult::TimedOut)), -200},
-        CodeNumberRow{"JobOfPaymentServiceError", codeNumber(JobResultForPayment(PaymentResult::ServiceError)), -201},
-        CodeNumberRow{"JobOfPaymentDeclined", codeNumber(JobResultForPayment(PaymentResult::Declined)), -202},
-        CodeNumberRow{"JobOfPaymentUnreachable", codeNumber(JobResultForPayment(PaymentResult::Unreachable)), -203},
-        CodeNumberRow{"JobOfPaymentOk", codeNumber(JobResultForPayment(PaymentResult::Ok)), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

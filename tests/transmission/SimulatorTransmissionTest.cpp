@@ -1,7 +1,6 @@
 // The transmission end to end below the job: the real converter and register
 // link against the register simulator on a free port.
 
-#include "support/EventLoop.h"
 #include "support/Recorders.h"
 #include "support/SimulatorLink.h"
 #include "support/TempDir.h"
@@ -11,7 +10,6 @@
 #include "platform/Sinks.h"
 #include "settings/Options.h"
 #include "settings/RegisterFacts.h"
-#include "transmission/JobOutcome.h"
 #include "transmission/RegisterLinkControl.h"
 #include "transmission/Transmission.h"
 
@@ -25,29 +23,13 @@ namespace {
 
 using test::joined;
 
-using regsim::DocumentKind;
 using regsim::Fault;
 using regsim::FaultMode;
-using ::testing::HasSubstr;
-
-constexpr const char* kSale = "31011";
-constexpr const char* kPayment = "300408";
-constexpr const char* kDrawer = "70081";
-
-Fault dropOn(const std::string& command)
-{
-    Fault fault;
-    fault.mode = FaultMode::DropConnection;
-    fault.command = command;
-    return fault;
-}
 
 class SimulatorTransmission : public ::testing::Test {
 protected:
     SimulatorTransmission()
     {
-        facts.serialNumber = "99SIM000001";
-        facts.firmware = "08.06.02";
         ConversionSources sources;
         sources.options = &options;
         sources.facts = &facts;
@@ -59,9 +41,7 @@ protected:
                                             TransmissionTimings{10, 10, 3});
     }
 
-    // One sale paid in cash; the job's connection is opened first.
-    SendResult sendReceipt() { return sendRequest("SALE,N1,P1000\r\nCASH,V1000\r\n"); }
-
+    // The job's connection is opened first.
     SendResult sendRequest(const std::string& text)
     {
         const std::string request = dir.write("SR_DATI.001", text);
@@ -69,20 +49,6 @@ protected:
         SendJob job;
         job.outPath = dir.file("SR_OUT.001");
         return tx->sendRequest(request, job);
-    }
-
-    // What the host finds at the end of the job.
-    void report(JobResult jobResult)
-    {
-        dir.write("SR_START.001", "00000000");
-        bool running = true;
-        JobOutcomeContext ctx;
-        ctx.files = &files;
-        ctx.channel = 1;
-        ctx.registerErrorText = tx->registerErrorText();
-        ctx.lastRegisterError = link.lastRegisterError();
-        ctx.showStatus = [this](const std::string& line) { status = line; };
-        reportJobOutcome(jobResult, ctx, running);
     }
 
     int sent(const std::string& prefix) const
@@ -103,138 +69,19 @@ protected:
     RegisterLink& link = stack.link;
     RegisterLinkControl control{stack.connection, link, options};
     std::unique_ptr<Transmission> tx;
-    std::string status;
 };
 
-// One row per register condition: what the register answers, what the send
-// gives, what the job reports and what the host and the window read.
-struct ConditionCase {
-    const char* name;
-    const char* command;   // the command the register answers so
-    FaultMode mode;
-    const char* code;
-    SendResult sendResult;
-    JobResult jobResult;
-    const char* errLine;   // SR_ERR, empty for none
-    const char* statusText;
-};
-
-class RegisterConditionTest : public SimulatorTransmission, public ::testing::WithParamInterface<ConditionCase> {};
-
-TEST_P(RegisterConditionTest, ReachesTheHostAsItsOwnResult)
-{
-    const ConditionCase& c = GetParam();
-    Fault fault;
-    fault.mode = c.mode;
-    fault.command = c.command;
-    fault.code = c.code;
-    fault.text = "TESTINA GUASTA";
-    sim.addFault(fault);
-
-    const SendResult sendResult = sendReceipt();
-    EXPECT_EQ(sendResult, c.sendResult) << joined(sim.commands());
-    const JobResult jobResult = jobResultForSendResult(sendResult);
-    EXPECT_EQ(jobResult, c.jobResult);
-    report(jobResult);
-    if (std::string(c.errLine).empty()) {
-        EXPECT_FALSE(dir.exists("SR_ERR.001"));
-    } else {
-        EXPECT_EQ(dir.read("SR_ERR.001"), std::string(c.errLine) + "\r\n");
-    }
-    EXPECT_EQ(status, std::string("TAVOR1 TERMINATO : ") + c.statusText);
-    EXPECT_EQ(dir.exists("FINESCO.001"), jobResult == JobResult::Ok);
-    // A warning on the last command reaches the host although the receipt
-    // was printed: the job reports it as the register's journal state.
-    const bool printed = jobResult == JobResult::Ok || c.sendResult == SendResult::JournalExhausted ||
-                         c.sendResult == SendResult::JournalNearlyFull;
-    EXPECT_EQ(sim.roll().fiscalNumbers().size(), printed ? 1u : 0u) << sim.roll().text();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Transmission, RegisterConditionTest,
-    ::testing::Values(
-        ConditionCase{"PrintBufferFull", kSale, FaultMode::ErrorReply, "09", SendResult::PrintBufferFull,
-                      JobResult::PrintBufferFull, "Fine Buffer di stampa: chiudere manualmente lo scontrino",
-                      "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
-        ConditionCase{"RtDocumentNotFound", kSale, FaultMode::ErrorReply, "12", SendResult::RtDocumentNotFound,
-                      JobResult::RtDocumentNotFound, "Errore 12 : Documento RT non trovato non modificabile ",
-                      "Errore 12 : Documento RT non trovato non modificabile "},
-        ConditionCase{"RegisterNoAnswer", kSale, FaultMode::ErrorReply, "20", SendResult::RegisterNoAnswer,
-                      JobResult::NoAnswer, "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr",
-                      "TIMEOUT SCADUTO"},
-        ConditionCase{"Nak", kSale, FaultMode::Nak, "", SendResult::NoReply, JobResult::NoAnswer,
-                      "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
-        ConditionCase{"ReceiptOpen", kSale, FaultMode::ErrorReply, "21", SendResult::ReceiptOpen,
-                      JobResult::ReceiptOpen, "E503: Scontrino aperto, chiudere e riavviare l'esecuzione",
-                      "SCONTRINO APERTO"},
-        ConditionCase{"NegativeTotal", "3011", FaultMode::ErrorReply, "23", SendResult::NegativeTotal,
-                      JobResult::NegativeTotal, "E505: Totale scontrino negativo", "TOTALE SCONTRINO NEGATIVO"},
-        ConditionCase{"NegativeVat", "3011", FaultMode::ErrorReply, "29", SendResult::NegativeVat,
-                      JobResult::NegativeVat, "Errore 29 : IVA Negativa Documento RT Annullato ",
-                      "RILEVATO ERRORE 29 : "},
-        ConditionCase{"JournalExhaustedOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "30",
-                      SendResult::JournalExhausted, JobResult::JournalExhausted,
-                      "E508: Giornale elettronico esaurito : sostituire", "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
-        ConditionCase{"JournalNearlyFullOnTheLastCommand", kDrawer, FaultMode::ErrorReply, "31",
-                      SendResult::JournalNearlyFull, JobResult::JournalNearlyFull,
-                      "E507: Giornale elettronico in esaurimento", "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
-        ConditionCase{"JournalNearlyFullOnAMiddleCommand", kSale, FaultMode::ErrorReply, "31", SendResult::Complete,
-                      JobResult::Ok, "", "TUTTO OK"},
-        ConditionCase{"CoverOpen", kSale, FaultMode::ErrorReply, "37", SendResult::CoverOpen, JobResult::CoverOpen,
-                      "E509: Coperchio stampante aperto", "CHIUDERE SPORTELLINO STAMPANTE"},
-        ConditionCase{"FiscalMemoryFull", kSale, FaultMode::ErrorReply, "51", SendResult::FiscalMemoryFull,
-                      JobResult::FiscalMemoryFull, "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
-        ConditionCase{"OwnError", kSale, FaultMode::ErrorReply, "99", SendResult::RegisterOwnError,
-                      JobResult::RegisterOwnError, "Errore 99: TESTINA GUASTA", "RILEVATO ERRORE 99: TESTINA GUASTA"},
-        ConditionCase{"OtherError", kSale, FaultMode::ErrorReply, "45", SendResult::RegisterError,
-                      JobResult::RegisterError, "Errore generico sull'Ecr, verificare sul manuale del registratore",
-                      "ERRORE GENERICO SU ECR"},
-        ConditionCase{"ConnectionLostDuringTheSales", kPayment, FaultMode::DropConnection, "",
-                      SendResult::ConnectionLost, JobResult::Network, "E520: Errore di connessione rete",
-                      "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
-        ConditionCase{"ConnectionLostAfterTheClosing", kDrawer, FaultMode::DropConnection, "", SendResult::Complete,
-                      JobResult::Ok, "", "TUTTO OK"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SimulatorTransmission, PaperEndWaitsForThePaperAndResendsTheLine)
-{
-    sim.setPaperEnd(2);
-    std::string errDuringWait;
-    QObject::connect(&sim, &regsim::RegisterSimulator::commandReceived, [&](const QByteArray& command) {
-        if (command == "1009" && errDuringWait.empty())
-            errDuringWait = dir.read("SR_ERR.001");
-    });
-    ASSERT_EQ(sendReceipt(), SendResult::Complete) << joined(sim.commands());
-    EXPECT_EQ(errDuringWait, "E096: Fine carta scontrino, sostituire rotolo : ERRORE 16\r\n");
-    EXPECT_EQ(sent("1009"), 3);
-    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 1);
-    report(JobResult::Ok);
-    EXPECT_FALSE(dir.exists("SR_ERR.001")) << "the paper-end line goes when the job succeeds";
-}
-
-TEST_F(SimulatorTransmission, NegativeVatCancelsTheReceipt)
-{
-    sim.failCommand("3011", "29");
-    EXPECT_EQ(sendReceipt(), SendResult::NegativeVat);
-    const std::vector<std::string>& commands = sim.commands();
-    const auto closing = std::find(commands.begin(), commands.end(), "3011");
-    ASSERT_NE(closing, commands.end());
-    ASSERT_NE(closing + 1, commands.end());
-    EXPECT_EQ(*(closing + 1), "3001818Annull.transazione000000000");
-    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
-}
-
-// A connection lost on a document's last command: the register's counters
-// tell whether the document was completed, whatever kind of document it is.
+// A connection lost on a document's last command is settled by the
+// register's own counters, whatever kind of document it is.
 struct LostReplyCase {
     const char* name;
     const char* request;
     const char* command;
     FaultMode mode;
-    SendResult sendResult;
+    SendResult expected;
 };
 
-class LostReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<LostReplyCase> {};
+class LostReplyTest : public SimulatorTransmission, public ::testing::WithParamInterface<LostReplyCase> { };
 
 TEST_P(LostReplyTest, IsSettledByTheRegistersCounters)
 {
@@ -243,94 +90,20 @@ TEST_P(LostReplyTest, IsSettledByTheRegistersCounters)
     fault.mode = c.mode;
     fault.command = c.command;
     sim.addFault(fault);
-    EXPECT_EQ(sendRequest(c.request), c.sendResult) << joined(sim.commands());
+    EXPECT_EQ(sendRequest(c.request), c.expected) << joined(sim.commands());
     EXPECT_EQ(sent(c.command), 1) << "the document's last command is never sent again";
 }
 
-const char* const kInvoice = "OPFS,V12200,A\r\nPRNT,:FATTURA N. 15\r\nPRNT,:CONSULENZA 100,00\r\nCLFS\r\n";
-
-INSTANTIATE_TEST_SUITE_P(Transmission, LostReplyTest,
-                         ::testing::Values(LostReplyCase{"ReceiptClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011",
-                                                         FaultMode::DropAfterDoing, SendResult::Complete},
-                                           LostReplyCase{"ReceiptNotClosed", "SALE,N1,P1000\r\nCASH,V1000\r\n", "3011",
-                                                         FaultMode::DropConnection, SendResult::ConnectionLost},
-                                           LostReplyCase{"InvoiceClosed", kInvoice, "4006", FaultMode::DropAfterDoing,
-                                                         SendResult::Complete},
-                                           LostReplyCase{"InvoiceNotClosed", kInvoice, "4006",
-                                                         FaultMode::DropConnection, SendResult::ConnectionLost}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A line refused or left unanswered once the register may have completed the
-// document: its counters tell whether it was printed, and a printed document
-// is never reported failed (the host would print it again).
-struct AfterClosingCase {
-    const char* name;
-    const char* command;
-    FaultMode mode;
-    const char* code;
-    int delayMs;
-    SendResult sendResult;
-};
-
-class AfterClosingTest : public SimulatorTransmission, public ::testing::WithParamInterface<AfterClosingCase> {};
-
-TEST_P(AfterClosingTest, IsReportedAsWhatThePaperShows)
-{
-    const AfterClosingCase& c = GetParam();
-    Fault fault;
-    fault.mode = c.mode;
-    fault.command = c.command;
-    fault.code = c.code;
-    fault.delayMs = c.delayMs;
-    sim.addFault(fault);
-    EXPECT_EQ(sendReceipt(), c.sendResult) << joined(sim.commands());
-    EXPECT_EQ(sim.roll().fiscalNumbers().size(), c.sendResult == SendResult::Complete ? 1u : 0u) << sim.roll().text();
-    EXPECT_EQ(sent(c.command), 1);
-}
+constexpr const char* kReceipt = "SALE,N1,P1000\r\nCASH,V1000\r\n";
+constexpr const char* kInvoice = "OPFS,V12200,A\r\nPRNT,:FATTURA N. 15\r\nCLFS\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    Transmission, AfterClosingTest,
-    ::testing::Values(AfterClosingCase{"DrawerRefused", kDrawer, FaultMode::ErrorReply, "37", 0, SendResult::Complete},
-                      AfterClosingCase{"DrawerUnanswered", kDrawer, FaultMode::Nak, "", 0, SendResult::Complete},
-                      // The second wait of the link lasts 1000 ms here.
-                      AfterClosingCase{"ClosingReplyTooLate", "3011", FaultMode::LoneAck, "", 1500,
-                                       SendResult::Complete},
-                      AfterClosingCase{"ClosingNotCarriedOut", "3011", FaultMode::Nak, "", 0, SendResult::NoReply}),
+    Transmission, LostReplyTest,
+    ::testing::Values(LostReplyCase{"ReceiptClosed", kReceipt, "3011", FaultMode::DropAfterDoing, SendResult::Complete},
+                      LostReplyCase{"InvoiceClosed", kInvoice, "4006", FaultMode::DropAfterDoing, SendResult::Complete},
+                      LostReplyCase{"InvoiceNotClosed", kInvoice, "4006", FaultMode::DropConnection,
+                                    SendResult::ConnectionLost}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// The SR_OUT summary's queries go wrong once after the receipt was printed:
-// the host still finds the receipt's number.
-class SummaryQueryTest : public SimulatorTransmission, public ::testing::WithParamInterface<FaultMode> {};
-
-TEST_P(SummaryQueryTest, IsAskedAgain)
-{
-    Fault fault;
-    fault.mode = GetParam();
-    fault.command = "1001";
-    fault.code = "21";
-    sim.addFault(fault);
-    ASSERT_EQ(sendReceipt(), SendResult::Complete) << joined(sim.commands());
-    EXPECT_THAT(dir.read("SR_OUT.001"), HasSubstr("SCONTR. N.0001,E,A1;"));
-    EXPECT_EQ(sim.roll().fiscalNumbers().size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Transmission, SummaryQueryTest,
-                         ::testing::Values(FaultMode::ErrorReply, FaultMode::Nak, FaultMode::DropConnection),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case FaultMode::ErrorReply: return std::string("Refused");
-                             case FaultMode::Nak: return std::string("Unanswered");
-                             default: return std::string("ConnectionLost");
-                             }
-                         });
-
-TEST_F(SimulatorTransmission, ConnectionLostBeforeTheDocumentSendsNothingOfIt)
-{
-    sim.addFault(dropOn("1004"));
-    EXPECT_EQ(sendReceipt(), SendResult::ConnectionLost);
-    EXPECT_EQ(sent(kSale), 0);
-    EXPECT_EQ(sim.roll().count(DocumentKind::Receipt), 0);
-}
 
 } // namespace
 } // namespace tavor1

@@ -15,6 +15,29 @@ namespace {
 
 using test::ScriptedReply;
 
+class SrOut : public ::testing::Test {
+protected:
+    SrOut()
+    {
+        facts.serialNumber = "99MEX012345";
+        facts.firmware = "08.06.02";
+        ctx.link = &reg;
+        ctx.options = &options;
+        ctx.facts = &facts;
+        ctx.pos = &pos;
+        ctx.version = ProgramVersion{2, 1, 23};
+        ctx.readClosingCount = [] { return std::string("0041"); };
+        ctx.readGrandTotal = [] { return std::string("GRTO,V0001234567;"); };
+    }
+
+    test::ScriptedExchange reg;
+    Options options;
+    RegisterFacts facts;
+    POSData pos;
+    SrOutContext ctx;
+    std::string out;
+};
+
 struct SrOutCase {
     const char* name;
     bool rt;
@@ -22,25 +45,19 @@ struct SrOutCase {
     bool noTotals;
     bool payment;
     bool shortTotals;
-    const char* expected;
+    std::string expected;
 };
 
-class SrOutGoldenTest : public ::testing::TestWithParam<SrOutCase> {};
+class SrOutGoldenTest : public SrOut, public ::testing::WithParamInterface<SrOutCase> { };
 
 TEST_P(SrOutGoldenTest, WritesTheSummary)
 {
     const SrOutCase& c = GetParam();
-    test::ScriptedExchange reg;
     if (c.shortTotals)
         reg.script("1004", ScriptedReply{ExchangeResult::Accepted, "10040042000001000"});
-    Options options;
     options.chbMatricola = c.matricola;
     options.chbDisabTotalizzatori = c.noTotals;
-    RegisterFacts facts;
     facts.registerIsRT = c.rt;
-    facts.serialNumber = "99MEX012345";
-    facts.firmware = "08.06.02";
-    POSData pos;
     if (c.payment) {
         pos.Comando = "PAGA";
         pos.Importo = "1250";
@@ -51,16 +68,6 @@ TEST_P(SrOutGoldenTest, WritesTheSummary)
         pos.PAN = "************1234";
         pos.DataTrs = "05/12/2026";
     }
-    SrOutContext ctx;
-    ctx.link = &reg;
-    ctx.options = &options;
-    ctx.facts = &facts;
-    ctx.pos = &pos;
-    ctx.version = ProgramVersion{2, 1, 23};
-    ctx.readClosingCount = [] { return std::string("0041"); };
-    ctx.readGrandTotal = [] { return std::string("GRTO,V0001234567;"); };
-
-    std::string out;
     EXPECT_TRUE(writeSrOutFile(out, ctx));
     EXPECT_EQ(out, c.expected);
 }
@@ -75,36 +82,23 @@ constexpr const char* kPaymentBlock = " \r\n* ACQUISTO CON POS *\r\nCOMANDO : PA
 const std::string kHead = "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n";
 const std::string kTail = "Versione: 2.1.0.23\r\nFW: 08.06.02\r\n";
 const std::string kTotals = "GTOT,V123456789;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";
+const std::string kMatr = "MATR,99MEX012345;\r\n";
 const std::string kNotRt = kHead + "DATE,05/12/26  SCONTR. N.0041,E,A1;\r\n" + kTail;
-const std::string kRt = kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail;
-const std::string kNotRtPlain = kNotRt + kTotals;
-const std::string kRtPlain = kRt + kTotals;
-const std::string kRtMatr = kRt + kTotals + "MATR,99MEX012345;\r\n";
-const std::string kNoTotals = kNotRt + "MATR,99MEX012345;\r\n";
-const std::string kWithPayment = kNotRt + kTotals + kPaymentBlock + "MATR,99MEX012345;\r\n";
-const std::string kShort = kHead + "DATE,05/12/26,E,A1;\r\n" + kTail + "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    SrOut, SrOutGoldenTest,
-    ::testing::Values(SrOutCase{"NotRt", false, false, false, false, false, kNotRtPlain.c_str()},
-                      SrOutCase{"Rt", true, false, false, false, false, kRtPlain.c_str()},
-                      SrOutCase{"RtWithSerial", true, true, false, false, false, kRtMatr.c_str()},
-                      SrOutCase{"TotalsDisabled", false, true, true, false, false, kNoTotals.c_str()},
-                      SrOutCase{"CardPayment", false, true, false, true, false, kWithPayment.c_str()},
-                      SrOutCase{"ShortDayTotals", false, false, false, false, true, kShort.c_str()}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(SrOut, SrOutGoldenTest,
+                         ::testing::Values(SrOutCase{"RtWithSerial", true, true, false, false, false,
+                                                     kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail +
+                                                         kTotals + kMatr},
+                                           SrOutCase{"TotalsDisabled", false, true, true, false, false, kNotRt + kMatr},
+                                           SrOutCase{"CardPayment", false, true, false, true, false,
+                                                     kNotRt + kTotals + kPaymentBlock + kMatr},
+                                           SrOutCase{"ShortDayTotals", false, false, false, false, true,
+                                                     kHead + "DATE,05/12/26,E,A1;\r\n" + kTail +
+                                                         "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SrOut, RefusedClockLeavesTheFileEmpty)
+TEST_F(SrOut, RefusedClockLeavesTheFileEmpty)
 {
-    test::ScriptedExchange reg;
-    Options options;
-    RegisterFacts facts;
-    SrOutContext ctx;
-    ctx.link = &reg;
-    ctx.options = &options;
-    ctx.facts = &facts;
-    std::string out;
-
     reg.script("1001", ScriptedReply{ExchangeResult::OtherRegisterError, "ERR01", "01"});
     EXPECT_FALSE(writeSrOutFile(out, ctx));
     reg.script("1001", ScriptedReply{ExchangeResult::Accepted, "1234"});
