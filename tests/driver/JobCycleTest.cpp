@@ -121,7 +121,6 @@ TEST_F(JobCycleTest, ManyFileEventsDuringOneJobGiveOneJobAndTheWatcherReportsThe
     const int scansAfterJob = steps.scans;
     ASSERT_TRUE(waitUntil([&] { return steps.scans > scansAfterJob; }))
         << "changes made during the job were not reported after it";
-    pauseFor(100);
     EXPECT_EQ(steps.jobs, 1);
 }
 
@@ -144,15 +143,6 @@ TEST_F(JobCycleTest, SlowModePollsOnTheTimerAndTheTickAfterAJobOnlyReArms)
     EXPECT_EQ(steps.scans, scans + 1);
 }
 
-TEST_F(JobCycleTest, PollTickWrapsAndStillPolls)
-{
-    options.OptionFAST = false;
-    for (int i = 0; i < 30002; ++i)
-        cycle.onTimer21();
-    EXPECT_EQ(cycle.pollTick(), 0);
-    EXPECT_EQ(steps.scans, 30002);
-}
-
 TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArmsThePoll)
 {
     steps.identifyOnScan[0] = true;
@@ -171,23 +161,19 @@ TEST_F(JobCycleTest, ASuccessfulIdentificationStartsTheWatcherAndAFailedOneReArm
     EXPECT_TRUE(cycle.isWatching());
 }
 
-TEST_F(JobCycleTest, NoIdentificationOrJobStartsOnceClosing)
-{
-    steps.identifyOnScan[0] = true;
-    goSignal(1);
-    cycle.stopForClosing();
-    cycle.poll();
-    EXPECT_EQ(steps.identifications, 0);
-    EXPECT_EQ(steps.jobs, 0);
-}
-
-TEST_F(JobCycleTest, AJobThatRunsIntoTheClosingSequenceIsAbandonedNotReported)
+TEST_F(JobCycleTest, AJobThatRunsIntoTheClosingIsAbandonedAndNothingStartsAfterIt)
 {
     goSignal(1);
     steps.duringJob = [&] { cycle.stopForClosing(); };
     cycle.poll();
     EXPECT_TRUE(steps.lastAbandoned);
     EXPECT_FALSE(cycle.timerActive());
+
+    steps.identifyOnScan[0] = true;
+    goSignal(1);
+    cycle.poll();
+    EXPECT_EQ(steps.identifications, 0);
+    EXPECT_EQ(steps.jobs, 1);
 }
 
 TEST_F(JobCycleTest, ClearingOneChannelBoxKeepsThePollTimerForTheOthers)
@@ -195,7 +181,6 @@ TEST_F(JobCycleTest, ClearingOneChannelBoxKeepsThePollTimerForTheOthers)
     options.OptionFAST = false;
     cycle.setChannelEnabled(1, true);
     cycle.setChannelEnabled(2, false);
-    EXPECT_FALSE(options.channelEnabled[1]);
     EXPECT_TRUE(cycle.timerActive());
     for (int n = 1; n <= 4; ++n)
         cycle.setChannelEnabled(n, false);
@@ -301,9 +286,7 @@ INSTANTIATE_TEST_SUITE_P(Values, SetTimer,
                       TimerCase{"Milliseconds", "500", 500, "500", true, ""},
                       TimerCase{"MillisecondsCapped", "90000", 60000, "90000", true, ""},
                       TimerCase{"Zero", "0", 1000, "0", false, "Valore non ammesso"},
-                      TimerCase{"Negative", "-5", 1000, "-5", false, ""},
-                      TimerCase{"NotANumber", "abc", 1000, "abc", false, "Valore non ammesso"},
-                      TimerCase{"Huge", "99999999999999999999", 60000, "99999999999999999999", true, ""}),
+                      TimerCase{"Negative", "-5", 1000, "-5", false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
