@@ -281,13 +281,13 @@ TEST_P(SetTimer, TakesSecondsBelowOneHundredAndMillisecondsAbove)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SetTimer,
-    ::testing::Values(TimerCase{"Seconds", "30", 30000, "30", true, ""},
-                      TimerCase{"SecondsCapped", "75", 60000, "60", true, ""},
-                      TimerCase{"Milliseconds", "500", 500, "500", true, ""},
-                      TimerCase{"MillisecondsCapped", "90000", 60000, "90000", true, ""},
-                      TimerCase{"Zero", "0", 1000, "0", false, "Valore non ammesso"},
-                      TimerCase{"Negative", "-5", 1000, "-5", false, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(TimerCase{"Seconds", "30", 30000, "30", true, ""},
+                                           TimerCase{"SecondsCapped", "75", 60000, "60", true, ""},
+                                           TimerCase{"Milliseconds", "500", 500, "500", true, ""},
+                                           TimerCase{"MillisecondsCapped", "90000", 60000, "90000", true, ""},
+                                           TimerCase{"Zero", "0", 1000, "0", false, "Valore non ammesso"},
+                                           TimerCase{"Negative", "-5", 1000, "-5", false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tavor1
