@@ -90,18 +90,6 @@ constexpr std::uintmax_t kTwoMegabytes = 2u * 1024u * 1024u;
 INSTANTIATE_TEST_SUITE_P(
     OptionFiles, DriverExit,
     ::testing::Values(
-        // Lines 1 to 5 are read, the 70 KB line 6 is skipped, and the file
-        // written at exit still has the address.
-        ExitCase{"AnOverlongLineIsSkippedAndTheRestKept",
-                 [](const std::string& dir) {
-                     writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"),
-                                    kGoodLines + std::string(70 * 1024, '1') + "\r\n0\r\n");
-                 },
-                 [](const std::string& dir) {
-                     const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
-                     EXPECT_EQ(saved.substr(0, kGoodLines.size() + 3), kGoodLines + "1\r\n") << saved;
-                 },
-                 "TVCHKSCO.TXT: riga 6 ignorata"},
         ExitCase{"AnUnreadableOptionsFileIsLeftAsItWas",
                  [](const std::string& dir) { writeHuge(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines, kTwoMegabytes); },
                  [](const std::string& dir) {
