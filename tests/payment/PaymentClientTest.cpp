@@ -89,7 +89,6 @@ TEST_P(PaymentNotRequested, ReturnsZeroWithoutCallingTheService)
 
 INSTANTIATE_TEST_SUITE_P(FirstLines, PaymentNotRequested,
                          ::testing::Values(NoCallCase{"SaleLine", "SALE,N1,P100\r\nPAGA,V1250,P0\r\n", "", ""},
-                                           NoCallCase{"EmptyFile", "", "", ""},
                                            NoCallCase{"NoSelector", "PAGA,V1250\r\n", "PAGA", "1250"},
                                            NoCallCase{"ZeroAmount", "PAGA,V0,P1\r\n", "PAGA", "0"},
                                            NoCallCase{"NoAmount", "PAGA,P1\r\n", "PAGA", ""}),
