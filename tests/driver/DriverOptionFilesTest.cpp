@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace tavor1 {
@@ -35,106 +34,67 @@ std::size_t countOf(const std::string& text, const std::string& what)
     return n;
 }
 
-struct ExitCase {
-    const char* name;
-    // Writes the option files of the case into the program folder.
-    std::function<void(const std::string& programDir)> write;
-    // Checks the program folder after the exit.
-    std::function<void(const std::string& programDir)> check;
-    // The one LOGFILE.TXT line the start-up leaves, or nullptr for none.
-    const char* logged;
-};
-
-void PrintTo(const ExitCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class DriverExit : public ::testing::TestWithParam<ExitCase> { };
-
-TEST_P(DriverExit, SavesOnlyWhatItCouldRead)
-{
-    test::TempDir program;
-    test::TempDir data;
-    // No channel is served; the register's address is a listening loopback
-    // port that never answers, so nothing but the start-up and the exit runs.
-    QTcpServer register_;
-    ASSERT_TRUE(register_.listen(QHostAddress::LocalHost, 0));
-    writeFileBytes(joinPath(program.path(), "TVCHKCOM.TXT"), "0000\r\n");
-    GetParam().write(program.path());
-
-    DriverConfig config;
-    config.programDir = program.path();
-    config.dataDir = data.path();
-    config.registerPort = register_.serverPort();
-    config.closingPauseMs = 0;
-    NullMessageSink sink;
-    Driver driver(config, sink, SystemClock::instance());
-    bool finished = false;
-    QObject::connect(&driver, &Driver::finished, [&] { finished = true; });
-    driver.load();
-    driver.close();
-    ASSERT_TRUE(test::waitUntil([&] { return finished; }));
-
-    GetParam().check(program.path());
-    const std::string log = readFileBytes(joinPath(data.path(), "LOGFILE.TXT")).value_or("");
-    if (GetParam().logged == nullptr)
-        EXPECT_EQ(log, "");
-    else
-        EXPECT_EQ(countOf(log, GetParam().logged), 1u) << log;
-}
-
 const std::string kGoodLines = "0\r\n1\r\n0\r\n127.0.0.1\r\n 3 \r\n";
 constexpr std::uintmax_t kTwoMegabytes = 2u * 1024u * 1024u;
 
-INSTANTIATE_TEST_SUITE_P(
-    OptionFiles, DriverExit,
-    ::testing::Values(
-        // Lines 1 to 5 are read, the 70 KB line 6 is skipped, and the file
-        // written at exit still has the address.
-        ExitCase{"AnOverlongLineIsSkippedAndTheRestKept",
-                 [](const std::string& dir) {
-                     writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"),
-                                    kGoodLines + std::string(70 * 1024, '1') + "\r\n0\r\n");
-                 },
-                 [](const std::string& dir) {
-                     const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
-                     EXPECT_EQ(saved.substr(0, kGoodLines.size() + 3), kGoodLines + "1\r\n") << saved;
-                 },
-                 "TVCHKSCO.TXT: riga 6 ignorata"},
-        ExitCase{"AnUnreadableOptionsFileIsLeftAsItWas",
-                 [](const std::string& dir) { writeHuge(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines, kTwoMegabytes); },
-                 [](const std::string& dir) {
-                     const std::string path = joinPath(dir, "TVCHKSCO.TXT");
-                     EXPECT_EQ(std::filesystem::file_size(path), kTwoMegabytes);
-                     EXPECT_EQ(readFileBytes(path).value_or("").substr(0, kGoodLines.size()), kGoodLines);
-                     EXPECT_EQ(readFileBytes(joinPath(dir, "TVCHKCOM.TXT")).value_or(""), "0000\r\n");
-                 },
-                 "TVCHKSCO.TXT: file non leggibile"},
-        // The timer file is rewritten at start-up as well as at "Set timer".
-        ExitCase{"AnUnreadableTimerFileIsNotRewrittenAtStartUp",
-                 [](const std::string& dir) { writeHuge(joinPath(dir, "TVTIMER1.TXT"), "5\r\n", kTwoMegabytes); },
-                 [](const std::string& dir) {
-                     EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVTIMER1.TXT")), kTwoMegabytes);
-                 },
-                 "TVTIMER1.TXT: file non leggibile"},
-        ExitCase{
-            "AnUnreadableVatFileIsLeftAsItWas",
-            [](const std::string& dir) { writeHuge(joinPath(dir, "TVVALIVA.txt"), "500\r\n", kDefaultReadLimit + 1); },
-            [](const std::string& dir) {
-                EXPECT_EQ(std::filesystem::file_size(joinPath(dir, "TVVALIVA.txt")), kDefaultReadLimit + 1);
-            },
-            "TVVALIVA.txt: file non leggibile"},
-        ExitCase{"ReadableFilesAreSavedWithoutALogLine",
-                 [](const std::string& dir) { writeFileBytes(joinPath(dir, "TVCHKSCO.TXT"), kGoodLines); },
-                 [](const std::string& dir) {
-                     const std::string saved = readFileBytes(joinPath(dir, "TVCHKSCO.TXT")).value_or("");
-                     EXPECT_EQ(countOf(saved, "\r\n"), 18u) << saved;
-                     EXPECT_EQ(readFileBytes(joinPath(dir, "TVVALIVA.txt")).value_or(""),
-                               "400\r\n1000\r\n2200\r\n3600\r\n");
-                 },
-                 nullptr}),
-    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+class DriverExit : public ::testing::Test {
+protected:
+    // Starts the driver on the program folder as the test left it and closes
+    // it; returns LOGFILE.TXT.
+    std::string startAndClose()
+    {
+        // No channel is served; the register's address is a listening
+        // loopback port that never answers, so nothing but the start-up and
+        // the exit runs.
+        QTcpServer register_;
+        EXPECT_TRUE(register_.listen(QHostAddress::LocalHost, 0));
+        writeFileBytes(path("TVCHKCOM.TXT"), "0000\r\n");
+        DriverConfig config;
+        config.programDir = program.path();
+        config.dataDir = data.path();
+        config.registerPort = register_.serverPort();
+        config.closingPauseMs = 0;
+        NullMessageSink sink;
+        Driver driver(config, sink, SystemClock::instance());
+        bool finished = false;
+        QObject::connect(&driver, &Driver::finished, [&] { finished = true; });
+        driver.load();
+        driver.close();
+        EXPECT_TRUE(test::waitUntil([&] { return finished; }));
+        return readFileBytes(joinPath(data.path(), "LOGFILE.TXT")).value_or("");
+    }
+    std::string path(const char* name) const { return joinPath(program.path(), name); }
+
+    test::TempDir program;
+    test::TempDir data;
+};
+
+TEST_F(DriverExit, UnreadableFilesAreLeftAsTheyWereAndReportedOnce)
+{
+    writeHuge(path("TVCHKSCO.TXT"), kGoodLines, kTwoMegabytes);
+    // The timer file is rewritten at start-up as well as at "Set timer".
+    writeHuge(path("TVTIMER1.TXT"), "5\r\n", kTwoMegabytes);
+    writeHuge(path("TVVALIVA.txt"), "500\r\n", kDefaultReadLimit + 1);
+
+    const std::string log = startAndClose();
+    EXPECT_EQ(std::filesystem::file_size(path("TVCHKSCO.TXT")), kTwoMegabytes);
+    EXPECT_EQ(readFileBytes(path("TVCHKSCO.TXT")).value_or("").substr(0, kGoodLines.size()), kGoodLines);
+    EXPECT_EQ(readFileBytes(path("TVCHKCOM.TXT")).value_or(""), "0000\r\n");
+    EXPECT_EQ(std::filesystem::file_size(path("TVTIMER1.TXT")), kTwoMegabytes);
+    EXPECT_EQ(std::filesystem::file_size(path("TVVALIVA.txt")), kDefaultReadLimit + 1);
+    for (const char* line :
+         {"TVCHKSCO.TXT: file non leggibile", "TVTIMER1.TXT: file non leggibile", "TVVALIVA.txt: file non leggibile"})
+        EXPECT_EQ(countOf(log, line), 1u) << log;
+}
+
+TEST_F(DriverExit, ReadableFilesAreSavedWithoutALogLine)
+{
+    writeFileBytes(path("TVCHKSCO.TXT"), kGoodLines);
+    EXPECT_EQ(startAndClose(), "");
+    const std::string saved = readFileBytes(path("TVCHKSCO.TXT")).value_or("");
+    EXPECT_EQ(countOf(saved, "\r\n"), 18u) << saved;
+    EXPECT_EQ(readFileBytes(path("TVVALIVA.txt")).value_or(""), "400\r\n1000\r\n2200\r\n3600\r\n");
+}
 
 } // namespace
 } // namespace tavor1

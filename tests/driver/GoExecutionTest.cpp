@@ -106,50 +106,36 @@ TEST_P(ExecuteJobPaths, GiveTheirResult)
     EXPECT_FALSE(s.open) << "the trace stays open";
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, ExecuteJobPaths,
-                         ::testing::Values(GoCase{"NoConnectionSendsNothing",
-                                                  [](FakeServices& s) { s.connects = false; }, JobResult::Network, 0,
-                                                  -1, ""},
-                                           GoCase{"RegisterNotReady",
-                                                  [](FakeServices& s) {
-                                                      s.reg.script("1011", {ExchangeResult::Accepted, "101101"});
-                                                  },
-                                                  JobResult::ReceiptOpen, 0, -1},
-                                           GoCase{"ShortStatusReplyGoesOn",
-                                                  [](FakeServices& s) {
-                                                      s.reg.script("1011", {ExchangeResult::Accepted, "10110"});
-                                                  },
-                                                  JobResult::Ok, 1, -1},
-                                           GoCase{"StatusZeroGoesOn",
-                                                  [](FakeServices& s) {
-                                                      s.reg.script("1011", {ExchangeResult::Accepted, "101100xx"});
-                                                  },
-                                                  JobResult::Ok, 1, -1},
-                                           // The reply left by an earlier exchange must not be judged.
-                                           GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
-                                                  [](FakeServices& s) {
-                                                      s.reg.payload = "101101";
-                                                      s.reg.script("1011", {ExchangeResult::NoReply, ""});
-                                                  },
-                                                  JobResult::Ok, 1, -1},
-                                           GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
-                                                  [](FakeServices& s) {
-                                                      s.requestThere = false;
-                                                      s.payment = PaymentResult::Declined;
-                                                  },
-                                                  JobResult::RequestVanished, 0, -1},
-                                           GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip",
-                                                  [](FakeServices& s) { s.payment = PaymentResult::Declined; },
-                                                  JobResult::PaymentDeclined, 0, 1, "1011\n"},
-                                           GoCase{"AFailedDocumentSkipsTheSlip",
-                                                  [](FakeServices& s) {
-                                                      s.sendResult = SendResult::ConversionFailed;
-                                                      s.approved = true;
-                                                  },
-                                                  JobResult::ConversionFailed, 1, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+std::function<void(FakeServices&)> statusReply(ExchangeResult result, const char* payload)
+{
+    return [=](FakeServices& s) { s.reg.script("1011", {result, payload}); };
+}
 
-TEST(ExecuteJob, AnApprovedPaymentWhoseDocumentFailsIsKeptForTheHost)
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, ExecuteJobPaths,
+    ::testing::Values(
+        GoCase{"NoConnectionSendsNothing", [](FakeServices& s) { s.connects = false; }, JobResult::Network, 0, -1, ""},
+        GoCase{"RegisterNotReady", statusReply(ExchangeResult::Accepted, "101101"), JobResult::ReceiptOpen, 0, -1},
+        GoCase{"ShortStatusReplyGoesOn", statusReply(ExchangeResult::Accepted, "10110"), JobResult::Ok, 1, -1},
+        // The reply left by an earlier exchange (here a not-ready state) must not be judged.
+        GoCase{"UnansweredStatusIsNotJudgedOnAStaleReply",
+               [](FakeServices& s) {
+                   s.reg.payload = "101101";
+                   statusReply(ExchangeResult::NoReply, "")(s);
+               },
+               JobResult::Ok, 1, -1},
+        GoCase{"RequestVanishedIsReportedBeforeAnyPayment",
+               [](FakeServices& s) {
+                   s.requestThere = false;
+                   s.payment = PaymentResult::Declined;
+               },
+               JobResult::RequestVanished, 0, -1},
+        GoCase{"FailedPaymentSkipsTheDocumentButPrintsItsSlip",
+               [](FakeServices& s) { s.payment = PaymentResult::Declined; }, JobResult::PaymentDeclined, 0, 1,
+               "1011\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ExecuteJob, AFailedDocumentSkipsTheSlipAndKeepsItsApprovedPaymentForTheHost)
 {
     FakeServices s;
     s.approved = true;
