@@ -1,5 +1,5 @@
-#include "exchange/ApprovalReuse.h"
 #include "exchange/JobJournal.h"
+#include "exchange/ApprovalReuse.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +65,8 @@ std::string withFlippedByte(std::string line)
     return line;
 }
 
-const std::string kOutcomeLine = encodeJournalRecord(outcomeRecord(1, JobResult::Ok, "OK", "1", "FINESCO", "", false, false));
+const std::string kOutcomeLine =
+    encodeJournalRecord(outcomeRecord(1, JobResult::Ok, "OK", "1", "FINESCO", "", false, false));
 const std::string kBegunLine = encodeJournalRecord(documentBegunRecord(1));
 
 // A journal of one job, accepted and then begun, with a record of a newer
