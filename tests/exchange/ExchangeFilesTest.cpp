@@ -66,7 +66,7 @@ TEST_P(ExchangeFileLifecycle, LeavesTheFilesTheHostExpects)
     EXPECT_EQ(now, row.after);
     EXPECT_EQ(neighbour, row.touchesAllChannels ? row.after : row.before) << "channel " << kNeighbour;
     if (row.after.count(F::FINESCO)) {
-        EXPECT_EQ(dir.read(exchangeFileName(F::FINESCO, kChannel)), "finesco");
+        EXPECT_EQ(dir.read(exchangeFileName(F::FINESCO, kChannel)), kFinescoContent);
     }
     EXPECT_FALSE(dir.exists("LOGFILE.TXT")) << "no delete may fail here";
 }
@@ -87,22 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
                          ASSERT_EQ(scanForGoSignal(f, options, states, current, nullptr), channel);
                      },
                      {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_ERR}},
-        LifecycleRow{"RequestMissing",
+        LifecycleRow{"GoSignalConsumedWritesFinesco",
                      {F::SR_MATR, F::SR_START},
-                     [](const ExchangeFiles& f, int channel) {
-                         f.writeErrFile(kMissingRequestText, channel, "");
-                         f.deleteStartFile(channel);
-                     },
-                     {F::SR_MATR, F::SR_ERR}},
-        LifecycleRow{"JobSucceeded",
-                     {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_OUT, F::SR_ERR},
-                     [](const ExchangeFiles& f, int channel) {
-                         f.deleteErrFile(channel);
-                         f.deleteDatiFile(channel);
-                         f.deleteStartFile(channel);
-                     },
-                     {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        LifecycleRow{"JobFailed",
+                     [](const ExchangeFiles& f, int channel) { f.deleteStartFile(channel); },
+                     {F::SR_MATR, F::FINESCO}},
+        LifecycleRow{"ErrorLineThenGoSignalWritesNoFinesco",
                      {F::SR_MATR, F::SR_START, F::SR_DATI},
                      [](const ExchangeFiles& f, int channel) {
                          f.writeErrFile("E096: Fine carta scontrino, sostituire rotolo", channel, "");
