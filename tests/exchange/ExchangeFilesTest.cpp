@@ -1,4 +1,5 @@
 #include "exchange/ExchangeFiles.h"
+#include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
 #include "platform/ByteFiles.h"
 #include "platform/NativePath.h"
@@ -142,6 +143,24 @@ TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
     for (const auto& e : std::filesystem::recursive_directory_iterator(nativePath(dir.path())))
         entries += e.is_regular_file();
     EXPECT_EQ(entries, 1u);
+}
+
+TEST(CancelRequestFiles, OnlyTheAnswerToTheAskersTokenIsTaken)
+{
+    TempDir dir;
+    ASSERT_TRUE(writeCancelRequest(dir.path(), "101-1"));
+    const auto token = takeCancelRequest(dir.path());
+    ASSERT_TRUE(token);
+    EXPECT_EQ(*token, "101-1");
+    EXPECT_FALSE(takeCancelRequest(dir.path())) << "a request is carried out once";
+
+    ASSERT_TRUE(writeCancelReply(dir.path(), "999-9", CancelReply{true, "3011: accettato\r\n"}));
+    EXPECT_FALSE(takeCancelReply(dir.path(), "101-1")) << "an answer to someone else";
+    ASSERT_TRUE(writeCancelReply(dir.path(), "101-1", CancelReply{true, "3011: accettato\r\n"}));
+    const auto reply = takeCancelReply(dir.path(), "101-1");
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->sent);
+    EXPECT_EQ(reply->report, "3011: accettato\r\n");
 }
 
 #ifdef _WIN32
