@@ -41,15 +41,21 @@ public:
     std::vector<int> identified;
 };
 
-TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScan)
+TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScanClearingOnlyThatChannelsFlags)
 {
     for (int n = 1; n <= 4; ++n)
         put(ExchangeFile::SR_MATR, n);
     put(ExchangeFile::SR_START, 3);
     put(ExchangeFile::SR_START, 2);
+    channels[1].testReceiptPending = true;
+    channels[2].testReceiptPending = true;
 
     EXPECT_EQ(scan(), 2);
     EXPECT_EQ(currentChannel, 2);
+    EXPECT_FALSE(channels[1].testReceiptPending);
+    EXPECT_FALSE(channels[1].dumpPending);
+    EXPECT_TRUE(channels[2].testReceiptPending);
+    EXPECT_TRUE(channels[2].dumpPending);
     // The job's end consumes the go signal; the next poll finds channel 3.
     files.deleteStartFile(2);
     EXPECT_EQ(scan(), 3);
@@ -59,41 +65,21 @@ TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScan)
     EXPECT_EQ(currentChannel, 4) << "the scan leaves the last ready channel current";
 }
 
-TEST_F(ChannelScanTest, AChannelWithoutSrMatrIsIdentifiedNotServed)
+TEST_F(ChannelScanTest, ServesNoChannelThatIsOffUnidentifiedOrStillAnswering)
 {
-    put(ExchangeFile::SR_START, 1);
-    put(ExchangeFile::SR_DATI, 1);
-    put(ExchangeFile::SR_MATR, 4);
+    options.channelEnabled = {false, true, true, true};
+    for (int n : {1, 2, 3})
+        put(ExchangeFile::SR_MATR, n);
+    for (int n : {1, 2, 4})
+        put(ExchangeFile::SR_START, n);
+    channels[1].pendingAnswer = JobAnswer{};
 
     EXPECT_EQ(scan(), 0);
-    EXPECT_EQ(identified, (std::vector<int>{1, 2, 3}));
-    EXPECT_TRUE(has(ExchangeFile::SR_START, 1)) << "the go signal waits for the identification";
-    EXPECT_EQ(currentChannel, 4);
-}
-
-TEST_F(ChannelScanTest, DisabledChannelsAreNeitherServedNorIdentified)
-{
-    options.channelEnabled = {false, true, false, false};
-    put(ExchangeFile::SR_MATR, 1);
-    put(ExchangeFile::SR_START, 1);
-    put(ExchangeFile::SR_START, 3);
-
-    EXPECT_EQ(scan(), 0);
-    EXPECT_EQ(identified, (std::vector<int>{2}));
-    EXPECT_EQ(currentChannel, 0);
-}
-
-TEST_F(ChannelScanTest, PickingUpAJobClearsOnlyThatChannelsFlags)
-{
-    put(ExchangeFile::SR_MATR, 2);
-    put(ExchangeFile::SR_START, 2);
-    channels[1].testReceiptPending = true;
-    channels[2].testReceiptPending = true;
+    EXPECT_EQ(identified, (std::vector<int>{4}));
+    EXPECT_TRUE(has(ExchangeFile::SR_START, 4)) << "the go signal waits for the identification";
+    EXPECT_EQ(currentChannel, 3);
+    channels[1].pendingAnswer.reset();
     EXPECT_EQ(scan(), 2);
-    EXPECT_FALSE(channels[1].testReceiptPending);
-    EXPECT_FALSE(channels[1].dumpPending);
-    EXPECT_TRUE(channels[2].testReceiptPending);
-    EXPECT_TRUE(channels[2].dumpPending);
 }
 
 // A go signal whose job has run but which could not be deleted, at the
@@ -130,38 +116,26 @@ TEST_P(ServedGoSignal, RunsItsJobOnceAndServesTheNextOne)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Polls, ServedGoSignal,
-    ::testing::Values(ServedGoSignalRow{"StillUndeletable", [](ChannelScanTest&) {}, 0, true, true},
-                      ServedGoSignalRow{"DeletedAtLast", [](ChannelScanTest& t) { t.ops.allowAll(); }, 0, false, false},
-                      // The host writes the same bytes after the answer; only the time differs.
-                      ServedGoSignalRow{"WrittenAgainByTheHost",
-                                        [](ChannelScanTest& t) {
-                                            const std::string p = t.files.path(ExchangeFile::SR_START, 1);
-                                            t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
-                                            std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) +
-                                                                                    std::chrono::seconds(2));
-                                        },
-                                        1, false, true},
-                      ServedGoSignalRow{"ChannelSwitchedOff",
-                                        [](ChannelScanTest& t) {
-                                            t.options.channelEnabled[0] = false;
-                                            t.ops.allowAll();
-                                        },
-                                        0, false, false}),
-    [](const ::testing::TestParamInfo<ServedGoSignalRow>& info) { return std::string(info.param.name); });
+using Meanwhile = std::function<void(ChannelScanTest&)>;
+const Meanwhile nothing = [](ChannelScanTest&) {};
+const Meanwhile deleteAllowed = [](ChannelScanTest& t) { t.ops.allowAll(); };
+// The host writes the same bytes after the answer; only the time differs.
+const Meanwhile writtenAgain = [](ChannelScanTest& t) {
+    const std::string p = t.files.path(ExchangeFile::SR_START, 1);
+    t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
+    std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) + std::chrono::seconds(2));
+};
+const Meanwhile switchedOff = [](ChannelScanTest& t) {
+    t.options.channelEnabled[0] = false;
+    t.ops.allowAll();
+};
 
-TEST_F(ChannelScanTest, AChannelWithAPendingAnswerIsNotServed)
-{
-    for (int n : {1, 2}) {
-        put(ExchangeFile::SR_MATR, n);
-        put(ExchangeFile::SR_START, n);
-    }
-    channels[0].pendingAnswer = JobAnswer{};
-    EXPECT_EQ(scan(), 2);
-    channels[0].pendingAnswer.reset();
-    EXPECT_EQ(scan(), 1);
-}
+INSTANTIATE_TEST_SUITE_P(Polls, ServedGoSignal,
+                         ::testing::Values(ServedGoSignalRow{"StillUndeletable", nothing, 0, true, true},
+                                           ServedGoSignalRow{"DeletedAtLast", deleteAllowed, 0, false, false},
+                                           ServedGoSignalRow{"WrittenAgainByTheHost", writtenAgain, 1, false, true},
+                                           ServedGoSignalRow{"ChannelSwitchedOff", switchedOff, 0, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ChannelScanTest, AVanishedDataDirectoryYieldsNoJobAndIsNotMadeAgain)
 {
