@@ -102,12 +102,15 @@ TEST(ApprovalReuse, AfterACrashTheSettledApprovalIsStillOpenAndReusable)
 {
     // The crash stopped job 1 after the approval; the start-up settled it as
     // failed, with the request still the same file.
-    std::vector<JournalRecord> records{acceptedRecord(1, 1, kKept), cardApprovedRecord(1, 1, kKept, "1250", approvedPos())};
-    ASSERT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:01:00", kDefaultApprovalReuseSeconds),
-              Unsettled);
+    std::vector<JournalRecord> records{acceptedRecord(1, 1, kKept),
+                                       cardApprovedRecord(1, 1, kKept, "1250", approvedPos())};
+    ASSERT_EQ(
+        decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:01:00", kDefaultApprovalReuseSeconds),
+        Unsettled);
     records.push_back(failedOutcome(1, /*settled=*/true));
-    EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:03:00", kDefaultApprovalReuseSeconds),
-              Reuse);
+    EXPECT_EQ(
+        decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:03:00", kDefaultApprovalReuseSeconds),
+        Reuse);
 }
 
 TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
