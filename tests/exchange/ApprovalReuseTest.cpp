@@ -9,6 +9,7 @@ namespace tavor1 {
 namespace {
 
 constexpr const char* kApprovedAt = "2026-12-06 14:00:00";
+constexpr std::int64_t kBound = kDefaultApprovalReuseSeconds;
 constexpr std::int64_t kMtime = 1796565600;
 const std::string kRequest = "PAGA,V1250,P2\r\nSALE,T=LATTE,P=12,50\r\nCARD,V1250\r\n";
 
@@ -74,8 +75,7 @@ class ApprovalReuseRule : public ::testing::TestWithParam<ReuseRow> { };
 TEST_P(ApprovalReuseRule, Decides)
 {
     const ReuseRow& row = GetParam();
-    EXPECT_EQ(decideApprovalReuse(theOpenApproval(failedSale()), row.channel, row.current, row.now,
-                                  kDefaultApprovalReuseSeconds),
+    EXPECT_EQ(decideApprovalReuse(theOpenApproval(failedSale()), row.channel, row.current, row.now, kBound),
               row.expected);
 }
 
@@ -104,13 +104,9 @@ TEST(ApprovalReuse, AfterACrashTheSettledApprovalIsStillOpenAndReusable)
     // failed, with the request still the same file.
     std::vector<JournalRecord> records{acceptedRecord(1, 1, kKept),
                                        cardApprovedRecord(1, 1, kKept, "1250", approvedPos())};
-    ASSERT_EQ(
-        decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:01:00", kDefaultApprovalReuseSeconds),
-        Unsettled);
+    ASSERT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:01:00", kBound), Unsettled);
     records.push_back(failedOutcome(1, /*settled=*/true));
-    EXPECT_EQ(
-        decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:03:00", kDefaultApprovalReuseSeconds),
-        Reuse);
+    EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:03:00", kBound), Reuse);
 }
 
 TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
