@@ -31,27 +31,31 @@ class TraceFileTest : public ::testing::Test {
 protected:
     TempDir dir{"tavor1 traccia è "};
     FixedClock clock{LocalDateTime{2024, 1, 5, 14, 30, 12}};
+    void SetUp() override { options.chbTrace = true; }
+
     Options options;
     TraceFile trace{dir.path(), clock, options};
 };
 
+constexpr const char* kTracePath = "TRACE_202401/TRACE_20240105_143012.TXT";
+
 TEST_F(TraceFileTest, OpensInTheMonthsFolderAndWritesCrLfLines)
 {
-    options.chbTrace = true;
     ASSERT_TRUE(trace.open());
-    EXPECT_EQ(trace.path(), dir.file("TRACE_202401/TRACE_20240105_143012.TXT"));
+    EXPECT_EQ(trace.path(), dir.file(kTracePath));
     EXPECT_TRUE(trace.isTracing());
     trace.writeLine(traceTimestamp(clock) + "TX: 1011");
     trace.writeLine("RX");
-    EXPECT_EQ(dir.read("TRACE_202401/TRACE_20240105_143012.TXT"), "20240105_143012: TX: 1011\r\nRX\r\n")
+    EXPECT_EQ(dir.read(kTracePath), "20240105_143012: TX: 1011\r\nRX\r\n")
         << "lines must reach the file before close";
     trace.close();
     trace.writeLine("after close");
-    EXPECT_EQ(dir.read("TRACE_202401/TRACE_20240105_143012.TXT"), "20240105_143012: TX: 1011\r\nRX\r\n");
+    EXPECT_EQ(dir.read(kTracePath), "20240105_143012: TX: 1011\r\nRX\r\n");
 }
 
 TEST_F(TraceFileTest, TraceOffCreatesNothingAndWritesNothing)
 {
+    options.chbTrace = false;
     EXPECT_FALSE(trace.open());
     EXPECT_FALSE(trace.isTracing());
     trace.writeLine("dropped");
@@ -62,23 +66,21 @@ TEST_F(TraceFileTest, TraceOffCreatesNothingAndWritesNothing)
     ASSERT_TRUE(trace.open());
     options.chbTrace = false;
     trace.writeLine("dropped");
-    EXPECT_EQ(dir.read("TRACE_202401/TRACE_20240105_143012.TXT"), "");
+    EXPECT_EQ(dir.read(kTracePath), "");
 }
 
 TEST_F(TraceFileTest, ASecondJobInTheSameSecondTruncatesTheFirst)
 {
-    options.chbTrace = true;
     ASSERT_TRUE(trace.open());
     trace.writeLine("first");
     ASSERT_TRUE(trace.open());
     trace.writeLine("second");
     trace.close();
-    EXPECT_EQ(dir.read("TRACE_202401/TRACE_20240105_143012.TXT"), "second\r\n");
+    EXPECT_EQ(dir.read(kTracePath), "second\r\n");
 }
 
 TEST_F(TraceFileTest, FallsBackToTheDataDirectoryWhenTheFolderCannotBeMade)
 {
-    options.chbTrace = true;
     dir.write("TRACE_202401", "a file in the folder's way");
     ASSERT_TRUE(trace.open());
     EXPECT_EQ(trace.path(), dir.file("TRACE_20240105_143012.TXT"));
@@ -86,7 +88,6 @@ TEST_F(TraceFileTest, FallsBackToTheDataDirectoryWhenTheFolderCannotBeMade)
 
 TEST_F(TraceFileTest, AVanishedDataDirectoryOpensNothing)
 {
-    options.chbTrace = true;
     const std::string gone = TempDir().path() + "/dati";
     TraceFile lost(gone, clock, options);
     EXPECT_FALSE(lost.open());
@@ -122,20 +123,18 @@ TEST(LogFile, AFullLogMovesAsideAndOnlyTheKeptOnesStay)
 
 TEST_F(TraceFileTest, ATraceStopsAtItsLimitWithANote)
 {
-    options.chbTrace = true;
     TraceFile limited(dir.path(), clock, options, TraceLimits{300, 1 << 20});
     ASSERT_TRUE(limited.open());
     for (int i = 0; i < 100; ++i)
         limited.writeLine("20240105_143012: --> 1009 riga " + std::to_string(i));
     limited.close();
-    const std::string text = dir.read("TRACE_202401/TRACE_20240105_143012.TXT");
+    const std::string text = dir.read(kTracePath);
     EXPECT_LE(text.size(), 300u + 80u);
     EXPECT_NE(text.find("TRACE INTERROTTA"), std::string::npos) << text;
 }
 
 TEST_F(TraceFileTest, OpeningANewTraceRemovesTheOldestUntilAllFit)
 {
-    options.chbTrace = true;
     TraceFile limited(dir.path(), clock, options, TraceLimits{1 << 20, 1000});
     // A month ago and today: 4 traces of 400 bytes each.
     const LocalDateTime times[] = {
