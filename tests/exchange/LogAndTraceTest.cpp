@@ -46,8 +46,7 @@ TEST_F(TraceFileTest, OpensInTheMonthsFolderAndWritesCrLfLines)
     EXPECT_TRUE(trace.isTracing());
     trace.writeLine(traceTimestamp(clock) + "TX: 1011");
     trace.writeLine("RX");
-    EXPECT_EQ(dir.read(kTracePath), "20240105_143012: TX: 1011\r\nRX\r\n")
-        << "lines must reach the file before close";
+    EXPECT_EQ(dir.read(kTracePath), "20240105_143012: TX: 1011\r\nRX\r\n") << "lines must reach the file before close";
     trace.close();
     trace.writeLine("after close");
     EXPECT_EQ(dir.read(kTracePath), "20240105_143012: TX: 1011\r\nRX\r\n");
