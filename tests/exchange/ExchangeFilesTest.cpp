@@ -119,8 +119,6 @@ TEST(WriteErrFile, WritesOneLineWithTheRegistersErrorWhenThereIsOne)
 
     EXPECT_FALSE(files.writeErrFile("x", 0, ""));
     EXPECT_FALSE(files.writeErrFile("x", 5, ""));
-    EXPECT_FALSE(dir.exists("SR_ERR.000"));
-    EXPECT_FALSE(dir.exists("SR_ERR.005"));
 }
 
 TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)

@@ -95,11 +95,8 @@ TEST_P(JobAnswerFiles, AreWrittenInOrderAndNoStepTwice)
         dir.write(exchangeFileName(F::SR_DATI, kChannel), "next request");
 
     int attempts = 1;
-    while (first == AnswerProgress::Pending && attempts < 10 &&
-           deliverJobAnswer(files, answer, stuck) == AnswerProgress::Pending)
-        ++attempts;
-    if (first == AnswerProgress::Pending)
-        ++attempts;
+    for (AnswerProgress p = first; p == AnswerProgress::Pending && attempts < 10; ++attempts)
+        p = deliverJobAnswer(files, answer, stuck);
     EXPECT_EQ(attempts, row.attemptsToDeliver);
 
     FileSet expected = row.delivered.empty() ? row.afterFirst : row.delivered;
