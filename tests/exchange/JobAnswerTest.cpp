@@ -145,9 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"AnErrorLineThatWillNotGoHoldsFinescoBack", true, nullptr, true, "", "SR_ERR.002", 1,
          {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 2, kAnswered},
         {"AnUndeletableGoSignalDoesNotHoldTheAnswerBack", true, nullptr, false, "", "SR_START.002", kAlways,
-         {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO}, 1, {}, true},
-        {"AFailureWithAnUndeletableGoSignal", false, nullptr, false, "", "SR_START.002", kAlways,
-         {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 1, {}, true}}),
+         {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO}, 1, {}, true}}),
     // clang-format on
     [](const ::testing::TestParamInfo<AnswerRow>& info) { return std::string(info.param.name); });
 
