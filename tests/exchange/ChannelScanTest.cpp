@@ -16,12 +16,6 @@ using test::TempDir;
 
 class ChannelScanTest : public ::testing::Test {
 public:
-    ChannelScanTest()
-        : clock(LocalDateTime{2024, 1, 5, 14, 30, 12})
-        , files(dir.path(), clock, ops)
-    {
-    }
-
     void put(ExchangeFile f, int channel, std::string_view bytes = "x") { dir.write(exchangeFileName(f, channel), bytes); }
     bool has(ExchangeFile f, int channel) { return files.exists(f, channel); }
 
@@ -32,9 +26,9 @@ public:
     }
 
     TempDir dir;
-    FixedClock clock;
+    FixedClock clock{LocalDateTime{2024, 1, 5, 14, 30, 12}};
     test::FaultyFileOps ops;
-    ExchangeFiles files;
+    ExchangeFiles files{dir.path(), clock, ops};
     Options options;
     ChannelStates channels;
     int currentChannel = 0;

@@ -18,9 +18,6 @@ const RequestStamp kStamp = stampOfBytes("SALE,T=LATTE,P=1,00\r\nTEND,T=1\r\n");
 PosFields approvedPos()
 {
     PosFields pos{};
-    pos[0] = "PAGA";
-    pos[1] = "1500";
-    pos[9] = "00";
     pos[13] = "****1234";
     pos[4] = "tab\there\r\nline \\ end \xE8"; // what a payment service could send
     return pos;
