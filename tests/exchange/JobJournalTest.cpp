@@ -93,7 +93,6 @@ TEST_P(DamagedJournal, SkipsTheDamageAndKeepsEverythingElse)
 INSTANTIATE_TEST_SUITE_P(
     Damage, DamagedJournal,
     ::testing::Values(DamageRow{"changedByte", std::string(kOutcomeLine).replace(20, 1, "X"), "", 1, false},
-                      DamageRow{"cutLine", kOutcomeLine.substr(0, kOutcomeLine.size() - 4) + "\n", "", 1, false},
                       DamageRow{"emptyLine", "\n", "", 1, false},
                       DamageRow{"garbage", "0000dead garbage in the middle\n", "", 1, false},
                       DamageRow{"tornOutcome", "", kOutcomeLine.substr(0, kOutcomeLine.size() / 2), 1, true}),
