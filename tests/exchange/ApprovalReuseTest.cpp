@@ -1,5 +1,4 @@
 #include "exchange/ApprovalReuse.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +10,22 @@ namespace {
 
 constexpr const char* kApprovedAt = "2026-12-06 14:00:00";
 constexpr std::int64_t kBound = kDefaultApprovalReuseSeconds;
+constexpr std::int64_t kMtime = 1796565600;
+const std::string kRequest = "PAGA,V1250,P2\r\nSALE,T=LATTE,P=12,50\r\nCARD,V1250\r\n";
 
-RequestStamp kept()
+RequestStamp stamp(const std::string& bytes, std::int64_t mtime)
 {
-    RequestStamp s = stampOfBytes("PAGA,V1250,P2\r\nSALE,T=LATTE,P=12,50\r\nCARD,V1250\r\n");
-    s.mtime = 1796565600;
+    RequestStamp s = stampOfBytes(bytes);
+    s.mtime = mtime;
     return s;
 }
+const RequestStamp kKept = stamp(kRequest, kMtime);
 
 PosFields approvedPos()
 {
     PosFields pos{};
-    pos[0] = "PAGA";
-    pos[1] = "1250";
-    pos[2] = "00";
-    pos[6] = "12345678";
-    pos[9] = "00";
-    pos[14] = "A1B2C3";
+    pos[posFieldIndex("TerminalId")] = "12345678";
+    pos[posFieldIndex("AuthorizationCode")] = "A1B2C3";
     return pos;
 }
 
@@ -37,22 +35,24 @@ JournalRecord at(JournalRecord r, const char* time)
     return r;
 }
 
+// Records without a time are taken at the approval's.
 JournalReplay journalOf(const std::vector<JournalRecord>& records)
 {
     std::string bytes;
     for (const JournalRecord& r : records)
-        bytes += encodeJournalRecord(r);
+        bytes += encodeJournalRecord(r.time.empty() ? at(r, kApprovedAt) : r);
     return replayJournal(bytes);
+}
+
+JournalRecord failedOutcome(std::uint64_t job, bool settled = false)
+{
+    return outcomeRecord(job, JobResult::NoAnswer, "E509", "", "SR_ERR", "x\r\n", false, settled);
 }
 
 // Job 1 on channel 1 took an approval, then its document failed.
 std::vector<JournalRecord> failedSale()
 {
-    return {at(acceptedRecord(1, 1, kept()), kApprovedAt),
-            at(cardApprovedRecord(1, 1, kept(), "1250", approvedPos()), kApprovedAt),
-            at(outcomeRecord(1, JobResult::NoAnswer, "E509: Coperchio stampante aperto", "", "SR_ERR", "x\r\n", false,
-                             false),
-               "2026-12-06 14:00:05")};
+    return {acceptedRecord(1, 1, kKept), cardApprovedRecord(1, 1, kKept, "1250", approvedPos()), failedOutcome(1)};
 }
 
 OpenApproval theOpenApproval(const std::vector<JournalRecord>& records)
@@ -70,12 +70,6 @@ struct ReuseRow {
     ApprovalVerdict expected;
 };
 
-RequestStamp withMtime(RequestStamp s, std::int64_t mtime)
-{
-    s.mtime = mtime;
-    return s;
-}
-
 class ApprovalReuseRule : public ::testing::TestWithParam<ReuseRow> { };
 
 TEST_P(ApprovalReuseRule, Decides)
@@ -85,35 +79,34 @@ TEST_P(ApprovalReuseRule, Decides)
               row.expected);
 }
 
+using enum ApprovalVerdict;
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, ApprovalReuseRule,
-    ::testing::Values(
-        ReuseRow{"sameFile", 1, kept(), "2026-12-06 14:01:00", ApprovalVerdict::Reuse},
-        ReuseRow{"sameFileAtTheBound", 1, kept(), "2026-12-06 14:15:00", ApprovalVerdict::Reuse},
-        ReuseRow{"rewrittenWithTheSameBytes", 1, withMtime(kept(), kept().mtime + 40), "2026-12-06 14:01:00",
-                 ApprovalVerdict::RequestChanged},
-        ReuseRow{"otherBytesSameSize", 1,
-                 withMtime(stampOfBytes("PAGA,V1250,P2\r\nSALE,T=LATTE,P=12,50\r\nCARD,V1251\r\n"), kept().mtime),
-                 "2026-12-06 14:01:00", ApprovalVerdict::RequestChanged},
-        ReuseRow{"requestUnreadable", 1, std::nullopt, "2026-12-06 14:01:00", ApprovalVerdict::RequestChanged},
-        ReuseRow{"otherChannel", 2, kept(), "2026-12-06 14:01:00", ApprovalVerdict::Keep},
-        ReuseRow{"afterTheBound", 1, kept(), "2026-12-06 14:15:01", ApprovalVerdict::Expired},
-        ReuseRow{"nextDay", 1, kept(), "2026-12-07 14:01:00", ApprovalVerdict::Expired},
-        ReuseRow{"clockSetBack", 1, kept(), "2026-12-06 13:59:00", ApprovalVerdict::Expired}),
+    // clang-format off
+    ::testing::ValuesIn(std::vector<ReuseRow>{
+        {"sameFile", 1, kKept, "2026-12-06 14:01:00", Reuse},
+        {"sameFileAtTheBound", 1, kKept, "2026-12-06 14:15:00", Reuse},
+        {"rewrittenWithTheSameBytes", 1, stamp(kRequest, kMtime + 40), "2026-12-06 14:01:00", RequestChanged},
+        {"otherBytesSameSize", 1, stamp("PAGA,V1250,P2\r\nSALE,T=LATTE,P=12,50\r\nCARD,V1251\r\n", kMtime),
+         "2026-12-06 14:01:00", RequestChanged},
+        {"requestUnreadable", 1, std::nullopt, "2026-12-06 14:01:00", RequestChanged},
+        {"otherChannel", 2, kKept, "2026-12-06 14:01:00", Keep},
+        {"afterTheBound", 1, kKept, "2026-12-06 14:15:01", Expired},
+        {"nextDay", 1, kKept, "2026-12-07 14:01:00", Expired},
+        {"clockSetBack", 1, kKept, "2026-12-06 13:59:00", Expired}}),
+    // clang-format on
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ApprovalReuse, AfterACrashTheSettledApprovalIsStillOpenAndReusable)
 {
     // The crash stopped job 1 after the approval; the start-up settled it as
     // failed, with the request still the same file.
-    std::vector<JournalRecord> records{at(acceptedRecord(1, 1, kept()), kApprovedAt),
-                                       at(cardApprovedRecord(1, 1, kept(), "1250", approvedPos()), kApprovedAt)};
-    ASSERT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kept(), "2026-12-06 14:01:00", kBound),
-              ApprovalVerdict::Unsettled);
-    records.push_back(
-        at(outcomeRecord(1, JobResult::Network, "E...", "", "SR_ERR", "x\r\n", true, true), "2026-12-06 14:02:00"));
-    EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kept(), "2026-12-06 14:03:00", kBound),
-              ApprovalVerdict::Reuse);
+    std::vector<JournalRecord> records{acceptedRecord(1, 1, kKept),
+                                       cardApprovedRecord(1, 1, kKept, "1250", approvedPos())};
+    ASSERT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:01:00", kBound), Unsettled);
+    records.push_back(failedOutcome(1, /*settled=*/true));
+    EXPECT_EQ(decideApprovalReuse(theOpenApproval(records), 1, kKept, "2026-12-06 14:03:00", kBound), Reuse);
 }
 
 TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
@@ -122,75 +115,35 @@ TEST(ApprovalReuse, AnApprovalEndsWhenADocumentIsPrintedWithItOrItIsGivenUp)
     const OpenApproval approval = theOpenApproval(records);
 
     // A retry that failed again keeps it open, carried by the retry.
-    records.push_back(at(acceptedRecord(2, 1, kept()), "2026-12-06 14:01:00"));
-    records.push_back(at(approvalReusedRecord(2, approval), "2026-12-06 14:01:00"));
-    records.push_back(
-        at(outcomeRecord(2, JobResult::NoAnswer, "E509", "", "SR_ERR", "x\r\n", false, false), "2026-12-06 14:01:02"));
+    records.insert(records.end(), {acceptedRecord(2, 1, kKept), approvalReusedRecord(2, approval), failedOutcome(2)});
     ASSERT_EQ(theOpenApproval(records).lastJob, 2u);
 
     auto printed = records;
-    printed.push_back(at(acceptedRecord(3, 1, kept()), "2026-12-06 14:02:00"));
-    printed.push_back(at(approvalReusedRecord(3, approval), "2026-12-06 14:02:00"));
-    printed.push_back(
-        at(outcomeRecord(3, JobResult::Ok, "OK", "0042", "FINESCO", "x\r\n", false, false), "2026-12-06 14:02:05"));
+    printed.insert(printed.end(), {acceptedRecord(3, 1, kKept), approvalReusedRecord(3, approval),
+                                   outcomeRecord(3, JobResult::Ok, "OK", "0042", "FINESCO", "x\r\n", false, false)});
     EXPECT_TRUE(openApprovals(journalOf(printed)).empty());
-    EXPECT_TRUE(approvalHistoryLines(journalOf(printed)).empty());
 
     auto givenUp = records;
     givenUp.push_back(at(approvalNotUsedRecord(approval, 3, kNotUsedNewRequest), "2026-12-06 14:02:00"));
     EXPECT_TRUE(openApprovals(journalOf(givenUp)).empty());
-    const std::vector<std::string> lines = approvalHistoryLines(journalOf(givenUp));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "APPROVAZIONE POS NON USATA lavoro 1 canale 1: importo 12,50 EUR, aut. A1B2C3, terminale "
-                        "12345678, del 2026-12-06 14:00:00; nuova richiesta sul canale (2026-12-06 14:02:00)");
+    EXPECT_EQ(approvalHistoryLines(journalOf(givenUp)),
+              std::vector<std::string>{"APPROVAZIONE POS NON USATA lavoro 1 canale 1: importo 12,50 EUR, aut. A1B2C3, "
+                                       "terminale 12345678, del 2026-12-06 14:00:00; nuova richiesta sul canale "
+                                       "(2026-12-06 14:02:00)"});
 }
 
 TEST(ApprovalReuse, EachChannelKeepsItsOwnApproval)
 {
     auto records = failedSale();
-    RequestStamp other = stampOfBytes("PAGA,V500,P1\r\n");
-    other.mtime = 1796565700;
-    records.push_back(at(acceptedRecord(2, 3, other), "2026-12-06 14:00:30"));
-    records.push_back(at(cardApprovedRecord(2, 3, other, "500", approvedPos()), "2026-12-06 14:00:30"));
+    const RequestStamp other = stamp("PAGA,V500,P1\r\n", kMtime + 100);
+    records.insert(records.end(), {acceptedRecord(2, 3, other), cardApprovedRecord(2, 3, other, "500", approvedPos())});
     const JournalReplay journal = journalOf(records);
-    ASSERT_EQ(openApprovals(journal).size(), 2u);
     EXPECT_EQ(openApprovalOf(journal, 3)->amount, "500");
     EXPECT_EQ(openApprovalOf(journal, 1)->amount, "1250");
     EXPECT_FALSE(openApprovalOf(journal, 2));
     const std::vector<std::string> lines = approvalHistoryLines(journal);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].rfind(kOpenHistoryPrefix, 0), 0u) << lines[1];
-}
-
-TEST(ApprovalReuse, TheJournalsCompactionKeepsTheApprovalsNotPrinted)
-{
-    test::TempDir dir;
-    FixedClock clock(LocalDateTime{2026, 12, 6, 14, 0, 0});
-    JournalLimits limits;
-    limits.keepFinishedJobs = 3;
-    JobJournal journal(dir.path(), clock, limits);
-    ASSERT_TRUE(journal.open());
-    auto failedCardJob = [&] {
-        const std::uint64_t id = journal.beginJob(1, kept());
-        journal.append(cardApprovedRecord(id, 1, kept(), "1250", approvedPos()));
-        journal.append(outcomeRecord(id, JobResult::CoverOpen, "E509", "", "SR_ERR", "E509\r\n", false, false));
-        journal.append(answeredRecord(id, "SR_ERR"));
-        return id;
-    };
-    const std::uint64_t givenUp = failedCardJob();
-    journal.append(approvalNotUsedRecord(*openApprovalOf(journal.state(), 1), 0, kNotUsedNewRequest));
-    const std::uint64_t open = failedCardJob();
-    for (int i = 0; i < 20; ++i) {
-        const std::uint64_t id = journal.beginJob(2, stampOfBytes("CASH,V100\r\n"));
-        journal.append(outcomeRecord(id, JobResult::Ok, "OK", "", "FINESCO", "", false, false));
-        journal.append(answeredRecord(id, "FINESCO"));
-    }
-    ASSERT_TRUE(journal.compact());
-
-    const JournalReplay replay = JobJournal::read(dir.path());
-    EXPECT_EQ(replay.jobs.size(), 2u + limits.keepFinishedJobs);
-    ASSERT_EQ(openApprovalOf(replay, 1).value_or(OpenApproval{}).approvedInJob, open);
-    EXPECT_EQ(givenUpApprovalJobs(replay), std::vector<std::uint64_t>{givenUp});
 }
 
 } // namespace

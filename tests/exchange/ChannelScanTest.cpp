@@ -16,12 +16,6 @@ using test::TempDir;
 
 class ChannelScanTest : public ::testing::Test {
 public:
-    ChannelScanTest()
-        : clock(LocalDateTime{2024, 1, 5, 14, 30, 12})
-        , files(dir.path(), clock, ops)
-    {
-    }
-
     void put(ExchangeFile f, int channel, std::string_view bytes = "x") { dir.write(exchangeFileName(f, channel), bytes); }
     bool has(ExchangeFile f, int channel) { return files.exists(f, channel); }
 
@@ -32,24 +26,30 @@ public:
     }
 
     TempDir dir;
-    FixedClock clock;
+    FixedClock clock{LocalDateTime{2024, 1, 5, 14, 30, 12}};
     test::FaultyFileOps ops;
-    ExchangeFiles files;
+    ExchangeFiles files{dir.path(), clock, ops};
     Options options;
     ChannelStates channels;
     int currentChannel = 0;
     std::vector<int> identified;
 };
 
-TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScan)
+TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScanClearingOnlyThatChannelsFlags)
 {
     for (int n = 1; n <= 4; ++n)
         put(ExchangeFile::SR_MATR, n);
     put(ExchangeFile::SR_START, 3);
     put(ExchangeFile::SR_START, 2);
+    channels[1].testReceiptPending = true;
+    channels[2].testReceiptPending = true;
 
     EXPECT_EQ(scan(), 2);
     EXPECT_EQ(currentChannel, 2);
+    EXPECT_FALSE(channels[1].testReceiptPending);
+    EXPECT_FALSE(channels[1].dumpPending);
+    EXPECT_TRUE(channels[2].testReceiptPending);
+    EXPECT_TRUE(channels[2].dumpPending);
     // The job's end consumes the go signal; the next poll finds channel 3.
     files.deleteStartFile(2);
     EXPECT_EQ(scan(), 3);
@@ -57,49 +57,23 @@ TEST_F(ChannelScanTest, ServesChannelsInOrderOneJobPerScan)
     files.deleteStartFile(3);
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(currentChannel, 4) << "the scan leaves the last ready channel current";
-    EXPECT_TRUE(identified.empty());
 }
 
-TEST_F(ChannelScanTest, AChannelWithoutSrMatrIsIdentifiedNotServed)
+TEST_F(ChannelScanTest, ServesNoChannelThatIsOffUnidentifiedOrStillAnswering)
 {
-    put(ExchangeFile::SR_START, 1);
-    put(ExchangeFile::SR_DATI, 1);
-    put(ExchangeFile::SR_MATR, 4);
+    options.channelEnabled = {false, true, true, true};
+    for (int n : {1, 2, 3})
+        put(ExchangeFile::SR_MATR, n);
+    for (int n : {1, 2, 4})
+        put(ExchangeFile::SR_START, n);
+    channels[1].pendingAnswer = JobAnswer{};
 
     EXPECT_EQ(scan(), 0);
-    EXPECT_EQ(identified, (std::vector<int>{1, 2, 3}));
-    EXPECT_TRUE(has(ExchangeFile::SR_START, 1)) << "the go signal waits for the identification";
-    EXPECT_EQ(currentChannel, 4);
-
-    put(ExchangeFile::SR_MATR, 1);
-    identified.clear();
-    EXPECT_EQ(scan(), 1);
-    EXPECT_TRUE(identified.empty());
-}
-
-TEST_F(ChannelScanTest, DisabledChannelsAreNeitherServedNorIdentified)
-{
-    options.channelEnabled = {false, true, false, false};
-    put(ExchangeFile::SR_MATR, 1);
-    put(ExchangeFile::SR_START, 1);
-    put(ExchangeFile::SR_START, 3);
-
-    EXPECT_EQ(scan(), 0);
-    EXPECT_EQ(identified, (std::vector<int>{2}));
-    EXPECT_EQ(currentChannel, 0);
-}
-
-TEST_F(ChannelScanTest, PickingUpAJobClearsOnlyThatChannelsFlags)
-{
-    put(ExchangeFile::SR_MATR, 2);
-    put(ExchangeFile::SR_START, 2);
-    channels[1].testReceiptPending = true;
-    channels[2].testReceiptPending = true;
+    EXPECT_EQ(identified, (std::vector<int>{4}));
+    EXPECT_TRUE(has(ExchangeFile::SR_START, 4)) << "the go signal waits for the identification";
+    EXPECT_EQ(currentChannel, 3);
+    channels[1].pendingAnswer.reset();
     EXPECT_EQ(scan(), 2);
-    EXPECT_FALSE(channels[1].testReceiptPending);
-    EXPECT_FALSE(channels[1].dumpPending);
-    EXPECT_TRUE(channels[2].testReceiptPending);
-    EXPECT_TRUE(channels[2].dumpPending);
 }
 
 // A go signal whose job has run but which could not be deleted, at the
@@ -136,51 +110,32 @@ TEST_P(ServedGoSignal, RunsItsJobOnceAndServesTheNextOne)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Polls, ServedGoSignal,
-    ::testing::Values(ServedGoSignalRow{"StillUndeletable", [](ChannelScanTest&) {}, 0, true, true},
-                      ServedGoSignalRow{"DeletedAtLast", [](ChannelScanTest& t) { t.ops.allowAll(); }, 0, false, false},
-                      ServedGoSignalRow{
-                          "RemovedByTheHost",
-                          [](ChannelScanTest& t) { std::filesystem::remove(t.files.path(ExchangeFile::SR_START, 1)); },
-                          0, false, false},
-                      // The host writes the same bytes after the answer; only the time differs.
-                      ServedGoSignalRow{"WrittenAgainByTheHost",
-                                        [](ChannelScanTest& t) {
-                                            const std::string p = t.files.path(ExchangeFile::SR_START, 1);
-                                            t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
-                                            std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) +
-                                                                                    std::chrono::seconds(2));
-                                        },
-                                        1, false, true},
-                      ServedGoSignalRow{"ChannelSwitchedOff",
-                                        [](ChannelScanTest& t) {
-                                            t.options.channelEnabled[0] = false;
-                                            t.ops.allowAll();
-                                        },
-                                        0, false, false}),
-    [](const ::testing::TestParamInfo<ServedGoSignalRow>& info) { return std::string(info.param.name); });
+using Meanwhile = std::function<void(ChannelScanTest&)>;
+const Meanwhile nothing = [](ChannelScanTest&) {};
+const Meanwhile deleteAllowed = [](ChannelScanTest& t) { t.ops.allowAll(); };
+// The host writes the same bytes after the answer; only the time differs.
+const Meanwhile writtenAgain = [](ChannelScanTest& t) {
+    const std::string p = t.files.path(ExchangeFile::SR_START, 1);
+    t.put(ExchangeFile::SR_START, 1, "00000000\r\n");
+    std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) + std::chrono::seconds(2));
+};
+const Meanwhile switchedOff = [](ChannelScanTest& t) {
+    t.options.channelEnabled[0] = false;
+    t.ops.allowAll();
+};
 
-TEST_F(ChannelScanTest, AChannelWithAPendingAnswerIsNotServed)
-{
-    for (int n : {1, 2}) {
-        put(ExchangeFile::SR_MATR, n);
-        put(ExchangeFile::SR_START, n);
-    }
-    channels[0].pendingAnswer = JobAnswer{};
-    EXPECT_EQ(scan(), 2);
-    channels[0].pendingAnswer.reset();
-    EXPECT_EQ(scan(), 1);
-}
+INSTANTIATE_TEST_SUITE_P(Polls, ServedGoSignal,
+                         ::testing::Values(ServedGoSignalRow{"StillUndeletable", nothing, 0, true, true},
+                                           ServedGoSignalRow{"DeletedAtLast", deleteAllowed, 0, false, false},
+                                           ServedGoSignalRow{"WrittenAgainByTheHost", writtenAgain, 1, false, true},
+                                           ServedGoSignalRow{"ChannelSwitchedOff", switchedOff, 0, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ChannelScanTest, AVanishedDataDirectoryYieldsNoJobAndNoCrash)
+TEST_F(ChannelScanTest, AVanishedDataDirectoryYieldsNoJobAndIsNotMadeAgain)
 {
     std::filesystem::remove_all(dir.path());
     EXPECT_EQ(scan(), 0);
     EXPECT_EQ(identified, (std::vector<int>{1, 2, 3, 4}));
-    files.deleteErrFile(1);
-    files.deleteStartFile(1);
-    files.deleteAllAtStartup();
     EXPECT_FALSE(files.writeErrFile("E506", 1, ""));
 }
 

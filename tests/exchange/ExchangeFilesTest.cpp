@@ -1,4 +1,5 @@
 #include "exchange/ExchangeFiles.h"
+#include "exchange/CancelRequest.h"
 #include "exchange/ChannelScan.h"
 #include "platform/ByteFiles.h"
 #include "platform/NativePath.h"
@@ -12,6 +13,7 @@
 #include <initializer_list>
 #include <ostream>
 #include <set>
+#include <vector>
 
 namespace tavor1 {
 
@@ -31,12 +33,14 @@ constexpr F kAll[] = {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR,
 constexpr int kChannel = 2;
 constexpr int kNeighbour = 3;
 
+using Action = std::function<void(const ExchangeFiles&, int channel)>;
+
 // One row of the lifecycle of a channel's exchange files: the files before,
 // what the driver does, the files after.
 struct LifecycleRow {
     const char* name;
     FileSet before;
-    std::function<void(const ExchangeFiles&, int channel)> action;
+    Action action;
     FileSet after;
     bool touchesAllChannels = false;
 };
@@ -66,57 +70,40 @@ TEST_P(ExchangeFileLifecycle, LeavesTheFilesTheHostExpects)
     EXPECT_EQ(now, row.after);
     EXPECT_EQ(neighbour, row.touchesAllChannels ? row.after : row.before) << "channel " << kNeighbour;
     if (row.after.count(F::FINESCO)) {
-        EXPECT_EQ(dir.read(exchangeFileName(F::FINESCO, kChannel)), "finesco");
+        EXPECT_EQ(dir.read(exchangeFileName(F::FINESCO, kChannel)), kFinescoContent);
     }
     EXPECT_FALSE(dir.exists("LOGFILE.TXT")) << "no delete may fail here";
 }
 
 const FileSet kEverything(std::begin(kAll), std::end(kAll));
 
+const Action startUp = [](const ExchangeFiles& f, int) { f.deleteAllAtStartup(); };
+const Action scan = [](const ExchangeFiles& f, int n) {
+    Options options;
+    options.channelEnabled = {false, true, false, false};
+    ChannelStates states;
+    int current = 0;
+    ASSERT_EQ(scanForGoSignal(f, options, states, current, nullptr), n);
+};
+const Action consumeGoSignal = [](const ExchangeFiles& f, int n) { f.deleteStartFile(n); };
+const Action failThenConsumeGoSignal = [](const ExchangeFiles& f, int n) {
+    f.writeErrFile("E096: Fine carta scontrino, sostituire rotolo", n, "");
+    f.deleteStartFile(n);
+};
+const Action exitProgram = [](const ExchangeFiles& f, int n) { f.deleteChannelAtExit(n); };
+
 INSTANTIATE_TEST_SUITE_P(
     Moments, ExchangeFileLifecycle,
-    ::testing::Values(
-        LifecycleRow{"StartUp", kEverything, [](const ExchangeFiles& f, int) { f.deleteAllAtStartup(); }, {}, true},
-        LifecycleRow{"ScanFindsGoSignal",
-                     {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_OUT, F::FINESCO, F::SR_ERR},
-                     [](const ExchangeFiles& f, int channel) {
-                         Options options;
-                         options.channelEnabled = {false, true, false, false};
-                         ChannelStates states;
-                         int current = 0;
-                         ASSERT_EQ(scanForGoSignal(f, options, states, current, nullptr), channel);
-                     },
-                     {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_ERR}},
-        LifecycleRow{"RequestMissing",
-                     {F::SR_MATR, F::SR_START},
-                     [](const ExchangeFiles& f, int channel) {
-                         f.writeErrFile(kMissingRequestText, channel, "");
-                         f.deleteStartFile(channel);
-                     },
-                     {F::SR_MATR, F::SR_ERR}},
-        LifecycleRow{"JobSucceeded",
-                     {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_OUT, F::SR_ERR},
-                     [](const ExchangeFiles& f, int channel) {
-                         f.deleteErrFile(channel);
-                         f.deleteDatiFile(channel);
-                         f.deleteStartFile(channel);
-                     },
-                     {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-        LifecycleRow{"JobFailed",
-                     {F::SR_MATR, F::SR_START, F::SR_DATI},
-                     [](const ExchangeFiles& f, int channel) {
-                         f.writeErrFile("E096: Fine carta scontrino, sostituire rotolo", channel, "");
-                         f.deleteStartFile(channel);
-                     },
-                     {F::SR_MATR, F::SR_DATI, F::SR_ERR}},
-        LifecycleRow{"EndWithoutGoSignalWritesNoFinesco",
-                     {F::SR_MATR},
-                     [](const ExchangeFiles& f, int channel) { f.deleteStartFile(channel); },
-                     {F::SR_MATR}},
-        LifecycleRow{"ProgramExit",
-                     kEverything,
-                     [](const ExchangeFiles& f, int channel) { f.deleteChannelAtExit(channel); },
-                     {F::SR_DATI}}),
+    // clang-format off
+    ::testing::ValuesIn(std::vector<LifecycleRow>{
+        {"StartUp", kEverything, startUp, {}, true},
+        {"ScanFindsGoSignal", kEverything, scan, {F::SR_MATR, F::SR_START, F::SR_DATI, F::SR_ERR}},
+        {"GoSignalConsumedWritesFinesco", {F::SR_MATR, F::SR_START}, consumeGoSignal, {F::SR_MATR, F::FINESCO}},
+        {"ErrorLineThenGoSignalWritesNoFinesco", {F::SR_MATR, F::SR_START, F::SR_DATI}, failThenConsumeGoSignal,
+         {F::SR_MATR, F::SR_DATI, F::SR_ERR}},
+        {"EndWithoutGoSignalWritesNoFinesco", {F::SR_MATR}, consumeGoSignal, {F::SR_MATR}},
+        {"ProgramExit", kEverything, exitProgram, {F::SR_DATI}}}),
+    // clang-format on
     [](const ::testing::TestParamInfo<LifecycleRow>& info) { return std::string(info.param.name); });
 
 TEST(WriteErrFile, WritesOneLineWithTheRegistersErrorWhenThereIsOne)
@@ -132,8 +119,6 @@ TEST(WriteErrFile, WritesOneLineWithTheRegistersErrorWhenThereIsOne)
 
     EXPECT_FALSE(files.writeErrFile("x", 0, ""));
     EXPECT_FALSE(files.writeErrFile("x", 5, ""));
-    EXPECT_FALSE(dir.exists("SR_ERR.000"));
-    EXPECT_FALSE(dir.exists("SR_ERR.005"));
 }
 
 TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
@@ -153,6 +138,24 @@ TEST(WriteErrFile, UsesTheFullPathOfALongDataDirectory)
     for (const auto& e : std::filesystem::recursive_directory_iterator(nativePath(dir.path())))
         entries += e.is_regular_file();
     EXPECT_EQ(entries, 1u);
+}
+
+TEST(CancelRequestFiles, OnlyTheAnswerToTheAskersTokenIsTaken)
+{
+    TempDir dir;
+    ASSERT_TRUE(writeCancelRequest(dir.path(), "101-1"));
+    const auto token = takeCancelRequest(dir.path());
+    ASSERT_TRUE(token);
+    EXPECT_EQ(*token, "101-1");
+    EXPECT_FALSE(takeCancelRequest(dir.path())) << "a request is carried out once";
+
+    ASSERT_TRUE(writeCancelReply(dir.path(), "999-9", CancelReply{true, "3011: accettato\r\n"}));
+    EXPECT_FALSE(takeCancelReply(dir.path(), "101-1")) << "an answer to someone else";
+    ASSERT_TRUE(writeCancelReply(dir.path(), "101-1", CancelReply{true, "3011: accettato\r\n"}));
+    const auto reply = takeCancelReply(dir.path(), "101-1");
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->sent);
+    EXPECT_EQ(reply->report, "3011: accettato\r\n");
 }
 
 #ifdef _WIN32
@@ -185,13 +188,6 @@ TEST(WindowsDataDirectory, AGoSignalHeldOpenIsLoggedAndNotServedTwice)
     const std::string log = dir.read("LOGFILE.TXT");
     EXPECT_NE(log.find("Errore : 70 nella Funzione_Kill SR_START 2Line : 0"), std::string::npos) << log;
     EXPECT_EQ(scanForGoSignal(files, options, channels, current, nullptr), 0);
-
-    EXPECT_TRUE(files.exists(ExchangeFile::SR_START, kChannel)) << "held: the retry fails too";
-
-    scanner.release();
-    EXPECT_EQ(scanForGoSignal(files, options, channels, current, nullptr), 0) << "the retry deletes it";
-    EXPECT_FALSE(files.exists(ExchangeFile::SR_START, kChannel));
-    EXPECT_FALSE(channels[kChannel - 1].servedGoSignal.has_value());
 }
 
 #endif

@@ -1,5 +1,6 @@
-// The answer of a job when a file of it cannot be written or deleted for a
-// while: what the host sees after the first attempt and once it went through.
+// What each answer of a job writes, also when a file of it cannot be written
+// or deleted for a while: what the host sees after the first attempt and once
+// it went through.
 
 #include "exchange/JobAnswer.h"
 #include "exchange/ExchangeFiles.h"
@@ -8,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <ostream>
 #include <set>
+#include <vector>
 
 namespace tavor1 {
 namespace {
@@ -24,19 +26,27 @@ struct AnswerRow {
     bool success;
     // SR_OUT kept in memory by the job, or none.
     const char* output;
-    // The faults, and any file the row adds to the job's.
-    std::function<void(test::FaultyFileOps&, const test::TempDir&)> faults;
+    // An SR_ERR line a paper end wrote during the job stands beside the answer.
+    bool staleErrorLine;
+    // The file whose write or delete is refused, and how many times.
+    const char* refusedWrite;
+    const char* refusedDelete;
+    int refusals;
     // After the first attempt.
-    AnswerProgress first;
     FileSet afterFirst;
-    // Attempts until delivered, and the files then.
+    // Attempts until delivered (1: at once), and the files then (none: as after the first).
     int attemptsToDeliver;
     FileSet delivered;
     // The go signal stayed and is remembered as served.
     bool goSignalStuck = false;
 };
 
-class PendingJobAnswer : public ::testing::TestWithParam<AnswerRow> {
+void PrintTo(const AnswerRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class JobAnswerFiles : public ::testing::TestWithParam<AnswerRow> {
 protected:
     FileSet present() const
     {
@@ -54,13 +64,19 @@ protected:
     ExchangeFiles files{dir.path(), clock, ops};
 };
 
-TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
+TEST_P(JobAnswerFiles, AreWrittenInOrderAndNoStepTwice)
 {
     const AnswerRow& row = GetParam();
     for (F f : {F::SR_START, F::SR_DATI, F::SR_MATR})
         dir.write(exchangeFileName(f, kChannel), "x");
     dir.write(exchangeFileName(F::SR_OUT, kChannel), "");
-    row.faults(ops, dir);
+    if (row.staleErrorLine)
+        dir.write(exchangeFileName(F::SR_ERR, kChannel), "E096: Fine carta scontrino, sostituire rotolo\r\n");
+    if (*row.refusedWrite)
+        ops.failReplace(row.refusedWrite, row.refusals);
+    if (*row.refusedDelete)
+        ops.failRemove(row.refusedDelete, row.refusals);
+    const AnswerProgress first = row.attemptsToDeliver > 1 ? AnswerProgress::Pending : AnswerProgress::Delivered;
 
     JobAnswer answer;
     answer.channel = kChannel;
@@ -70,7 +86,7 @@ TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
         answer.output = row.output;
     std::optional<FileIdentity> stuck;
 
-    EXPECT_EQ(deliverJobAnswer(files, answer, stuck), row.first);
+    EXPECT_EQ(deliverJobAnswer(files, answer, stuck), first);
     EXPECT_EQ(present(), row.afterFirst);
     // A host that already had its go signal or request consumed may write
     // the next request; a later attempt must leave it alone.
@@ -79,14 +95,11 @@ TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
         dir.write(exchangeFileName(F::SR_DATI, kChannel), "next request");
 
     int attempts = 1;
-    while (row.first == AnswerProgress::Pending && attempts < 10 &&
-           deliverJobAnswer(files, answer, stuck) == AnswerProgress::Pending)
-        ++attempts;
-    if (row.first == AnswerProgress::Pending)
-        ++attempts;
+    for (AnswerProgress p = first; p == AnswerProgress::Pending && attempts < 10; ++attempts)
+        p = deliverJobAnswer(files, answer, stuck);
     EXPECT_EQ(attempts, row.attemptsToDeliver);
 
-    FileSet expected = row.delivered;
+    FileSet expected = row.delivered.empty() ? row.afterFirst : row.delivered;
     if (requestConsumed)
         expected.insert(F::SR_DATI);
     EXPECT_EQ(present(), expected);
@@ -114,78 +127,26 @@ TEST_P(PendingJobAnswer, IsWrittenInOrderAndNoStepTwice)
 
 const char kOutput[] = "DATE,05/12/2026 14:30\r\n  SCONTR. N.0001-0001,E,A1;\r\n";
 
+constexpr int kAlways = test::FaultyFileOps::kAlways;
+const FileSet kAnswered{F::SR_MATR, F::SR_OUT, F::FINESCO};
+const FileSet kRefused{F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR};
+const FileSet kUntouched{F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT};
+
 INSTANTIATE_TEST_SUITE_P(
-    Faults, PendingJobAnswer,
-    ::testing::Values(AnswerRow{"SuccessWrittenAtOnce",
-                                true,
-                                nullptr,
-                                [](test::FaultyFileOps&, const test::TempDir&) {},
-                                AnswerProgress::Delivered,
-                                {F::SR_MATR, F::SR_OUT, F::FINESCO},
-                                1,
-                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-                      AnswerRow{"FinescoRefusedTwice",
-                                true,
-                                nullptr,
-                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("FINESCO.002", 2); },
-                                AnswerProgress::Pending,
-                                {F::SR_MATR, F::SR_OUT},
-                                3,
-                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-                      AnswerRow{"SrErrRefusedKeepsTheGoSignalUntilItIsWritten",
-                                false,
-                                nullptr,
-                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_ERR.002", 1); },
-                                AnswerProgress::Pending,
-                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT},
-                                2,
-                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
-                      AnswerRow{"KeptSrOutGoesBeforeFinesco",
-                                true,
-                                kOutput,
-                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failReplace("SR_OUT.002", 1); },
-                                AnswerProgress::Pending,
-                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT},
-                                2,
-                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-                      AnswerRow{"KeptSrOutGoesBeforeSrErr",
-                                false,
-                                kOutput,
-                                [](test::FaultyFileOps&, const test::TempDir&) {},
-                                AnswerProgress::Delivered,
-                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
-                                1,
-                                {F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}},
-                      AnswerRow{"AnErrorLineThatWillNotGoHoldsFinescoBack",
-                                true,
-                                nullptr,
-                                // The line a paper end wrote during the job.
-                                [](test::FaultyFileOps& o, const test::TempDir& d) {
-                                    d.write("SR_ERR.002", "E096: Fine carta scontrino, sostituire rotolo\r\n");
-                                    o.failRemove("SR_ERR.002", 1);
-                                },
-                                AnswerProgress::Pending,
-                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
-                                2,
-                                {F::SR_MATR, F::SR_OUT, F::FINESCO}},
-                      AnswerRow{"AnUndeletableGoSignalDoesNotHoldTheAnswerBack",
-                                true,
-                                nullptr,
-                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); },
-                                AnswerProgress::Delivered,
-                                {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO},
-                                1,
-                                {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO},
-                                true},
-                      AnswerRow{"AFailureWithAnUndeletableGoSignal",
-                                false,
-                                nullptr,
-                                [](test::FaultyFileOps& o, const test::TempDir&) { o.failRemove("SR_START.002"); },
-                                AnswerProgress::Delivered,
-                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
-                                1,
-                                {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR},
-                                true}),
+    Faults, JobAnswerFiles,
+    // clang-format off
+    ::testing::ValuesIn(std::vector<AnswerRow>{
+        {"SuccessClearsAStaleErrorLine", true, nullptr, true, "", "", 0, kAnswered, 1, {}},
+        {"FinescoRefusedTwice", true, nullptr, false, "FINESCO.002", "", 2, {F::SR_MATR, F::SR_OUT}, 3, kAnswered},
+        {"SrErrRefusedKeepsTheGoSignalUntilItIsWritten", false, nullptr, false, "SR_ERR.002", "", 1,
+         kUntouched, 2, kRefused},
+        {"KeptSrOutGoesBeforeFinesco", true, kOutput, false, "SR_OUT.002", "", 1, kUntouched, 2, kAnswered},
+        {"KeptSrOutGoesBeforeSrErr", false, kOutput, false, "", "", 0, kRefused, 1, {}},
+        {"AnErrorLineThatWillNotGoHoldsFinescoBack", true, nullptr, true, "", "SR_ERR.002", 1,
+         {F::SR_START, F::SR_DATI, F::SR_MATR, F::SR_OUT, F::SR_ERR}, 2, kAnswered},
+        {"AnUndeletableGoSignalDoesNotHoldTheAnswerBack", true, nullptr, false, "", "SR_START.002", kAlways,
+         {F::SR_START, F::SR_MATR, F::SR_OUT, F::FINESCO}, 1, {}, true}}),
+    // clang-format on
     [](const ::testing::TestParamInfo<AnswerRow>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "exchange/JobJournal.h"
+#include "exchange/ApprovalReuse.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,184 +18,85 @@ const RequestStamp kStamp = stampOfBytes("SALE,T=LATTE,P=1,00\r\nTEND,T=1\r\n");
 PosFields approvedPos()
 {
     PosFields pos{};
-    pos[0] = "PAGA";
-    pos[1] = "1500";
-    pos[9] = "00";
     pos[13] = "****1234";
     pos[4] = "tab\there\r\nline \\ end \xE8"; // what a payment service could send
     return pos;
 }
 
-// Every builder survives the trip through a line of the file.
-struct RecordRow {
-    const char* name;
-    JournalRecord record;
-};
-
-class JournalRecordLine : public ::testing::TestWithParam<RecordRow> { };
-
-TEST_P(JournalRecordLine, ReadsBackAsWritten)
+std::string fileOf(const std::vector<JournalRecord>& records)
 {
-    JournalRecord r = GetParam().record;
-    r.time = "2026-12-06 14:05:09";
-    const std::string line = encodeJournalRecord(r);
-    ASSERT_EQ(line.back(), '\n');
-    ASSERT_EQ(line.find('\n'), line.size() - 1) << line;
-    const std::optional<JournalRecord> back = decodeJournalRecord(std::string_view(line).substr(0, line.size() - 1));
-    ASSERT_TRUE(back) << line;
-    EXPECT_EQ(back->kind, r.kind);
-    EXPECT_EQ(back->job, r.job);
-    EXPECT_EQ(back->time, r.time);
-    EXPECT_EQ(back->fields, r.fields) << line;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Records, JournalRecordLine,
-    ::testing::Values(
-        RecordRow{"accepted", acceptedRecord(7, 3, kStamp)},
-        RecordRow{"cardApproved", cardApprovedRecord(7, 3, kStamp, "1500", approvedPos())},
-        RecordRow{"counters", countersRecord(7, "0012/0000/0012/0000/0003")},
-        RecordRow{"begun", documentBegunRecord(7)},
-        RecordRow{"outcomeWithSrOut",
-                  outcomeRecord(7, JobResult::Ok, "TAVOR1 TERMINATO : OK", "0013", "FINESCO",
-                                "TIME,CASS. 1 14:05 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0013,E,A1;\r\n", false,
-                                false)},
-        RecordRow{"outcomeSettledOpen", outcomeRecord(7, JobResult::Network, "E520: Errore di connessione rete", "",
-                                                      "SR_ERR", "E520: Errore di connessione rete\r\n", true, true)},
-        RecordRow{"answered", answeredRecord(7, "SR_ERR")}, RecordRow{"cancelled", cancelledRecord(7)}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(JournalRecordLine, AChangedByteOrACutLineIsRefused)
-{
-    JournalRecord r = acceptedRecord(1, 2, kStamp);
-    r.time = "2026-12-06 14:05:09";
-    std::string line = encodeJournalRecord(r);
-    line.pop_back();
-    std::string flipped = line;
-    flipped[20] ^= 0x01;
-    EXPECT_FALSE(decodeJournalRecord(flipped));
-    EXPECT_FALSE(decodeJournalRecord(line.substr(0, line.size() - 3)));
-    EXPECT_FALSE(decodeJournalRecord(""));
-}
-
-// A journal file made of these records, in order, replays into this job.
-struct ReplayRow {
-    const char* name;
-    std::vector<JournalRecord> records;
-    std::function<void(const JournalJob&)> expect;
-    bool inFlight;
-    bool unanswered;
-    bool documentOpen;
-};
-
-class JournalReplayOfOneJob : public ::testing::TestWithParam<ReplayRow> { };
-
-TEST_P(JournalReplayOfOneJob, TellsWhereTheJobStopped)
-{
-    const ReplayRow& row = GetParam();
-    std::string file = encodeJournalRecord(acceptedRecord(4, 2, kStamp));
-    for (const JournalRecord& r : row.records)
+    std::string file;
+    for (const JournalRecord& r : records)
         file += encodeJournalRecord(r);
-    const JournalReplay replay = replayJournal(file);
-    ASSERT_EQ(replay.jobs.size(), 1u);
+    return file;
+}
+
+TEST(JournalReplay, GivesBackTheValuesEachStepRecorded)
+{
+    const std::string srOut = "TIME,CASS. 1 14:05 CASSA   1 ,E,A1;\r\nDATE,06/12/26  SCONTR. N.0013,E,A1;\r\n";
+    const JournalReplay replay = replayJournal(fileOf(
+        {acceptedRecord(4, 2, kStamp), cardApprovedRecord(4, 2, kStamp, "1500", approvedPos()),
+         countersRecord(4, "0012/0000/0012/0000/0003"), documentBegunRecord(4),
+         outcomeRecord(4, JobResult::Network, "E520: Errore di connessione rete", "0013", "SR_ERR", srOut, true, true),
+         acceptedRecord(5, 2, kStamp), outcomeRecord(5, JobResult::Network, "E520", "", "none", "", false, true)}));
+    ASSERT_EQ(replay.jobs.size(), 2u);
     const JournalJob& job = replay.jobs.front();
-    EXPECT_EQ(job.id, 4u);
     EXPECT_EQ(job.channel, 2);
     EXPECT_TRUE(job.request.sameContent(kStamp));
-    EXPECT_EQ(job.inFlight(), row.inFlight);
-    EXPECT_EQ(job.unanswered(), row.unanswered);
-    EXPECT_EQ(job.documentStillOpen(), row.documentOpen);
-    if (row.expect)
-        row.expect(job);
-    EXPECT_EQ(replay.damagedRecords, 0);
+    EXPECT_EQ(job.cardAmount, "1500");
+    EXPECT_EQ(job.pos, approvedPos());
+    EXPECT_EQ(job.countersBefore, "0012/0000/0012/0000/0003");
+    EXPECT_EQ(job.resultText, "E520: Errore di connessione rete");
+    EXPECT_EQ(job.receiptNumber, "0013");
+    EXPECT_EQ(job.answerBytes, srOut);
+    EXPECT_TRUE(job.settled);
+    EXPECT_FALSE(replay.jobs[1].unanswered()) << "a request that was gone has no host to answer";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, JournalReplayOfOneJob,
-    ::testing::Values(ReplayRow{"acceptedOnly", {}, nullptr, true, false, false},
-                      ReplayRow{"cardApproved",
-                                {cardApprovedRecord(4, 2, kStamp, "1500", approvedPos())},
-                                [](const JournalJob& j) {
-                                    EXPECT_TRUE(j.cardApproved);
-                                    EXPECT_EQ(j.pos, approvedPos());
-                                    EXPECT_FALSE(j.documentBegun);
-                                },
-                                true,
-                                false,
-                                false},
-                      ReplayRow{"documentBegun",
-                                {countersRecord(4, "1/2/3/4/5"), documentBegunRecord(4)},
-                                [](const JournalJob& j) {
-                                    EXPECT_EQ(j.countersBefore, "1/2/3/4/5");
-                                    EXPECT_TRUE(j.documentBegun);
-                                },
-                                true,
-                                false,
-                                false},
-                      ReplayRow{"outcomeNotYetAnswered",
-                                {documentBegunRecord(4),
-                                 outcomeRecord(4, JobResult::Ok, "OK", "0009", "FINESCO", "srout", false, false)},
-                                [](const JournalJob& j) {
-                                    EXPECT_EQ(j.receiptNumber, "0009");
-                                    EXPECT_EQ(j.answerBytes, "srout");
-                                },
-                                false,
-                                true,
-                                false},
-                      ReplayRow{"answered",
-                                {outcomeRecord(4, JobResult::Ok, "OK", "0009", "FINESCO", "srout", false, false),
-                                 answeredRecord(4, "FINESCO")},
-                                nullptr,
-                                false,
-                                false,
-                                false},
-                      ReplayRow{"failedWithDocumentLeftOpen",
-                                {documentBegunRecord(4),
-                                 outcomeRecord(4, JobResult::Network, "E520", "", "SR_ERR", "E520\r\n", true, false),
-                                 answeredRecord(4, "SR_ERR")},
-                                [](const JournalJob& j) { EXPECT_EQ(j.result, JobResult::Network); },
-                                false,
-                                false,
-                                true},
-                      ReplayRow{"leftOpenThenCancelled",
-                                {outcomeRecord(4, JobResult::Network, "E520", "", "SR_ERR", "E520\r\n", true, false),
-                                 answeredRecord(4, "SR_ERR"), cancelledRecord(4)},
-                                nullptr,
-                                false,
-                                false,
-                                false},
-                      ReplayRow{"requestGoneOutcomeOnlyRecorded",
-                                {outcomeRecord(4, JobResult::Network, "E520", "", "none", "", false, true)},
-                                [](const JournalJob& j) { EXPECT_TRUE(j.settled); },
-                                false,
-                                false,
-                                false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const std::string kOutcomeLine =
+    encodeJournalRecord(outcomeRecord(1, JobResult::Ok, "OK", "1", "FINESCO", "", false, false));
+const std::string kBegunLine = encodeJournalRecord(documentBegunRecord(1));
 
-TEST(JournalReplay, SkipsDamagedLinesAndRecordsOfNewerDrivers)
+// A journal of one job, accepted and then begun, with a record of a newer
+// driver and a damaged line between the two, and perhaps a torn last line.
+struct DamageRow {
+    const char* name;
+    std::string damagedLine;
+    std::string tail;
+    int damaged;
+    bool torn;
+};
+
+class DamagedJournal : public ::testing::TestWithParam<DamageRow> { };
+
+TEST_P(DamagedJournal, SkipsTheDamageAndKeepsEverythingElse)
 {
+    const DamageRow& row = GetParam();
     JournalRecord future;
     future.kindName = "refund";
     future.job = 1;
     future.time = "2026-12-06 10:00:00";
     future.set("amount", "100");
-    std::string file = encodeJournalRecord(acceptedRecord(1, 1, kStamp));
-    file += encodeJournalRecord(future);
-    file += "0000dead garbage in the middle\n";
-    file += encodeJournalRecord(documentBegunRecord(1));
-    std::string torn = encodeJournalRecord(outcomeRecord(1, JobResult::Ok, "OK", "1", "FINESCO", "", false, false));
-    file += torn.substr(0, torn.size() / 2);
+    const std::string file = fileOf({acceptedRecord(1, 1, kStamp), future}) + row.damagedLine + kBegunLine + row.tail;
 
     const JournalReplay replay = replayJournal(file);
+    EXPECT_EQ(replay.damagedRecords, row.damaged);
+    EXPECT_EQ(replay.tornTail, row.torn);
     ASSERT_EQ(replay.jobs.size(), 1u);
     EXPECT_TRUE(replay.jobs[0].documentBegun);
     EXPECT_TRUE(replay.jobs[0].inFlight()) << "a torn outcome was never decided";
-    EXPECT_EQ(replay.damagedRecords, 2);
-    EXPECT_TRUE(replay.tornTail);
     ASSERT_EQ(replay.records.size(), 3u);
     EXPECT_EQ(replay.records[1].kind, JournalRecordKind::Unknown);
     EXPECT_EQ(encodeJournalRecord(replay.records[1]), encodeJournalRecord(future)) << "kept as written";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, DamagedJournal,
+    ::testing::Values(DamageRow{"changedByte", std::string(kOutcomeLine).replace(20, 1, "X"), "", 1, false},
+                      DamageRow{"emptyLine", "\n", "", 1, false},
+                      DamageRow{"garbage", "0000dead garbage in the middle\n", "", 1, false},
+                      DamageRow{"tornOutcome", "", kOutcomeLine.substr(0, kOutcomeLine.size() / 2), 1, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class JobJournalFile : public ::testing::Test {
 protected:
@@ -223,12 +124,10 @@ TEST_F(JobJournalFile, NumbersJobsOnAcrossRestartsAndTornTails)
         EXPECT_EQ(journal.beginJob(2, kStamp), 2u);
     }
     // Power cut in the middle of the next record.
-    const std::string half = encodeJournalRecord(documentBegunRecord(2));
-    dir.write(std::string(kJournalFileName), dir.read(kJournalFileName) + half.substr(0, 7));
+    dir.write(std::string(kJournalFileName), dir.read(kJournalFileName) + kBegunLine.substr(0, 7));
 
     JobJournal journal(dir.path(), clock);
     ASSERT_TRUE(journal.open());
-    EXPECT_EQ(journal.state().damagedRecords, 0) << "the torn tail is dropped on opening";
     ASSERT_EQ(journal.jobsInFlight().size(), 1u);
     EXPECT_EQ(journal.jobsInFlight()[0].id, 2u);
     EXPECT_EQ(journal.jobsInFlight()[0].acceptedAt, "2026-12-06 14:05:09");
@@ -239,7 +138,7 @@ TEST_F(JobJournalFile, NumbersJobsOnAcrossRestartsAndTornTails)
     EXPECT_EQ(again.jobs.size(), 3u);
 }
 
-TEST_F(JobJournalFile, StaysBoundedKeepingUnfinishedAndNewestJobs)
+TEST_F(JobJournalFile, StaysBoundedKeepingUnfinishedJobsApprovalsNotPrintedAndTheNewest)
 {
     JournalLimits limits;
     limits.compactAboveBytes = 8 * 1024;
@@ -248,25 +147,32 @@ TEST_F(JobJournalFile, StaysBoundedKeepingUnfinishedAndNewestJobs)
     ASSERT_TRUE(journal.open());
     runJob(journal, /*leaveOpen=*/true); // job 1: its document still waits for a cancel
     const std::uint64_t interrupted = journal.beginJob(2, kStamp);
-    for (int i = 0; i < 100; ++i) {
+    const auto failedCardJob = [&] {
+        const std::uint64_t id = journal.beginJob(3, kStamp);
+        journal.append(cardApprovedRecord(id, 3, kStamp, "1500", approvedPos()));
+        journal.append(outcomeRecord(id, JobResult::CoverOpen, "E509", "", "SR_ERR", "E509\r\n", false, false));
+        journal.append(answeredRecord(id, "SR_ERR"));
+        return id;
+    };
+    const std::uint64_t givenUp = failedCardJob();
+    journal.append(approvalNotUsedRecord(*openApprovalOf(journal.state(), 3), 0, kNotUsedNewRequest));
+    const std::uint64_t approved = failedCardJob();
+    for (int i = 0; i < 30; ++i) {
         runJob(journal);
         journal.compactIfLarge();
     }
-    const std::uint64_t size = std::filesystem::file_size(journal.path());
-    EXPECT_LT(size, 2 * limits.compactAboveBytes);
+    EXPECT_LT(std::filesystem::file_size(journal.path()), 2 * limits.compactAboveBytes);
 
+    journal.compact();
     const JournalReplay replay = JobJournal::read(dir.path());
-    ASSERT_GE(replay.jobs.size(), 7u);
-    EXPECT_EQ(replay.jobs[0].id, 1u);
+    ASSERT_EQ(replay.jobs.size(), 4u + limits.keepFinishedJobs);
     EXPECT_TRUE(replay.jobs[0].documentStillOpen());
     EXPECT_EQ(replay.jobs[1].id, interrupted);
     EXPECT_TRUE(replay.jobs[1].inFlight());
-    EXPECT_EQ(replay.jobs.back().id, 102u);
-
-    journal.compact();
-    EXPECT_EQ(JobJournal::read(dir.path()).jobs.size(), 2u + limits.keepFinishedJobs);
-    EXPECT_EQ(journal.lastJobs(3).back().id, 102u);
-    EXPECT_EQ(journal.beginJob(1, kStamp), 103u);
+    EXPECT_EQ(openApprovalOf(replay, 3).value_or(OpenApproval{}).approvedInJob, approved);
+    EXPECT_EQ(givenUpApprovalJobs(replay), std::vector<std::uint64_t>{givenUp});
+    EXPECT_EQ(journal.lastJobs(3).back().id, 34u);
+    EXPECT_EQ(journal.beginJob(1, kStamp), 35u);
     ASSERT_TRUE(journal.documentLeftOpen());
     EXPECT_EQ(journal.documentLeftOpen()->id, 1u);
 }
@@ -279,15 +185,13 @@ TEST_F(JobJournalFile, AnUnwritableJournalRefusesTheJobNumber)
     EXPECT_TRUE(journal.state().jobs.empty());
 }
 
-TEST(RequestStamp, TellsARewrittenRequestFromTheSameOne)
+TEST(RequestStamp, OfAFileIsThatOfItsBytesWithItsTime)
 {
     TempDir dir;
-    const std::string path = dir.write("SR_DATI.001", "SALE,T=A,P=1,00\r\n");
-    const std::optional<RequestStamp> a = stampOfFile(path);
+    const std::optional<RequestStamp> a = stampOfFile(dir.write("SR_DATI.001", "SALE,T=A,P=1,00\r\n"));
     ASSERT_TRUE(a);
     EXPECT_TRUE(a->sameContent(stampOfBytes("SALE,T=A,P=1,00\r\n")));
     EXPECT_GT(a->mtime, 0);
-    EXPECT_FALSE(a->sameContent(stampOfBytes("SALE,T=A,P=2,00\r\n")));
     EXPECT_FALSE(stampOfFile(dir.file("SR_DATI.002")));
 }
 
