@@ -52,8 +52,7 @@ TEST_F(InvoiceTest, GoldenInvoiceWithTwoRatesAndAnExemptOne)
         "PRNT,:Consegna entro, venerdi;",
         "CASH,V2000;",
         "CRED;",
-        "CLFS;",
-    });
+        "CLFS;"});
     const std::vector<std::string> expected = {
         "OPFS,N15,:ROSSI SRL,<VIA ROMA 1,=20100 MILANO,>P.IVA 01234567890,V0;",
         "PRNT,:FATTURA Num. 15,H1;",
@@ -123,7 +122,7 @@ TEST_F(InvoiceTest, GivenTotalPaymentsWithoutAmountAndHeadingLines)
 
 TEST_F(InvoiceTest, ZeroOrUnreadableTotalGivesTheComputedTotal)
 {
-    for (const char* opfs : {"OPFS,V0;", "OPFS,Vabc;"}) {
+    for (const char* opfs : {"OPFS,V0;", "OPFS,Vabc;", "OPFS,V;"}) {
         const auto lines = rewrite({opfs, "SALE,N1,P1234,I2200;", "CASH;"});
         EXPECT_TRUE(ok);
         EXPECT_EQ(lines.at(0), opfs);

@@ -140,11 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{"BlankText", "READ,:   ;", 1, inDati("DataReceived.txt")},
                     PathCase{"FolderWithoutExtension", "READ,:C:\\DATI\\OUT;", 1, "C:\\DATI\\OUT.001"},
                     PathCase{"FolderWithExtension", "READ,:C:\\DATI\\OUT.TXT;", 3, "C:\\DATI\\OUT.TXT"},
-                    PathCase{"QuotedWithExtension", "READ,:\"C:\\DATI\\OUT.TXT\";", 1, "C:\\DATI\\OUT.TXT"},
                     PathCase{"QuotedWithoutExtension", "READ,:\"C:\\DATI\\OUT\";", 2, "C:\\DATI\\OUT.002"},
-                    PathCase{"BareNameWithExtension", "READ,:RISP.TXT;", 1, inDati("RISP.TXT")},
                     PathCase{"BareNameWithoutExtension", "READ,:RISP", 4, inDati("RISP.004")},
-                    PathCase{"QuotedBareName", "READ,:\"RISP\"", 4, inDati("RISP.004")},
                     PathCase{"PosixFolder", "READ,:/srv/out", 1, "/srv/out.001"}),
     [](const auto& info) { return std::string(info.param.name); });
 
