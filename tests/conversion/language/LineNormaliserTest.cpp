@@ -76,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LineCase{"LowerCaseLine", "sale,n2,p150", 30, "SALE,N2,P150;"},
         LineCase{"BlankBeforeWordIsNoSale", " SALE,N2,P150", 30, " SAL,N2,P150;"},
-        LineCase{"LongWordCut", "SUBTOTALE", 30, "SUBT;"},
-        LineCase{"EmptyLine", "", 30, ""},
+        LineCase{"LongWordCut", "SUBTOTALE", 30, "SUBT;"}, LineCase{"EmptyLine", "", 30, ""},
         LineCase{"EmptyPartsVanish", "SALE,,N1,", 30, "SALE,N1;"},
         LineCase{"BlankPartVanishes", "SALE,  ,N1", 30, "SALE,N1;"},
         LineCase{"TerminatorKept", "CASH,V1000;", 30, "CASH,V1000;"},
@@ -93,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"PluCodeAsWritten", "PLUD,C[1],N2,P150", 30, "PLUD,C[1],N2,P150;"},
         LineCase{"IssuerAsWrittenDateDigits", "NDCR,N00010002,>vr1,D05-12-2026", 30, "NDCR,N00010002,>VR1,D05122026;"},
         LineCase{"VoidAsWritten", "DELD,N0001-0002,>nd,D05-12-2026", 30, "DELD,N0001-0002,>ND,D05-12-2026;"},
-        LineCase{"TotaleNeverReachesTheReceipt", "PLUD,N1,P100,:Totale imponibile", 30, "PLUD,N1,P100,:TOT.   IMPONIBILE;"},
+        LineCase{"TotaleNeverReachesTheReceipt", "PLUD,N1,P100,:Totale imponibile", 30,
+                 "PLUD,N1,P100,:TOT.   IMPONIBILE;"},
         LineCase{"TextEndsAtComma", "PLUD,N1,P100,:PANE,BIANCO", 30, "PLUD,N1,P100,:PANE,B1;"},
         LineCase{"BareTextGetsABlank", "PLUD,N1,:", 30, "PLUD,N1,: ;"},
         LineCase{"SemicolonInsideText", "PLUD,N1,:A;B", 30, "PLUD,N1,:A;B"},
@@ -123,15 +123,15 @@ TEST_P(InvoicePrintLineTest, NormalisesTheTextAsOne)
     EXPECT_EQ(normalizeInvoicePrintLine(GetParam().line, GetParam().width), GetParam().expected) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    InvoicePrintLines, InvoicePrintLineTest,
-    testing::Values(LineCase{"CommasStayText", "PRNT,:Via Roma, 5", 30, "PRNT,:VIA ROMA, 5;"},
-                    LineCase{"TextEndsAtAttribute", "prnt,:Via Roma, 5,h1;", 30, "PRNT,:VIA ROMA, 5,H1;"},
-                    LineCase{"CutToTheWidthOfAnyLine", "PRNT,:" + std::string(40, 'a') + ";", 30,
-                             "PRNT,:" + std::string(30, 'A') + ";"},
-                    LineCase{"FoldedAndTotaleKeptOff", "PRNT,:Totale caff\xE8 & t\xE8", 30,
-                             "PRNT,:TOT.   CAFFE e TE;"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(InvoicePrintLines, InvoicePrintLineTest,
+                         testing::Values(LineCase{"CommasStayText", "PRNT,:Via Roma, 5", 30, "PRNT,:VIA ROMA, 5;"},
+                                         LineCase{"TextEndsAtAttribute", "prnt,:Via Roma, 5,h1;", 30,
+                                                  "PRNT,:VIA ROMA, 5,H1;"},
+                                         LineCase{"CutToTheWidthOfAnyLine", "PRNT,:" + std::string(40, 'a') + ";", 30,
+                                                  "PRNT,:" + std::string(30, 'A') + ";"},
+                                         LineCase{"FoldedAndTotaleKeptOff", "PRNT,:Totale caff\xE8 & t\xE8", 30,
+                                                  "PRNT,:TOT.   CAFFE e TE;"}),
+                         caseName);
 
 TEST(NormalizeRequestLine, ChoosesTheNormalisationByCommandWord)
 {

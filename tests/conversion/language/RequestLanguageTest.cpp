@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ParamCase{"PointFromColumnOne", false, "12.5,X", ".", false, true, "12.5"},
                     ParamCase{"BinaryLine", false, std::string("SA\0LE,N\xff\x01;", 10), ",N", false, true,
                               std::string("\xff\x01", 2)},
-                    ParamCase{"CommasKeptUpToAttribute", false, "PRNT,:VIA ROMA, 5,H1;", ",:", true, true, "VIA ROMA, 5"},
+                    ParamCase{"CommasKeptUpToAttribute", false, "PRNT,:VIA ROMA, 5,H1;", ",:", true, true,
+                              "VIA ROMA, 5"},
                     ParamCase{"ToTheEndLessOneSemicolon", false, "PRNT,:A,B;;", ",:", true, true, "A,B;"},
                     ParamCase{"OnlyOnPrintLines", false, "PLUD,:A,B;", ",:", true, true, "A"}),
     [](const auto& info) { return std::string(info.param.name); });

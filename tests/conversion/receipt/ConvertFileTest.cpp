@@ -83,10 +83,10 @@ TEST_F(ConvertFile, InvoiceIsRewrittenIntoADocumentWithItsTotal)
     ctx.options.OptNonFiscal = false; // "Input Fiscale"
     int pauses = 0;
     ctx.pause = [&](int ms) { pauses += ms == 200 ? 1 : 0; };
-    const std::string request = dir.write(
-        "SR_DATI.001", "OPFS,Vabc,N7,:ROSSI SRL\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
-                       "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nPRNT,:Nota cliente\r\n"
-                       "CASH\r\nCLFS\r\n");
+    const std::string request =
+        dir.write("SR_DATI.001", "OPFS,Vabc,N7,:ROSSI SRL\r\nPLUD,N1,P1220,I2200,:LIBRO\r\n"
+                                 "PLUD,N2,P500,I0,:SERVIZIO\r\nPRNT,:Via Roma,Scala B,Rif. 2\r\nPRNT,:Nota cliente\r\n"
+                                 "CASH\r\nCLFS\r\n");
     ASSERT_EQ(convertRequestFile(request, ctx, result), 0) << result.failureReason;
     EXPECT_TRUE(dir.exists("SR_DATI.001.txt"));
     EXPECT_TRUE(result.invoiceTextMode);

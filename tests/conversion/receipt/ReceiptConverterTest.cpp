@@ -137,8 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DiscountInvertedOnceAfterReturn",
              {"SALE,N1,P1000,R", "DISC,%10", "DISC,%10"},
              {"3002104RESO", shown("RESO", "10,00", 22), dept1("31019", "000001000"),
-              shownAdjustment("MAGG. ARTICOLO 10.00%", "10"), adjustment("3101201", "MAGG. ARTICOLO 10.00%", "000000100"),
-              shownAdjustment(kDiscount10, "10"), adjustment("3101301", kDiscount10, "000000010"), "1010"},
+              shownAdjustment("MAGG. ARTICOLO 10.00%", "10"),
+              adjustment("3101201", "MAGG. ARTICOLO 10.00%", "000000100"), shownAdjustment(kDiscount10, "10"),
+              adjustment("3101301", kDiscount10, "000000010"), "1010"},
              [](ConversionContext& c) { c.options.chbInversioneScontiSuReso = true; }},
         Case{"ValueAdjustmentsNotInvertedWithoutOption",
              {"SALE,N1,P1000,R", "COUP,V50", "ADDI,V50"},
@@ -154,32 +155,42 @@ INSTANTIATE_TEST_SUITE_P(
               "3003", "DOST%10,PROMO", "MOST%5"}}),
     caseName);
 
-INSTANTIATE_TEST_SUITE_P(PrintAndDisplay, ConversionTable, ::testing::Values(
-    Case{"ReceiptPrintLinesEndAtAttributeOrComma", {"PRNT,:GRAZIE", "PRNT,:BOLD,H1", "PRNT,:ALTO,H2", "PRNT,:TOT, IVA"},
-         {"3002106GRAZIE", "3002404BOLD", "3002204ALTO", "3002103TOT"}},
-    Case{"NonFiscalDocument", {"OPNF", "PRNT,:RIGA", "CLNF"}, {"40011", "4002", "4003104RIGA", "4004"}},
-    Case{"OpnfClosesRunningReceipt", {"SALE,N1,P100", "OPNF", "CLNF"},
-         {kShow100, kSale100, "3011", "70081", "3013", "40011", "4002", "4004"}},
-    Case{"TrailerHeldUntilClosingAndCutAt32", {"EXTL,:" + std::string(40, 'X'), "SALE,N1,P100", "CASH"},
-         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011",
-          "3012132" + std::string(32, 'X'), "70081"}},
-    Case{"LogoAndNoDrawer", {"SALE,N1,P100", "CASH"},
-         {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011", "3017011"},
-         [](ConversionContext& c) {
-             c.options.CheckStampaLogo = true;
-             c.options.chbNoInviaApCassetto = true;
-         }},
-    // ",S" and ",R" inside an invoice text are text, not a storno or a return.
-    Case{"InvoiceTextKeepsCommas", {"OPFS,V100", "PRNT,:ROSSI,SCALA B,RIF 2,H1", "CLFS"},
-         {"400121000000100", "4003419ROSSI,SCALA B,RIF 2", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
-    Case{"DisplayRowsJoined", {"DISP,N1,:alto", "DISP,N2,:basso"}, {"7007" + pad("ALTO", 20) + pad("BASSO", 20)}},
-    Case{"UpperRowAlone", {"DISP,N1,:ALTO", "SUBT"}, {pad("7007ALTO", 44), "3003"}},
-    Case{"LongUpperRowIsNotJoined", {"DISP,N1,:" + std::string(25, 'A'), "DISP,N2,:B"},
-         {pad("7007" + std::string(25, 'A'), 44), "7007" + std::string(20, ' ') + pad("B", 20)}},
-    Case{"OneLineCommands", {"CLER,C123", "OPEN", "DEPO,V500", "PREL,V0", "LOTT,C[ABCD1234]", "QRCO,:ABC123"},
-         {"30021" "03123", "70081", "7106D000000500", "301908ABCD1234", "3021605106ABC123"}},
-    Case{"BarCodes", {"BARC,T4,H1,:12345", "BARC,T15,:ABC", "BARC,T2,:123", "BARC,:999"},
-         {"3021" "4" "2" "51" "07{B12345", "30216051" "03ABC", "302120" "51" "03123"}}),
+INSTANTIATE_TEST_SUITE_P(
+    PrintAndDisplay, ConversionTable,
+    ::testing::Values(
+        Case{"ReceiptPrintLinesEndAtAttributeOrComma",
+             {"PRNT,:GRAZIE", "PRNT,:BOLD,H1", "PRNT,:ALTO,H2", "PRNT,:TOT, IVA"},
+             {"3002106GRAZIE", "3002404BOLD", "3002204ALTO", "3002103TOT"}},
+        Case{"NonFiscalDocument", {"OPNF", "PRNT,:RIGA", "CLNF"}, {"40011", "4002", "4003104RIGA", "4004"}},
+        Case{"OpnfClosesRunningReceipt",
+             {"SALE,N1,P100", "OPNF", "CLNF"},
+             {kShow100, kSale100, "3011", "70081", "3013", "40011", "4002", "4004"}},
+        Case{"TrailerHeldUntilClosingAndCutAt32",
+             {"EXTL,:" + std::string(40, 'X'), "SALE,N1,P100", "CASH"},
+             {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011",
+              "3012132" + std::string(32, 'X'), "70081"}},
+        Case{"LogoAndNoDrawer",
+             {"SALE,N1,P100", "CASH"},
+             {kShow100, kSale100, "7007" + pad("CONTANTI", 40), "300408CONTANTI000000000", "3011", "3017011"},
+             [](ConversionContext& c) {
+                 c.options.CheckStampaLogo = true;
+                 c.options.chbNoInviaApCassetto = true;
+             }},
+        // ",S" and ",R" inside an invoice text are text, not a storno or a return.
+        Case{"InvoiceTextKeepsCommas",
+             {"OPFS,V100", "PRNT,:ROSSI,SCALA B,RIF 2,H1", "CLFS"},
+             {"400121000000100", "4003419ROSSI,SCALA B,RIF 2", "4003F19TOTALE FATTURE EURO000000100", "4006"}},
+        Case{"DisplayRowsJoined", {"DISP,N1,:alto", "DISP,N2,:basso"}, {"7007" + pad("ALTO", 20) + pad("BASSO", 20)}},
+        Case{"UpperRowAlone", {"DISP,N1,:ALTO", "SUBT"}, {pad("7007ALTO", 44), "3003"}},
+        Case{"LongUpperRowIsNotJoined",
+             {"DISP,N1,:" + std::string(25, 'A'), "DISP,N2,:B"},
+             {pad("7007" + std::string(25, 'A'), 44), "7007" + std::string(20, ' ') + pad("B", 20)}},
+        Case{"OneLineCommands",
+             {"CLER,C123", "OPEN", "DEPO,V500", "PREL,V0", "LOTT,C[ABCD1234]", "QRCO,:ABC123"},
+             {"3002103123", "70081", "7106D000000500", "301908ABCD1234", "3021605106ABC123"}},
+        Case{"BarCodes",
+             {"BARC,T4,H1,:12345", "BARC,T15,:ABC", "BARC,T2,:123", "BARC,:999"},
+             {"3021425107{B12345", "3021605103ABC", "3021205103123"}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,8 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
                       Case{"CreditRTByTypeUnknownIsGoods",
                            {"CRED,V500,T2", "CRED,T5,:PROMO", "CRED,T9,V100"},
-                           {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500", "7007",
-                            "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20),
+                           {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500",
+                            "7007", "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20),
                             "3007070017NON RISCOSSO BENI000000100"},
                            [](ConversionContext& c) { c.facts.registerIsRT = true; }}),
     caseName);
@@ -355,7 +366,8 @@ TEST(ConversionOfLongFields, KeepsCommandsFramable)
                                   ctx, result),
               0)
         << result.failureReason;
-    for (const auto& command : result.commands) EXPECT_LE(command.size(), 255u) << command.substr(0, 60);
+    for (const auto& command : result.commands)
+        EXPECT_LE(command.size(), 255u) << command.substr(0, 60);
 }
 
 } // namespace
