@@ -112,7 +112,6 @@ INSTANTIATE_TEST_SUITE_P(
                     LineCase{"EmptyTextGetsABlank", "PRNT,:;", 32, "PRNT,: ;"},
                     LineCase{"CaseAndCommasKept", "PRNT,:Caff\xE8, latte", 32, "PRNT,:Caffe, latte;"},
                     LineCase{"UnfoldedHighCharsMasked", "PRNT,:\xE4\xB0\xB7\x80\x81", 32, "PRNT,:..AE.;"},
-                    LineCase{"ShortLineUnchanged", "PRNT,", 32, "PRNT,"},
                     LineCase{"LineWithoutTextUnchanged", "PRNT,H1,XYZ", 32, "PRNT,H1,XYZ"},
                     LineCase{"AttributeKept", "PRNT,:abc,H1;", 32, "PRNT,:abc,H1;"}),
     caseName);

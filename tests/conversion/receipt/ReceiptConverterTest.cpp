@@ -1,5 +1,6 @@
 #include "conversion/receipt/ReceiptConverter.h"
 #include "conversion/language/RequestLanguage.h"
+#include "support/Recorders.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 namespace tavor1 {
 namespace {
 
+using test::joined;
 using Lines = std::vector<std::string>;
 
 const std::string kClear = "7007" + std::string(40, ' ');
@@ -32,13 +34,6 @@ std::string shown(const std::string& name, const std::string& amount, std::size_
 std::string article(const char* message, const char* dept, const std::string& name, const char* amount9)
 {
     return std::string(message) + dept + "22" + pad(name, 22) + amount9;
-}
-
-std::string joined(const Lines& lines)
-{
-    std::string s;
-    for (const auto& l : lines) s += "  [" + l + "]\n";
-    return s;
 }
 
 struct Case {
@@ -194,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Payments, ConversionTable,
+    PaymentsAndOneCommandRequests, ConversionTable,
     ::testing::Values(
         Case{"CashExtended",
              {"SALE,N1,P100", "CASH"},
@@ -227,27 +222,18 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"TaxCodeOnAModelWithoutItsBlockPrintsNothing",
              {"PRNT,:12345678901", "FUNC,N39", "SALE,N1,P100"},
              {kShow100, kSale100, "1010"},
-             [](ConversionContext& c) { c.facts.modelCode = 1; }}),
-    caseName);
-
-// A request that sends only a display text, a drawer opening, a report or a
-// card payment (its slip is printed after the list) is still a job.
-INSTANTIATE_TEST_SUITE_P(
-    OneCommandRequests, ConversionTable,
-    ::testing::Values(Case{"DisplayTextOnly", {"DISP,N1,:BENVENUTI"}, {pad("7007BENVENUTI", 44)}},
-                      Case{"ReportOnly", {"FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : LETTURA", 40), "2003"}},
-                      Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
-    caseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    Credits, ConversionTable,
-    ::testing::Values(Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
-                      Case{"CreditRTByTypeUnknownIsGoods",
-                           {"CRED,V500,T2", "CRED,T5,:PROMO", "CRED,T9,V100"},
-                           {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500",
-                            "7007", "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20),
-                            "3007070017NON RISCOSSO BENI000000100"},
-                           [](ConversionContext& c) { c.facts.registerIsRT = true; }}),
+             [](ConversionContext& c) { c.facts.modelCode = 1; }},
+        Case{"CreditNotRT", {"CRED,V500,T2"}, {shown("CREDITO", "5,00", 20), "300507CREDITO000000500"}},
+        Case{"CreditRTByTypeUnknownIsGoods",
+             {"CRED,V500,T2", "CRED,T5,:PROMO", "CRED,T9,V100"},
+             {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500", "7007",
+              "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20), "3007070017NON RISCOSSO BENI000000100"},
+             [](ConversionContext& c) { c.facts.registerIsRT = true; }},
+        // A request that sends only a display text, a report or a card
+        // payment (its slip is printed after the list) is still a job.
+        Case{"DisplayTextOnly", {"DISP,N1,:BENVENUTI"}, {pad("7007BENVENUTI", 44)}},
+        Case{"ReportOnly", {"FUNC,N1"}, {"7007" + pad("RAPP. FISCALE : LETTURA", 40), "2003"}},
+        Case{"CardPaymentOnly", {"PAGA,V1830,P0"}, {}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(Reports, ConversionTable, ::testing::Values(
