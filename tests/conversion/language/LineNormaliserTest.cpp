@@ -108,7 +108,8 @@ TEST_P(PrintLineTest, Prepares)
 
 INSTANTIATE_TEST_SUITE_P(
     PrintLines, PrintLineTest,
-    testing::Values(LineCase{"TextKeepsThirtyTwo", "PRNT,:" + std::string(40, 'x'), 32, "PRNT,:" + std::string(32, 'x') + ";"},
+    testing::Values(LineCase{"TextKeepsThirtyTwo", "PRNT,:" + std::string(40, 'x'), 32,
+                             "PRNT,:" + std::string(32, 'x') + ";"},
                     LineCase{"EmptyTextGetsABlank", "PRNT,:;", 32, "PRNT,: ;"},
                     LineCase{"CaseAndCommasKept", "PRNT,:Caff\xE8, latte", 32, "PRNT,:Caffe, latte;"},
                     LineCase{"UnfoldedHighCharsMasked", "PRNT,:\xE4\xB0\xB7\x80\x81", 32, "PRNT,:..AE.;"},

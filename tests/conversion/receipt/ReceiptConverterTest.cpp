@@ -227,7 +227,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CreditRTByTypeUnknownIsGoods",
              {"CRED,V500,T2", "CRED,T5,:PROMO", "CRED,T9,V100"},
              {shown("NON RISCOSSO SERVIZI", "5,00", 20), "3007500020NON RISCOSSO SERVIZI000000500", "7007",
-              "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20), "3007070017NON RISCOSSO BENI000000100"},
+              "3007530005PROMO000000000", shown("NON RISCOSSO BENI", "1,00", 20),
+              "3007070017NON RISCOSSO BENI000000100"},
              [](ConversionContext& c) { c.facts.registerIsRT = true; }},
         // A request that sends only a display text, a report or a card
         // payment (its slip is printed after the list) is still a job.
