@@ -39,7 +39,7 @@ std::string article(const char* message, const char* dept, const std::string& na
 struct Case {
     const char* name;
     Lines request;
-    Lines expected; // after the initial display clear
+    Lines expected = {}; // after the initial display clear
     std::function<void(ConversionContext&)> setup = nullptr;
 };
 
@@ -268,12 +268,6 @@ INSTANTIATE_TEST_SUITE_P(References, ConversionTable, ::testing::Values(
     Case{"ReturnWithoutRT", {"NDCR,:RIF 12"}, {"7102600000", "3010P12" + pad("RIF 12", 12)}}),
     caseName);
 
-struct Failure {
-    const char* name;
-    Lines request;
-    bool rt;
-};
-
 // Little-endian UTF-16 with its byte order mark, as Windows' Notepad saves it.
 std::string utf16(const std::string& ascii)
 {
@@ -283,15 +277,12 @@ std::string utf16(const std::string& ascii)
     return out;
 }
 
-void PrintTo(const Failure& c, std::ostream* os) { *os << c.name; }
-
-class ConversionFailure : public ::testing::TestWithParam<Failure> {};
+class ConversionFailure : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
 {
     ConversionContext ctx;
-    ctx.facts.registerIsRT = GetParam().rt;
-    ctx.facts.serialNumber = "99MEY012345";
+    if (GetParam().setup) GetParam().setup(ctx);
     ConversionResult result;
     EXPECT_EQ(convertRequestLines(GetParam().request, ctx, result), 1) << joined(result.commands);
     EXPECT_FALSE(result.failureReason.empty());
@@ -299,20 +290,20 @@ TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, ConversionFailure,
-    ::testing::Values(Failure{"ReferenceNumberNotEightDigits", {"NDCR,N0012003,>ND,D01022025"}, true},
-                      Failure{"ReferenceWithoutDate", {"DELD,N00120034,>ND"}, true},
-                      Failure{"VoidWithoutRT", {"DELD,N00120034,>ND,D01022025"}, false},
-                      Failure{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}, false},
-                      Failure{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}, false},
-                      Failure{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}, false},
-                      Failure{"DiscountWithoutArticle", {"COUP,V100"}, false},
-                      Failure{"DepartmentOutOfRange", {"SALE,N150,P100"}, false},
+    ::testing::Values(Case{"ReferenceNumberNotEightDigits", {"NDCR,N0012003,>ND,D01022025"}, {}, kOwnRT},
+                      Case{"ReferenceWithoutDate", {"DELD,N00120034,>ND"}, {}, kOwnRT},
+                      Case{"VoidWithoutRT", {"DELD,N00120034,>ND,D01022025"}},
+                      Case{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}},
+                      Case{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}},
+                      Case{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}},
+                      Case{"DiscountWithoutArticle", {"COUP,V100"}},
+                      Case{"DepartmentOutOfRange", {"SALE,N150,P100"}},
                       // No line is a command: nothing would be printed, yet the host would be
                       // told the document went through.
-                      Failure{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}, false},
-                      Failure{"Utf16", splitRequestLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n")), false},
-                      Failure{"PaymentNotOnTheFirstLine", {"ZKEY", "PAGA,V100,P0"}, false}),
-    [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.name); });
+                      Case{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}},
+                      Case{"Utf16", splitRequestLines(utf16("SALE,N1,P100\r\nCASH,V100\r\n"))},
+                      Case{"PaymentNotOnTheFirstLine", {"ZKEY", "PAGA,V100,P0"}}),
+    caseName);
 
 TEST(ConversionResultFlags, RestFlagsAndNamesForTheTransmission)
 {
