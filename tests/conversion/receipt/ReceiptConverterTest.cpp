@@ -277,12 +277,13 @@ std::string utf16(const std::string& ascii)
     return out;
 }
 
-class ConversionFailure : public ::testing::TestWithParam<Case> {};
+class ConversionFailure : public ::testing::TestWithParam<Case> { };
 
 TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
 {
     ConversionContext ctx;
-    if (GetParam().setup) GetParam().setup(ctx);
+    if (GetParam().setup)
+        GetParam().setup(ctx);
     ConversionResult result;
     EXPECT_EQ(convertRequestLines(GetParam().request, ctx, result), 1) << joined(result.commands);
     EXPECT_FALSE(result.failureReason.empty());
@@ -296,8 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"PriceBeyondNineDigits", {"SALE,N1,P1234567890"}},
                       Case{"AmountOverflowsWithQuantity", {"SALE,N1,P999999999,Q2"}},
                       Case{"PaymentBeyondNineDigits", {"SALE,N1,P100", "CASH,V99999999999999999999999"}},
-                      Case{"DiscountWithoutArticle", {"COUP,V100"}},
-                      Case{"DepartmentOutOfRange", {"SALE,N150,P100"}},
+                      Case{"DiscountWithoutArticle", {"COUP,V100"}}, Case{"DepartmentOutOfRange", {"SALE,N150,P100"}},
                       // No line is a command: nothing would be printed, yet the host would be
                       // told the document went through.
                       Case{"NoLineIsACommand", {" SALE,N1,P100", "ZKEY", "NOTA DEL CASSIERE"}},
