@@ -12,10 +12,7 @@ using namespace std::string_literals;
 TEST(FrameCodec, BuildsFramesWithTheirChecksum)
 {
     // (48+53+48+49+49+48+52) % 100 = 47.
-    EXPECT_EQ(buildFrame(5, "1104"), "\x02"
-                                     "0501104"
-                                     "47"
-                                     "\x03"s);
+    EXPECT_EQ(buildFrame(5, "1104"), "\x02"s + "0501104" + "47\x03");
     // 0xE0 (a-grave) counts 224, not a negative char value.
     EXPECT_EQ(frameChecksum("\xE0"), 24);
     EXPECT_FALSE(buildFrame(1, std::string(252, 'A')).empty());
@@ -34,18 +31,9 @@ TEST(FrameCodec, SequenceRunsThroughNinetyEightValues)
 
 TEST(FrameCodec, CutsThePayloadByTheColonRule)
 {
-    EXPECT_EQ(cutReplyPayload("\x06\x02"
-                              "05011040012"
-                              "47\x03"),
-              "11040012");
-    EXPECT_EQ(cutReplyPayload("\x06\x02"
-                              "1013 Rel.: 4"
-                              "47\x03"),
-              "1013 Rel.: 4");
-    EXPECT_FALSE(cutReplyPayload("\x06\x02"
-                                 "0001"
-                                 "\x03")
-                     .has_value());
+    EXPECT_EQ(cutReplyPayload("\x06\x02"s + "05011040012" + "47\x03"), "11040012");
+    EXPECT_EQ(cutReplyPayload("\x06\x02"s + "1013 Rel.: 4" + "47\x03"), "1013 Rel.: 4");
+    EXPECT_FALSE(cutReplyPayload("\x06\x02"s + "0001" + "\x03").has_value());
     EXPECT_FALSE(cutReplyPayload(":\x03").has_value());
 }
 
