@@ -47,16 +47,15 @@ TEST_P(SimulatorBadOptionsTest, RefusedWithAReason)
     EXPECT_FALSE(error.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SimulatorBadOptionsTest,
-    ::testing::Values(BadArguments{"PortTooHigh", {"--port", "70000"}},
-                      BadArguments{"PortNotANumber", {"--port", "9100x"}},
-                      BadArguments{"CodeOfThreeCharacters", {"--fail", "3011:123"}},
-                      BadArguments{"FailWithoutCode", {"--fail", "3011"}},
-                      BadArguments{"ZeroTimes", {"--nak", "1009:0"}},
-                      BadArguments{"NthFrameZero", {"--fail-nth", "0:16"}},
-                      BadArguments{"NegativeDelay", {"--lone-ack", "3101:-5"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SimulatorBadOptionsTest,
+                         ::testing::Values(BadArguments{"PortTooHigh", {"--port", "70000"}},
+                                           BadArguments{"PortNotANumber", {"--port", "9100x"}},
+                                           BadArguments{"CodeOfThreeCharacters", {"--fail", "3011:123"}},
+                                           BadArguments{"FailWithoutCode", {"--fail", "3011"}},
+                                           BadArguments{"ZeroTimes", {"--nak", "1009:0"}},
+                                           BadArguments{"NthFrameZero", {"--fail-nth", "0:16"}},
+                                           BadArguments{"NegativeDelay", {"--lone-ack", "3101:-5"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tavor1::regsim

@@ -144,8 +144,8 @@ TEST(SoakOptions, CommandLine)
     EXPECT_TRUE(parseSoakArgs({"--crash", "50"}).options.chargeCheck);
     EXPECT_FALSE(parseSoakArgs({"--crash", "50", "--no-charge-check"}).options.chargeCheck);
 
-    for (const char* refused :
-         {"", "--crash 0", "--crash 5 --jobs 5", "--jobs 12x", "--jobs 3 --seed -1", "--jobs 3 --keep-dir", "--jobs 3 --fast"}) {
+    for (const char* refused : {"", "--crash 0", "--crash 5 --jobs 5", "--jobs 12x", "--jobs 3 --seed -1",
+                                "--jobs 3 --keep-dir", "--jobs 3 --fast"}) {
         std::istringstream words(refused);
         const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
         EXPECT_NE(parseSoakArgs(args).error, "") << refused;
