@@ -63,7 +63,8 @@ TEST_P(JobCheckTest, Verdict)
 INSTANTIATE_TEST_SUITE_P(
     Soak, JobCheckTest,
     ::testing::Values(
-        CheckCase{"PrintedAndFinesco", printed, kAsIs, ""}, CheckCase{"FailedKeepingTheRequest", failed, kAsIs, ""},
+        CheckCase{"PrintedAndFinesco", printed, kAsIs, ""},
+        CheckCase{"FailedWithTheRequestKeptForTheHost", failed, kAsIs, ""},
         CheckCase{"NoAnswerInTime", nothing, [](JobObservation& o) { o.srStart = true; },
                   "within the time limit (SR_START still there)"},
         CheckCase{"BothAnswers", printed, [](JobObservation& o) { o.srErr = true; }, "both FINESCO and SR_ERR"},
