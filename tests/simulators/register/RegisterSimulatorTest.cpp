@@ -137,6 +137,8 @@ TEST_F(RegisterSimulatorTest, ReceiptFlowNumbersEachReceiptOnce)
     Client client(simulator.port());
     EXPECT_EQ(client.send("1011"), "101100");
     ASSERT_EQ(client.send("3002109 2 X 2,50"), "3002");
+    // The driver's test receipt undercounts this text by one; it still prints.
+    ASSERT_EQ(client.send("3002106 STORNO"), "3002");
     ASSERT_EQ(client.send(saleCommand(500, "03")), "3101");
     EXPECT_EQ(client.send("1011"), "101101") << "a receipt is open";
     // Subtotal at 42..50 before any payment.
