@@ -38,8 +38,11 @@ protected:
     bool connects = true;
 };
 
-TEST_F(Identification, ATelematicStatusOfZeroSaysMF)
+TEST_F(Identification, AnOlderRegisterHasNoStatusLineAndATelematicStatusOfZeroSaysMF)
 {
+    EXPECT_EQ(identify(), 0);
+    EXPECT_EQ(dir.read("SR_MATR.002"), "SRV12345\r\nDriverType: CustomEth\r\nVersione: 2.3.0.17\r\nFW: 01.02.03\r\n");
+
     register_.answer("1511", {ExchangeResult::Accepted, "1511S99MEY012345" + std::string(13, ' ') + "0"});
     EXPECT_EQ(identify(), 0);
     EXPECT_EQ(dir.read("SR_MATR.002"),

@@ -51,62 +51,36 @@ TEST_P(JobCheckTest, Verdict)
     const CheckCase& c = GetParam();
     JobObservation o = c.base();
     c.change(o);
-    const std::vector<std::string> broken = checkJob(o);
     std::string all;
-    for (const std::string& b : broken)
+    for (const std::string& b : checkJob(o))
         all += b + "\n";
-    if (std::string(c.broken).empty()) {
-        EXPECT_TRUE(broken.empty()) << all;
-    } else {
+    if (std::string(c.broken).empty())
+        EXPECT_EQ(all, "");
+    else
         EXPECT_NE(all.find(c.broken), std::string::npos) << all;
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Soak, JobCheckTest,
     ::testing::Values(
         CheckCase{"PrintedAndFinesco", printed, kAsIs, ""},
-        CheckCase{"FailedKeepingTheRequest", failed, kAsIs, ""},
-        CheckCase{"FailedAfterTheHostDeletedTheRequest", failed,
-                  [](JobObservation& o) {
-                      o.srErrBytes = "E506: Trasmissione non avvenuta: file di input non presente\r\n";
-                      o.srDati = false;
-                      o.requestDeletedByHost = true;
-                  },
-                  ""},
+        CheckCase{"FailedWithTheRequestKeptForTheHost", failed, kAsIs, ""},
         CheckCase{"NoAnswerInTime", nothing, [](JobObservation& o) { o.srStart = true; },
                   "within the time limit (SR_START still there)"},
-        CheckCase{"BothAnswers", printed,
-                  [](JobObservation& o) {
-                      o.srErr = true;
-                      o.srErrBytes = "E096: Fine carta scontrino, sostituire rotolo\r\n";
-                  },
-                  "both FINESCO and SR_ERR"},
-        CheckCase{"GoSignalLeftBehind", printed, [](JobObservation& o) { o.srStart = true; }, "SR_START is still there"},
-        CheckCase{"FinescoWithNothingPrinted", printed, [](JobObservation& o) { o.marker = MarkerCount{1, 0, 1}; },
+        CheckCase{"BothAnswers", printed, [](JobObservation& o) { o.srErr = true; }, "both FINESCO and SR_ERR"},
+        CheckCase{"GoSignalLeftBehind", printed, [](JobObservation& o) { o.srStart = true; },
+                  "SR_START is still there"},
+        CheckCase{"FinescoWithNothingPrinted", printed, [](JobObservation& o) { o.marker.completed = 0; },
                   "not on the roll exactly once (printed 0, on the roll 1)"},
         CheckCase{"SrOutNamesAnotherReceipt", printed, [](JobObservation& o) { o.marker.receiptNumber = 15; },
                   "SR_OUT does not name receipt 15"},
-        CheckCase{"SrOutEmpty", printed, [](JobObservation& o) { o.srOutBytes.clear(); },
-                  "SR_OUT does not name receipt 14"},
-        CheckCase{"PrintedTwice", printed, [](JobObservation& o) { o.marker = MarkerCount{2, 2, 0}; },
-                  "on the roll 2 times"},
+        CheckCase{"PrintedTwice", printed, [](JobObservation& o) { o.marker.total = 2; }, "on the roll 2 times"},
         CheckCase{"AnotherJobsDocumentPrintedAgain", printed, [](JobObservation& o) { o.duplicatedJobs = {17}; },
                   "marker of job 17 is on the roll more than once"},
         CheckCase{"FailedJobLostItsRequest", failed, [](JobObservation& o) { o.srDati = false; },
                   "SR_DATI is gone although the job failed"},
-        CheckCase{"PrintedButReportedFailed", failed,
-                  [](JobObservation& o) {
-                      o.srErrBytes = "E509: Coperchio stampante aperto : ERRORE 37\r\n";
-                      o.marker = MarkerCount{1, 1, 0};
-                  },
+        CheckCase{"PrintedButReportedFailed", failed, [](JobObservation& o) { o.marker.completed = 1; },
                   "the host would print it again"},
-        CheckCase{"JournalWarningAfterThePrint", failed,
-                  [](JobObservation& o) {
-                      o.srErrBytes = "E507: Giornale elettronico in esaurimento : ERRORE 31\r\n";
-                      o.marker = MarkerCount{1, 1, 0};
-                  },
-                  ""},
         CheckCase{"CleanJobFailed", failed, [](JobObservation& o) { o.expectation = Expectation::Success; },
                   "must not make the job fail"},
         CheckCase{"DeclinedPaymentAnsweredFinesco", printed,

@@ -14,31 +14,24 @@ namespace {
 // comes while the sale's receipt is open, any other text a command outside it.
 using Events = std::vector<std::string>;
 
+// The events of "a|b|c".
+Events events(const std::string& text)
+{
+    Events out;
+    for (std::size_t from = 0;;) {
+        const std::size_t bar = text.find('|', from);
+        out.push_back(text.substr(from, bar - from));
+        if (bar == std::string::npos)
+            return out;
+        from = bar + 1;
+    }
+}
+
 // A card sale: state, payment, the receipt, its closing, SR_OUT queries, end
 // of job, the slip.
-const Events kCardJob = {"1011",
-                         "pay",
-                         "1004",
-                         "30161",
-                         "7007",
-                         "3002110 1 X 5,00",
-                         "open:7007SOAK",
-                         "open:3101",
-                         "open:3007030016CARTA",
-                         "open:3011",
-                         "70081",
-                         "1104",
-                         "1001",
-                         "30160",
-                         "1109",
-                         "40011",
-                         "4002",
-                         "700101",
-                         "4003120* ACQUISTO",
-                         "4004",
-                         "bye"};
-const Events kCashJob = {"1011",      "1004",  "30161", "3101", "open:7007CONTANTI",
-                         "open:3011", "70081", "1004",  "1109", "bye"};
+const Events kCardJob = events("1011|pay|1004|30161|7007|3002110 1 X 5,00|open:7007SOAK|open:3101|open:3007030016CARTA|"
+                               "open:3011|70081|1104|1001|30160|1109|40011|4002|700101|4003120* ACQUISTO|4004|bye");
+const Events kCashJob = events("1011|1004|30161|3101|open:7007CONTANTI|open:3011|70081|1004|1109|bye");
 
 struct TriggerCase {
     const char* name;
@@ -95,7 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
         TriggerCase{"BeforePaymentOnTheStateRequest", KillPoint::BeforePayment, 1, &kCardJob, "command 1 \"1011\"", 0},
         TriggerCase{"DuringPaymentOnTheRequest", KillPoint::DuringPayment, 1, &kCardJob, "payment request", 1},
         TriggerCase{"AfterApprovalOnTheNextCommand", KillPoint::AfterApproval, 1, &kCardJob, "\"1004\"", 2},
-        TriggerCase{"MidDocumentFirstCommandInside", KillPoint::MidDocument, 1, &kCardJob, "7007SOAK", 6},
         TriggerCase{"MidDocumentSecondCommandInside", KillPoint::MidDocument, 2, &kCardJob, "\"3101\"", 7},
         TriggerCase{"MidDocumentLongerThanTheDocument", KillPoint::MidDocument, 9, &kCashJob, "\"3011\"", 5},
         TriggerCase{"AtClosingOfTheReceipt", KillPoint::AtClosing, 1, &kCardJob, "\"3011\"", 9},
@@ -103,7 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
         TriggerCase{"AtEndOfJob", KillPoint::AtEndOfJob, 1, &kCardJob, "\"1109\"", 14},
         TriggerCase{"MidSlipThirdCommand", KillPoint::MidSlip, 3, &kCardJob, "700101", 17},
         TriggerCase{"MidSlipNotReachedWithoutASlip", KillPoint::MidSlip, 1, &kCashJob, "", -1},
-        TriggerCase{"AtClosingOfACashReceipt", KillPoint::AtClosing, 1, &kCashJob, "\"3011\"", 5},
         TriggerCase{"AfterDisconnectOnlyAfterTheEndOfJob", KillPoint::AfterDisconnect, 1, &kCashJob,
                     "connection closed", 9}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -115,7 +106,6 @@ TEST(KillTrigger, ADisconnectBeforeTheEndOfJobIsNotTheAnswerStep)
     KillTrigger trigger(plan, DocumentShape::Receipt);
     EXPECT_FALSE(trigger.onRegisterFrame(RegisterFrame{"1011", false}));
     EXPECT_FALSE(trigger.onDisconnect()) << "a link lost in mid-job";
-    EXPECT_FALSE(KillTrigger().onRegisterFrame(RegisterFrame{"1011", false})) << "a trigger without a plan";
 }
 
 TEST(KillPlan, ASeedReplaysThePlanAndCardPointsNeedACard)
