@@ -7,7 +7,8 @@
 namespace tavor1 {
 
 // The result of a job as the host, the journal and the status line know it:
-// 0 success, negative failures.
+// 0 success, negative failures. The journal stores these numbers and reads
+// back those older drivers wrote: never change one.
 enum class JobResult : std::int16_t {
     Ok = 0,
     NegativeTotal = -1,

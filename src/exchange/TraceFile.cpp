@@ -61,8 +61,9 @@ void TraceFile::pruneOldTraces() const
         }
         error.clear();
     };
-    collect(fs::path(m_dataDir));
-    for (fs::directory_iterator it(fs::path(m_dataDir), error), end; !error && it != end; it.increment(error)) {
+    const fs::path dataDir = nativePath(m_dataDir);
+    collect(dataDir);
+    for (fs::directory_iterator it(dataDir, error), end; !error && it != end; it.increment(error)) {
         std::error_code kindError;
         if (isMonthFolderName(it->path().filename().string()) && it->is_directory(kindError)) {
             folders.push_back(it->path());

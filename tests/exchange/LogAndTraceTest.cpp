@@ -134,10 +134,7 @@ TEST_F(TraceFileTest, ATraceStopsAtItsLimitWithANote)
 
 TEST_F(TraceFileTest, OpeningANewTraceRemovesTheOldestUntilAllFit)
 {
-    // An ASCII data directory: on Windows the pruning does not yet find the
-    // traces under a path with accented letters.
-    const TempDir plain;
-    TraceFile limited(plain.path(), clock, options, TraceLimits{1 << 20, 1000});
+    TraceFile limited(dir.path(), clock, options, TraceLimits{1 << 20, 1000});
     // A month ago and today: 4 traces of 400 bytes each.
     const LocalDateTime times[] = {
         {2023, 12, 30, 8, 0, 0}, {2023, 12, 31, 8, 0, 0}, {2024, 1, 4, 8, 0, 0}, {2024, 1, 5, 8, 0, 0}};
@@ -156,7 +153,7 @@ TEST_F(TraceFileTest, OpeningANewTraceRemovesTheOldestUntilAllFit)
     // 1600 bytes were there: the two December traces go, and their folder.
     EXPECT_FALSE(fileExists(paths[0]));
     EXPECT_FALSE(fileExists(paths[1]));
-    EXPECT_FALSE(isDirectory(plain.file("TRACE_202312")));
+    EXPECT_FALSE(isDirectory(dir.file("TRACE_202312")));
     EXPECT_TRUE(fileExists(paths[2]));
     EXPECT_TRUE(fileExists(paths[3]));
     EXPECT_TRUE(fileExists(limited.path()));

@@ -1,7 +1,7 @@
 // The simulated register seen from the wire: receipts, totals, the document
 // rules and the counted faults, through a plain QTcpSocket on 127.0.0.1. The
-// NAK, silence, late-frame, refused-command and dropped-connection faults are
-// exercised through the driver in tests/transmission.
+// NAK, silence and late-frame faults are exercised through the driver in
+// tests/transmission.
 
 #include "simulators/register/RegisterSimulator.h"
 #include "protocol/FrameCodec.h"
@@ -44,6 +44,8 @@ public:
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         m_socket.waitForConnected(5000);
     }
+
+    bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
 
     std::string frame(const std::string& command)
     {
@@ -243,9 +245,20 @@ TEST_F(RegisterSimulatorTest, NonFiscalInvoiceAndReferencedDocuments)
     EXPECT_EQ(simulator.roll().fiscalNumbers(), (std::vector<std::string>{"0001-0001", "0001-0002", "0001-0003"}));
 }
 
-TEST_F(RegisterSimulatorTest, ErrorOnTheNthFrameAndTheRegistersOwnErrorText)
+TEST_F(RegisterSimulatorTest, ErrorOnACommandOrOnTheNthFrame)
 {
     Client client(simulator.port());
+    simulator.failCommand("3101", err::JournalExhausted, 2);
+    EXPECT_EQ(client.send(saleCommand(100)), "ERR30");
+    EXPECT_EQ(client.send(saleCommand(100)), "ERR30");
+    EXPECT_EQ(client.send(saleCommand(100)), "3101") << "the fault lapses after two";
+    EXPECT_EQ(simulator.model().subtotal(), 100) << "refused commands are not carried out";
+
+    // A warning is given after the command has been carried out.
+    simulator.failCommand("3101", err::JournalNearlyFull);
+    EXPECT_EQ(client.send(saleCommand(100)), "ERR31");
+    EXPECT_EQ(simulator.model().subtotal(), 200);
+
     simulator.failNthFrame(2, err::FiscalMemoryFull);
     EXPECT_EQ(client.send("1009"), "100900");
     EXPECT_EQ(client.send("1009"), "ERR51");
@@ -260,19 +273,37 @@ TEST_F(RegisterSimulatorTest, ErrorOnTheNthFrameAndTheRegistersOwnErrorText)
     EXPECT_EQ(client.send("1015"), "1015STAMPANTE. GUASTO") << "no ':' in a reply";
 }
 
-TEST_F(RegisterSimulatorTest, PaperEndSparesTheDisplayAndAnOpenCoverLastsItsPolls)
+TEST_F(RegisterSimulatorTest, PaperEndLastsTheGivenPollsThenTheLineGoesThrough)
 {
     Client client(simulator.port());
     ASSERT_EQ(client.send(saleCommand(100)), "3101");
-    simulator.setPaperEnd(1);
+    simulator.setPaperEnd(2);
     EXPECT_EQ(client.send(saleCommand(200)), "ERR16");
     EXPECT_EQ(client.send("7007" + std::string(40, ' ')), "7007") << "the display needs no paper";
     EXPECT_EQ(client.send("1009"), "100901");
+    EXPECT_EQ(client.send("1009"), "100901");
+    EXPECT_EQ(client.send("1009"), "100900");
+    EXPECT_EQ(client.send(saleCommand(200)), "3101");
+    EXPECT_EQ(simulator.model().subtotal(), 300);
 
     simulator.setCoverOpen(1);
     EXPECT_EQ(client.send("3011"), "ERR37");
     EXPECT_EQ(client.send("1009"), "100902");
     EXPECT_EQ(client.send("3011"), "3011");
+}
+
+TEST_F(RegisterSimulatorTest, DropsTheConnectionAfterNFrames)
+{
+    Client client(simulator.port());
+    simulator.dropConnectionAfter(2);
+    EXPECT_EQ(client.send("1009"), "100900");
+    EXPECT_EQ(client.send("1009"), "100900");
+    client.write(client.frame(saleCommand(100)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !client.connected(); }, 5000));
+    EXPECT_EQ(simulator.model().documentState(), DocumentState::Idle);
+
+    Client again(simulator.port());
+    EXPECT_EQ(again.send("1009"), "100900") << "the register takes a new connection";
 }
 
 TEST_F(RegisterSimulatorTest, ARepeatedFrameIsAnsweredButNotPrintedTwice)
