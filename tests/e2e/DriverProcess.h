@@ -22,6 +22,17 @@ namespace tavor1::test {
 
 inline const QString kTavor1 = QStringLiteral(TAVOR1_BIN_DIR "/tavor1");
 
+// A command run to its end: exit code (-1 when it did not end, -2 when it
+// crashed) and what it printed.
+struct CommandRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs program while the event loop (and so the simulators) keeps running.
+CommandRun runCommand(const QString& program, const QStringList& args, int limitMs = 30000);
+
 class DriverProcess : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -52,6 +63,12 @@ protected:
         waitReady();
     }
     void submit(const std::string& request, int channel = 1);
+    // The host's next job: once the last go signal is gone, clears the last
+    // answer, submits request and waits for "finesco" or the text of SR_ERR.
+    std::string job(const std::string& request, int channel = 1);
+    // The register lets fault hit the next frame of command forever (-1) or
+    // times times.
+    void addFault(regsim::FaultMode mode, const std::string& command, int times = 1);
     // The host may read the answer: FINESCO, or SR_ERR with SR_START gone.
     bool answered(int channel = 1) const;
 
@@ -61,6 +78,10 @@ protected:
     std::string commandsSent() const;
     int receipts() const { return static_cast<int>(sim.roll().fiscalNumbers().size()); }
     std::string logFile() const;
+
+    // The data and option folders, for a command of the technician.
+    QStringList dirs() const;
+    CommandRun tavor1(const QStringList& args) { return runCommand(kTavor1, args); }
 
     regsim::RegisterSimulator sim;
     paysim::PaymentSimulator pay;
