@@ -172,7 +172,9 @@ TEST_F(DriverEndToEnd, ASecondDriverIsRefusedAtStartAndAfterTheDataDirectoryIsMa
 TEST_F(DriverEndToEnd, TheHostStandInReportsSuccessFailureAndTimeOut)
 {
     start();
-    auto host = [&](const QStringList& args) { return test::runCommand(QStringLiteral(TAVOR1_HOST_BIN), args).exitCode; };
+    auto host = [&](const QStringList& args) {
+        return test::runCommand(QStringLiteral(TAVOR1_HOST_BIN), args).exitCode;
+    };
     const QString dir = QString::fromStdString(dataDir);
     EXPECT_EQ(host({"wait-ready", "--data-dir", dir, "--channel", "1", "--timeout", "8"}), 0);
     const std::string good = base.write("good.txt", kReceipt);

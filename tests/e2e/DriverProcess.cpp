@@ -100,7 +100,8 @@ std::string DriverProcess::job(const std::string& request, int channel)
     submit(request, channel);
     if (!waitFor([&] { return answered(channel); }))
         return "<no answer>";
-    return has(ExchangeFile::FINESCO, channel) ? read(ExchangeFile::FINESCO, channel) : read(ExchangeFile::SR_ERR, channel);
+    return has(ExchangeFile::FINESCO, channel) ? read(ExchangeFile::FINESCO, channel)
+                                               : read(ExchangeFile::SR_ERR, channel);
 }
 
 void DriverProcess::addFault(regsim::FaultMode mode, const std::string& command, int times)
