@@ -34,7 +34,8 @@ protected:
     QStringList doctorArgs(int port) const { return QStringList{"doctor"} + dirs() + registerAt(port); }
     CommandRun doctor(int port)
     {
-        return tavor1(doctorArgs(port) + QStringList{"--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(pay.port())});
+        return tavor1(doctorArgs(port) +
+                      QStringList{"--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(pay.port())});
     }
     CommandRun options(const QStringList& args)
     {
@@ -81,7 +82,9 @@ TEST_F(TechnicianCommands, DoctorNamesWhatIsWrong)
         int port;
         std::vector<std::string> lines;
     } cases[] = {
-        {"deadPort", [] {}, dead,
+        {"deadPort",
+         [] {},
+         dead,
          {"FAIL registratore: Registratore 127.0.0.1:" + std::to_string(dead) +
               " non raggiungibile: connessione rifiutata",
           "ok   pagamenti"}},
@@ -91,8 +94,11 @@ TEST_F(TechnicianCommands, DoctorNamesWhatIsWrong)
              appendFileBytes(joinPath(dataDir, std::string(kJournalFileName)),
                              encodeJournalRecord(acceptedRecord(1, 1, stampOfBytes(kReceipt))));
          },
-         sim.port(), {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
-        {"noAddress", [&] { removeFile(joinPath(configDir.path(), "TVCHKSCO.TXT")); }, sim.port(),
+         sim.port(),
+         {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
+        {"noAddress",
+         [&] { removeFile(joinPath(configDir.path(), "TVCHKSCO.TXT")); },
+         sim.port(),
          {"FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT", "txtRemoteIP="}},
     };
     for (const auto& c : cases) {
