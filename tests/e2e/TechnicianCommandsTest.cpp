@@ -76,31 +76,22 @@ TEST_F(TechnicianCommands, DoctorAgainstAWorkingRegisterIsAllOk)
 TEST_F(TechnicianCommands, DoctorNamesWhatIsWrong)
 {
     const int dead = deadPort();
+    const std::string deadRegister = "Registratore 127.0.0.1:" + std::to_string(dead) + " non raggiungibile";
+    // A job accepted and never decided: the driver died during it.
+    const auto interruptAJob = [&] {
+        appendFileBytes(joinPath(dataDir, std::string(kJournalFileName)),
+                        encodeJournalRecord(acceptedRecord(1, 1, stampOfBytes(kReceipt))));
+    };
+    const auto removeTheAddress = [&] { removeFile(joinPath(configDir.path(), "TVCHKSCO.TXT")); };
     const struct {
         const char* name;
         std::function<void()> fault;
         int port;
         std::vector<std::string> lines;
     } cases[] = {
-        {"deadPort",
-         [] {},
-         dead,
-         {"FAIL registratore: Registratore 127.0.0.1:" + std::to_string(dead) +
-              " non raggiungibile: connessione rifiutata",
-          "ok   pagamenti"}},
-        {"jobACrashInterrupted",
-         [&] {
-             // A job accepted and never decided: the driver died during it.
-             appendFileBytes(joinPath(dataDir, std::string(kJournalFileName)),
-                             encodeJournalRecord(acceptedRecord(1, 1, stampOfBytes(kReceipt))));
-         },
-         sim.port(),
-         {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
-        {"noAddress",
-         [&] { removeFile(joinPath(configDir.path(), "TVCHKSCO.TXT")); },
-         sim.port(),
-         {"FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT", "txtRemoteIP="}},
-    };
+        {"deadPort", [] {}, dead, {"FAIL registratore: " + deadRegister + ": connessione rifiutata", "ok   pagamenti"}},
+        {"jobACrashInterrupted", interruptAJob, sim.port(), {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
+        {"noAddress", removeTheAddress, sim.port(), {"FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT", "txtRemoteIP="}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.fault();
