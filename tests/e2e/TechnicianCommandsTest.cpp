@@ -90,8 +90,14 @@ TEST_F(TechnicianCommands, DoctorNamesWhatIsWrong)
         std::vector<std::string> lines;
     } cases[] = {
         {"deadPort", [] {}, dead, {"FAIL registratore: " + deadRegister + ": connessione rifiutata", "ok   pagamenti"}},
-        {"jobACrashInterrupted", interruptAJob, sim.port(), {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
-        {"noAddress", removeTheAddress, sim.port(), {"FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT", "txtRemoteIP="}}};
+        {"jobACrashInterrupted",
+         interruptAJob,
+         sim.port(),
+         {"FAIL lavori: 1 interrotti, 0 senza risposta -> avviare il driver"}},
+        {"noAddress",
+         removeTheAddress,
+         sim.port(),
+         {"FAIL opzioni: nessun indirizzo del registratore in TVCHKSCO.TXT", "txtRemoteIP="}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.fault();
