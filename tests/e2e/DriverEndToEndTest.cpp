@@ -10,8 +10,6 @@
 
 #include <filesystem>
 
-#include <unistd.h>
-
 namespace tavor1 {
 namespace {
 
@@ -113,36 +111,6 @@ INSTANTIATE_TEST_SUITE_P(
     Signals, ClosingSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT), [](const ::testing::TestParamInfo<int>& info) {
         return std::string(info.param == SIGHUP ? "SIGHUP" : info.param == SIGINT ? "SIGINT" : "SIGTERM");
     });
-
-TEST_F(DriverEndToEnd, AReadOnlyDataDirectoryHasItsOwnMessageAndExitStatus)
-{
-    namespace fs = std::filesystem;
-    fs::permissions(base.path(), fs::perms::all, fs::perm_options::replace);
-    fs::permissions(configDir.path(), fs::perms::all, fs::perm_options::replace);
-    fs::permissions(dataDir,
-                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace);
-    // Root ignores a directory's permissions: the driver runs as nobody,
-    // which needs a way to the program through every folder above it.
-    if (::geteuid() == 0) {
-        for (fs::path p = TAVOR1_BIN_DIR; p != p.root_path(); p = p.parent_path())
-            if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
-                GTEST_SKIP() << p << " is closed to other users";
-    }
-    driver.setChildProcessModifier([] {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(99);
-    });
-    captureErrors = true;
-    start();
-    ASSERT_TRUE(driver.waitForFinished(10000));
-    const std::string err = driver.readAllStandardError().toStdString();
-    EXPECT_EQ(driver.exitCode(), 4) << err;
-    EXPECT_NE(err.find("cannot write in the data directory " + dataDir + ": Permission denied"), std::string::npos)
-        << err;
-    fs::permissions(dataDir, fs::perms::owner_all, fs::perm_options::add);
-}
 
 TEST_F(DriverEndToEnd, ASecondDriverIsRefusedAtStartAndAfterTheDataDirectoryIsMadeAgain)
 {

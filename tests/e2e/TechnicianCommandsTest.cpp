@@ -127,28 +127,34 @@ TEST_F(TechnicianCommands, AnUnreachableRegisterIsNamedInTheLogAndOnStandardErro
     EXPECT_EQ(text.find(line), text.rfind(line)) << text;
 }
 
-TEST_F(TechnicianCommands, DoctorFailsAReadOnlyDataDirectory)
+// The data directory refuses writes: the driver stops with an exit status
+// and a message of its own, and the doctor names it.
+TEST_F(TechnicianCommands, AReadOnlyDataDirectoryStopsTheDriverAndFailsTheDoctor)
 {
     ASSERT_EQ(::chmod(dataDir.c_str(), 0555), 0);
     QString program = kTavor1;
-    QStringList args = doctorArgs(sim.port());
+    QStringList asNobody;
     if (::geteuid() == 0) {
-        // root writes anywhere: the check runs as nobody, as a service user would.
-        const QString setpriv = QStandardPaths::findExecutable("setpriv");
-        if (setpriv.isEmpty())
+        // root writes anywhere: the commands run as nobody, as a service user would.
+        program = QStandardPaths::findExecutable("setpriv");
+        if (program.isEmpty())
             GTEST_SKIP() << "running as root without setpriv";
         ::chmod(base.path().c_str(), 0755);
         ::chmod(configDir.path().c_str(), 0755);
-        const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups", kTavor1};
-        if (test::runCommand(setpriv, asNobody + QStringList{"--version"}).exitCode != 0)
+        asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups", kTavor1};
+        if (test::runCommand(program, asNobody + QStringList{"--version"}).exitCode != 0)
             GTEST_SKIP() << "nobody cannot run " << kTavor1.toStdString() << " from this folder";
-        args = asNobody + args;
-        program = setpriv;
     }
-    const CommandRun r = test::runCommand(program, args);
+    const CommandRun driverRun =
+        test::runCommand(program, asNobody + QStringList{"--headless"} + dirs() + registerAt(sim.port()), 10000);
+    const CommandRun doctorRun = test::runCommand(program, asNobody + doctorArgs(sim.port()));
     ::chmod(dataDir.c_str(), 0755);
-    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
-    EXPECT_NE(r.out.find("FAIL dati: " + dataDir + " non e' scrivibile"), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(driverRun.exitCode, 4) << driverRun.err;
+    EXPECT_NE(driverRun.err.find("cannot write in the data directory " + dataDir + ": Permission denied"),
+              std::string::npos)
+        << driverRun.err;
+    EXPECT_EQ(doctorRun.exitCode, 1) << doctorRun.out << doctorRun.err;
+    EXPECT_NE(doctorRun.out.find("FAIL dati: " + dataDir + " non e' scrivibile"), std::string::npos) << doctorRun.out;
 }
 
 TEST_F(TechnicianCommands, OptionsSetByNameAreListedBackAndABadValueSavesNothing)
