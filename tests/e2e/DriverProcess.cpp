@@ -37,11 +37,11 @@ void DriverProcess::start(const QStringList& extra)
     writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
     writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
     m_endsAtStart = count("1109");
-    driver.setProcessChannelMode(captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     driver.start(kTavor1, QStringList{"--headless"} + dirs() +
                               QStringList{"--register-port", QString::number(sim.port()), "--payment-url",
                                           QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause",
-                                          "20", "--reply-timeout", QString::number(replyTimeoutMs)} +
+                                          "20", "--reply-timeout", "60000"} +
                               extra);
     ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
 }

@@ -94,9 +94,6 @@ protected:
     std::string channels = "1000";
     // TVCHKSCO.TXT: no trace, display on, the simulator's address, "20 sec.".
     std::string otherOptions = "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n";
-    int replyTimeoutMs = 60000;
-    // The driver's standard error is kept for the test instead of shown.
-    bool captureErrors = false;
 
 private:
     int m_endsAtStart = 0;
