@@ -34,7 +34,7 @@ void DriverProcess::SetUp()
 
 void DriverProcess::start(const QStringList& extra)
 {
-    writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
+    writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
     writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
     m_endsAtStart = count("1109");
     driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -38,8 +38,8 @@ protected:
     void SetUp() override;
     void TearDown() override { kill(); }
 
-    // Writes the option files (channels, otherOptions) and starts the driver
-    // on the simulators.
+    // Writes the option files (channel 1 served, otherOptions) and starts the
+    // driver on the simulators.
     void start(const QStringList& extra = {});
     // A power cut, as far as the driver can tell.
     void kill();
@@ -90,8 +90,6 @@ protected:
     // A space in the path, as in many shops' folders.
     std::string dataDir = base.file("dati scambio");
     QProcess driver;
-    // TVCHKCOM.TXT: the channels served.
-    std::string channels = "1000";
     // TVCHKSCO.TXT: no trace, display on, the simulator's address, "20 sec.".
     std::string otherOptions = "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n";
 
