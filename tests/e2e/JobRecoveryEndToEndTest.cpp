@@ -123,8 +123,7 @@ TEST_F(CancelOwed, IsMadeWhileIdleAndTheNextJobPrints)
 {
     failWithTheCancelOwed();
     // The driver waits longer after each failed try.
-    ASSERT_TRUE(waitFor([&] { return sim.model().documentState() == DocumentState::Idle; }, 30000))
-        << commandsSent();
+    ASSERT_TRUE(waitFor([&] { return sim.model().documentState() == DocumentState::Idle; }, 30000)) << commandsSent();
     EXPECT_EQ(job(kReceipt), "finesco") << commandsSent();
     EXPECT_EQ(receipts(), 1);
     EXPECT_EQ(sim.model().documentState(), DocumentState::Idle);
