@@ -10,13 +10,11 @@
 #include "exchange/JobJournal.h"
 #include "platform/ByteFiles.h"
 
-#include <chrono>
 #include <filesystem>
 
 namespace tavor1 {
 namespace {
 
-using regsim::Fault;
 using regsim::FaultMode;
 
 const std::string kCardSale = "PAGA,V1250,P2\r\nSALE,N1,P1250\r\nCARD,V1250\r\n";
@@ -33,21 +31,12 @@ protected:
         ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START), "00000000\r\n"));
     }
 
-    // The first sale line is refused: "ERR" 37, cover open.
-    void coverOpenOnTheSale()
-    {
-        Fault f;
-        f.mode = FaultMode::ErrorReply;
-        f.command = "3101";
-        f.code = regsim::err::CoverOpen;
-        sim.addFault(f);
-    }
-
-    // A sale charged on channel 1 whose document failed: SR_ERR is the one
-    // coded line, SR_OUT carries the approval.
+    // A sale charged on channel 1 whose document failed, its first sale
+    // line refused with "ERR" 37, cover open: SR_ERR is the one coded line,
+    // SR_OUT carries the approval.
     void failedCardSale()
     {
-        coverOpenOnTheSale();
+        sim.failCommand("3101", regsim::err::CoverOpen);
         submit(kCardSale);
         ASSERT_TRUE(waitFor([&] { return answered(); }));
         ASSERT_EQ(read(ExchangeFile::SR_ERR), kCoverOpen);
@@ -103,36 +92,7 @@ TEST_F(CardApprovalTest, TheRetryOfTheSameFileIsPaidWithTheApprovalItHas)
     EXPECT_TRUE(openApprovals(JobJournal::read(dataDir)).empty());
 }
 
-TEST_F(CardApprovalTest, ARequestWrittenAgainIsANewSaleAndTheApprovalIsListedAsNotUsed)
-{
-    startReady();
-    failedCardSale();
-
-    // The same bytes, written again: the host meant a new sale. The
-    // modification time counts in seconds, so the rewrite is dated later, as
-    // any rewrite after a card payment would be.
-    ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_DATI), kCardSale));
-    std::filesystem::last_write_time(file(ExchangeFile::SR_DATI),
-                                     std::filesystem::last_write_time(file(ExchangeFile::SR_DATI)) +
-                                         std::chrono::seconds(2));
-    retry();
-    expectPrinted();
-    EXPECT_EQ(pay.requests().size(), 2u);
-    const std::vector<std::string> lines = notUsed();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("lavoro 1 canale 1: importo 12,50 EUR, aut. A1B2C3"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find(kNotUsedNewRequest), std::string::npos) << lines[0];
-    EXPECT_NE(logFile().find("Approvazione POS NON USATA del lavoro 1 canale 1"), std::string::npos) << logFile();
-
-    // tavor1 history lists it for the shop.
-    QProcess history;
-    history.start(test::kTavor1, {"history", "--data-dir", QString::fromStdString(dataDir)});
-    ASSERT_TRUE(history.waitForFinished(10000));
-    const std::string out = history.readAllStandardOutput().toStdString();
-    EXPECT_NE(out.find(lines[0]), std::string::npos) << out;
-}
-
-TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
+TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgainAndTheApprovalIsListedAsNotUsed)
 {
     // 0 minutes: every retry comes after the bound.
     startReady({"--approval-reuse-minutes", "0"});
@@ -143,18 +103,23 @@ TEST_F(CardApprovalTest, AfterTheBoundTheRetryIsChargedAgain)
     EXPECT_EQ(pay.requests().size(), 2u);
     const std::vector<std::string> lines = notUsed();
     ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("lavoro 1 canale 1: importo 12,50 EUR, aut. A1B2C3"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(kNotUsedExpired), std::string::npos) << lines[0];
+
+    // tavor1 history lists it for the shop.
+    const test::CommandRun history = tavor1({"history", "--data-dir", QString::fromStdString(dataDir)});
+    EXPECT_EQ(history.exitCode, 0) << history.err;
+    EXPECT_NE(history.out.find(lines[0]), std::string::npos) << history.out;
 }
 
-TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
+// The register holds back its reply to the sale line; the driver is killed
+// while it waits, after the approval and before the document ends. The
+// settlement keeps the request and its approval, and so does a start-up
+// before the host's retry.
+TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetryAfterAnyRestart)
 {
     startReady();
-    // The register holds back its reply to the sale line; the driver is
-    // killed while it waits, after the approval and before the document ends.
-    Fault silent;
-    silent.mode = FaultMode::Silence;
-    silent.command = "3101";
-    sim.addFault(silent);
+    addFault(FaultMode::Silence, "3101");
     submit(kCardSale);
     ASSERT_TRUE(waitFor([&] { return count("3101") > 0; }));
     ASSERT_EQ(pay.requests().size(), 1u);
@@ -166,28 +131,16 @@ TEST_F(CardApprovalTest, AnApprovalTakenBeforeACrashPaysTheRetry)
     EXPECT_NE(read(ExchangeFile::SR_OUT).find("AuthorizationCode : A1B2C3"), std::string::npos)
         << "the settlement reports the approval";
     EXPECT_EQ(receipts(), 0);
-
     waitReady();
-    retry();
-    expectPrinted();
-    EXPECT_EQ(pay.requests().size(), 1u) << "charged twice";
-    EXPECT_EQ(receipts(), 1);
-    EXPECT_TRUE(notUsed().empty());
-}
-
-TEST_F(CardApprovalTest, ARestartBetweenTheFailureAndTheRetryKeepsTheRequestAndItsApproval)
-{
-    startReady();
-    failedCardSale();
     kill();
 
-    // Start-up clears the exchange files, but not the request an approval
-    // waits on.
     startReady();
     ASSERT_EQ(read(ExchangeFile::SR_DATI), kCardSale);
     retry();
     expectPrinted();
     EXPECT_EQ(pay.requests().size(), 1u) << "charged twice";
+    EXPECT_EQ(receipts(), 1);
+    EXPECT_TRUE(notUsed().empty());
 }
 
 TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
@@ -207,22 +160,14 @@ TEST_F(CardApprovalTest, APaymentServiceSlowerThanThePaymentTimeoutFailsTheJob)
 TEST_F(CardApprovalTest, ASlipCutShortByALostLinkIsClosedAndTheReceiptStaysPrinted)
 {
     startReady();
-    Fault drop;
-    drop.mode = FaultMode::DropConnection;
-    drop.command = "4003120";
-    sim.addFault(drop);
+    addFault(FaultMode::DropConnection, "4003120");
     submit(kCardSale);
     expectPrinted();
     EXPECT_EQ(receipts(), 1);
     EXPECT_TRUE(waitFor([&] { return sim.model().documentState() == regsim::DocumentState::Idle; }))
         << "the slip is still open with no job to come";
 
-    ASSERT_TRUE(waitFor([&] { return !fileExists(file(ExchangeFile::SR_START)); }));
-    removeFile(file(ExchangeFile::FINESCO));
-    removeFile(file(ExchangeFile::SR_OUT));
-    submit("SALE,N1,P300\r\nCASH,V300\r\n");
-    ASSERT_TRUE(waitFor([&] { return answered(); }));
-    EXPECT_EQ(read(ExchangeFile::FINESCO), "finesco") << read(ExchangeFile::SR_ERR);
+    EXPECT_EQ(job("SALE,N1,P300\r\nCASH,V300\r\n"), "finesco");
     EXPECT_EQ(receipts(), 2);
     EXPECT_EQ(sim.model().documentState(), regsim::DocumentState::Idle);
     EXPECT_EQ(pay.requests().size(), 1u);

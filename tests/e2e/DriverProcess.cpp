@@ -6,6 +6,25 @@
 
 namespace tavor1::test {
 
+CommandRun runCommand(const QString& program, const QStringList& args, int limitMs)
+{
+    QProcess process;
+    process.start(program, args);
+    CommandRun result;
+    if (!process.waitForStarted(5000))
+        return result;
+    waitUntil([&] { return process.state() == QProcess::NotRunning; }, limitMs);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(3000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
 void DriverProcess::SetUp()
 {
     ASSERT_TRUE(sim.listen(0)) << sim.errorString().toStdString();
@@ -15,16 +34,15 @@ void DriverProcess::SetUp()
 
 void DriverProcess::start(const QStringList& extra)
 {
-    writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), channels + "\r\n");
+    writeFileBytes(joinPath(configDir.path(), "TVCHKCOM.TXT"), "1000\r\n");
     writeFileBytes(joinPath(configDir.path(), "TVCHKSCO.TXT"), otherOptions);
     m_endsAtStart = count("1109");
-    driver.setProcessChannelMode(captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-    driver.start(kTavor1,
-                 QStringList{"--headless", "--data-dir", QString::fromStdString(dataDir), "--config-dir",
-                             QString::fromStdString(configDir.path()), "--register-port", QString::number(sim.port()),
-                             "--payment-url", QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause",
-                             "20", "--reply-timeout", QString::number(replyTimeoutMs)} +
-                     extra);
+    driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    driver.start(kTavor1, QStringList{"--headless"} + dirs() +
+                              QStringList{"--register-port", QString::number(sim.port()), "--payment-url",
+                                          QStringLiteral("http://127.0.0.1:%1").arg(pay.port()), "--closing-pause",
+                                          "20", "--reply-timeout", "60000"} +
+                              extra);
     ASSERT_TRUE(driver.waitForStarted(5000)) << driver.errorString().toStdString();
 }
 
@@ -72,6 +90,29 @@ void DriverProcess::submit(const std::string& request, int channel)
     ASSERT_TRUE(writeFileBytes(file(ExchangeFile::SR_START, channel), "00000000\r\n"));
 }
 
+std::string DriverProcess::job(const std::string& request, int channel)
+{
+    if (!waitFor([&] { return !has(ExchangeFile::SR_START, channel); }))
+        return "<the last go signal stays>";
+    removeFile(file(ExchangeFile::FINESCO, channel));
+    removeFile(file(ExchangeFile::SR_ERR, channel));
+    removeFile(file(ExchangeFile::SR_OUT, channel));
+    submit(request, channel);
+    if (!waitFor([&] { return answered(channel); }))
+        return "<no answer>";
+    return has(ExchangeFile::FINESCO, channel) ? read(ExchangeFile::FINESCO, channel)
+                                               : read(ExchangeFile::SR_ERR, channel);
+}
+
+void DriverProcess::addFault(regsim::FaultMode mode, const std::string& command, int times)
+{
+    regsim::Fault fault;
+    fault.mode = mode;
+    fault.command = command;
+    fault.times = times;
+    sim.addFault(fault);
+}
+
 bool DriverProcess::answered(int channel) const
 {
     return has(ExchangeFile::FINESCO, channel) ||
@@ -96,6 +137,11 @@ std::string DriverProcess::commandsSent() const
 std::string DriverProcess::logFile() const
 {
     return readFileBytes(joinPath(dataDir, "LOGFILE.TXT")).value_or("");
+}
+
+QStringList DriverProcess::dirs() const
+{
+    return {"--data-dir", QString::fromStdString(dataDir), "--config-dir", QString::fromStdString(configDir.path())};
 }
 
 } // namespace tavor1::test

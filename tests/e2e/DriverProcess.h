@@ -22,13 +22,24 @@ namespace tavor1::test {
 
 inline const QString kTavor1 = QStringLiteral(TAVOR1_BIN_DIR "/tavor1");
 
+// A command run to its end: exit code (-1 when it did not end, -2 when it
+// crashed) and what it printed.
+struct CommandRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs program while the event loop (and so the simulators) keeps running.
+CommandRun runCommand(const QString& program, const QStringList& args, int limitMs = 30000);
+
 class DriverProcess : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override { kill(); }
 
-    // Writes the option files (channels, otherOptions) and starts the driver
-    // on the simulators.
+    // Writes the option files (channel 1 served, otherOptions) and starts the
+    // driver on the simulators.
     void start(const QStringList& extra = {});
     // A power cut, as far as the driver can tell.
     void kill();
@@ -52,6 +63,12 @@ protected:
         waitReady();
     }
     void submit(const std::string& request, int channel = 1);
+    // The host's next job: once the last go signal is gone, clears the last
+    // answer, submits request and waits for "finesco" or the text of SR_ERR.
+    std::string job(const std::string& request, int channel = 1);
+    // The register lets fault hit the next frame of command forever (-1) or
+    // times times.
+    void addFault(regsim::FaultMode mode, const std::string& command, int times = 1);
     // The host may read the answer: FINESCO, or SR_ERR with SR_START gone.
     bool answered(int channel = 1) const;
 
@@ -62,6 +79,10 @@ protected:
     int receipts() const { return static_cast<int>(sim.roll().fiscalNumbers().size()); }
     std::string logFile() const;
 
+    // The data and option folders, for a command of the technician.
+    QStringList dirs() const;
+    CommandRun tavor1(const QStringList& args) { return runCommand(kTavor1, args); }
+
     regsim::RegisterSimulator sim;
     paysim::PaymentSimulator pay;
     test::TempDir base;
@@ -69,13 +90,8 @@ protected:
     // A space in the path, as in many shops' folders.
     std::string dataDir = base.file("dati scambio");
     QProcess driver;
-    // TVCHKCOM.TXT: the channels served.
-    std::string channels = "1000";
     // TVCHKSCO.TXT: no trace, display on, the simulator's address, "20 sec.".
     std::string otherOptions = "0\r\n0\r\n0\r\n127.0.0.1\r\n 1 \r\n";
-    int replyTimeoutMs = 60000;
-    // The driver's standard error is kept for the test instead of shown.
-    bool captureErrors = false;
 
 private:
     int m_endsAtStart = 0;
