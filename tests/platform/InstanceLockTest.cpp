@@ -117,14 +117,15 @@ TEST_P(InstanceLockAtStart, IsTakenUnlessALiveDriverHoldsIt)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Leftovers, InstanceLockAtStart,
-    ::testing::Values(StartRow{"NoLockFile", std::nullopt, false}, StartRow{"EmptyAfterAPowerCut", "", false},
-                      StartRow{"FullOfNuls", std::string(4096, '\0'), false},
-                      StartRow{"Garbage", std::string("\xFF\xFEQ\r\nLOCK 12x\0", 12), false},
-                      // A crashed driver's number, now perhaps some other program's.
-                      StartRow{"LeftByADeadDriver", "1\n", false}, StartRow{"HeldByALiveDriver", "", true}),
-    [](const ::testing::TestParamInfo<StartRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Leftovers, InstanceLockAtStart,
+                         ::testing::Values(StartRow{"NoLockFile", std::nullopt, false},
+                                           StartRow{"EmptyAfterAPowerCut", "", false},
+                                           StartRow{"FullOfNuls", std::string(4096, '\0'), false},
+                                           StartRow{"Garbage", std::string("\xFF\xFEQ\r\nLOCK 12x\0", 12), false},
+                                           // A crashed driver's number, now perhaps some other program's.
+                                           StartRow{"LeftByADeadDriver", "1\n", false},
+                                           StartRow{"HeldByALiveDriver", "", true}),
+                         [](const ::testing::TestParamInfo<StartRow>& info) { return std::string(info.param.name); });
 
 // The lock's answer for a path as a user without root's privileges gets it
 // (root ignores a directory's permissions): the operating system's text when
