@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, OptionFileLoad,
     ::testing::Values(
         StoredCase{"NoFiles", nullptr, "", nothing},
-        StoredCase{"Channels", "TVCHKCOM.TXT", "0101\r\n", [](Options& o) { o.channelEnabled = {false, true, false, true}; }},
+        StoredCase{"Channels", "TVCHKCOM.TXT", "0101", [](Options& o) { o.channelEnabled = {false, true, false, true}; }},
         StoredCase{"ChannelsTooShort", "TVCHKCOM.TXT", "01\r\n", nothing},
         StoredCase{"ChannelsEmpty", "TVCHKCOM.TXT", "", nothing},
         StoredCase{"TimerSeconds", "TVTIMER1.TXT", "5\r\n", timer("5", 5000)},
