@@ -99,7 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
     Files, OptionFileLoad,
     ::testing::Values(
         StoredCase{"NoFiles", nullptr, "", nothing},
-        StoredCase{"Channels", "TVCHKCOM.TXT", "0101", [](Options& o) { o.channelEnabled = {false, true, false, true}; }},
+        StoredCase{"Channels", "TVCHKCOM.TXT", "0101",
+                   [](Options& o) {
+                       o.channelEnabled = {false, true, false, true};
+                   }},
         StoredCase{"ChannelsTooShort", "TVCHKCOM.TXT", "01\r\n", nothing},
         StoredCase{"ChannelsEmpty", "TVCHKCOM.TXT", "", nothing},
         StoredCase{"TimerSeconds", "TVTIMER1.TXT", "5\r\n", timer("5", 5000)},
@@ -132,15 +135,15 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{"UnreadableLinesLeaveTheirControlsAlone", "TVCHKSCO.TXT",
                    lines({"x", "yes", "", "1.2.3", "", "2", "", "", "", "", "", "", "", "f", "", "", "", ""}), nothing},
         // LF and lone CR line ends count as the list fields count them.
-        StoredCase{"OverlongLineSkipped", "TVCHKSCO.TXT",
-                   "0\n1\r" + std::string(300, '1') + "\n192.168.0.5\r\n 4 \n0\n",
-                   [](Options& o) {
-                       o.chbTrace = true;
-                       o.txtRemoteIP = "192.168.0.5";
-                       o.cboToutConn = 4;
-                       o.chkCodFisc = false;
-                   },
-                   "TVCHKSCO.TXT: riga 3 ignorata (oltre 256 caratteri)"},
+        StoredCase{
+            "OverlongLineSkipped", "TVCHKSCO.TXT", "0\n1\r" + std::string(300, '1') + "\n192.168.0.5\r\n 4 \n0\n",
+            [](Options& o) {
+                o.chbTrace = true;
+                o.txtRemoteIP = "192.168.0.5";
+                o.cboToutConn = 4;
+                o.chkCodFisc = false;
+            },
+            "TVCHKSCO.TXT: riga 3 ignorata (oltre 256 caratteri)"},
         StoredCase{"TimeoutFirstEntry", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "0"}), timeout(0)},
         StoredCase{"TimeoutPastTheList", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "6"}), nothing},
         StoredCase{"TimeoutRoundedPastTheList", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "5.7"}), nothing}),
