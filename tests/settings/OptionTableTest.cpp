@@ -61,13 +61,12 @@ TEST_P(OptionRefusal, ABadValueIsRefusedWithAReasonAndChangesNothing)
     EXPECT_EQ(row->get(options), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(ByName, OptionRefusal,
-                         ::testing::Values(BadValue{"txtRemoteIP", "cassa1", "IPv4"}, BadValue{"chbTrace", "si", "0 o 1"},
-                                           BadValue{"Check1", "2", "0 o 1"},
-                                           BadValue{"cboToutConn", "25", "10, 20, 30"},
-                                           BadValue{"txtTimerVal", "0", "da 1 a 60"},
-                                           BadValue{"txtTimerVal", "75", "da 1 a 60"}),
-                         [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(
+    ByName, OptionRefusal,
+    ::testing::Values(BadValue{"txtRemoteIP", "cassa1", "IPv4"}, BadValue{"chbTrace", "si", "0 o 1"},
+                      BadValue{"Check1", "2", "0 o 1"}, BadValue{"cboToutConn", "25", "10, 20, 30"},
+                      BadValue{"txtTimerVal", "0", "da 1 a 60"}, BadValue{"txtTimerVal", "75", "da 1 a 60"}),
+    [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.index); });
 
 TEST(OptionTable, AnUnknownNameHasNoRow)
 {
