@@ -32,11 +32,6 @@ struct JoinCase {
     const char* posix;
 };
 
-void PrintTo(const JoinCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class JoinPathTest : public testing::TestWithParam<JoinCase> { };
 
 TEST_P(JoinPathTest, GivesThePlatformsPath)

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <ostream>
 #include <vector>
 
 #ifdef _WIN32
@@ -23,11 +22,6 @@ struct EventRow {
     ConsoleEvent event;
     bool holdsTheProcess;
 };
-
-void PrintTo(const EventRow& r, std::ostream* os)
-{
-    *os << r.name;
-}
 
 class ConsoleEvents : public testing::TestWithParam<EventRow> { };
 
