@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <ostream>
 #include <vector>
 
 #ifdef _WIN32
@@ -23,11 +22,6 @@ struct EventRow {
     ConsoleEvent event;
     bool holdsTheProcess;
 };
-
-void PrintTo(const EventRow& r, std::ostream* os)
-{
-    *os << r.name;
-}
 
 class ConsoleEvents : public testing::TestWithParam<EventRow> { };
 
@@ -51,40 +45,33 @@ std::future<bool> raise(ConsoleClose& handler, unsigned long controlType)
     return std::async(std::launch::async, [&handler, controlType] { return handler.handle(controlType); });
 }
 
-TEST(ConsoleClose, AClosedConsoleWaitsForTheClosingSequence)
-{
-    std::atomic<int> requests{0};
-    ConsoleClose handler([&](ConsoleEvent e) { requests += e == ConsoleEvent::Close; }, 60s);
-    std::future<bool> returned = raise(handler, 2);
-    std::future<bool> again = raise(handler, 2);
-
-    // Until the main thread says the closing is done the handler must not
-    // return, or Windows would end the process half-way.
-    EXPECT_EQ(returned.wait_for(200ms), std::future_status::timeout);
-    handler.closingDone();
-    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
-    EXPECT_TRUE(returned.get());
-    EXPECT_TRUE(again.get());
-    EXPECT_EQ(requests, 1) << "one closing sequence, however many events";
-}
-
-TEST(ConsoleClose, TheWaitEndsWithTheGraceWhenTheClosingHangs)
-{
-    ConsoleClose handler([](ConsoleEvent) {}, 50ms);
-    std::future<bool> returned = raise(handler, 6);
-    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
-    EXPECT_TRUE(returned.get());
-}
-
-TEST(ConsoleClose, CtrlCAsksForTheClosingAndReturnsAtOnce)
+TEST(ConsoleClose, CtrlCReturnsAtOnceAndAClosedConsoleWaitsForTheOneClosingSequence)
 {
     std::vector<ConsoleEvent> seen;
     ConsoleClose handler([&](ConsoleEvent e) { seen.push_back(e); }, 60s);
-    std::future<bool> returned = raise(handler, 0);
-    ASSERT_EQ(returned.wait_for(10s), std::future_status::ready);
-    EXPECT_TRUE(returned.get());
-    EXPECT_EQ(seen, std::vector<ConsoleEvent>{ConsoleEvent::Interrupt});
+    std::future<bool> interrupted = raise(handler, 0);
+    ASSERT_EQ(interrupted.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(interrupted.get());
+
+    std::future<bool> closed = raise(handler, 2);
+    std::future<bool> again = raise(handler, 2);
+    // Until the main thread says the closing is done the handler must not
+    // return, or Windows would end the process half-way.
+    EXPECT_EQ(closed.wait_for(200ms), std::future_status::timeout);
+    handler.closingDone();
+    ASSERT_EQ(closed.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(closed.get());
+    EXPECT_TRUE(again.get());
+    EXPECT_EQ(seen, std::vector<ConsoleEvent>{ConsoleEvent::Interrupt}) << "one closing sequence, however many events";
     EXPECT_FALSE(handler.handle(99)) << "an unknown code is left to the next handler";
+}
+
+TEST(ConsoleClose, AShutdownAsksForTheClosingAndWaitsNoLongerThanTheGrace)
+{
+    std::vector<ConsoleEvent> seen;
+    ConsoleClose handler([&](ConsoleEvent e) { seen.push_back(e); }, 50ms);
+    EXPECT_TRUE(handler.handle(6));
+    EXPECT_EQ(seen, std::vector<ConsoleEvent>{ConsoleEvent::Shutdown});
 }
 
 #ifdef _WIN32

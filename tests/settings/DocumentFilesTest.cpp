@@ -3,23 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace tavor1 {
 namespace {
 
 using test::TempDir;
 
+// Number, source and description of the error a call raises, as one text.
+std::string raised(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const DocumentError& e) {
+        return std::to_string(e.number()) + " | " + e.source() + " | " + e.description();
+    }
+    return "no error raised";
+}
+
 TEST(ReadDocument, AMissingFileRaisesMinusOneNamingThePath)
 {
     TempDir dir("tavor1 documenti è ");
     const std::string path = dir.file("SR_DATI.001");
-    try {
-        readDocument(path);
-        FAIL() << "no error raised";
-    } catch (const DocumentError& e) {
-        EXPECT_EQ(e.number(), -1);
-        EXPECT_EQ(e.source(), "Tools.ReadDocument");
-        EXPECT_EQ(e.description(), "FileInput: " + path + " Not Exists!");
-    }
+    EXPECT_EQ(raised([&] { readDocument(path); }), "-1 | Tools.ReadDocument | FileInput: " + path + " Not Exists!");
     EXPECT_THROW(readDocument(dir.path()), DocumentError) << "a directory is no document";
 }
 
@@ -42,7 +48,6 @@ TEST(WriteDocument, WritesCrLfLinesReplacingOrAppending)
     EXPECT_EQ(dir.read("KB.txt"), "3011\r\ncaff\xE8\r\n");
     writeDocument(path, {"1109"}, true);
     EXPECT_EQ(dir.read("KB.txt"), "3011\r\ncaff\xE8\r\n1109\r\n");
-    EXPECT_EQ(readDocument(path), (Document{"3011", "caff\xE8", "1109"}));
     writeDocument(path, {}, false);
     EXPECT_EQ(dir.read("KB.txt"), "") << "an empty list leaves an empty file";
 }
@@ -50,21 +55,10 @@ TEST(WriteDocument, WritesCrLfLinesReplacingOrAppending)
 TEST(WriteDocument, FailuresCarryNumberSourceAndDescription)
 {
     TempDir dir;
-    try {
-        writeDocument(dir.file("assente/KB.txt"), {"x"}, false);
-        FAIL() << "no error raised";
-    } catch (const DocumentError& e) {
-        EXPECT_EQ(e.number(), 76);
-        EXPECT_EQ(e.source(), "Tavor1 in Tools.WriteDocument:0");
-        EXPECT_EQ(e.description(), "Path not found");
-    }
-    try {
-        writeDocument(dir.path(), {"x"}, true);
-        FAIL() << "no error raised";
-    } catch (const DocumentError& e) {
-        EXPECT_EQ(e.number(), 75);
-        EXPECT_EQ(e.description(), "Path/File access error");
-    }
+    EXPECT_EQ(raised([&] { writeDocument(dir.file("assente/KB.txt"), {"x"}, false); }),
+              "76 | Tavor1 in Tools.WriteDocument:0 | Path not found");
+    EXPECT_EQ(raised([&] { writeDocument(dir.path(), {"x"}, true); }),
+              "75 | Tavor1 in Tools.WriteDocument:0 | Path/File access error");
 }
 
 } // namespace

@@ -1,50 +1,34 @@
 #include "settings/OptionFiles.h"
-#include "platform/NativePath.h"
 #include "settings/IpAddress.h"
 #include "settings/ListFields.h"
+#include "settings/OptionTable.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <functional>
 
 namespace tavor1 {
 namespace {
 
 using test::TempDir;
 
-void expectSameOptions(const Options& a, const Options& b)
+// Every option by its control's name, and the interval the timer box gives.
+void expectSameOptions(const Options& loaded, const Options& expected)
 {
-    EXPECT_EQ(a.channelEnabled, b.channelEnabled);
-    EXPECT_EQ(a.txtTimerVal, b.txtTimerVal);
-    EXPECT_EQ(a.timerIntervalMs, b.timerIntervalMs);
-    EXPECT_EQ(optionLines(a), optionLines(b));
-    EXPECT_EQ(a.txtRemoteIP, b.txtRemoteIP);
+    for (const OptionRow& row : optionRows())
+        EXPECT_EQ(row.get(loaded), row.get(expected)) << row.name;
+    EXPECT_EQ(loaded.timerIntervalMs, expected.timerIntervalMs);
 }
 
-struct AddressCase {
-    const char* name;
-    const char* text;
-    bool valid;
-};
-
-class ValidateIpAddressTest : public ::testing::TestWithParam<AddressCase> { };
-
-TEST_P(ValidateIpAddressTest, Decides)
+TEST(IpAddress, IsFourNumbersFrom0To255AndNothingElse)
 {
-    EXPECT_EQ(validateIpAddress(GetParam().text), GetParam().valid) << '"' << GetParam().text << '"';
+    for (const char* good : {"192.168.1.10", "0.0.0.255"})
+        EXPECT_TRUE(validateIpAddress(good)) << good;
+    for (const char* bad : {"", "192.168.1", "192.168.1.256", "192..1.10", "1.2.3.4.5", "-1.2.3.4", " 1.2.3.4",
+                            "1.2.3.4a", "1.2.3.4.", "99999999999999999999.1.1.1"})
+        EXPECT_FALSE(validateIpAddress(bad)) << '"' << bad << '"';
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, ValidateIpAddressTest,
-    ::testing::Values(AddressCase{"Plain", "192.168.1.10", true}, AddressCase{"Limits", "0.0.0.255", true},
-                      AddressCase{"Empty", "", false}, AddressCase{"ThreeParts", "192.168.1", false},
-                      AddressCase{"Over255", "192.168.1.256", false}, AddressCase{"EmptyPart", "192..1.10", false},
-                      AddressCase{"FifthPart", "1.2.3.4.5", false}, AddressCase{"Sign", "-1.2.3.4", false},
-                      AddressCase{"Blank", " 1.2.3.4", false}, AddressCase{"Letters", "1.2.3.4a", false},
-                      AddressCase{"TrailingDot", "1.2.3.4.", false},
-                      AddressCase{"HugeDigits", "99999999999999999999.1.1.1", false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ListFields, EndAtCommasAndLineEndsAndLoseTheirQuotes)
 {
@@ -58,214 +42,159 @@ TEST(ListFields, EndAtCommasAndLineEndsAndLoseTheirQuotes)
     EXPECT_EQ(readListFields(",,,"), (V{"", "", ""}));
 }
 
-class OptionFilesTest : public ::testing::Test {
-protected:
-    Options load()
-    {
-        Options o;
-        loadOptionFiles(dir.path(), o);
-        return o;
-    }
-    // TVCHKSCO.TXT with the given lines, CR LF after each.
-    void writeOptions(std::initializer_list<const char*> lines)
-    {
-        std::string bytes;
-        for (const char* l : lines)
-            bytes.append(l).append("\r\n");
-        dir.write("TVCHKSCO.TXT", bytes);
-    }
-
-    TempDir dir{"tavor1 programma è "};
-};
-
-TEST_F(OptionFilesTest, NoFilesGiveTheDefaultsAndTheTimerFileIsWritten)
+// TVCHKSCO.TXT with the given lines, CR LF after each.
+std::string lines(std::initializer_list<const char*> values)
 {
-    expectSameOptions(load(), Options{});
-    EXPECT_EQ(dir.read("TVTIMER1.TXT"), "1\r\n");
+    std::string bytes;
+    for (const char* v : values)
+        bytes.append(v).append("\r\n");
+    return bytes;
 }
 
-TEST_F(OptionFilesTest, SavedOptionsComeBackAsTheyWere)
+using Change = std::function<void(Options&)>;
+
+void nothing(Options&) { }
+
+Change timer(const char* box, int intervalMs)
 {
-    // Every option away from its default.
-    const Options saved{.channelEnabled = {false, true, false, true},
-                        .txtTimerVal = "250",
-                        .timerIntervalMs = 250,
-                        .chbConvXonXoff = true,
-                        .chbTrace = true,
-                        .chkDisableDisplay = true,
-                        .txtRemoteIP = "10.0.0.77",
-                        .cboToutConn = 5,
-                        .chkCodFisc = false,
-                        .OptNonFiscal = false,
-                        .chbPagamentiEstesi = true,
-                        .chbInversioneScontiSuReso = true,
-                        .chbAbilRistampaDaErroreSocket = true,
-                        .chbNoInviaApCassetto = true,
-                        .chbDisabTotalizzatori = true,
-                        .chkForzaIntestazioneFattura = true,
-                        .OptionFAST = false,
-                        .CheckLogPagamento = true,
-                        .CheckStampaLogo = true,
-                        .chbMatricola = true,
-                        .chbDescrizione = true};
-    ASSERT_TRUE(saveOptionFiles(dir.path(), saved));
-    ASSERT_TRUE(saveTimerFile(dir.path(), saved));
+    return [=](Options& o) {
+        o.txtTimerVal = box;
+        o.timerIntervalMs = intervalMs;
+    };
+}
 
-    expectSameOptions(load(), saved);
-    EXPECT_EQ(dir.read("TVCHKCOM.TXT"), "0101\r\n");
-    EXPECT_EQ(dir.read("TVCHKXXS.TXT"), "1\r\n");
-    EXPECT_FALSE(dir.exists("TVVALIVA.txt")) << "the VAT-rate table is saved by its owner";
+Change timeout(int index)
+{
+    return [=](Options& o) { o.cboToutConn = index; };
+}
 
-    // And the defaults survive a round trip as well.
-    ASSERT_TRUE(saveOptionFiles(dir.path(), Options{}));
-    ASSERT_TRUE(saveTimerFile(dir.path(), Options{}));
-    expectSameOptions(load(), Options{});
+// One option file as a shop may have it, and what the options load as: the
+// defaults with `loadsAs` applied.
+struct StoredCase {
+    const char* name;
+    const char* file; // nullptr: no option file at all
+    std::string bytes;
+    Change loadsAs;
+    const char* problem = nullptr; // the log text loading reports, if any
+};
+
+class OptionFileLoad : public ::testing::TestWithParam<StoredCase> { };
+
+TEST_P(OptionFileLoad, TakesWhatTheFileClearlySaysAndRewritesTheTimerFile)
+{
+    const StoredCase& c = GetParam();
+    TempDir dir("tavor1 programma è ");
+    if (c.file)
+        dir.write(c.file, c.bytes);
+    Options loaded;
+    const OptionFilesReport report = loadOptionFiles(dir.path(), loaded);
+    Options expected;
+    c.loadsAs(expected);
+    expectSameOptions(loaded, expected);
+    EXPECT_EQ(report.problems, c.problem ? std::vector<std::string>{c.problem} : std::vector<std::string>{});
+    EXPECT_EQ(dir.read("TVTIMER1.TXT"), expected.txtTimerVal + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, OptionFileLoad,
+    ::testing::Values(
+        StoredCase{"NoFiles", nullptr, "", nothing},
+        StoredCase{"Channels", "TVCHKCOM.TXT", "0101",
+                   [](Options& o) {
+                       o.channelEnabled = {false, true, false, true};
+                   }},
+        StoredCase{"ChannelsTooShort", "TVCHKCOM.TXT", "01\r\n", nothing},
+        StoredCase{"ChannelsEmpty", "TVCHKCOM.TXT", "", nothing},
+        StoredCase{"ChannelsBinaryJunk", "TVCHKCOM.TXT", std::string("\0\xFF\xFE\x01\r\n\0\0", 8), nothing},
+        StoredCase{"TimerSeconds", "TVTIMER1.TXT", "5\r\n", timer("5", 5000)},
+        StoredCase{"TimerSecondsCapped", "TVTIMER1.TXT", "75\r\n", timer("60", 60000)},
+        StoredCase{"TimerMilliseconds", "TVTIMER1.TXT", "250\r\n", timer("250", 250)},
+        StoredCase{"TimerMillisecondsCapped", "TVTIMER1.TXT", "70000\r\n", timer("60000", 60000)},
+        StoredCase{"TimerHundredIsMilliseconds", "TVTIMER1.TXT", "100", timer("100", 100)},
+        StoredCase{"TimerFraction", "TVTIMER1.TXT", "1.5", timer("1.5", 1500)},
+        StoredCase{"TimerZero", "TVTIMER1.TXT", "0\r\n", nothing},
+        StoredCase{"TimerNegative", "TVTIMER1.TXT", "-5\r\n", nothing},
+        StoredCase{"TimerTrailingLetters", "TVTIMER1.TXT", "250abc\r\n", nothing},
+        StoredCase{"TimerEmpty", "TVTIMER1.TXT", "", nothing},
+        // Line 1 of TVCHKSCO.TXT repeats TVCHKXXS.TXT and is not read.
+        StoredCase{"ShortOptionsFileKeepsTheRest", "TVCHKSCO.TXT", lines({"1", "1", "1", "192.168.0.5", " 3 "}),
+                   [](Options& o) {
+                       o.chbTrace = o.chkDisableDisplay = true;
+                       o.txtRemoteIP = "192.168.0.5";
+                       o.cboToutConn = 3;
+                   }},
+        // Some lines tick only on an exact "1", others on a "1" with blanks (in quotes).
+        StoredCase{"ValuesReadAsTheirControlsRead", "TVCHKSCO.TXT",
+                   lines({"1", "\" 1 \"", "1", " ", "-3", "\" 1 \"", "\" 1 \"", "\" 1 \"", "0", "0", "0", "0", "0", "S",
+                          "1", "1", "1"}),
+                   [](Options& o) {
+                       o.chkDisableDisplay = o.chbPagamentiEstesi = true;
+                       o.cboToutConn = 2; // a negative index selects the third entry
+                       o.chkCodFisc = o.OptionFAST = false;
+                       o.CheckLogPagamento = o.CheckStampaLogo = o.chbMatricola = true;
+                   }},
+        StoredCase{"UnreadableLinesLeaveTheirControlsAlone", "TVCHKSCO.TXT",
+                   lines({"x", "yes", "", "1.2.3", "", "2", "", "", "", "", "", "", "", "f", "", "", "", ""}), nothing},
+        // LF and lone CR line ends count as the list fields count them.
+        StoredCase{
+            "OverlongLineSkipped", "TVCHKSCO.TXT", "0\n1\r" + std::string(300, '1') + "\n192.168.0.5\r\n 4 \n0\n",
+            [](Options& o) {
+                o.chbTrace = true;
+                o.txtRemoteIP = "192.168.0.5";
+                o.cboToutConn = 4;
+                o.chkCodFisc = false;
+            },
+            "TVCHKSCO.TXT: riga 3 ignorata (oltre 256 caratteri)"},
+        StoredCase{"TimeoutFirstEntry", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "0"}), timeout(0)},
+        StoredCase{"TimeoutPastTheList", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "6"}), nothing},
+        StoredCase{"TimeoutRoundedPastTheList", "TVCHKSCO.TXT", lines({"0", "0", "0", " ", "5.7"}), nothing}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OptionFiles, SavedOptionsComeBackAsTheyWereInTheFilesOwnLayout)
+{
+    TempDir dir;
+    Options saved;
+    saved.channelEnabled = {false, true, false, true};
+    applyTimerValue("250", saved);
+    saved.txtRemoteIP = "10.0.0.77";
+    saved.cboToutConn = 5;
+    for (bool* flag : {&saved.chbConvXonXoff, &saved.chbTrace, &saved.chkDisableDisplay, &saved.chkCodFisc,
+                       &saved.OptNonFiscal, &saved.chbPagamentiEstesi, &saved.chbInversioneScontiSuReso,
+                       &saved.chbAbilRistampaDaErroreSocket, &saved.chbNoInviaApCassetto, &saved.chbDisabTotalizzatori,
+                       &saved.chkForzaIntestazioneFattura, &saved.OptionFAST, &saved.CheckLogPagamento,
+                       &saved.CheckStampaLogo, &saved.chbMatricola, &saved.chbDescrizione})
+        *flag = !*flag;
+
+    for (const Options& options : {saved, Options{}}) {
+        ASSERT_TRUE(saveOptionFiles(dir.path(), options));
+        ASSERT_TRUE(saveTimerFile(dir.path(), options));
+        Options loaded;
+        loadOptionFiles(dir.path(), loaded);
+        expectSameOptions(loaded, options);
+    }
+    EXPECT_EQ(dir.read("TVCHKCOM.TXT"), "1111\r\n");
+    EXPECT_EQ(dir.read("TVCHKXXS.TXT"), "0\r\n");
     EXPECT_EQ(dir.read("TVCHKSCO.TXT"),
               "0\r\n0\r\n0\r\n \r\n 1 \r\n1\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nF\r\n0\r\n0\r\n0\r\n0\r\n");
 }
 
-TEST_F(OptionFilesTest, ChannelEnables)
-{
-    dir.write("TVCHKCOM.TXT", "0101\r\n");
-    EXPECT_EQ(load().channelEnabled, (std::array<bool, 4>{false, true, false, true}));
-    dir.write("TVCHKCOM.TXT", "01\r\n");
-    EXPECT_EQ(load().channelEnabled, (std::array<bool, 4>{true, true, true, true})) << "too short";
-    dir.write("TVCHKCOM.TXT", "");
-    EXPECT_EQ(load().channelEnabled, (std::array<bool, 4>{true, true, true, true})) << "empty";
-    dir.write("TVCHKCOM.TXT", "0000");
-    EXPECT_EQ(load().channelEnabled, (std::array<bool, 4>{false, false, false, false}));
-}
-
-struct TimerCase {
-    const char* name;
-    const char* file;
-    const char* box;
-    int interval;
-};
-
-class TimerFileTest : public ::testing::TestWithParam<TimerCase> {};
-
-TEST_P(TimerFileTest, SettlesBoxAndInterval)
+TEST(OptionFiles, AFileTooLargeToBeOursIsReportedAndNeverWrittenOver)
 {
     TempDir dir;
-    dir.write("TVTIMER1.TXT", GetParam().file);
-    Options o;
-    loadOptionFiles(dir.path(), o);
-    EXPECT_EQ(o.txtTimerVal, GetParam().box);
-    EXPECT_EQ(o.timerIntervalMs, GetParam().interval);
-    EXPECT_EQ(dir.read("TVTIMER1.TXT"), std::string(GetParam().box) + "\r\n");
+    const std::string big(2u * 1024 * 1024, '1');
+    dir.write("TVTIMER1.TXT", big);
+    Options loaded;
+    const OptionFilesReport report = loadOptionFiles(dir.path(), loaded);
+    expectSameOptions(loaded, Options{});
+    EXPECT_EQ(report.unreadable, std::vector<std::string>{"TVTIMER1.TXT"});
+    EXPECT_EQ(dir.read("TVTIMER1.TXT"), big);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, TimerFileTest,
-    ::testing::Values(TimerCase{"Seconds", "5\r\n", "5", 5000}, TimerCase{"SecondsCapped", "75\r\n", "60", 60000},
-                      TimerCase{"Milliseconds", "250\r\n", "250", 250},
-                      TimerCase{"MillisecondsCapped", "70000\r\n", "60000", 60000},
-                      TimerCase{"Hundred", "100", "100", 100}, TimerCase{"Fraction", "1.5", "1.5", 1500},
-                      TimerCase{"Zero", "0\r\n", "1", 1000}, TimerCase{"Negative", "-5\r\n", "1", 1000},
-                      TimerCase{"Letters", "abc\r\n", "1", 1000}, TimerCase{"Trailing", "250abc\r\n", "1", 1000},
-                      TimerCase{"Empty", "", "1", 1000}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(OptionFilesTest, AShortFileKeepsTheDefaultsOfTheMissingLines)
+TEST(OptionFiles, SavingIntoAMissingFolderFailsAndMakesNoFolder)
 {
-    writeOptions({"1", "1", "1", "192.168.0.5", " 3 "});
-    const Options o = load();
-    EXPECT_TRUE(o.chbTrace);
-    EXPECT_TRUE(o.chkDisableDisplay);
-    EXPECT_EQ(o.txtRemoteIP, "192.168.0.5");
-    EXPECT_EQ(o.cboToutConn, 3);
-    EXPECT_TRUE(o.chkCodFisc);
-    EXPECT_TRUE(o.OptNonFiscal);
-    EXPECT_TRUE(o.OptionFAST);
-    EXPECT_FALSE(o.chbMatricola);
-}
-
-TEST_F(OptionFilesTest, LineValuesAreReadAsTheirControlsRead)
-{
-    // Quoted " 1 " is exact-compare false but trimmed-compare true.
-    writeOptions({"1", "\" 1 \"", "1", " ", "-3", "\" 1 \"", "\" 1 \"", "\" 1 \"", "0", "0", "0", "0", "0", "S", "1",
-                  "1", "1"});
-    const Options o = load();
-    EXPECT_FALSE(o.chbTrace) << "exactly \"1\" ticks";
-    EXPECT_EQ(o.txtRemoteIP, "") << "a blank address line leaves the box empty";
-    EXPECT_EQ(o.cboToutConn, 2) << "a negative index selects the third entry";
-    EXPECT_FALSE(o.chkCodFisc);
-    EXPECT_TRUE(o.OptNonFiscal) << "trimmed \"1\" selects OptNonFiscal";
-    EXPECT_TRUE(o.chbPagamentiEstesi);
-    EXPECT_FALSE(o.OptionFAST);
-    EXPECT_TRUE(o.chbMatricola);
-    EXPECT_FALSE(o.chbDescrizione);
-}
-
-TEST_F(OptionFilesTest, UnreadableLinesLeaveTheirControlsAlone)
-{
-    writeOptions({"x", "yes", "", "1.2.3", "", "2", "", "", "", "", "", "", "", "f", "", "", "", ""});
-    const Options o = load();
-    expectSameOptions(o, Options{});
-    EXPECT_TRUE(o.chkCodFisc) << "a \"2\" is no check box state";
-    EXPECT_TRUE(o.OptionFAST);
-}
-
-TEST_F(OptionFilesTest, AnOverlongLineIsSkippedWhereverItStandsAndReported)
-{
-    // LF and lone CR line ends count as the list fields count them.
-    dir.write("TVCHKSCO.TXT", "0\n1\r" + std::string(300, '1') + "\n192.168.0.5\r\n 4 \n0\n");
-    Options o;
-    const OptionFilesReport report = loadOptionFiles(dir.path(), o);
-    EXPECT_TRUE(o.chbTrace);
-    EXPECT_FALSE(o.chkDisableDisplay) << "the skipped line 3 leaves its control alone";
-    EXPECT_EQ(o.txtRemoteIP, "192.168.0.5");
-    EXPECT_EQ(o.cboToutConn, 4);
-    EXPECT_FALSE(o.chkCodFisc);
-    EXPECT_TRUE(report.unreadable.empty());
-    EXPECT_EQ(report.problems, std::vector<std::string>{"TVCHKSCO.TXT: riga 3 ignorata (oltre 256 caratteri)"});
-}
-
-TEST_F(OptionFilesTest, TimeoutIndexOutsideTheListIsIgnored)
-{
-    for (const char* line : {"6", "99", "x", "1e2", "5.7"}) {
-        writeOptions({"0", "0", "0", " ", line});
-        EXPECT_EQ(load().cboToutConn, 1) << line;
-    }
-    writeOptions({"0", "0", "0", " ", "0"});
-    EXPECT_EQ(load().cboToutConn, 0);
-}
-
-TEST_F(OptionFilesTest, GarbageLeavesTheDefaults)
-{
-    const std::string nasty[] = {
-        std::string("\0\xFF\xFE\x01\r\n\0\0", 8),
-        std::string(10000, ','),
-        std::string(5000, '"'),
-        "\"\"\"\r\n,\",\"\r\n\"",
-        std::string(50u * 1024 * 1024, '1'),
-    };
-    for (const std::string& bytes : nasty) {
-        for (const char* name : {"TVCHKCOM.TXT", "TVTIMER1.TXT", "TVCHKXXS.TXT", "TVCHKSCO.TXT"})
-            dir.write(name, bytes);
-        const Options o = load();
-        EXPECT_EQ(o.channelEnabled, (std::array<bool, 4>{true, true, true, true}));
-        EXPECT_EQ(o.timerIntervalMs, 1000);
-        EXPECT_FALSE(o.chbConvXonXoff);
-        EXPECT_EQ(o.txtRemoteIP, "");
-        EXPECT_TRUE(o.chkCodFisc);
-        EXPECT_EQ(o.cboToutConn, 1);
-    }
-}
-
-TEST_F(OptionFilesTest, UnreadableFilesAndAMissingFolderAreHarmless)
-{
-    for (const char* name : {"TVCHKCOM.TXT", "TVTIMER1.TXT", "TVCHKXXS.TXT", "TVCHKSCO.TXT"})
-        std::filesystem::create_directory(nativePath(dir.file(name)));
-    expectSameOptions(load(), Options{});
-
-    const std::string gone = dir.file("sparita");
-    Options o;
-    loadOptionFiles(gone, o);
-    expectSameOptions(o, Options{});
-    EXPECT_FALSE(saveOptionFiles(gone, o));
-    EXPECT_FALSE(std::filesystem::exists(nativePath(gone)));
+    TempDir dir;
+    EXPECT_FALSE(saveOptionFiles(dir.file("sparita"), Options{}));
+    EXPECT_FALSE(dir.exists("sparita"));
 }
 
 } // namespace
