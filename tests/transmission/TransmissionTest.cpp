@@ -286,28 +286,28 @@ TEST_P(RegisterReplyTest, GivesTheDocumentsResult)
 
 INSTANTIATE_TEST_SUITE_P(
     Transmission, RegisterReplyTest,
-    ::testing::Values(
-        ReplyCase{"PrintBufferFull", kSale, R::PrintBufferFull, false, S::PrintBufferFull},
-        ReplyCase{"RtDocumentNotFound", kSale, R::RtDocumentNotFound, false, S::RtDocumentNotFound},
-        ReplyCase{"DocumentNotModifiable", kSale, R::DocumentNotModifiable, false, S::RtDocumentNotFound},
-        ReplyCase{"RegisterNoAnswer", kSale, R::NoAnswer, false, S::RegisterNoAnswer},
-        ReplyCase{"Unanswered", kSale, R::NoReply, false, S::NoReply},
-        ReplyCase{"ReceiptOpen", kSale, R::ReceiptOpen, false, S::ReceiptOpen},
-        ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, false, S::NegativeTotal},
-        ReplyCase{"NegativeVat", "3011", R::NegativeVat, false, S::NegativeVat},
-        ReplyCase{"CoverOpen", kSale, R::CoverOpen, false, S::CoverOpen},
-        ReplyCase{"FiscalMemoryFull", kSale, R::FiscalMemoryFull, false, S::FiscalMemoryFull},
-        ReplyCase{"OtherError", kSale, R::OtherRegisterError, false, S::RegisterError},
-        ReplyCase{"JournalExhaustedAtTheEnd", "70081", R::JournalExhausted, false, S::JournalExhausted},
-        ReplyCase{"JournalNearlyFullAtTheEnd", "70081", R::JournalNearlyFull, false, S::JournalNearlyFull},
-        ReplyCase{"JournalNearlyFullMidway", kSale, R::JournalNearlyFull, false, S::Complete},
-        // A code the register is not known to give goes on and
-        // stands for no other result when it comes last.
-        ReplyCase{"UnknownCode", "70081", codeFromNumber<R>(5), false, S::Complete},
-        ReplyCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
-        ReplyCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
-        ReplyCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
-        ReplyCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
+    ::testing::Values(ReplyCase{"PrintBufferFull", kSale, R::PrintBufferFull, false, S::PrintBufferFull},
+                      ReplyCase{"RtDocumentNotFound", kSale, R::RtDocumentNotFound, false, S::RtDocumentNotFound},
+                      ReplyCase{"DocumentNotModifiable", kSale, R::DocumentNotModifiable, false, S::RtDocumentNotFound},
+                      ReplyCase{"RegisterNoAnswer", kSale, R::NoAnswer, false, S::RegisterNoAnswer},
+                      ReplyCase{"Unanswered", kSale, R::NoReply, false, S::NoReply},
+                      ReplyCase{"ReceiptOpen", kSale, R::ReceiptOpen, false, S::ReceiptOpen},
+                      ReplyCase{"NegativeTotal", "3011", R::NegativeTotal, false, S::NegativeTotal},
+                      ReplyCase{"NegativeVat", "3011", R::NegativeVat, false, S::NegativeVat},
+                      ReplyCase{"CoverOpen", kSale, R::CoverOpen, false, S::CoverOpen},
+                      ReplyCase{"FiscalMemoryFull", kSale, R::FiscalMemoryFull, false, S::FiscalMemoryFull},
+                      ReplyCase{"OtherError", kSale, R::OtherRegisterError, false, S::RegisterError},
+                      ReplyCase{"JournalExhaustedAtTheEnd", "70081", R::JournalExhausted, false, S::JournalExhausted},
+                      ReplyCase{"JournalNearlyFullAtTheEnd", "70081", R::JournalNearlyFull, false,
+                                S::JournalNearlyFull},
+                      ReplyCase{"JournalNearlyFullMidway", kSale, R::JournalNearlyFull, false, S::Complete},
+                      // A code the register is not known to give goes on and
+                      // stands for no other result when it comes last.
+                      ReplyCase{"UnknownCode", "70081", codeFromNumber<R>(5), false, S::Complete},
+                      ReplyCase{"DrawerRefused", "70081", R::CoverOpen, true, S::Complete},
+                      ReplyCase{"DrawerUnanswered", "70081", R::NoReply, true, S::Complete},
+                      ReplyCase{"ClosingReplyLost", "3011", R::NoReply, true, S::Complete},
+                      ReplyCase{"ClosingNotCarriedOut", "3011", R::NoReply, false, S::NoReply}),
     byName);
 
 // The SR_OUT summary's clock query goes wrong once after the receipt was
