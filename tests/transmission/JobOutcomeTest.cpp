@@ -44,10 +44,8 @@ struct OutcomeRow {
     std::optional<SendResult> sendResult; // none: the job ends before any send
     JobResult jobResult;
     const char* errorText; // SR_ERR, empty for a successful job
-    const char* statusText; // after "TAVOR1 TERMINATO : "
+    const char* statusText; // after "TAVOR1 TERMINATO : "; null: the SR_ERR text
 };
-
-constexpr std::optional<SendResult> kNotSent;
 
 class JobOutcomeTexts : public ::testing::TestWithParam<OutcomeRow> { };
 
@@ -60,67 +58,63 @@ TEST_P(JobOutcomeTexts, AreTheHostsAndTheWindows)
     if (row.jobResult != JobResult::Ok) {
         EXPECT_EQ(jobErrorText(row.jobResult, ""), row.errorText);
     }
-    EXPECT_EQ(jobStatusLine(row.jobResult, ""), std::string("TAVOR1 TERMINATO : ") + row.statusText);
+    const std::string status = row.statusText ? row.statusText : row.errorText;
+    EXPECT_EQ(jobStatusLine(row.jobResult, ""), "TAVOR1 TERMINATO : " + status);
 }
-
-constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manuale del registratore";
 
 using S = SendResult;
 using J = JobResult;
-INSTANTIATE_TEST_SUITE_P(
-    Results, JobOutcomeTexts,
-    ::testing::Values(
-        OutcomeRow{"Complete", S::Complete, J::Ok, "", "TUTTO OK"},
-        OutcomeRow{"PrintBufferFull", S::PrintBufferFull, J::PrintBufferFull,
-                   "Fine Buffer di stampa: chiudere manualmente lo scontrino",
-                   "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
-        OutcomeRow{"RtDocumentNotFound", S::RtDocumentNotFound, J::RtDocumentNotFound,
-                   "Errore 12 : Documento RT non trovato non modificabile ",
-                   "Errore 12 : Documento RT non trovato non modificabile "},
-        OutcomeRow{"RegisterNoAnswer", S::RegisterNoAnswer, J::NoAnswer,
-                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
-        OutcomeRow{"Unanswered", S::NoReply, J::NoAnswer,
-                   "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr", "TIMEOUT SCADUTO"},
-        OutcomeRow{"ReceiptOpen", S::ReceiptOpen, J::ReceiptOpen,
-                   "E503: Scontrino aperto, chiudere e riavviare l'esecuzione", "SCONTRINO APERTO"},
-        OutcomeRow{"NegativeTotal", S::NegativeTotal, J::NegativeTotal, "E505: Totale scontrino negativo",
-                   "TOTALE SCONTRINO NEGATIVO"},
-        OutcomeRow{"NegativeVat", S::NegativeVat, J::NegativeVat, "Errore 29 : IVA Negativa Documento RT Annullato ",
-                   "RILEVATO ERRORE 29 : "},
-        OutcomeRow{"JournalExhausted", S::JournalExhausted, J::JournalExhausted,
-                   "E508: Giornale elettronico esaurito : sostituire", "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
-        OutcomeRow{"JournalNearlyFull", S::JournalNearlyFull, J::JournalNearlyFull,
-                   "E507: Giornale elettronico in esaurimento", "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
-        OutcomeRow{"CoverOpen", S::CoverOpen, J::CoverOpen, "E509: Coperchio stampante aperto",
-                   "CHIUDERE SPORTELLINO STAMPANTE"},
-        OutcomeRow{"FiscalMemoryFull", S::FiscalMemoryFull, J::FiscalMemoryFull,
-                   "E1: MF esaurita : contattare assistenza tecnica", "MF ESAURITA"},
-        OutcomeRow{"RegisterOwnError", S::RegisterOwnError, J::RegisterOwnError, "Errore 99: ", "RILEVATO ERRORE 99: "},
-        OutcomeRow{"RegisterError", S::RegisterError, J::RegisterError, kGeneric, "ERRORE GENERICO SU ECR"},
-        OutcomeRow{"ConnectionLost", S::ConnectionLost, J::Network, "E520: Errore di connessione rete",
-                   "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
-        OutcomeRow{"CodeNoRowSpeaksOf", codeFromNumber<S>(42), J::Ok, "", "TUTTO OK"},
-        OutcomeRow{"ResultWithoutATextOfItsOwn", kNotSent, codeFromNumber<J>(-6), kGeneric, "ERRORE GENERICO SU ECR"},
-        OutcomeRow{"RequestVanished", kNotSent, J::RequestVanished,
-                   "E506: Trasmissione non avvenuta: file di input non presente", "FILE SR_DATI NON PRESENTE"},
-        OutcomeRow{"ConversionFailed", S::ConversionFailed, J::ConversionFailed,
-                   "E502: Conversione non riuscita: verificare il file SR_DATI", "CONVERSIONE NON RIUSCITA"},
-        OutcomeRow{"OutputUnavailable", S::OutputUnavailable, J::OutputUnavailable,
-                   "E510: File SR_OUT non scrivibile: documento non stampato", "FILE SR_OUT NON SCRIVIBILE"},
-        OutcomeRow{"CancelledByOperator", S::CancelledByOperator, J::CancelledByOperator,
-                   "E511: Documento annullato dall'operatore", "DOCUMENTO ANNULLATO DALL'OPERATORE"},
-        OutcomeRow{"PaymentApproved", kNotSent, JobResultForPayment(PaymentResult::Ok), "", "TUTTO OK"},
-        OutcomeRow{"PaymentTimedOut", kNotSent, JobResultForPayment(PaymentResult::TimedOut),
-                   "E601: Trasmissione POS interrotta: timeout ricevuto",
-                   "E601: Trasmissione POS interrotta: timeout ricevuto"},
-        OutcomeRow{"PaymentServiceError", kNotSent, JobResultForPayment(PaymentResult::ServiceError),
-                   "E602:  Ricevuto errore dal servizio", "E602:  Ricevuto errore dal servizio"},
-        OutcomeRow{"PaymentDeclined", kNotSent, JobResultForPayment(PaymentResult::Declined),
-                   "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS", "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS"},
-        OutcomeRow{"PaymentServiceUnreachable", kNotSent, JobResultForPayment(PaymentResult::Unreachable),
-                   "E604: A connection with the server could not be established",
-                   "E604: A connection with the server could not be established"}),
-    [](const auto& info) { return std::string(info.param.name); });
+using P = PaymentResult;
+constexpr std::optional<SendResult> kNotSent;
+constexpr const char* kSame = nullptr;
+constexpr const char* kGeneric = "Errore generico sull'Ecr, verificare sul manuale del registratore";
+constexpr const char* kNoAnswer = "E504: Nessun messaggio ricevuto: controllare connessione con l'Ecr";
+const auto paid = [](PaymentResult result) { return JobResultForPayment(result); };
+
+const OutcomeRow kOutcomes[] = {
+    {"Complete", S::Complete, J::Ok, "", "TUTTO OK"},
+    {"PrintBufferFull", S::PrintBufferFull, J::PrintBufferFull,
+     "Fine Buffer di stampa: chiudere manualmente lo scontrino", "BUFFER STAMPA ESAURITO : CHIUDERE SCONTRINO"},
+    {"RtDocumentNotFound", S::RtDocumentNotFound, J::RtDocumentNotFound,
+     "Errore 12 : Documento RT non trovato non modificabile ", kSame},
+    {"RegisterNoAnswer", S::RegisterNoAnswer, J::NoAnswer, kNoAnswer, "TIMEOUT SCADUTO"},
+    {"Unanswered", S::NoReply, J::NoAnswer, kNoAnswer, "TIMEOUT SCADUTO"},
+    {"ReceiptOpen", S::ReceiptOpen, J::ReceiptOpen, "E503: Scontrino aperto, chiudere e riavviare l'esecuzione",
+     "SCONTRINO APERTO"},
+    {"NegativeTotal", S::NegativeTotal, J::NegativeTotal, "E505: Totale scontrino negativo",
+     "TOTALE SCONTRINO NEGATIVO"},
+    {"NegativeVat", S::NegativeVat, J::NegativeVat, "Errore 29 : IVA Negativa Documento RT Annullato ",
+     "RILEVATO ERRORE 29 : "},
+    {"JournalExhausted", S::JournalExhausted, J::JournalExhausted, "E508: Giornale elettronico esaurito : sostituire",
+     "GIORNALE ELETTR. ESAURITO : SOSTITUIRE"},
+    {"JournalNearlyFull", S::JournalNearlyFull, J::JournalNearlyFull, "E507: Giornale elettronico in esaurimento",
+     "GIORNALE ELETTR. IN ESAURIMENTO : SOSTITUIRE"},
+    {"CoverOpen", S::CoverOpen, J::CoverOpen, "E509: Coperchio stampante aperto", "CHIUDERE SPORTELLINO STAMPANTE"},
+    {"FiscalMemoryFull", S::FiscalMemoryFull, J::FiscalMemoryFull, "E1: MF esaurita : contattare assistenza tecnica",
+     "MF ESAURITA"},
+    {"RegisterOwnError", S::RegisterOwnError, J::RegisterOwnError, "Errore 99: ", "RILEVATO ERRORE 99: "},
+    {"RegisterError", S::RegisterError, J::RegisterError, kGeneric, "ERRORE GENERICO SU ECR"},
+    {"ConnectionLost", S::ConnectionLost, J::Network, "E520: Errore di connessione rete",
+     "ERRORE FATALE DI COMUNICAZIONE TRAMITE SOCKET"},
+    {"CodeNoRowSpeaksOf", codeFromNumber<S>(42), J::Ok, "", "TUTTO OK"},
+    {"ResultWithoutATextOfItsOwn", kNotSent, codeFromNumber<J>(-6), kGeneric, "ERRORE GENERICO SU ECR"},
+    {"RequestVanished", kNotSent, J::RequestVanished, "E506: Trasmissione non avvenuta: file di input non presente",
+     "FILE SR_DATI NON PRESENTE"},
+    {"ConversionFailed", S::ConversionFailed, J::ConversionFailed,
+     "E502: Conversione non riuscita: verificare il file SR_DATI", "CONVERSIONE NON RIUSCITA"},
+    {"OutputUnavailable", S::OutputUnavailable, J::OutputUnavailable,
+     "E510: File SR_OUT non scrivibile: documento non stampato", "FILE SR_OUT NON SCRIVIBILE"},
+    {"CancelledByOperator", S::CancelledByOperator, J::CancelledByOperator, "E511: Documento annullato dall'operatore",
+     "DOCUMENTO ANNULLATO DALL'OPERATORE"},
+    {"PaymentApproved", kNotSent, paid(P::Ok), "", "TUTTO OK"},
+    {"PaymentTimedOut", kNotSent, paid(P::TimedOut), "E601: Trasmissione POS interrotta: timeout ricevuto", kSame},
+    {"PaymentServiceError", kNotSent, paid(P::ServiceError), "E602:  Ricevuto errore dal servizio", kSame},
+    {"PaymentDeclined", kNotSent, paid(P::Declined), "E603: TRANSAZIONE ANNULLATA  DAL TERMINALE POS", kSame},
+    {"PaymentUnreachable", kNotSent, paid(P::Unreachable),
+     "E604: A connection with the server could not be established", kSame},
+};
+INSTANTIATE_TEST_SUITE_P(Results, JobOutcomeTexts, ::testing::ValuesIn(kOutcomes),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tavor1
