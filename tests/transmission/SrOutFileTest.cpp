@@ -40,11 +40,7 @@ protected:
 
 struct SrOutCase {
     const char* name;
-    bool rt;
-    bool matricola;
-    bool noTotals;
-    bool payment;
-    bool shortTotals;
+    bool rt, matricola, noTotals, payment, shortTotals;
     std::string expected;
 };
 
@@ -58,26 +54,19 @@ TEST_P(SrOutGoldenTest, WritesTheSummary)
     options.chbMatricola = c.matricola;
     options.chbDisabTotalizzatori = c.noTotals;
     facts.registerIsRT = c.rt;
-    if (c.payment) {
-        pos.Comando = "PAGA";
-        pos.Importo = "1250";
-        pos.Esito = "00";
-        pos.DataOperazione = "05/12/2026";
-        pos.TerminalId = "12345678";
-        pos.TransactionResult = "00";
-        pos.PAN = "************1234";
-        pos.DataTrs = "05/12/2026";
-    }
+    // An approved payment, its fields in the order the block shows them.
+    if (c.payment)
+        pos = POSData{"PAGA", "1250", "00", "05/12/2026",       "", "", "12345678",  "", "", "00",
+                      "",     "",     "",   "************1234", "", "", "05/12/2026"};
     EXPECT_TRUE(writeSrOutFile(out, ctx));
     EXPECT_EQ(out, c.expected);
 }
 
-constexpr const char* kPaymentBlock = " \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\nIMPORTO EUR 1250\r\n"
-                                      "DATA  : 05/12/2026\r\nDESCR. ERR       : \r\nDESCR. ERR AGGI. : \r\n"
-                                      "TerminalId : 12345678\r\nAcquirerId : \r\nTransactionType : \r\n"
-                                      "TransactionResult : 00\r\nKODescription : \r\nCardType : \r\nSTAN : \r\n"
-                                      " PAN : ************1234\r\nAuthorizationCode : \r\nOperationNumber : \r\n"
-                                      "DataTrs : 05/12/2026\r\n";
+constexpr const char* kPaymentBlock =
+    " \r\n* ACQUISTO CON POS *\r\nCOMANDO : PAGA\r\nESITO : 00\r\nIMPORTO EUR 1250\r\nDATA  : 05/12/2026\r\n"
+    "DESCR. ERR       : \r\nDESCR. ERR AGGI. : \r\nTerminalId : 12345678\r\nAcquirerId : \r\nTransactionType : \r\n"
+    "TransactionResult : 00\r\nKODescription : \r\nCardType : \r\nSTAN : \r\n PAN : ************1234\r\n"
+    "AuthorizationCode : \r\nOperationNumber : \r\nDataTrs : 05/12/2026\r\n";
 
 const std::string kHead = "TIME,CASS. 1 14:30 CASSA   1 ,E,A1;\r\n";
 const std::string kTail = "Versione: 2.1.0.23\r\nFW: 08.06.02\r\n";
@@ -85,16 +74,15 @@ const std::string kTotals = "GTOT,V123456789;\r\nGRTO,V0001234567;\r\nNAZF,V0041
 const std::string kMatr = "MATR,99MEX012345;\r\n";
 const std::string kNotRt = kHead + "DATE,05/12/26  SCONTR. N.0041,E,A1;\r\n" + kTail;
 
-INSTANTIATE_TEST_SUITE_P(SrOut, SrOutGoldenTest,
-                         ::testing::Values(SrOutCase{"RtWithSerial", true, true, false, false, false,
-                                                     kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail +
-                                                         kTotals + kMatr},
-                                           SrOutCase{"TotalsDisabled", false, true, true, false, false, kNotRt + kMatr},
-                                           SrOutCase{"CardPayment", false, true, false, true, false,
-                                                     kNotRt + kTotals + kPaymentBlock + kMatr},
-                                           SrOutCase{"ShortDayTotals", false, false, false, false, true,
-                                                     kHead + "DATE,05/12/26,E,A1;\r\n" + kTail +
-                                                         "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n"}),
+const SrOutCase kSrOutCases[] = {
+    {"RtWithSerial", true, true, false, false, false,
+     kHead + "DATE,05/12/26  SCONTR. N.0042-0041,E,A1;\r\n" + kTail + kTotals + kMatr},
+    {"TotalsDisabled", false, true, true, false, false, kNotRt + kMatr},
+    {"CardPayment", false, true, false, true, false, kNotRt + kTotals + kPaymentBlock + kMatr},
+    {"ShortDayTotals", false, false, false, false, true,
+     kHead + "DATE,05/12/26,E,A1;\r\n" + kTail + "GTOT,V1000;\r\nGRTO,V0001234567;\r\nNAZF,V0041;\r\n"},
+};
+INSTANTIATE_TEST_SUITE_P(SrOut, SrOutGoldenTest, ::testing::ValuesIn(kSrOutCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SrOut, RefusedClockLeavesTheFileEmpty)
