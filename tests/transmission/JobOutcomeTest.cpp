@@ -13,13 +13,11 @@
 namespace tavor1 {
 namespace {
 
-TEST(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
+TEST(ReportJobOutcomeTest, FailureIsAnsweredOnceWithTheRegistersText)
 {
     test::TempDir dir;
     FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 0}};
     ExchangeFiles files{dir.path(), clock};
-    dir.write("SR_START.001", "x");
-    dir.write("SR_DATI.001", "SALE,N1,P100\r\n");
     bool jobRunning = true;
     std::vector<std::string> statusLines;
     JobOutcomeContext ctx;
@@ -29,9 +27,8 @@ TEST(ReportJobOutcomeTest, FailureKeepsTheRequestAndWritesOneLine)
     ctx.registerErrorText = "STAMPANTE GUASTA";
     ctx.lastRegisterError = "99";
     EXPECT_TRUE(reportJobOutcome(JobResult::RegisterOwnError, ctx, jobRunning));
+    EXPECT_TRUE(reportJobOutcome(JobResult::Ok, ctx, jobRunning)) << "the job was already answered";
     EXPECT_EQ(dir.read("SR_ERR.001"), "Errore 99: STAMPANTE GUASTA : ERRORE 99\r\n");
-    EXPECT_TRUE(dir.exists("SR_DATI.001"));
-    EXPECT_FALSE(dir.exists("SR_START.001"));
     EXPECT_FALSE(dir.exists("FINESCO.001"));
     EXPECT_EQ(statusLines, std::vector<std::string>{"TAVOR1 TERMINATO : RILEVATO ERRORE 99: STAMPANTE GUASTA"});
 }
