@@ -28,7 +28,6 @@ using test::ScriptedRegister;
 using test::ScriptedReply;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using R = ExchangeResult;
 using S = SendResult;
 
@@ -167,9 +166,7 @@ TEST_P(PaperEndTest, EndsTheWait)
     };
     EXPECT_EQ(send(), c.expected) << joined(reg.sent);
     EXPECT_EQ(reg.count(commandList[0]), 1) << "the refused line is not sent again";
-    if (c.cancel) {
-        EXPECT_THAT(joined(reg.sent), HasSubstr(std::string(kAnnul) + "\n3011\n3013\n30160\n"));
-    }
+    EXPECT_EQ(reg.count(kAnnul), c.cancel ? 1 : 0) << "the cancel goes out only when pressed: " << joined(reg.sent);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transmission, PaperEndTest,
@@ -207,9 +204,7 @@ TEST_P(ConnectionDropTest, OnlyACompletedDocumentIsReportedDone)
         << "the summary is written after the counter check, for a completed document only";
     for (const std::string& line : commandList)
         EXPECT_LE(reg.count(line), 1) << line << " sent again: " << joined(reg.sent);
-    if (c.dropOn == std::string("1004")) {
-        EXPECT_THAT(reg.documentCommands(), IsEmpty()) << "nothing of the document goes out";
-    }
+    EXPECT_EQ(reg.documentCommands().empty(), c.dropOn == std::string("1004")) << "lost before, none goes out";
 }
 
 INSTANTIATE_TEST_SUITE_P(
