@@ -24,11 +24,9 @@ const auto pad = [](const std::string& text, std::size_t width) {
 
 // A display line: name in `nameWidth`, the amount mark and amount right-aligned
 // in the rest, 40 characters in all. Articles name in 22, payments in 20.
-std::string shown(const std::string& name, const std::string& amount, std::size_t nameWidth = 22)
-{
-    const std::string tail = "\x7f " + amount;
-    return "7007" + pad(name, nameWidth) + std::string(40 - nameWidth - tail.size(), ' ') + tail;
-}
+const auto shown = [](const std::string& name, const std::string& amount, std::size_t nameWidth = 22) {
+    return "7007" + pad(name, nameWidth) + std::string(38 - nameWidth - amount.size(), ' ') + "\x7f " + amount;
+};
 
 const auto shownPaid = [](const std::string& name, const std::string& amount) { return shown(name, amount, 20); };
 // A display line of text alone.
@@ -279,6 +277,8 @@ TEST_P(ConversionFailure, GivesNoCommandListAndSaysWhy)
     EXPECT_FALSE(result.failureReason.empty());
 }
 
+// When no line is a command nothing would be printed, yet the host would be
+// told the document went through.
 INSTANTIATE_TEST_SUITE_P(
     Requests, ConversionFailure,
     ::testing::Values(Case{"ReferenceNumberNotEightDigits", "NDCR,N0012003,>ND,D01022025", {}, kOwnRT},
@@ -288,8 +288,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"AmountOverflowsWithQuantity", "SALE,N1,P999999999,Q2"},
                       Case{"PaymentBeyondNineDigits", "SALE,N1,P100|CASH,V99999999999999999999999"},
                       Case{"DiscountWithoutArticle", "COUP,V100"}, Case{"DepartmentOutOfRange", "SALE,N150,P100"},
-                      // No line is a command: nothing would be printed, yet the host would be
-                      // told the document went through.
                       Case{"NoLineIsACommand", " SALE,N1,P100|ZKEY|NOTA DEL CASSIERE"},
                       Case{"Utf16", utf16("SALE,N1,P100\r\nCASH,V100\r\n")},
                       Case{"PaymentNotOnTheFirstLine", "ZKEY|PAGA,V100,P0"}),
