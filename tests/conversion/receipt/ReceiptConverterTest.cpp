@@ -323,11 +323,9 @@ TEST(ConversionOfLongFields, KeepsCommandsFramable)
     const std::string huge(100000, 'A');
     ConversionContext ctx;
     ConversionResult result;
-    ASSERT_EQ(convertRequestLines({"PRNT,:" + huge, "CLER,C" + std::string(100000, '9'), "QRCO,:" + huge,
-                                   "BARC,T4,:" + huge, "DISP,N1,:" + huge},
-                                  ctx, result),
-              0)
-        << result.failureReason;
+    const std::string request = "PRNT,:" + huge + "|CLER,C" + std::string(100000, '9') + "|QRCO,:" + huge +
+                                "|BARC,T4,:" + huge + "|DISP,N1,:" + huge;
+    ASSERT_EQ(convertRequestLines(requestLines(request), ctx, result), 0) << result.failureReason;
     for (const auto& command : result.commands)
         EXPECT_LE(command.size(), 255u) << command.substr(0, 60);
 }
