@@ -1,5 +1,5 @@
-#include "conversion/invoice/InvoiceConversion.h"
 #include "conversion/language/RequestLanguage.h"
+#include "conversion/invoice/InvoiceConversion.h"
 #include "support/Recorders.h"
 #include "support/TempDir.h"
 

@@ -61,19 +61,15 @@ struct Case {
     Setup setup = nullptr;
 };
 
-void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-class ConversionTable : public ::testing::TestWithParam<Case> { };
+class ConversionTable : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ConversionTable, GivesTheCommandList)
 {
     const Case& c = GetParam();
     ConversionContext ctx;
-    if (c.setup)
-        c.setup(ctx);
+    if (c.setup) c.setup(ctx);
     ConversionResult result;
     ASSERT_EQ(convertRequestLines(requestLines(c.request), ctx, result), 0) << result.failureReason;
     Lines expected{kClear};
@@ -81,10 +77,7 @@ TEST_P(ConversionTable, GivesTheCommandList)
     EXPECT_EQ(result.commands, expected) << "got:\n" << joined(result.commands);
 }
 
-std::string caseName(const ::testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
+std::string caseName(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
 const std::string kSale100 = dept1("31011", "000000100");
 const std::string kSale1000 = dept1("31011", "000001000");
