@@ -67,32 +67,24 @@ protected:
 
 // --- The request's first line decides whether the service is called at all.
 
-struct NoCallCase {
-    const char* name;
-    std::string request;
-    std::string comando;
-    std::string amountText;
-};
-
-class PaymentNotRequested : public PaymentClientTest, public ::testing::WithParamInterface<NoCallCase> { };
-
-TEST_P(PaymentNotRequested, ReturnsZeroWithoutCallingTheService)
+TEST_F(PaymentClientTest, OtherFirstLinesReturnZeroWithoutCallingTheService)
 {
-    const NoCallCase& c = GetParam();
-    EXPECT_EQ(client->requestCardPayment(dir.write("SR_DATI.001", c.request)), PaymentResult::Ok);
+    // Request, then Comando and Importo as read: not a payment line, a payment without selector, with a zero
+    // amount, without an amount.
+    const char* const rows[][3] = {{"SALE,N1,P100\r\nPAGA,V1250,P0\r\n", "", ""},
+                                   {"PAGA,V1250\r\n", "PAGA", "1250"},
+                                   {"PAGA,V0,P1\r\n", "PAGA", "0"},
+                                   {"PAGA,P1\r\n", "PAGA", ""}};
+    for (const auto& [request, comando, amountText] : rows) {
+        SCOPED_TRACE(request);
+        EXPECT_EQ(client->requestCardPayment(dir.write("SR_DATI.001", request)), PaymentResult::Ok);
+        EXPECT_EQ(client->posData().Comando, comando);
+        EXPECT_EQ(client->posData().Importo, amountText);
+        EXPECT_TRUE(client->posData().TransactionResult.empty());
+        EXPECT_FALSE(client->paymentApproved());
+    }
     EXPECT_TRUE(simulator.requests().empty());
-    EXPECT_EQ(client->posData().Comando, c.comando);
-    EXPECT_EQ(client->posData().Importo, c.amountText);
-    EXPECT_TRUE(client->posData().TransactionResult.empty());
-    EXPECT_FALSE(client->paymentApproved());
 }
-
-INSTANTIATE_TEST_SUITE_P(FirstLines, PaymentNotRequested,
-                         ::testing::Values(NoCallCase{"SaleLine", "SALE,N1,P100\r\nPAGA,V1250,P0\r\n", "", ""},
-                                           NoCallCase{"NoSelector", "PAGA,V1250\r\n", "PAGA", "1250"},
-                                           NoCallCase{"ZeroAmount", "PAGA,V0,P1\r\n", "PAGA", "0"},
-                                           NoCallCase{"NoAmount", "PAGA,P1\r\n", "PAGA", ""}),
-                         [](const auto& info) { return info.param.name; });
 
 TEST_F(PaymentClientTest, MissingRequestFileIsReportedAndReturnsZero)
 {
@@ -114,45 +106,25 @@ TEST_F(PaymentClientTest, AnUnreadableAmountStopsTheJobInsteadOfPrintingUnpaid)
 
 // --- The URL and the headers the service sees.
 
-struct PathCase {
-    const char* name;
-    std::string firstLine;
-    QByteArray path;
-};
-
-class PaymentPath : public PaymentClientTest, public ::testing::WithParamInterface<PathCase> { };
-
-TEST_P(PaymentPath, AmountAndOptionalSelectorFormThePath)
+TEST_F(PaymentClientTest, EachCallIsAGetOnTheAmountAndSelectorWithTheFourHeadersInOrder)
 {
-    pay(GetParam().firstLine);
-    ASSERT_EQ(simulator.requests().size(), 1u);
-    EXPECT_EQ(simulator.requests()[0].method, "GET");
-    EXPECT_EQ(simulator.requests()[0].path, GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Requests, PaymentPath,
-    ::testing::Values(PathCase{"NoSelectorNegativeAmount", "PAGA,V-500,P0", "/WebKalidorWS/api/Payment/-500"},
-                      PathCase{"Selector", "PAGA,V1250,P2", "/WebKalidorWS/api/Payment/1250/2"},
-                      PathCase{"LowerCaseAndTrailingText", "paga,p3x,v1250;", "/WebKalidorWS/api/Payment/1250/3"}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_F(PaymentClientTest, SendsTheFourHeadersInOrder)
-{
-    pay("PAGA,V1250,P0");
-    ASSERT_EQ(simulator.requests().size(), 1u);
-    const QList<QPair<QByteArray, QByteArray>> expected{
-        {"Accept", "text/html, application/xhtml+xml, application/xml; q=0.9, */*; q=0.8"},
-        {"Accept-Encoding", "gzip,deflate"},
-        {"Accept-Language", "it-IT, it; q=0.8, en-US; q=0.5, en; q=0.3"},
-        {"Connection", "Keep-Alive"},
-    };
-    QList<QPair<QByteArray, QByteArray>> ours;
-    for (const auto& header : simulator.requests()[0].headers)
-        for (const auto& wanted : expected)
-            if (header.first.compare(wanted.first, Qt::CaseInsensitive) == 0)
-                ours.append({wanted.first, header.second});
-    EXPECT_EQ(ours, expected);
+    const char* const rows[][2] = {
+        {"PAGA,V-500,P0", "-500"}, {"PAGA,V1250,P2", "1250/2"}, {"paga,p3x,v1250;", "1250/3"}};
+    for (const auto& [firstLine, pathEnd] : rows) {
+        pay(firstLine);
+        ASSERT_FALSE(simulator.requests().empty());
+        EXPECT_EQ(simulator.requests().back().method, "GET");
+        EXPECT_EQ(simulator.requests().back().path, QByteArray("/WebKalidorWS/api/Payment/") + pathEnd) << firstLine;
+    }
+    EXPECT_EQ(simulator.requests().size(), 3u);
+    std::string ours; // the four this client sets, in the order sent
+    for (const auto& [name, value] : simulator.requests()[0].headers)
+        for (const char* wanted : {"Accept", "Accept-Encoding", "Accept-Language", "Connection"})
+            if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+                ours += std::string(wanted) + ": " + value.toStdString() + "\n";
+    EXPECT_EQ(ours, "Accept: text/html, application/xhtml+xml, application/xml; q=0.9, */*; q=0.8\n"
+                    "Accept-Encoding: gzip,deflate\nAccept-Language: it-IT, it; q=0.8, en-US; q=0.5, en; q=0.3\n"
+                    "Connection: Keep-Alive\n");
 }
 
 // --- One row per outcome of the service.
@@ -163,8 +135,8 @@ struct OutcomeCase {
     PaymentResult result;
     std::string esito;
     std::string transactionResult;
-    bool logged; // with CheckLogPagamento ticked
-    bool messaged; // the operator is shown an error
+    bool logged = true; // with CheckLogPagamento ticked
+    bool messaged = false; // the operator is shown an error
 };
 
 class PaymentOutcome : public PaymentClientTest, public ::testing::WithParamInterface<OutcomeCase> { };
@@ -192,13 +164,11 @@ const std::string kCancelled = "TRANSAZIONE ANNULLATA";
 INSTANTIATE_TEST_SUITE_P(
     Service, PaymentOutcome,
     ::testing::Values(
-        OutcomeCase{"Approved", Outcome::Approved, PaymentResult::Ok, "00", "00", true, false},
-        OutcomeCase{"Declined", Outcome::Declined, PaymentResult::Declined, "05", "05", true, false},
-        OutcomeCase{"ErrorWithException", Outcome::Exception, PaymentResult::ServiceError, kCancelled, "KO", false,
-                    false},
-        OutcomeCase{"ErrorWithMessageOnly", Outcome::ErrorMessage, PaymentResult::ServiceError, kCancelled, "KO", true,
-                    false},
-        OutcomeCase{"NotXml", Outcome::Garbage, PaymentResult::ServiceError, kCancelled, "KO", true, false},
+        OutcomeCase{"Approved", Outcome::Approved, PaymentResult::Ok, "00", "00"},
+        OutcomeCase{"Declined", Outcome::Declined, PaymentResult::Declined, "05", "05"},
+        OutcomeCase{"ErrorWithException", Outcome::Exception, PaymentResult::ServiceError, kCancelled, "KO", false},
+        OutcomeCase{"ErrorWithMessageOnly", Outcome::ErrorMessage, PaymentResult::ServiceError, kCancelled, "KO"},
+        OutcomeCase{"NotXml", Outcome::Garbage, PaymentResult::ServiceError, kCancelled, "KO"},
         OutcomeCase{"HugeBody", Outcome::Huge, PaymentResult::ServiceError, kCancelled, "KO", true, true},
         OutcomeCase{"ClosedWithoutReply", Outcome::Close, PaymentResult::ServiceError, kCancelled, "KO", true, true},
         OutcomeCase{"NeverAnswers", Outcome::Silent, PaymentResult::TimedOut, "", "", false, false}),
@@ -207,20 +177,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PaymentClientTest, ApprovedReplyFillsEveryField)
 {
     ASSERT_EQ(pay("PAGA,V1250,P0"), PaymentResult::Ok);
-    const POSData& pos = client->posData();
-    EXPECT_EQ(pos.TerminalId, "12345678");
-    EXPECT_EQ(pos.AcquirerId, "00000000001");
-    EXPECT_EQ(pos.TransactionType, "PAGAMENTO");
-    EXPECT_EQ(pos.KODescription, "");
-    EXPECT_EQ(pos.CardType, "VISA");
-    EXPECT_EQ(pos.STAN, "000123");
-    EXPECT_EQ(pos.PAN, "************1234");
-    EXPECT_EQ(pos.AuthorizationCode, "A1B2C3");
-    EXPECT_EQ(pos.OperationNumber, "000045");
-    EXPECT_EQ(pos.DataTrs, "05/12/2026 14:30:12");
-    EXPECT_EQ(pos.DataOperazione, pos.DataTrs);
-    EXPECT_TRUE(pos.DescrErr.empty());
-    EXPECT_TRUE(pos.DescrErrAggi.empty());
+    const POSData& p = client->posData();
+    EXPECT_EQ(
+        test::joined({p.TerminalId, p.AcquirerId, p.TransactionType, p.KODescription, p.CardType, p.STAN, p.PAN,
+                      p.AuthorizationCode, p.OperationNumber, p.DataTrs, p.DataOperazione, p.DescrErr, p.DescrErrAggi}),
+        test::joined({"12345678", "00000000001", "PAGAMENTO", "", "VISA", "000123", "************1234", "A1B2C3",
+                      "000045", "05/12/2026 14:30:12", "05/12/2026 14:30:12", "", ""}));
 }
 
 // The simulator's record of charges is what the soak counts a sale's charges
@@ -234,15 +196,11 @@ TEST_F(PaymentClientTest, EachApprovalIsRecordedWithItsOwnTransactionNumber)
     ASSERT_EQ(pay("PAGA,V777,P2"), PaymentResult::Ok);
     EXPECT_EQ(client->posData().OperationNumber, "000046");
 
-    const auto& approvals = simulator.approvals();
-    ASSERT_EQ(approvals.size(), 2u);
-    EXPECT_EQ(approvals[0].transactionId, 45);
-    EXPECT_EQ(approvals[0].amount, "1250");
-    EXPECT_EQ(approvals[0].request, 0u);
-    EXPECT_EQ(approvals[1].transactionId, 46);
-    EXPECT_EQ(approvals[1].amount, "777") << simulator.requests()[2].path.toStdString();
-    EXPECT_EQ(approvals[1].request, 2u);
-    EXPECT_EQ(approvals[1].authorization, "A1B2C3");
+    std::string recorded; // number, amount, index of the request, authorization
+    for (const paysim::Approval& a : simulator.approvals())
+        recorded += std::to_string(a.transactionId) + " " + a.amount.toStdString() + " " + std::to_string(a.request) +
+                    " " + a.authorization.toStdString() + "\n";
+    EXPECT_EQ(recorded, "45 1250 0 A1B2C3\n46 777 2 A1B2C3\n");
 
     simulator.setDistinctAuthorizations(true);
     ASSERT_EQ(pay("PAGA,V100,P0"), PaymentResult::Ok);
