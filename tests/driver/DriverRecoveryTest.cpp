@@ -100,7 +100,7 @@ struct UnrecordedAnswerRow {
     int startsBeforeSettling; // starts cut short before they could answer
 };
 
-class UnrecordedAnswer : public DriverRecovery, public ::testing::WithParamInterface<UnrecordedAnswerRow> {};
+class UnrecordedAnswer : public DriverRecovery, public ::testing::WithParamInterface<UnrecordedAnswerRow> { };
 
 TEST_P(UnrecordedAnswer, IsGivenOnceWhateverTheHostDidMeanwhile)
 {

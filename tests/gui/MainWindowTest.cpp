@@ -159,7 +159,7 @@ void enter(QWidget& window, QWidget* control, const std::string& value)
     }
 }
 
-class OptionControl : public WindowFixture, public ::testing::TestWithParam<OptionRow> {};
+class OptionControl : public WindowFixture, public ::testing::TestWithParam<OptionRow> { };
 
 TEST_P(OptionControl, ShowsTheOptionsCaptionAndValueAndPassesAValueEnteredToTheModel)
 {
