@@ -6,26 +6,26 @@ namespace tavor1::test {
 
 namespace {
 
-std::string nameOf(const std::string& path)
+int countOf(const std::map<std::string, int>& counts, const std::string& name)
 {
-    return std::filesystem::path(path).filename().string();
+    const auto it = counts.find(name);
+    return it == counts.end() ? 0 : it->second;
 }
 
-// True when this call must fail; counts a limited failure down.
-bool takeFailure(std::map<std::string, int>& failures, const std::string& name)
+// Counts the attempt on the file; true, with "permission denied", when it
+// must fail (a limited failure counts down).
+bool refused(const std::string& path, std::map<std::string, int>& failures, std::map<std::string, int>& attempts,
+             std::error_code& error)
 {
+    const std::string name = std::filesystem::path(path).filename().string();
+    ++attempts[name];
     const auto it = failures.find(name);
     if (it == failures.end() || it->second == 0)
         return false;
     if (it->second > 0)
         --it->second;
+    error = std::make_error_code(std::errc::permission_denied);
     return true;
-}
-
-int countOf(const std::map<std::string, int>& counts, const std::string& name)
-{
-    const auto it = counts.find(name);
-    return it == counts.end() ? 0 : it->second;
 }
 
 } // namespace
@@ -48,24 +48,12 @@ int FaultyFileOps::replaceAttempts(const std::string& name) const
 
 bool FaultyFileOps::remove(const std::string& path, std::error_code& error) const
 {
-    const std::string name = nameOf(path);
-    ++m_removeAttempts[name];
-    if (takeFailure(m_remove, name)) {
-        error = std::make_error_code(std::errc::permission_denied);
-        return false;
-    }
-    return FileOps::remove(path, error);
+    return !refused(path, m_remove, m_removeAttempts, error) && FileOps::remove(path, error);
 }
 
 bool FaultyFileOps::replace(const std::string& path, std::string_view bytes, std::error_code& error) const
 {
-    const std::string name = nameOf(path);
-    ++m_replaceAttempts[name];
-    if (takeFailure(m_replace, name)) {
-        error = std::make_error_code(std::errc::permission_denied);
-        return false;
-    }
-    return FileOps::replace(path, bytes, error);
+    return !refused(path, m_replace, m_replaceAttempts, error) && FileOps::replace(path, bytes, error);
 }
 
 } // namespace tavor1::test

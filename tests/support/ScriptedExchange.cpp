@@ -1,7 +1,8 @@
 #include "support/ScriptedExchange.h"
 
+#include "platform/NumberText.h"
+
 #include <algorithm>
-#include <cstdio>
 
 namespace tavor1::test {
 
@@ -36,8 +37,7 @@ void ScriptedExchange::answer(const std::string& prefix, ScriptedReply reply)
 
 void ScriptedExchange::dropOn(const std::string& prefix, bool executed)
 {
-    ScriptedReply reply;
-    reply.result = ExchangeResult::SocketFailure;
+    ScriptedReply reply(ExchangeResult::SocketFailure);
     reply.drops = true;
     reply.executed = executed;
     script(prefix, reply);
@@ -89,30 +89,21 @@ ExchangeResult ScriptedExchange::transmitCommand(const std::string& command)
 
 std::string ScriptedExchange::registerReply(const std::string& command)
 {
-    char buffer[128];
     if (startsWith(command, msg::CloseReceipt)) {
         ++receiptNumber;
         return msg::CloseReceipt;
     }
     if (startsWith(command, msg::DayTotals)) {
-        std::snprintf(buffer, sizeof buffer, "1004%04d%09lld", receiptNumber, 123456789LL);
-        std::string reply = buffer;
+        std::string reply = msg::DayTotals + zeroPad(receiptNumber, 4) + zeroPad(123456789, 9);
         reply.resize(92, '0');
         return reply;
     }
-    if (startsWith(command, msg::FiscalClosings)) {
-        std::snprintf(buffer, sizeof buffer, "1104%04d", closings);
-        return buffer;
-    }
+    if (startsWith(command, msg::FiscalClosings))
+        return msg::FiscalClosings + zeroPad(closings, 4);
     if (startsWith(command, "1001"))
-        return clockReply;
-    if (startsWith(command, msg::ReceiptState)) {
-        // The running subtotal at 42..50.
-        std::snprintf(buffer, sizeof buffer, "%09lld", subtotal);
-        std::string reply = msg::ReceiptState;
-        reply.resize(41, '0');
-        return reply + buffer;
-    }
+        return "1001051226143000";
+    if (startsWith(command, msg::ReceiptState)) // the running subtotal at 42..50
+        return msg::ReceiptState + std::string(37, '0') + zeroPad(subtotal, 9);
     if (startsWith(command, msg::Status))
         return "100900";
     if (startsWith(command, msg::RegisterState))

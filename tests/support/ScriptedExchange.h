@@ -75,7 +75,6 @@ public:
     int receiptNumber = 41;
     int closings = 122;
     long long subtotal = 1250;
-    std::string clockReply = "1001051226143000";
 
 private:
     std::string registerReply(const std::string& command);

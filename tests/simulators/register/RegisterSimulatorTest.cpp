@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <source_location>
 #include <string>
+#include <vector>
 
 namespace tavor1::regsim {
 namespace {
@@ -31,8 +33,8 @@ std::string pad(std::string text, std::size_t width)
 std::string saleCommand(int cents, const std::string& department = "01")
 {
     std::string amount = std::to_string(cents);
-    return "31011" + department + "22" + pad("REPARTO " + std::to_string(std::stoi(department)), 22)
-        + std::string(9 - amount.size(), '0') + amount;
+    return "31011" + department + "22" + pad("REPARTO " + std::to_string(std::stoi(department)), 22) +
+           std::string(9 - amount.size(), '0') + amount;
 }
 
 // A driver in miniature, on the driver's own frame codec: frames commands
@@ -97,24 +99,34 @@ private:
     std::string m_received;
 };
 
+const std::string kPaidInFull = "30041" + std::string(18, '0');
+
 class RegisterSimulatorTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_TRUE(listening) << simulator.errorString().toStdString(); }
+
+    // Sends the commands in turn; each step is "command -> the whole reply".
+    void expectReplies(const std::vector<std::string>& steps, std::source_location at = std::source_location::current())
     {
-        ASSERT_TRUE(simulator.listen(0)) << simulator.errorString().toStdString();
+        const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "these steps");
+        for (const std::string& step : steps) {
+            const std::size_t arrow = step.rfind(" -> ");
+            ASSERT_NE(arrow, std::string::npos) << step;
+            ASSERT_EQ(client.send(step.substr(0, arrow)), step.substr(arrow + 4)) << "to " << step.substr(0, arrow);
+        }
     }
 
     // One receipt of one article, paid in cash, closed and ended.
-    void sellOne(Client& client, int cents)
+    void sellOne(int cents)
     {
-        ASSERT_EQ(client.send(saleCommand(cents)), "3101");
-        ASSERT_EQ(client.send("300408CONTANTI000000000").substr(0, 5), "30041");
-        ASSERT_EQ(client.send("3011"), "3011");
-        ASSERT_EQ(client.send("3013"), "3013");
+        expectReplies({saleCommand(cents) + " -> 3101", "300408CONTANTI000000000 -> " + kPaidInFull, "3011 -> 3011",
+                       "3013 -> 3013"});
     }
 
     FixedClock clock{LocalDateTime{2026, 12, 5, 14, 30, 5}};
     RegisterSimulator simulator{RegisterConfig{}, clock};
+    bool listening = simulator.listen(0);
+    Client client{simulator.port()};
 };
 
 TEST(FrameReaderTest, HoldsAtMostOneFrameOfBytes)
@@ -136,23 +148,16 @@ TEST(FrameReaderTest, HoldsAtMostOneFrameOfBytes)
 
 TEST_F(RegisterSimulatorTest, ReceiptFlowNumbersEachReceiptOnce)
 {
-    Client client(simulator.port());
-    EXPECT_EQ(client.send("1011"), "101100");
-    ASSERT_EQ(client.send("3002109 2 X 2,50"), "3002");
-    // The driver's test receipt undercounts this text by one; it still prints.
-    ASSERT_EQ(client.send("3002106 STORNO"), "3002");
-    ASSERT_EQ(client.send(saleCommand(500, "03")), "3101");
-    EXPECT_EQ(client.send("1011"), "101101") << "a receipt is open";
-    // Subtotal at 42..50 before any payment.
+    // The driver's test receipt undercounts "STORNO" by one; it still prints.
+    // "101101": a receipt is open.
+    expectReplies({"1011 -> 101100", "3002109 2 X 2,50 -> 3002", "3002106 STORNO -> 3002",
+                   saleCommand(500, "03") + " -> 3101", "1011 -> 101101"});
+    // Subtotal at 42..50 before any payment, the last payment after it.
     EXPECT_EQ(client.send("1003").substr(41, 9), "000000500");
-
-    const std::string payment = client.send("300408CONTANTI000002000");
-    EXPECT_EQ(payment.substr(0, 5), "30041");
-    EXPECT_EQ(payment.substr(5, 9), "000001500") << "change at 6..14";
-    EXPECT_EQ(client.send("1003").substr(41, 9), "000002000") << "last payment at 42..50";
-    ASSERT_EQ(client.send("3011"), "3011");
-    ASSERT_EQ(client.send("301210906GRAZIE"), "ERR03");
-    ASSERT_EQ(client.send("3012106GRAZIE"), "3012");
+    // Paid in full, 15,00 change at 6..14, nothing due.
+    EXPECT_EQ(client.send("300408CONTANTI000002000"), "30041000001500000000000");
+    EXPECT_EQ(client.send("1003").substr(41, 9), "000002000");
+    expectReplies({"3011 -> 3011", "301210906GRAZIE -> ERR03", "3012106GRAZIE -> 3012"});
     EXPECT_EQ(simulator.roll().documentCount(), 1);
     EXPECT_FALSE(simulator.roll().documents()[0].sealed) << "the trailer is still printing";
     ASSERT_EQ(client.send("3013"), "3013");
@@ -160,11 +165,10 @@ TEST_F(RegisterSimulatorTest, ReceiptFlowNumbersEachReceiptOnce)
 
     const std::string totals = client.send("1004");
     ASSERT_EQ(totals.size(), 92u);
-    EXPECT_EQ(totals.substr(4, 4), "0001");
-    EXPECT_EQ(totals.substr(8, 9), "000000500");
+    EXPECT_EQ(totals.substr(4, 13), "0001000000500");
     EXPECT_EQ(client.send("1001"), "1001051226143005");
 
-    sellOne(client, 250);
+    sellOne(250);
     EXPECT_EQ(client.send("1004").substr(4, 4), "0002");
     EXPECT_EQ(client.send("1105"), "11050000000750");
     EXPECT_EQ(simulator.roll().fiscalNumbers(), (std::vector<std::string>{"0001-0001", "0001-0002"}));
@@ -172,72 +176,49 @@ TEST_F(RegisterSimulatorTest, ReceiptFlowNumbersEachReceiptOnce)
 
 TEST_F(RegisterSimulatorTest, RefusesWhatARealRegisterRefuses)
 {
-    Client client(simulator.port());
-    EXPECT_EQ(client.send("3011"), "ERR02") << "nothing to close";
-    EXPECT_EQ(client.send("310130122" + pad("SCONTO", 22) + "000000100"), "ERR23") << "discount on nothing";
-    ASSERT_EQ(client.send(saleCommand(300)), "3101");
-    EXPECT_EQ(client.send("40011"), "ERR21");
-    EXPECT_EQ(client.send("2002"), "ERR21");
-    EXPECT_EQ(client.send("3001322" + pad("SCONTO SBTL", 22) + "000000400"), "ERR23");
-    EXPECT_EQ(client.send("9999"), "ERR01");
+    // Nothing to close, a discount on nothing; then, in a receipt, a
+    // non-fiscal document, a closing, a discount over the subtotal, an unknown
+    // command.
+    expectReplies({"3011 -> ERR02", "310130122" + pad("SCONTO", 22) + "000000100 -> ERR23",
+                   saleCommand(300) + " -> 3101", "40011 -> ERR21", "2002 -> ERR21",
+                   "3001322" + pad("SCONTO SBTL", 22) + "000000400 -> ERR23", "9999 -> ERR01"});
     EXPECT_EQ(simulator.model().subtotal(), 300) << "refused lines change nothing";
 
     // A return on its own department leaves that department negative: an
     // RT register refuses to close, and the cancellation line voids it.
-    ASSERT_EQ(client.send("310190204RESO000000100"), "3101");
-    EXPECT_EQ(client.send("3011"), "ERR29");
-    ASSERT_EQ(client.send(protocol::msg::CancelLine), "3001");
-    EXPECT_EQ(client.send("1011"), "101100");
+    expectReplies({"310190204RESO000000100 -> 3101", "3011 -> ERR29",
+                   std::string(protocol::msg::CancelLine) + " -> 3001", "1011 -> 101100"});
     EXPECT_EQ(simulator.roll().count(DocumentKind::CancelledReceipt), 1);
     EXPECT_TRUE(simulator.roll().fiscalNumbers().empty());
 }
 
 TEST_F(RegisterSimulatorTest, DailyClosingCountsAndZeroesTheDay)
 {
-    Client client(simulator.port());
-    sellOne(client, 1000);
-    ASSERT_EQ(client.send("2003"), "2003");
-    EXPECT_EQ(client.send("1104"), "11040000000000");
-    ASSERT_EQ(client.send("2002"), "2002");
-    EXPECT_EQ(client.send("1104"), "11040001051226");
-    const std::string totals = client.send("1004");
-    EXPECT_EQ(totals, "1004" + std::string(88, '0'));
-    EXPECT_EQ(client.send("1105"), "11050000001000") << "the grand total is never reset";
-    sellOne(client, 100);
+    sellOne(1000);
+    // The grand total "1105" is never reset.
+    expectReplies({"2003 -> 2003", "1104 -> 11040000000000", "2002 -> 2002", "1104 -> 11040001051226",
+                   "1004 -> 1004" + std::string(88, '0'), "1105 -> 11050000001000"});
+    sellOne(100);
     EXPECT_EQ(simulator.roll().fiscalNumbers().back(), "0002-0001");
 }
 
 TEST_F(RegisterSimulatorTest, NonFiscalInvoiceAndReferencedDocuments)
 {
-    Client client(simulator.port());
-    EXPECT_EQ(client.send("4003105CIAO!"), "ERR02") << "no document to print on";
-    ASSERT_EQ(client.send("40011"), "4001");
-    ASSERT_EQ(client.send("4002"), "4002");
-    EXPECT_EQ(client.send("1011"), "101102");
-    EXPECT_EQ(client.send(saleCommand(100)), "ERR98");
-    ASSERT_EQ(client.send("4003120* ACQUISTO CON POS *"), "4003");
-    ASSERT_EQ(client.send("4004"), "4004");
-
-    ASSERT_EQ(client.send("400121000001500"), "4001");
-    ASSERT_EQ(client.send("4003F19TOTALE FATTURE EURO000001500"), "4003");
-    ASSERT_EQ(client.send("4006"), "4006");
+    // "ERR02": no document to print on; "ERR98": no sale in a non-fiscal one.
+    expectReplies({"4003105CIAO! -> ERR02", "40011 -> 4001", "4002 -> 4002", "1011 -> 101102",
+                   saleCommand(100) + " -> ERR98", "4003120* ACQUISTO CON POS * -> 4003", "4004 -> 4004",
+                   "400121000001500 -> 4001", "4003F19TOTALE FATTURE EURO000001500 -> 4003", "4006 -> 4006"});
     const std::string totals = client.send("1004");
     EXPECT_EQ(totals.substr(17, 4) + totals.substr(21, 9), "0001000001500") << "invoices at 18..30";
     EXPECT_EQ(totals.substr(43, 4), "0001") << "one non-fiscal document";
 
-    // A return referring to an earlier receipt prints a return document.
-    sellOne(client, 800);
-    ASSERT_EQ(client.send("7101R00010001"), "71010");
-    ASSERT_EQ(client.send(saleCommand(800)), "3101");
-    ASSERT_EQ(client.send("3011"), "3011");
-    ASSERT_EQ(client.send("3013"), "3013");
-    // A void of the register's own receipt needs no articles.
-    ASSERT_EQ(client.send("7101A000100018"), "71010");
-    ASSERT_EQ(client.send("3013"), "3013");
-    EXPECT_EQ(client.send("7101A000100018"), "71012") << "voided once only";
+    // A return referring to an earlier receipt prints a return document; a
+    // void of the register's own receipt needs no articles, and goes once.
+    sellOne(800);
+    expectReplies({"7101R00010001 -> 71010", saleCommand(800) + " -> 3101", "3011 -> 3011", "3013 -> 3013",
+                   "7101A000100018 -> 71010", "3013 -> 3013", "7101A000100018 -> 71012"});
     const std::string after = client.send("1004");
-    EXPECT_EQ(after.substr(4, 4), "0003");
-    EXPECT_EQ(after.substr(8, 9), "000000800") << "sales only";
+    EXPECT_EQ(after.substr(4, 13), "0003000000800") << "sales only";
     EXPECT_EQ(after.substr(65, 9), "000000800") << "voids at 66..74";
     EXPECT_EQ(after.substr(74, 9), "000000800") << "returns at 75..83";
     EXPECT_EQ(simulator.roll().count(DocumentKind::ReturnReceipt), 1);
@@ -247,12 +228,10 @@ TEST_F(RegisterSimulatorTest, NonFiscalInvoiceAndReferencedDocuments)
 
 TEST_F(RegisterSimulatorTest, ErrorOnACommandOrOnTheNthFrame)
 {
-    Client client(simulator.port());
+    // The fault lapses after two; refused commands are not carried out.
     simulator.failCommand("3101", err::JournalExhausted, 2);
-    EXPECT_EQ(client.send(saleCommand(100)), "ERR30");
-    EXPECT_EQ(client.send(saleCommand(100)), "ERR30");
-    EXPECT_EQ(client.send(saleCommand(100)), "3101") << "the fault lapses after two";
-    EXPECT_EQ(simulator.model().subtotal(), 100) << "refused commands are not carried out";
+    expectReplies({saleCommand(100) + " -> ERR30", saleCommand(100) + " -> ERR30", saleCommand(100) + " -> 3101"});
+    EXPECT_EQ(simulator.model().subtotal(), 100);
 
     // A warning is given after the command has been carried out.
     simulator.failCommand("3101", err::JournalNearlyFull);
@@ -260,44 +239,34 @@ TEST_F(RegisterSimulatorTest, ErrorOnACommandOrOnTheNthFrame)
     EXPECT_EQ(simulator.model().subtotal(), 200);
 
     simulator.failNthFrame(2, err::FiscalMemoryFull);
-    EXPECT_EQ(client.send("1009"), "100900");
-    EXPECT_EQ(client.send("1009"), "ERR51");
-    EXPECT_EQ(client.send("1009"), "100900");
+    expectReplies({"1009 -> 100900", "1009 -> ERR51", "1009 -> 100900"});
 
     Fault own;
     own.command = "3011";
     own.code = err::OwnError;
     own.text = "STAMPANTE: GUASTO";
     simulator.addFault(own);
-    EXPECT_EQ(client.send("3011"), "ERR99");
-    EXPECT_EQ(client.send("1015"), "1015STAMPANTE. GUASTO") << "no ':' in a reply";
+    // No ':' in a reply.
+    expectReplies({"3011 -> ERR99", "1015 -> 1015STAMPANTE. GUASTO"});
 }
 
 TEST_F(RegisterSimulatorTest, PaperEndLastsTheGivenPollsThenTheLineGoesThrough)
 {
-    Client client(simulator.port());
     ASSERT_EQ(client.send(saleCommand(100)), "3101");
     simulator.setPaperEnd(2);
-    EXPECT_EQ(client.send(saleCommand(200)), "ERR16");
-    EXPECT_EQ(client.send("7007" + std::string(40, ' ')), "7007") << "the display needs no paper";
-    EXPECT_EQ(client.send("1009"), "100901");
-    EXPECT_EQ(client.send("1009"), "100901");
-    EXPECT_EQ(client.send("1009"), "100900");
-    EXPECT_EQ(client.send(saleCommand(200)), "3101");
+    // The display "7007" needs no paper.
+    expectReplies({saleCommand(200) + " -> ERR16", "7007" + std::string(40, ' ') + " -> 7007", "1009 -> 100901",
+                   "1009 -> 100901", "1009 -> 100900", saleCommand(200) + " -> 3101"});
     EXPECT_EQ(simulator.model().subtotal(), 300);
 
     simulator.setCoverOpen(1);
-    EXPECT_EQ(client.send("3011"), "ERR37");
-    EXPECT_EQ(client.send("1009"), "100902");
-    EXPECT_EQ(client.send("3011"), "3011");
+    expectReplies({"3011 -> ERR37", "1009 -> 100902", "3011 -> 3011"});
 }
 
 TEST_F(RegisterSimulatorTest, DropsTheConnectionAfterNFrames)
 {
-    Client client(simulator.port());
     simulator.dropConnectionAfter(2);
-    EXPECT_EQ(client.send("1009"), "100900");
-    EXPECT_EQ(client.send("1009"), "100900");
+    expectReplies({"1009 -> 100900", "1009 -> 100900"});
     client.write(client.frame(saleCommand(100)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !client.connected(); }, 5000));
     EXPECT_EQ(simulator.model().documentState(), DocumentState::Idle);
@@ -308,7 +277,6 @@ TEST_F(RegisterSimulatorTest, DropsTheConnectionAfterNFrames)
 
 TEST_F(RegisterSimulatorTest, ARepeatedFrameIsAnsweredButNotPrintedTwice)
 {
-    Client client(simulator.port());
     const std::string sale = client.frame(saleCommand(100));
     client.write(sale);
     const std::string first = client.awaitReply();
@@ -321,11 +289,9 @@ TEST_F(RegisterSimulatorTest, RollFileGetsEveryFinishedDocument)
 {
     test::TempDir dir;
     simulator.setRollFile(dir.file("roll.txt"));
-    Client client(simulator.port());
-    sellOne(client, 100);
+    sellOne(100);
     ASSERT_EQ(client.send("2003"), "2003");
-    const std::string roll = dir.read("roll.txt");
-    EXPECT_EQ(roll, simulator.roll().text());
+    EXPECT_EQ(dir.read("roll.txt"), simulator.roll().text());
 }
 
 } // namespace

@@ -17,25 +17,16 @@ namespace {
 using regsim::DocumentKind;
 using regsim::PrintedDocument;
 
-PrintedDocument document(DocumentKind kind, int number, bool sealed, std::vector<std::string> lines)
-{
-    PrintedDocument d;
-    d.kind = kind;
-    d.number = number;
-    d.sealed = sealed;
-    d.lines = std::move(lines);
-    return d;
-}
-
 TEST(RollAudit, CountsEachJobsMarkerByWhatBecameOfItsDocument)
 {
+    using enum DocumentKind;
     std::vector<PrintedDocument> roll = {
-        document(DocumentKind::Receipt, 1, true, {"SOAK 000001                        10,00", "TOTALE"}),
-        document(DocumentKind::CancelledReceipt, 0, true, {"SOAK 000002                         1,00"}),
-        document(DocumentKind::NonFiscal, 0, true, {"SOAK 000003"}),
+        {.kind = Receipt, .number = 1, .lines = {"SOAK 000001                        10,00", "TOTALE"}, .sealed = true},
+        {.kind = CancelledReceipt, .lines = {"SOAK 000002                         1,00"}, .sealed = true},
+        {.kind = NonFiscal, .lines = {"SOAK 000003"}, .sealed = true},
         // Closed, its trailer still printing: the receipt is printed.
-        document(DocumentKind::Receipt, 2, false, {"SOAK 000004                         2,00"}),
-        document(DocumentKind::NonFiscal, 0, false, {"SOAK 000005"}),
+        {.kind = Receipt, .number = 2, .lines = {"SOAK 000004                         2,00"}},
+        {.kind = NonFiscal, .lines = {"SOAK 000005"}},
     };
     RollAudit audit;
     audit.take(roll, 0);
@@ -51,7 +42,8 @@ TEST(RollAudit, CountsEachJobsMarkerByWhatBecameOfItsDocument)
 
     // Only the documents from the given index on are new; a reprint of job
     // 1 among them is a duplicate.
-    roll.push_back(document(DocumentKind::Copy, 0, true, {"*** COPIA ***", "SOAK 000001                        10,00"}));
+    roll.push_back(
+        {.kind = Copy, .lines = {"*** COPIA ***", "SOAK 000001                        10,00"}, .sealed = true});
     audit.take(roll, 5);
     EXPECT_EQ(audit.count(1).total, 2);
     EXPECT_EQ(audit.duplicated(), std::vector<int>{1});
