@@ -78,6 +78,15 @@ protected:
     std::unique_ptr<Driver> driver;
 };
 
+TEST_F(DriverRecovery, AGoSignalWithoutItsRequestIsAnsweredE506AndSendsNothing)
+{
+    writeFileBytes(path(F::SR_START), "00000000\r\n");
+    ASSERT_TRUE(waitUntil([&] { return has(F::SR_ERR) && !has(F::SR_START); }, 10000));
+    EXPECT_EQ(read(F::SR_ERR).rfind(kMissingRequestText, 0), 0u) << read(F::SR_ERR);
+    EXPECT_FALSE(has(F::FINESCO));
+    EXPECT_EQ(documents(), 0);
+}
+
 TEST_F(DriverRecovery, AnUndeletableGoSignalRunsItsJobOnceAndIsDeletedWhenTheDirectoryAllows)
 {
     ops.failRemove("SR_START.001");

@@ -69,9 +69,10 @@ protected:
 
 TEST_F(PaymentClientTest, OtherFirstLinesReturnZeroWithoutCallingTheService)
 {
-    // Request, then Comando and Importo as read: not a payment line, a payment without selector, with a zero
-    // amount, without an amount.
+    // Request, then Comando and Importo as read: not a payment line, an empty file, a payment without
+    // selector, with a zero amount, without an amount.
     const char* const rows[][3] = {{"SALE,N1,P100\r\nPAGA,V1250,P0\r\n", "", ""},
+                                   {"", "", ""},
                                    {"PAGA,V1250\r\n", "PAGA", "1250"},
                                    {"PAGA,V0,P1\r\n", "PAGA", "0"},
                                    {"PAGA,P1\r\n", "PAGA", ""}};

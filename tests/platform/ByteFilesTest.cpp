@@ -104,6 +104,12 @@ TEST(ByteFiles, AReplaceLeavesTheWholeNewContentOrTheOldOneAndSaysWhy)
     EXPECT_TRUE(directoryWritable(dir.path(), ec)) << ec.message();
     EXPECT_EQ(entries(dir.path()), std::set<std::string>{"FINESCO.001"})
         << "neither the temporary file nor the writability probe stays";
+    // A result whose name is taken by a folder: the replace fails and its temporary file goes.
+    const std::string blocked = joinPath(dir.path(), "SR_OUT.001");
+    ASSERT_TRUE(makeDirectory(blocked));
+    EXPECT_FALSE(replaceFileBytes(blocked, "x", ec));
+    EXPECT_TRUE(ec);
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"FINESCO.001", "SR_OUT.001"}));
 
     // A data directory that has vanished: every call fails, none throws.
     const std::string gone = joinPath(dir.path(), "sparita/FINESCO.001");

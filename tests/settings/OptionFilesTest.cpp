@@ -36,6 +36,7 @@ TEST(ListFields, EndAtCommasAndLineEndsAndLoseTheirQuotes)
     EXPECT_EQ(readListFields("1\r\n0\r\n"), (V{"1", "0"}));
     EXPECT_EQ(readListFields("a,b\r\n c \nd"), (V{"a", "b", "c", "d"}));
     EXPECT_EQ(readListFields("\"x, y \",z\r\n"), (V{"x, y ", "z"}));
+    EXPECT_EQ(readListFields("\"x\"tail,z"), (V{"x", "z"})) << "what follows the closing quote is dropped";
     EXPECT_EQ(readListFields("\"open\r\nnext"), (V{"open", "next"})) << "an unclosed quote ends at the line";
     EXPECT_EQ(readListFields("1\r\n\r\n2"), (V{"1", "", "2"}));
     EXPECT_EQ(readListFields(""), V{});

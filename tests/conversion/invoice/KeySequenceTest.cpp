@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"NoTenderLeavesPricesAsPrices", "0T150H7P", "PLUI,N7,P150;\r\n"},
         StreamCase{"Credit", "500H12M", "CRED;\r\n"}, StreamCase{"PercentDiscount", "10*1M", "DISC,%10;\r\n"},
         StreamCase{"SubtotalPercentDiscount", "10*2M", "SUBT;\r\nDOST,%10;\r\n"},
+        StreamCase{"Recount", "13M", "RECO;\r\n"}, StreamCase{"SubtotalPercentSurcharge", "5*6M", "SUBT;\r\nMOST,%5;\r\n"},
         StreamCase{"ValueDiscount", "50H3M", "COUP,V50;\r\n"},
         StreamCase{"SubtotalValueDiscount", "50H4M", "SUBT;\r\nCOST,V50;\r\n"},
         StreamCase{"SurchargeWithText", "\"EXTRA\"50H7M", "ADDI,:EXTRA,V50;\r\n"},

@@ -263,6 +263,36 @@ TEST_F(RegisterSimulatorTest, PaperEndLastsTheGivenPollsThenTheLineGoesThrough)
     expectReplies({"3011 -> ERR37", "1009 -> 100902", "3011 -> 3011"});
 }
 
+// The faults on the wire, which the driver's link must ride out: a bad frame
+// and a NAK are answered NAK and not carried out, silence answers nothing, and
+// a lone ACK carries the command out and sends its reply frame later.
+TEST_F(RegisterSimulatorTest, WireFaultsAnswerAsTheRegisterWould)
+{
+    const auto onSale = [](FaultMode mode, int delayMs = 0) {
+        Fault fault;
+        fault.mode = mode;
+        fault.command = "3101";
+        fault.delayMs = delayMs;
+        return fault;
+    };
+    client.write(std::string(1, protocol::STX) + "01" + "0" + "1009" + "99" + protocol::ETX); // bad checksum
+    EXPECT_EQ(client.awaitReply(), std::string(1, protocol::NAK));
+    simulator.addFault(onSale(FaultMode::Nak));
+    client.write(client.frame(saleCommand(100)));
+    EXPECT_EQ(client.awaitReply(), std::string(1, protocol::NAK));
+    simulator.addFault(onSale(FaultMode::Silence));
+    client.write(client.frame(saleCommand(100)));
+    EXPECT_EQ(client.awaitReply(300), "");
+    EXPECT_EQ(simulator.model().subtotal(), 0) << "neither was carried out";
+
+    simulator.addFault(onSale(FaultMode::LoneAck, 200));
+    client.write(client.frame(saleCommand(100)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !client.pending().empty(); }, 5000));
+    EXPECT_EQ(client.pending(), std::string(1, protocol::ACK)) << "the frame comes later";
+    EXPECT_NE(client.awaitReply().find("3101"), std::string::npos);
+    EXPECT_EQ(simulator.model().subtotal(), 100);
+}
+
 TEST_F(RegisterSimulatorTest, DropsTheConnectionAfterNFrames)
 {
     simulator.dropConnectionAfter(2);
