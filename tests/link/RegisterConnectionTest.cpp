@@ -1,5 +1,6 @@
 #include "LinkTestSupport.h"
 
+#include "link/ConnectionCause.h"
 #include "link/RegisterConnection.h"
 
 #include <QSignalSpy>
@@ -25,6 +26,13 @@ TEST(Connection, ARefusedConnectionReportsItsErrorAndGivesUp)
     EXPECT_TRUE(connection.socketFault());
     ASSERT_GE(status.count(), 1);
     EXPECT_TRUE(status.first().at(0).toString().startsWith("WS_Error n.10061 - "));
+}
+
+// The technician reads how long the driver waited, in whole seconds, rounded up.
+TEST(Connection, ASilentAddressIsNamedByTheSecondsWaited)
+{
+    EXPECT_EQ(noAnswerCause(1500), "nessuna risposta entro 2 s");
+    EXPECT_EQ(noAnswerCause(20000), "nessuna risposta entro 20 s");
 }
 
 TEST(Connection, TheResetLeavesTheConnectionClosedAndTheLampRed)

@@ -85,6 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"WholeQuantityLosesPoint", "SALE,N1,P100,Q1.0", 30, "SALE,N1,P100,Q1;"},
         LineCase{"LeadingZerosGo", "SALE,N03,P0150", 30, "SALE,N3,P150;"},
         LineCase{"OnlyDigitsAndPointStay", "SALE,N1,P1a5-0", 30, "SALE,N1,P150;"},
+        LineCase{"TooLargeToReadKeptAsWritten", "SALE,N1,P99999999999999999999999", 30, "SALE,N1,P99999999999999999999999;"},
         LineCase{"EmptyValueIsOne", "SALE,Q,N1", 30, "SALE,Q1,N1;"},
         LineCase{"ReturnAndStornoStayBare", "SALE,N1,P100,R,S", 30, "SALE,N1,P100,R,S;"},
         LineCase{"CommaQuantityIsTwoParts", "SALE,N1,P100,Q2,5", 30, "SALE,N1,P100,Q2,51;"},
