@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -106,9 +105,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(listening) << simulator.errorString().toStdString(); }
 
     // Sends the commands in turn; each step is "command -> the whole reply".
-    void expectReplies(const std::vector<std::string>& steps, std::source_location at = std::source_location::current())
+    void expectReplies(const std::vector<std::string>& steps)
     {
-        const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "these steps");
         for (const std::string& step : steps) {
             const std::size_t arrow = step.rfind(" -> ");
             ASSERT_NE(arrow, std::string::npos) << step;
